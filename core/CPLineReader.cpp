@@ -1,0 +1,52 @@
+#include "core/CPLineReader.h"
+
+#include "core/StringUtil.h"
+
+CPLineReader::CPLineReader(const char* text, int length) : Buffer(text), Length(length < 0 ? 0 : length) {}
+
+bool CPLineReader::ReadLine() {
+    Line.clear();
+    for (;;) {
+        while (Position < Length) {
+            const char c = Buffer[Position++];
+            if (c == '\0') {
+                break;
+            }
+            if (c == '\n') {
+                ++LineNumber;
+                break;
+            }
+            Line += c;
+        }
+        if (Line.find("//") != std::string::npos) {
+            Line.clear();
+        }
+        if (Line.find("/*") != std::string::npos) {
+            InBlockComment = true;
+        }
+        if (Line.find("*/") != std::string::npos) {
+            InBlockComment = false;
+            Line.clear();
+        }
+        if (InBlockComment) {
+            Line.clear();
+        }
+        Trim(Line);
+        if (!Line.empty() || Position >= Length) {
+            break;
+        }
+    }
+    if (Line.size() >= 2 && Line.front() == '[' && Line.back() == ']') {
+        Line = Line.substr(1, Line.size() - 2);
+        LineKind = KindSection;
+    } else {
+        LineKind = KindEntry;
+    }
+    return !Line.empty();
+}
+
+bool CPLineReader::NextLine(std::string& line) {
+    const bool found = ReadLine();
+    line = Line;
+    return found;
+}

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the launcher in the shipped game folder.
+set -euo pipefail
+cd "$(dirname "$0")"
+tools/install-deps.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DENGINE_TESTS=OFF -DENGINE_BENCH=OFF >/dev/null
+cmake --build build -j"$(nproc)"
+if [ -x build/launcher/launcher ]; then
+  cd gamedir && exec ../build/launcher/launcher
+fi
+echo "Built everything under build/."

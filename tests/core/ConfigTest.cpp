@@ -1,0 +1,173 @@
+#include "core/CPConfig.h"
+#include "core/ConfigVars.h"
+#include "core/NumberText.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+class ConfigTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Cfg::ResetDefaults();
+        dir = std::filesystem::temp_directory_path() /
+              ("cfgtest_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override {
+        std::filesystem::remove_all(dir);
+        Cfg::ResetDefaults();
+    }
+    std::string Write(const std::string& content) {
+        const auto path = dir / "config.cfg";
+        std::ofstream(path, std::ios::binary) << content;
+        return path.string();
+    }
+    std::filesystem::path dir;
+};
+
+TEST_F(ConfigTest, LinesThroughARealFile) {
+    struct Case {
+        const char* line;
+        int32_t* intVar;
+        float* floatVar;
+        double expected;
+    };
+    const Case cases[] = {
+        {"screenWidth=800\n", &Cfg::screenWidth, nullptr, 800},
+        {"  screenWidth \t=  800 \r\n", &Cfg::screenWidth, nullptr, 800},
+        {"+fullScreen\n", &Cfg::fullScreen, nullptr, 1},
+        {"+fullScreen\n-fullScreen\n", &Cfg::fullScreen, nullptr, 0},
+        {"+fullScreen\nfullScreen\n", &Cfg::fullScreen, nullptr, 0},
+        {"+screenWidth=800\n", &Cfg::screenWidth, nullptr, 800},
+        {"-screenWidth=800\n", &Cfg::screenWidth, nullptr, 800},
+        {" +fullScreen\n", &Cfg::fullScreen, nullptr, 0},  // sign after a space belongs to the key
+        {"screenWidth=800=1\n", &Cfg::screenWidth, nullptr, 800},
+        {"soundVolume=0.25\n", nullptr, &Cfg::soundVolume, 0.25},
+        {"texlod=-1\n", &Cfg::texlod, nullptr, -1},
+        {"screenwidth=800\n", &Cfg::screenWidth, nullptr, 640},  // keys are case-sensitive
+        {"screenWidth=800\nscreenWidth=1024", &Cfg::screenWidth, nullptr, 1024},  // last wins, no final end
+        {"static=1\n", &Cfg::staticGeometry, nullptr, 1},
+        {"screenWidth=abc\n", &Cfg::screenWidth, nullptr, 640},
+        {"screenWidth=99999999999\n", &Cfg::screenWidth, nullptr, 640},
+        {"screenWidth=\n", &Cfg::screenWidth, nullptr, 640},
+        {"aniso=1e3\n", nullptr, &Cfg::aniso, 1000},
+    };
+    for (const Case& c : cases) {
+        Cfg::ResetDefaults();
+        CPConfig config;
+        config.Load(Write(c.line));
+        const double got = c.intVar != nullptr ? *c.intVar : *c.floatVar;
+        EXPECT_DOUBLE_EQ(got, c.expected) << "line: " << c.line;
+    }
+}
+
+TEST_F(ConfigTest, CommentLikeLinesAndUnknownKeysKeepDefaults) {
+    CPConfig config;
+    config.Load(Write("\n\n# screenWidth=1\n// screenHeight=2\n; bloom=0\nnothing=5\nnothing=6\n=7\n+\n-\n"));
+    const Cfg::Variable* vars = Cfg::Variables();
+    for (int i = 0; i < Cfg::VariableCount; ++i) {
+        const double value = vars[i].Int != nullptr ? *vars[i].Int : *vars[i].Float;
+        EXPECT_DOUBLE_EQ(value, static_cast<float>(vars[i].Default)) << vars[i].Key;
+    }
+}
+
+TEST_F(ConfigTest, MissingFileKeepsDefaults) {
+    CPConfig config;
+    config.Load((dir / "absent.cfg").string());
+    EXPECT_EQ(Cfg::screenWidth, 640);
+    EXPECT_EQ(Cfg::distance, 200);
+    EXPECT_FLOAT_EQ(Cfg::friction, 0.2f);
+}
+
+TEST_F(ConfigTest, OverlongLineIsCutAndReadingGoesOn) {
+    const std::string longLine = "screenHeight=" + std::string(2000, '7');
+    CPConfig config;
+    config.Load(Write("screenWidth=800\n" + longLine + "\nbloom=0\n" + std::string(1100, ' ') + "x\ndistance=50"));
+    EXPECT_EQ(Cfg::screenWidth, 800);
+    EXPECT_EQ(Cfg::screenHeight, 480);  // 1010 sevens overflow: unchanged
+    EXPECT_EQ(Cfg::bloom, 0);
+    EXPECT_EQ(Cfg::distance, 50);
+}
+
+TEST_F(ConfigTest, RegistryBindsAllKeysAndClearsInstance) {
+    {
+        CPConfig config;
+        EXPECT_EQ(CPConfig::Instance, &config);
+        for (int i = 0; i < Cfg::VariableCount; ++i) {
+            CPDator* dator = config.Find(Cfg::Variables()[i].Key);
+            ASSERT_NE(dator, nullptr) << Cfg::Variables()[i].Key;
+            EXPECT_FALSE(dator->IsList());
+            EXPECT_EQ(dator->GetTypeName(), "CPDator");
+        }
+        config.Set("unknown", "1", 0);
+        EXPECT_EQ(config.Find("unknown"), nullptr);
+    }
+    EXPECT_EQ(CPConfig::Instance, nullptr);
+}
+
+TEST(CPDator, IntAndFloatConversions) {
+    int32_t i = 0;
+    CPDatorOf<int32_t> id(&i);
+    id.Set("640");
+    id.Add("10");
+    EXPECT_EQ(i, 650);
+    id.Sub("50");
+    EXPECT_EQ(i, 600);
+    EXPECT_TRUE(id.Equals("600"));
+    EXPECT_FALSE(id.Equals("0600"));
+    EXPECT_TRUE(id.NotEquals("0600"));
+    id.Set("  42  ");
+    EXPECT_EQ(i, 42);
+
+    struct IntCase {
+        const char* text;
+        int32_t expected;
+    };
+    for (const IntCase& c : {IntCase{"800", 800}, {"-1", -1}, {"+5", 5}, {"3.7", 3}, {"12abc", 12}, {"0x10", 0},
+                             {"", 99}, {"abc", 99}, {"2147483648", 99}}) {
+        i = 99;
+        id.Set(c.text);
+        EXPECT_EQ(i, c.expected) << c.text;
+    }
+    i = INT32_MAX;
+    id.Add("1");
+    EXPECT_EQ(i, INT32_MIN);
+
+    float f = 0;
+    CPDatorOf<float> fd(&f);
+    fd.Set("0.3");
+    EXPECT_EQ(fd.ToString(), "0.3");
+    for (const auto& [text, expected] : {std::pair<const char*, float>{"0.25", 0.25f}, {"1e3", 1000.f}, {"2", 2.f}}) {
+        fd.Set(text);
+        EXPECT_FLOAT_EQ(f, expected) << text;
+    }
+    f = 0.5f;
+    EXPECT_TRUE(fd.Equals("0.5"));
+    EXPECT_FALSE(fd.Equals("0.50"));
+}
+
+TEST(NumberText, FormattingIgnoresTheProcessLocale) {
+    struct Comma : std::numpunct<char> {
+        char do_decimal_point() const override { return ','; }
+        std::string do_grouping() const override { return "\3"; }
+    };
+    const std::locale previous = std::locale::global(std::locale(std::locale::classic(), new Comma));
+    EXPECT_EQ(FloatToText(0.5f), "0.5");
+    EXPECT_EQ(FloatToText(22050.f), "22050");
+    EXPECT_EQ(FloatToText(0.0001f), "0.0001");
+    EXPECT_EQ(FloatToText(1234567.f), "1.23457e+06");
+    EXPECT_EQ(IntToText(-1234567), "-1234567");
+    float f = 0;
+    EXPECT_TRUE(TextToFloat("0.25", f));
+    EXPECT_FLOAT_EQ(f, 0.25f);
+    std::locale::global(previous);
+}
+
+}  // namespace
