@@ -42,6 +42,16 @@ constexpr HRESULT E_INVALIDARG = MakeHResult(0x80070057u);
 constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
 constexpr bool FAILED(HRESULT hr) { return hr < 0; }
 
+// Opaque handles. Stand-ins hand out addresses of their own objects behind them.
+using HANDLE = void*;
+using HWND = struct HWND__*;
+using HINSTANCE = struct HINSTANCE__*;
+using HMODULE = HINSTANCE;
+using WPARAM = uint64_t;
+using LPARAM = int64_t;
+using LRESULT = int64_t;
+inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
+
 union LARGE_INTEGER {
     struct {
         DWORD LowPart;
