@@ -88,12 +88,12 @@ namespace {
 TEST(TextCodec, AnsiToUtf16) {
     const char text[] = "Data\\a\x80\xE9";
     WCHAR wide[16] = {};
-    EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0), 10);
-    ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 16), 10);
+    EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0), 9);
+    ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 16), 9);
     EXPECT_EQ(wide[5], u'a');
     EXPECT_EQ(wide[6], 0x20AC);  // euro sign
     EXPECT_EQ(wide[7], 0x00E9);
-    EXPECT_EQ(wide[9], 0);
+    EXPECT_EQ(wide[8], 0);
     EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 4), 0);
     EXPECT_EQ(WideToUtf8(AnsiToWide("\x80x")), "\xE2\x82\xAC" "x");
 }
