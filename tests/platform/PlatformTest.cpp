@@ -99,3 +99,38 @@ TEST(TextCodec, AnsiToUtf16) {
 }
 
 }  // namespace
+
+#include "platform/CallTrace.h"
+#include "platform/ComRuntime.h"
+
+namespace {
+
+constexpr CLSID CLSID_Test = {0x12345678, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
+
+TEST(ComRuntime, CreatesRegisteredClassesOnlyAfterInit) {
+    bool gone = false;
+    ComRuntime::RegisterClass(CLSID_Test, [&] { return new Thing(&gone); });
+    void* object = reinterpret_cast<void*>(1);
+    EXPECT_EQ(CoCreateInstance(CLSID_Test, nullptr, CLSCTX_ALL, IID_IUnknown, &object), CO_E_NOTINITIALIZED);
+    EXPECT_EQ(object, nullptr);
+
+    CallTrace::Clear();
+    CallTrace::Enable(true);
+    EXPECT_EQ(CoInitialize(nullptr), S_OK);
+    EXPECT_EQ(CoInitialize(nullptr), S_FALSE);
+    // The stand-in answers no interface: the created object is released again.
+    EXPECT_EQ(CoCreateInstance(CLSID_Test, nullptr, CLSCTX_ALL, IID_IUnknown, &object), E_NOINTERFACE);
+    EXPECT_TRUE(gone);
+    EXPECT_EQ(CoCreateInstance(GUID{}, nullptr, CLSCTX_ALL, IID_IUnknown, &object), REGDB_E_CLASSNOTREG);
+    ComRuntime::FailNextCreate(E_OUTOFMEMORY);
+    EXPECT_EQ(CoCreateInstance(CLSID_Test, nullptr, CLSCTX_ALL, IID_IUnknown, &object), E_OUTOFMEMORY);
+    CoUninitialize();
+    CoUninitialize();
+    EXPECT_EQ(ComRuntime::InitCount(), 0);
+    CallTrace::Enable(false);
+    const std::vector<std::string> expected = {"CoInitialize", "CoInitialize", "CoUninitialize", "CoUninitialize"};
+    EXPECT_EQ(CallTrace::Calls(), expected);
+    ComRuntime::UnregisterClass(CLSID_Test);
+}
+
+}  // namespace
