@@ -1,0 +1,7 @@
+#include "core/CPObjUpdater.h"
+
+void CPObjUpdater::Update() {
+    if (Method) {
+        Method();
+    }
+}
