@@ -7,15 +7,18 @@
 
 #include "core/CPTask.h"
 
+#include <concepts>
 #include <functional>
 #include <string>
 
 class CPObjUpdater : public CPTask {
 public:
     CPObjUpdater() = default;
-    // A null target gives an updater whose step does nothing.
-    template <class T>
-    CPObjUpdater(T* target, void (T::*method)(), int kind = 0) : Kind(kind), Target(target) {
+    // A null target gives an updater whose step does nothing. The method may be one of a
+    // base class of the target's.
+    template <class T, class C>
+        requires std::derived_from<T, C>
+    CPObjUpdater(T* target, void (C::*method)(), int kind = 0) : Kind(kind), Target(target) {
         if (target != nullptr && method != nullptr) {
             Method = [target, method] { (target->*method)(); };
         }

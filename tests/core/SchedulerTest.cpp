@@ -126,7 +126,13 @@ TEST(CPScheduler, ListHoldsOneReference) {
     EXPECT_EQ(task.GetRefCount(), 2);
 }
 
-class Level {
+class LevelBase {
+public:
+    void Tick() { ++ticks; }
+    int ticks = 0;
+};
+
+class Level : public LevelBase {
 public:
     void RaceUpdate() { ++updates; }
     int updates = 0;
@@ -142,6 +148,10 @@ TEST(CPObjUpdater, CallsTheBoundMethodOnItsTarget) {
     EXPECT_EQ(updater.GetKind(), 3);
     EXPECT_EQ(updater.Target, &level);
     EXPECT_EQ(updater.GetTypeName(), "CPObjUpdater");
+
+    CPObjUpdater inherited(&level, &LevelBase::Tick);
+    inherited.Update();
+    EXPECT_EQ(level.ticks, 1);
 
     CPObjUpdater unbound(static_cast<Level*>(nullptr), &Level::RaceUpdate);
     unbound.Update();  // no target: nothing to call
