@@ -2,6 +2,7 @@
 
 #include "core/ConfigVars.h"
 #include "core/StringUtil.h"
+#include "platform/HostFiles.h"
 
 #include <cstdio>
 #include <vector>
@@ -55,7 +56,7 @@ void CPConfig::BindVariables() {
 void CPConfig::Register(const std::string& key, const CPtr<CPDator>& variable) { Keys[key] = variable; }
 
 void CPConfig::Load(const std::string& fileName) {
-    std::FILE* file = std::fopen(fileName.c_str(), "rb");
+    std::FILE* file = HostFiles::Open(fileName, "rb");
     if (file == nullptr) {
         return;
     }

@@ -1,0 +1,60 @@
+// The one place where engine paths meet the host's file system.
+//
+// The engine names files the Windows way ("Data\Meshes\car.msh", "DATA\Saves\save1.sav") and
+// never minds letter case. Here "\" becomes "/" and every component is matched against the
+// directory's entries without regard to ASCII case; an entry spelled exactly as asked wins over
+// one that differs in case, otherwise the first in byte order. Writes resolve the same way, so a
+// file whose name differs only in case is replaced rather than doubled.
+//
+// Directory listings are cached per directory and checked against the directory's modification
+// time on every use, so files created behind the engine's back are still found. A miss in a
+// listing taken within two seconds of the directory's last change lists it again (the time stamp
+// may be too coarse to show a change made just after listing), and files the engine itself
+// creates, renames or removes through this layer update the cache directly.
+//
+// Paths that begin with "/" are absolute host paths; every other path is relative to the working
+// directory. "." and ".." are passed through. Safe to call from several threads.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+namespace HostFiles {
+
+// Host path of an existing file or directory. When some component has no match, the rest of
+// the path is kept as given (with "/"), so that opening it fails as it should.
+std::string Resolve(const std::string& enginePath);
+// Host path to create or replace: existing directories and an existing file are matched without
+// regard to case; a new last component keeps its spelling; missing directories are not created.
+std::string ResolveForWrite(const std::string& enginePath);
+
+bool Exists(const std::string& enginePath);
+bool IsDirectory(const std::string& enginePath);
+
+// std::fopen through the layer. Modes starting with "r" open an existing file; "w" and "a"
+// create or replace one. Null on failure.
+std::FILE* Open(const std::string& enginePath, const char* mode);
+
+// Writes size bytes to a temporary file in the target's folder, flushes it to disk and renames
+// it over the target: on any failure the old file is left as it was and false is returned.
+bool WriteWhole(const std::string& enginePath, const void* data, size_t size);
+
+bool Remove(const std::string& enginePath);
+// The new name resolves like a write (an existing case variant is replaced).
+bool Rename(const std::string& fromEnginePath, const std::string& toEnginePath);
+// Creates one directory (its parent must exist); true when it exists afterwards.
+bool MakeDirectory(const std::string& enginePath);
+
+// Forgets every cached listing.
+void ClearCache();
+// Number of directory listings taken since start-up, for tests and benchmarks of the cache.
+size_t ListingCount();
+
+// Failure injection for tests: the next `count` operations of that kind fail as the host's
+// call would (fopen returning null, a short write, a failing rename).
+enum class Fault { OpenRead, OpenWrite, Write, Rename };
+void FailNext(Fault fault, int count = 1);
+void ClearFaults();
+
+}  // namespace HostFiles
