@@ -1,0 +1,87 @@
+// Sweep-and-prune broad phase: per axis a sorted list of the lower and upper bounds of every
+// body in it, and the records of the body pairs whose bounds overlap. A body enters with a
+// record and a place in the new-bodies queue; the step sorts queued bodies in (their
+// endpoints) and keeps the lists sorted as bounds move. Every pool is sized at creation
+// for all bodies of the simulator, so entering never allocates.
+//
+// No dense pair table is kept: pairs live in a pool of pairsCount records.
+#pragma once
+
+#include "physics/RbAllocator.h"
+#include "physics/RbGrowArray.h"
+#include "physics/RbPool.h"
+
+#include <cstdint>
+
+class RbBody;
+class RbSimulator;
+struct RbSizeLimits;
+
+struct RbBroadPhaseRecord {
+    RbBody* Body = nullptr;
+};
+
+struct RbPairRecord {
+    RbBody* First = nullptr;
+    RbBody* Second = nullptr;
+};
+
+// One bound of one body on one axis, in that axis's sorted list.
+struct RbEndpoint {
+    RbBody* Body = nullptr;
+    float Value = 0.0f;
+    int32_t IsUpper = 0;
+    RbEndpoint* Prev = nullptr;
+    RbEndpoint* Next = nullptr;
+};
+
+struct RbNewBody {
+    RbBody* Body = nullptr;
+    int32_t Hint = 0;
+};
+
+class RbBroadPhase {
+public:
+    struct Axis {
+        int32_t Number = 0;
+        uint32_t Bit = 0;
+        RbBroadPhase* Owner = nullptr;
+        RbPool<RbEndpoint> Endpoints;  // 2 per body
+        RbEndpoint* First = nullptr;   // sorted by Value, ascending
+        RbEndpoint* Last = nullptr;
+    };
+
+    RbBroadPhase() = default;
+    RbBroadPhase(const RbBroadPhase&) = delete;
+    RbBroadPhase& operator=(const RbBroadPhase&) = delete;
+
+    // Sizes every pool for the simulator's limits; false (and empty) when memory fails.
+    bool Create(RbSimulator* owner, RbAllocator* allocator, const RbSizeLimits& limits);
+    void Destroy();
+    bool IsCreated() const { return Created; }
+
+    // Enters a body: nothing when it already has a record (or none is left). The body is
+    // queued for sorting in, with the hint, whenever it has no endpoints, including a body
+    // that was removed earlier.
+    void Add(RbBody* body, int32_t hint);
+    // Takes the body out: its endpoints leave every axis list, its record and every pair
+    // that names it return to their pools, and it leaves the new-bodies queue.
+    void Remove(RbBody* body);
+
+    const RbGrowArray<RbNewBody>& GetNewBodies() const { return NewBodies; }
+    int32_t GetBodyCount() const { return Records.GetUsedCount(); }
+    const Axis& GetAxis(int32_t i) const { return Axes[i]; }
+
+    RbSimulator* Owner = nullptr;
+    int32_t RigidCount = 0;      // R
+    int32_t KinematicCount = 0;  // K
+    int32_t ParticleCount = 0;   // P
+    uint32_t AxisMask = 7;       // all three axes
+    RbPool<RbBroadPhaseRecord> Records;
+    RbPool<RbPairRecord> Pairs;
+    Axis Axes[3];
+
+private:
+    RbGrowArray<RbNewBody> NewBodies;  // capacity: every body once; never grows
+    bool Created = false;
+};

@@ -1,0 +1,96 @@
+// Work array of the simulator: plain records in a block from an RbAllocator. When full it
+// grows by a fixed number of entries, or doubles when the grow-by is -1; with a grow-by of
+// 0 it never grows and an append past the capacity yields nothing.
+#pragma once
+
+#include "physics/RbAllocator.h"
+
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+
+template <class T>
+class RbGrowArray {
+    static_assert(std::is_trivially_copyable_v<T>, "work arrays hold plain records");
+
+public:
+    RbGrowArray() = default;
+    ~RbGrowArray() { Destroy(); }
+    RbGrowArray(const RbGrowArray&) = delete;
+    RbGrowArray& operator=(const RbGrowArray&) = delete;
+
+    // Returns false when the first block cannot be allocated (the array then stays empty
+    // and grows on its first append).
+    bool Create(RbAllocator* allocator, int32_t capacity, int32_t growBy) {
+        Destroy();
+        Allocator = allocator;
+        GrowBy = growBy;
+        return capacity <= 0 || Reserve(capacity);
+    }
+
+    void Destroy() {
+        if (Data != nullptr) {
+            Allocator->Free(Data);
+        }
+        Data = nullptr;
+        Used = 0;
+        Capacity = 0;
+    }
+
+    // Appends a value-initialised entry; null when the array is full and cannot grow.
+    T* Append() {
+        if (Used == Capacity) {
+            int32_t grown = 0;
+            if (GrowBy == -1) {
+                grown = Capacity > 0 ? Capacity * 2 : 1;
+            } else if (GrowBy > 0) {
+                grown = Capacity + GrowBy;
+            }
+            if (grown <= Capacity || !Reserve(grown)) {
+                return nullptr;
+            }
+        }
+        T* entry = &Data[Used++];
+        *entry = T{};
+        return entry;
+    }
+
+    void Clear() { Used = 0; }
+    void RemoveLast() {
+        if (Used > 0) {
+            --Used;
+        }
+    }
+    T* GetData() { return Data; }
+    const T* GetData() const { return Data; }
+    int32_t GetCount() const { return Used; }
+    int32_t GetCapacity() const { return Capacity; }
+    T& operator[](int32_t i) { return Data[i]; }
+    const T& operator[](int32_t i) const { return Data[i]; }
+
+private:
+    bool Reserve(int32_t capacity) {
+        if (Allocator == nullptr) {
+            return false;
+        }
+        T* data = static_cast<T*>(Allocator->Alloc(sizeof(T) * static_cast<size_t>(capacity), 0));
+        if (data == nullptr) {
+            return false;
+        }
+        if (Used > 0) {
+            std::memcpy(static_cast<void*>(data), static_cast<const void*>(Data), sizeof(T) * static_cast<size_t>(Used));
+        }
+        if (Data != nullptr) {
+            Allocator->Free(Data);
+        }
+        Data = data;
+        Capacity = capacity;
+        return true;
+    }
+
+    T* Data = nullptr;
+    int32_t Used = 0;
+    int32_t Capacity = 0;
+    int32_t GrowBy = 0;
+    RbAllocator* Allocator = nullptr;
+};
