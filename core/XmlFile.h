@@ -1,0 +1,14 @@
+// Loads an XML document through CPFileReader, so descriptions can come from pack files as well
+// as from disk. Stands where TiXmlDocument::LoadFile would: same results, same error codes.
+#pragma once
+
+#include <tinyxml.h>
+
+#include <string>
+
+// Clears the document (its value becomes the file name) and parses the file's text up to its
+// first zero byte. False with TinyXML's file-opening error (TIXML_ERROR_OPENING_FILE) when the
+// file cannot be read, false with no error when it is empty, false with the parser's error
+// when the text is not well-formed XML.
+bool LoadXmlFile(TiXmlDocument& document, const std::string& fileName,
+                 TiXmlEncoding encoding = TIXML_DEFAULT_ENCODING);
