@@ -1,8 +1,9 @@
 #include "platform/MMSystem.h"
 
+#include "platform/HostFiles.h"
+
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <vector>
@@ -10,44 +11,27 @@
 namespace {
 
 // ---- host files -------------------------------------------------------------------------
-// Whole-file access under an engine path; the only place mmio touches the file system.
-
-std::string HostPath(const char* enginePath) {
-    std::string path = enginePath;
-    std::replace(path.begin(), path.end(), '\\', '/');
-    return path;
-}
+// Whole-file access under an engine path, through the path layer.
 
 bool LoadHostFile(const char* enginePath, std::vector<uint8_t>& bytes) {
-    std::ifstream in(HostPath(enginePath), std::ios::binary);
-    if (!in) {
+    std::FILE* file = HostFiles::Open(enginePath, "rb");
+    if (file == nullptr) {
         return false;
     }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    bytes.clear();
+    bool ok = std::fseek(file, 0, SEEK_END) == 0;
+    const long length = ok ? std::ftell(file) : -1;
+    ok = ok && length >= 0 && length <= INT32_MAX && std::fseek(file, 0, SEEK_SET) == 0;
+    if (ok) {
+        bytes.resize(static_cast<size_t>(length));
+        ok = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    }
+    std::fclose(file);
+    return ok;
 }
 
 bool StoreHostFile(const char* enginePath, const std::vector<uint8_t>& bytes) {
-    const std::string path = HostPath(enginePath);
-    const std::string temporary = path + ".tmp~";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            return false;
-        }
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::remove(temporary.c_str());
-            return false;
-        }
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    return HostFiles::WriteWhole(enginePath, bytes.data(), bytes.size());
 }
 
 // ---- failure injection ------------------------------------------------------------------
