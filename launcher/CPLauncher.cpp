@@ -1,0 +1,51 @@
+#include "launcher/CPLauncher.h"
+
+#include "core/CPConfig.h"
+#include "launcher/CPWebHost.h"
+#include "launcher/PublisherSite.h"
+#include "launcher/StartDialog.h"
+#include "platform/ComRuntime.h"
+#include "platform/Ole.h"
+#include "platform/Shell.h"
+
+CPLauncher* CPLauncher::Instance = nullptr;
+bool ShuttingDown = false;
+
+CPLauncher::CPLauncher() { Instance = this; }
+
+CPLauncher::~CPLauncher() { Instance = nullptr; }
+
+int CPLauncher::Run(HINSTANCE, int) {
+    // The registry lives until the process ends; the launcher itself reads no key.
+    new CPConfig;
+    CPConfig::Instance->Load("config.cfg");
+
+    const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(StartDialog::TemplateId),
+                                           nullptr, StartDialogProc, 0);
+
+    // No host when the window could not be made.
+    if (CPWebHost* host = CPWebHost::Instance) {
+        host->CloseBrowser();
+        host->Release();
+        CPWebHost::Instance = nullptr;
+    }
+    OleUninitialize();
+
+    const bool startGame = result == StartDialog::StartGame || result == StartDialog::StartWindowed ||
+                           result == StartDialog::StartFullscreen;
+    const std::string file = startGame ? "_Tarnwick.exe" : PublisherSite::StatisticsPage();
+    const HINSTANCE started = ShellExecuteA(nullptr, "open", file.c_str(), "", "", SW_SHOWNORMAL);
+    return static_cast<int>(reinterpret_cast<INT_PTR>(started));
+}
+
+int WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+    CoInitialize(nullptr);
+    new CPLauncher;
+    CPLauncher::Instance->Run(instance, showCommand);
+    ShuttingDown = true;
+    if (CPLauncher::Instance != nullptr) {
+        delete CPLauncher::Instance;
+    }
+    CoUninitialize();
+    return 0;
+}
