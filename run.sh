@@ -5,7 +5,4 @@ cd "$(dirname "$0")"
 tools/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DENGINE_TESTS=OFF -DENGINE_BENCH=OFF >/dev/null
 cmake --build build -j"$(nproc)"
-if [ -x build/launcher/launcher ]; then
-  cd gamedir && exec ../build/launcher/launcher
-fi
-echo "Built everything under build/."
+cd gamedir && exec ../build/launcher/tarnwick

@@ -66,7 +66,7 @@ HRESULT OleCreate(REFCLSID clsid, REFIID iid, DWORD renderOption, FORMATETC*, IO
         embedded->SetClientSite(site);
     }
     hr = embedded->QueryInterface(iid, object);
-    embedded->Release();
+    Untraced([&] { return embedded->Release(); });
     return hr;
 }
 
@@ -80,7 +80,7 @@ HRESULT OleSetContainedObject(IUnknown* object, BOOL contained) {
         return S_OK;  // objects that are not runnable need not be told
     }
     const HRESULT hr = runnable->SetContainedObject(contained);
-    runnable->Release();
+    Untraced([&] { return runnable->Release(); });
     return hr;
 }
 

@@ -1,0 +1,121 @@
+// The built program, run as a person would run it: in a game folder, keys on its input, a
+// fake game that leaves a marker and a fake xdg-open that logs what it was asked to open.
+#include "launcher/PublisherSite.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteScript(const fs::path& path, const std::string& body) {
+    std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+    fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
+}
+
+// The started programs are detached: wait a while for what they leave behind.
+bool WaitFor(const fs::path& path, const std::string& text = "") {
+    for (int i = 0; i < 500; ++i) {
+        if (fs::exists(path) && ReadAll(path).find(text) != std::string::npos) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root = fs::temp_directory_path() /
+               ("tarnwick_e2e_" + std::to_string(getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(root);
+        game = root / "game";
+        bin = root / "bin";
+        fs::create_directories(game);
+        fs::create_directories(bin);
+        WriteScript(bin / "xdg-open", "echo \"$@\" >> '" + (root / "opened.log").string() + "'");
+        std::ofstream(game / "README.txt") << "Read me.\n";
+        std::ofstream(game / "config.cfg") << "screenWidth=800\n";
+    }
+
+    void TearDown() override { fs::remove_all(root); }
+
+    void AddGame() { WriteScript(game / "_Tarnwick.exe", "echo started \"$@\" > '" + Marker().string() + "'"); }
+
+    int Run(const std::string& keys) {
+        std::ofstream(root / "keys") << keys;
+        const std::string command = "cd '" + game.string() + "' && PATH='" + bin.string() + "':\"$PATH\" '" +
+                                    TARNWICK_EXE + "' < '" + (root / "keys").string() + "' > '" +
+                                    (root / "out").string() + "' 2> '" + (root / "err").string() + "'";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    fs::path Marker() const { return root / "marker"; }
+    fs::path Log() const { return root / "opened.log"; }
+    std::string Out() const { return ReadAll(root / "out"); }
+    std::string Err() const { return ReadAll(root / "err"); }
+
+    fs::path root, game, bin;
+};
+
+TEST_F(EndToEnd, StartGameRunsTheGameFromTheGameFolder) {
+    AddGame();
+    ASSERT_EQ(Run("1\n"), 0);
+    ASSERT_TRUE(WaitFor(Marker(), "started")) << Err();
+    EXPECT_FALSE(fs::exists(Log()));  // no page was opened
+    // The terminal shows the window, its page and its buttons.
+    const std::string out = Out();
+    EXPECT_NE(out.find("Tarnwick"), std::string::npos);
+    EXPECT_NE(out.find(PublisherSite::StartPage()), std::string::npos);
+    EXPECT_NE(out.find("[1 Start Game] [2 Game Settings] [3 Exit] [4 Readme.txt]"), std::string::npos);
+    EXPECT_EQ(Err(), "");
+}
+
+TEST_F(EndToEnd, ReadmeThenExitOpensTheReadmeAndTheStatisticsPage) {
+    AddGame();
+    ASSERT_EQ(Run("4\n\x1b\n4\n3\n"), 0);
+    ASSERT_TRUE(WaitFor(Log(), PublisherSite::StatisticsPage())) << Err();
+    // Readme twice and the page; the order between detached openers is not fixed.
+    std::string log;
+    for (int i = 0; i < 500 && std::count(log.begin(), log.end(), '\n') < 3; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        log = ReadAll(Log());
+    }
+    EXPECT_NE(log.find("README.txt\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("README.txt\n", log.find("README.txt\n") + 1), std::string::npos) << log;
+    EXPECT_NE(log.find(PublisherSite::StatisticsPage() + "\n"), std::string::npos) << log;
+    EXPECT_FALSE(fs::exists(Marker()));
+}
+
+TEST_F(EndToEnd, EndOfInputClosesTheWindowLikeExit) {
+    ASSERT_EQ(Run(""), 0);
+    ASSERT_TRUE(WaitFor(Log(), PublisherSite::StatisticsPage())) << Err();
+}
+
+TEST_F(EndToEnd, FailedHandOffsPrintOneLineAndStillExitWithZero) {
+    // No settings program and no game in the folder.
+    ASSERT_EQ(Run("2\n1\n"), 0);
+    const std::string err = Err();
+    EXPECT_NE(err.find("\"settings.exe\""), std::string::npos) << err;
+    EXPECT_NE(err.find("\"_Tarnwick.exe\""), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << err;
+}
+
+}  // namespace
