@@ -16,6 +16,8 @@ struct HandOffCase {
     bool WindowMade;
 };
 
+void PrintTo(const HandOffCase& c, std::ostream* os) { *os << c.Name; }
+
 class HandOff : public LauncherFixture, public ::testing::WithParamInterface<HandOffCase> {};
 
 TEST_P(HandOff, DialogResultChoosesWhatTheShellOpens) {
@@ -149,6 +151,8 @@ struct CentreCase {
     int ScreenWidth, ScreenHeight;
     LONG Left, Top;
 };
+
+void PrintTo(const CentreCase& c, std::ostream* os) { *os << c.ScreenWidth << "x" << c.ScreenHeight; }
 
 class Centring : public LauncherFixture, public ::testing::WithParamInterface<CentreCase> {};
 

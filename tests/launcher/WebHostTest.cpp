@@ -255,6 +255,8 @@ struct MissingCase {
     bool BrowserMade;
 };
 
+void PrintTo(const MissingCase& c, std::ostream* os) { *os << c.Name; }
+
 class MissingBrowser : public LauncherFixture, public ::testing::WithParamInterface<MissingCase> {};
 
 TEST_P(MissingBrowser, LauncherStillHandsOff) {
