@@ -1,12 +1,14 @@
 #include "platform/Shell.h"
 
 #include "platform/CallTrace.h"
+#include "platform/HostFiles.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -153,15 +155,22 @@ INT_PTR SystemShell::Execute(const ShellRequest& request) {
     if (file.empty()) {
         return Fail(file, SE_ERR_FNF, "no file was named");
     }
-    const std::string directory = request.Directory.value_or("");
+    // Local names are engine paths: "\\" separators, any letter case.
+    const std::string given = request.Directory.value_or("");
+    const std::string directory = given.empty() ? given : HostFiles::Resolve(given);
 
+    std::string target = file;
     if (!Shell::IsWebAddress(file)) {
+        target = HostFiles::Resolve(file);
+        if (!directory.empty() && !target.empty() && target[0] != '/') {
+            target = std::filesystem::current_path() / target;  // the program starts elsewhere
+        }
         struct stat info{};
-        if (stat(file.c_str(), &info) != 0) {
+        if (stat(target.c_str(), &info) != 0) {
             return Fail(file, errno == EACCES ? SE_ERR_ACCESSDENIED : SE_ERR_FNF, "the file does not exist");
         }
-        if (IsExecutableFile(file)) {
-            std::vector<std::string> arguments{file.find('/') == std::string::npos ? "./" + file : file};
+        if (IsExecutableFile(target)) {
+            std::vector<std::string> arguments{target.find('/') == std::string::npos ? "./" + target : target};
             for (std::string& parameter : Shell::SplitParameters(request.Parameters.value_or(""))) {
                 arguments.push_back(std::move(parameter));
             }
@@ -172,7 +181,7 @@ INT_PTR SystemShell::Execute(const ShellRequest& request) {
     if (!opener) {
         return Fail(file, SE_ERR_NOASSOC, "no program can open it (xdg-open was not found on PATH)");
     }
-    return Started(file, SpawnDetached({*opener, file}, directory), "xdg-open could not be started");
+    return Started(file, SpawnDetached({*opener, target}, directory), "xdg-open could not be started");
 }
 
 INT_PTR RecordingShell::Execute(const ShellRequest& request) {
