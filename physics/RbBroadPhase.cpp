@@ -1,25 +1,73 @@
-// Entering and leaving the broad phase.
+// Sweep and prune: entering, leaving, sorting in and the incremental re-sort with its pairs.
 #include "physics/RbBroadPhase.h"
 
 #include "physics/RbBody.h"
 #include "physics/RbSimulator.h"
 
 #include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Bound of a body on axis k, from its endpoint entries.
+float Lower(const RbBody* body, int k) { return body->LowerEndpoints[k]->Value; }
+float Upper(const RbBody* body, int k) { return body->UpperEndpoints[k]->Value; }
+
+// Sort order: by value, and at equal values lower bounds before upper bounds, so boxes
+// that touch are in overlapping order.
+bool Precedes(const RbEndpoint* x, const RbEndpoint* y) {
+    return x->Value < y->Value || (x->Value == y->Value && !x->IsUpper && y->IsUpper);
+}
+
+bool HasEndpoints(const RbBody* body) {
+    return body->LowerEndpoints[0] != nullptr || body->LowerEndpoints[1] != nullptr || body->LowerEndpoints[2] != nullptr;
+}
+
+uint32_t PairHash(const RbBody* a, const RbBody* b) {
+    const uint32_t lo = static_cast<uint32_t>(std::min(a->Id, b->Id));
+    const uint32_t hi = static_cast<uint32_t>(std::max(a->Id, b->Id));
+    return (lo * 0x9E3779B1u) ^ (hi * 0x85EBCA77u + (hi >> 7));
+}
+
+bool Names(const RbPairRecord* pair, const RbBody* a, const RbBody* b) {
+    return (pair->First == a && pair->Second == b) || (pair->First == b && pair->Second == a);
+}
+
+}  // namespace
 
 bool RbBroadPhase::Create(RbSimulator* owner, RbAllocator* allocator, const RbSizeLimits& limits) {
     Destroy();
     Owner = owner;
+    Allocator = allocator;
     RigidCount = std::max(limits.rigidBodiesCount, 0);
     KinematicCount = std::max(limits.kinematicBodiesCount, 0);
     ParticleCount = std::max(limits.rigidParticleCount, 0);
-    const int32_t bodies = RigidCount + KinematicCount + ParticleCount;
-    bool ok = Records.Create(allocator, bodies) && Pairs.Create(allocator, limits.pairsCount) &&
-              NewBodies.Create(allocator, bodies, 0);
+    const int64_t bodies = int64_t{RigidCount} + KinematicCount + ParticleCount;
+    const int64_t pairs = std::max(limits.pairsCount, 0);
+    // Two endpoints per body per axis and a half-full pair index must fit 32-bit counts.
+    if (2 * bodies > INT32_MAX || 2 * pairs > (int64_t{1} << 30)) {
+        return false;
+    }
+    bool ok = Records.Create(allocator, static_cast<int32_t>(bodies)) &&
+              Pairs.Create(allocator, static_cast<int32_t>(pairs)) &&
+              NewBodies.Create(allocator, static_cast<int32_t>(bodies), 0);
     for (int32_t i = 0; i < 3 && ok; ++i) {
         Axes[i].Number = i;
         Axes[i].Bit = 1u << i;
         Axes[i].Owner = this;
-        ok = Axes[i].Endpoints.Create(allocator, 2 * bodies);
+        ok = Axes[i].Endpoints.Create(allocator, static_cast<int32_t>(2 * bodies));
+    }
+    if (ok) {
+        uint32_t slots = 2;
+        while (slots < 2 * pairs) {
+            slots *= 2;
+        }
+        PairSlots = static_cast<RbPairRecord**>(allocator->Alloc(sizeof(RbPairRecord*) * slots, 0));
+        ok = PairSlots != nullptr;
+        if (ok) {
+            std::memset(static_cast<void*>(PairSlots), 0, sizeof(RbPairRecord*) * slots);
+            PairSlotMask = slots - 1;
+        }
     }
     if (!ok) {
         Destroy();
@@ -38,6 +86,11 @@ void RbBroadPhase::Destroy() {
         axis.First = nullptr;
         axis.Last = nullptr;
     }
+    if (PairSlots != nullptr) {
+        Allocator->Free(PairSlots);
+    }
+    PairSlots = nullptr;
+    PairSlotMask = 0;
     Created = false;
 }
 
@@ -87,8 +140,7 @@ void RbBroadPhase::Remove(RbBody* body) {
     for (RbPairRecord* pair = Pairs.FirstUsed(); pair != nullptr;) {
         RbPairRecord* next = Pairs.NextUsed(pair);
         if (pair->First == body || pair->Second == body) {
-            *pair = RbPairRecord{};
-            Pairs.Give(pair);
+            ReleasePair(pair);
         }
         pair = next;
     }
@@ -100,6 +152,173 @@ void RbBroadPhase::Remove(RbBody* body) {
             }
             NewBodies.RemoveLast();
             break;
+        }
+    }
+}
+
+void RbBroadPhase::Update() {
+    if (!Created) {
+        return;
+    }
+    InsertNewBodies();
+    for (Axis& axis : Axes) {
+        if ((AxisMask & axis.Bit) != 0) {
+            SortAxis(axis);
+        }
+    }
+}
+
+namespace {
+
+// Both boxes overlap (or touch) on every axis of the mask.
+bool Overlap(const RbBody* a, const RbBody* b, uint32_t mask) {
+    for (int k = 0; k < 3; ++k) {
+        if ((mask & (1u << k)) != 0 && (Lower(a, k) > Upper(b, k) || Lower(b, k) > Upper(a, k))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+void RbBroadPhase::InsertNewBodies() {
+    for (int32_t n = 0; n < NewBodies.GetCount(); ++n) {
+        RbBody* body = NewBodies[n].Body;
+        if (body->BroadPhaseRecord == nullptr || HasEndpoints(body)) {
+            continue;
+        }
+        for (Axis& axis : Axes) {
+            if ((AxisMask & axis.Bit) == 0) {
+                continue;
+            }
+            RbEndpoint* lower = axis.Endpoints.Take();
+            RbEndpoint* upper = axis.Endpoints.Take();
+            if (lower == nullptr || upper == nullptr) {
+                axis.Endpoints.Give(lower);
+                continue;  // cannot happen: the pool holds two entries per body
+            }
+            *lower = {body, RbComponent(body->WorldLower, axis.Number), 0, nullptr, nullptr};
+            *upper = {body, RbComponent(body->WorldUpper, axis.Number), 1, nullptr, nullptr};
+            body->LowerEndpoints[axis.Number] = lower;
+            body->UpperEndpoints[axis.Number] = upper;
+            for (RbEndpoint* endpoint : {lower, upper}) {
+                RbEndpoint* next = axis.First;
+                while (next != nullptr && !Precedes(endpoint, next)) {
+                    next = next->Next;
+                }
+                RbEndpoint* prev = next != nullptr ? next->Prev : axis.Last;
+                endpoint->Prev = prev;
+                endpoint->Next = next;
+                (prev != nullptr ? prev->Next : axis.First) = endpoint;
+                (next != nullptr ? next->Prev : axis.Last) = endpoint;
+            }
+        }
+        for (RbBroadPhaseRecord* record = Records.FirstUsed(); record != nullptr; record = Records.NextUsed(record)) {
+            RbBody* other = record->Body;
+            if (other != body && HasEndpoints(other) && Overlap(body, other, AxisMask)) {
+                AddPair(body, other);
+            }
+        }
+    }
+    NewBodies.Clear();
+}
+
+void RbBroadPhase::SortAxis(Axis& axis) {
+    // Insertion sort of a nearly sorted list. Only leftward moves happen: a lower bound
+    // passing an upper bound may start an overlap, an upper passing a lower ends one.
+    RbEndpoint* next = nullptr;
+    for (RbEndpoint* endpoint = axis.First; endpoint != nullptr; endpoint = next) {
+        next = endpoint->Next;
+        RbEndpoint* before = endpoint->Prev;
+        while (before != nullptr && Precedes(endpoint, before)) {
+            if (before->Body != endpoint->Body) {
+                if (!endpoint->IsUpper && before->IsUpper) {
+                    if (Overlap(endpoint->Body, before->Body, AxisMask)) {
+                        AddPair(endpoint->Body, before->Body);
+                    }
+                } else if (endpoint->IsUpper && !before->IsUpper) {
+                    RemovePair(endpoint->Body, before->Body);
+                }
+            }
+            before = before->Prev;
+        }
+        if (before == endpoint->Prev) {
+            continue;
+        }
+        // Unlink, then insert after `before` (at the front when null).
+        endpoint->Prev->Next = endpoint->Next;
+        (endpoint->Next != nullptr ? endpoint->Next->Prev : axis.Last) = endpoint->Prev;
+        RbEndpoint* after = before != nullptr ? before->Next : axis.First;
+        endpoint->Prev = before;
+        endpoint->Next = after;
+        (before != nullptr ? before->Next : axis.First) = endpoint;
+        after->Prev = endpoint;
+    }
+}
+
+int32_t RbBroadPhase::FindSlot(const RbBody* a, const RbBody* b) const {
+    for (uint32_t slot = PairHash(a, b) & PairSlotMask;; slot = (slot + 1) & PairSlotMask) {
+        const RbPairRecord* pair = PairSlots[slot];
+        if (pair == nullptr || Names(pair, a, b)) {
+            return static_cast<int32_t>(slot);
+        }
+    }
+}
+
+RbPairRecord* RbBroadPhase::FindPair(const RbBody* a, const RbBody* b) const {
+    return PairSlots != nullptr ? PairSlots[FindSlot(a, b)] : nullptr;
+}
+
+void RbBroadPhase::AddPair(RbBody* a, RbBody* b) {
+    const int32_t slot = FindSlot(a, b);
+    if (PairSlots[slot] != nullptr) {
+        return;
+    }
+    RbPairRecord* pair = Pairs.Take();
+    if (pair == nullptr) {
+        if (Owner != nullptr) {
+            Owner->ReportError(1, "Run out of Pairs. Increase 'pairsCount'.\n");
+        }
+        return;
+    }
+    pair->First = a->Id < b->Id ? a : b;
+    pair->Second = a->Id < b->Id ? b : a;
+    PairSlots[slot] = pair;
+}
+
+void RbBroadPhase::RemovePair(const RbBody* a, const RbBody* b) {
+    const int32_t slot = FindSlot(a, b);
+    if (RbPairRecord* pair = PairSlots[slot]) {
+        EraseSlot(slot);
+        *pair = RbPairRecord{};
+        Pairs.Give(pair);
+    }
+}
+
+void RbBroadPhase::ReleasePair(RbPairRecord* pair) {
+    if (PairSlots != nullptr && pair->First != nullptr && pair->Second != nullptr) {
+        const int32_t slot = FindSlot(pair->First, pair->Second);
+        if (PairSlots[slot] == pair) {
+            EraseSlot(slot);
+        }
+    }
+    *pair = RbPairRecord{};
+    Pairs.Give(pair);
+}
+
+void RbBroadPhase::EraseSlot(int32_t slot) {
+    // Backward-shift deletion keeps every probe chain unbroken without tombstones.
+    uint32_t hole = static_cast<uint32_t>(slot);
+    PairSlots[hole] = nullptr;
+    for (uint32_t i = (hole + 1) & PairSlotMask; PairSlots[i] != nullptr; i = (i + 1) & PairSlotMask) {
+        const uint32_t home = PairHash(PairSlots[i]->First, PairSlots[i]->Second) & PairSlotMask;
+        // Move the entry into the hole when its home lies cyclically outside (hole, i].
+        const bool homeInRange = hole <= i ? (home > hole && home <= i) : (home > hole || home <= i);
+        if (!homeInRange) {
+            PairSlots[hole] = PairSlots[i];
+            PairSlots[i] = nullptr;
+            hole = i;
         }
     }
 }

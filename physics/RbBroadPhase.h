@@ -4,7 +4,8 @@
 // endpoints) and keeps the lists sorted as bounds move. Every pool is sized at creation
 // for all bodies of the simulator, so entering never allocates.
 //
-// No dense pair table is kept: pairs live in a pool of pairsCount records.
+// No dense pair table is kept: pairs live in a pool of pairsCount records with a small hash
+// index beside it.
 #pragma once
 
 #include "physics/RbAllocator.h"
@@ -52,6 +53,7 @@ public:
     };
 
     RbBroadPhase() = default;
+    ~RbBroadPhase() { Destroy(); }
     RbBroadPhase(const RbBroadPhase&) = delete;
     RbBroadPhase& operator=(const RbBroadPhase&) = delete;
 
@@ -68,6 +70,17 @@ public:
     // that names it return to their pools, and it leaves the new-bodies queue.
     void Remove(RbBody* body);
 
+    // Sorts the queued bodies in at their world bounds, then restores the order of every
+    // axis after bounds moved (RbBody::UpdateWorldBounds writes the endpoint values), adding
+    // a pair record when two boxes come to overlap on all axes (touching counts) and
+    // returning it when they separate. World bounds must be current for every body in it.
+    void Update();
+
+    // The pair record of two bodies in either order, or null.
+    RbPairRecord* FindPair(const RbBody* a, const RbBody* b) const;
+    // Pairs in the order they were found: Pairs.FirstUsed() / Pairs.NextUsed().
+    int32_t GetPairCount() const { return Pairs.GetUsedCount(); }
+
     const RbGrowArray<RbNewBody>& GetNewBodies() const { return NewBodies; }
     int32_t GetBodyCount() const { return Records.GetUsedCount(); }
     const Axis& GetAxis(int32_t i) const { return Axes[i]; }
@@ -82,6 +95,19 @@ public:
     Axis Axes[3];
 
 private:
+    void InsertNewBodies();
+    void SortAxis(Axis& axis);
+    void AddPair(RbBody* a, RbBody* b);
+    void RemovePair(const RbBody* a, const RbBody* b);
+    void ReleasePair(RbPairRecord* pair);
+    int32_t FindSlot(const RbBody* a, const RbBody* b) const;
+    void EraseSlot(int32_t slot);
+
     RbGrowArray<RbNewBody> NewBodies;  // capacity: every body once; never grows
+    // Open-addressed index of the pair records by their two body ids (linear probing,
+    // at most half full); sized with the pair pool, so it never grows.
+    RbPairRecord** PairSlots = nullptr;
+    uint32_t PairSlotMask = 0;
+    RbAllocator* Allocator = nullptr;
     bool Created = false;
 };

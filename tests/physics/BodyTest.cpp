@@ -210,24 +210,6 @@ TEST(RbBody, ActivationMovesBetweenListsAndTheBroadPhase) {
     }
 }
 
-TEST(RbBody, RemovalReturnsTheBodysPairs) {
-    SimulatorPtr sim = MakeSimulator();
-    RbRigidBody* a = sim->CreateRigidBody();
-    RbRigidBody* b = sim->CreateRigidBody();
-    RbRigidBody* c = sim->CreateRigidBody();
-    for (RbBody* body : {static_cast<RbBody*>(a), static_cast<RbBody*>(b), static_cast<RbBody*>(c)}) {
-        body->AddGeometry();
-    }
-    RbBroadPhase& broadPhase = sim->GetBroadPhase();
-    *broadPhase.Pairs.Take() = {a, b};
-    *broadPhase.Pairs.Take() = {b, c};
-    *broadPhase.Pairs.Take() = {c, a};
-    b->SetActive(false, 0);
-    ASSERT_EQ(broadPhase.Pairs.GetUsedCount(), 1);
-    EXPECT_EQ(broadPhase.Pairs.FirstUsed()->First, c);
-    EXPECT_EQ(broadPhase.Pairs.FirstUsed()->Second, a);
-}
-
 TEST(RbBody, GeometryAndSensorListsKeepOrder) {
     SimulatorPtr sim = MakeSimulator();
     RbKinematicBody* body = sim->CreateKinematicBody();
