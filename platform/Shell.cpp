@@ -39,9 +39,11 @@ std::optional<std::string> FindOnPath(const std::string& name) {
         const size_t end = list.find(':', start);
         std::string folder = list.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (folder.empty()) {
-            folder = ".";
+            folder.push_back('.');  // an empty entry is the working directory
         }
-        const std::string candidate = folder + "/" + name;
+        std::string candidate = std::move(folder);
+        candidate += '/';
+        candidate += name;
         if (IsExecutableFile(candidate)) {
             return candidate;
         }

@@ -200,9 +200,12 @@ void TerminalDialog::ShowButtonRow(HWND dialog) {
     const std::vector<HWND> buttons = Buttons(dialog);
     std::string row = interactive ? "\r\x1b[K" : "";
     for (size_t i = 0; i < buttons.size(); ++i) {
-        const std::string label = "[" + std::to_string(i + 1) + " " + WindowSystem::WindowText(buttons[i]) + "]";
-        row += " ";
-        row += (interactive && i == focus) ? "\x1b[7m" + label + "\x1b[0m" : label;
+        const bool focused = interactive && i == focus;
+        row += focused ? " \x1b[7m[" : " [";
+        row += std::to_string(i + 1);
+        row += ' ';
+        row += WindowSystem::WindowText(buttons[i]);
+        row += focused ? "]\x1b[0m" : "]";
     }
     std::fputs(row.c_str(), output);
     std::fflush(output);
