@@ -153,9 +153,11 @@ HMODULE GetModuleHandleA(LPCSTR moduleName) {
 
 INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC procedure, LPARAM initParam) {
     CallTrace::Record("DialogBoxParamA " + Describe(templateName));
+    // A null instance is the program itself.
+    const HMODULE module = instance != nullptr ? instance : reinterpret_cast<HMODULE>(&moduleAnchor);
     const DialogTemplate* t =
         IS_INTRESOURCE(templateName)
-            ? WindowSystem::FindDialogTemplate(instance, static_cast<WORD>(reinterpret_cast<uintptr_t>(templateName)))
+            ? WindowSystem::FindDialogTemplate(module, static_cast<WORD>(reinterpret_cast<uintptr_t>(templateName)))
             : nullptr;
     Window* ownerWindow = owner != nullptr ? Find(owner) : nullptr;
     if (t == nullptr || procedure == nullptr || (owner != nullptr && ownerWindow == nullptr)) {

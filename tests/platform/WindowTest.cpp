@@ -130,9 +130,16 @@ TEST_F(DialogTest, FailuresBeforeTheWindowExists) {
     ScopedDialogBackend use(script);
     EXPECT_EQ(DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(999), nullptr, Recorder, 0), -1);
     EXPECT_EQ(DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kId), nullptr, nullptr, 0), -1);
-    EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kId), nullptr, Recorder, 0), -1);
+    const HWND notAWindow = reinterpret_cast<HWND>(&script);
+    EXPECT_EQ(DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kId), notAWindow, Recorder, 0), -1);
     EXPECT_EQ(DialogBoxParamA(GetModuleHandleA(nullptr), "named", nullptr, Recorder, 0), -1);
     EXPECT_TRUE(seen.empty());
+}
+
+TEST_F(DialogTest, NullInstanceIsTheProgram) {
+    ScopedDialogBackend use(script);
+    script.Command(100);
+    EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kId), nullptr, Recorder, 0), 100);
 }
 
 TEST_F(DialogTest, ProcedureIgnoringCloseStillEndsWhenInputEnds) {
