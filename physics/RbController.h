@@ -20,8 +20,17 @@ protected:
 
 class RbController {
 public:
-    void SetForce(const RbVector& force) { Force = force; }
-    void SetTorque(const RbVector& torque) { Torque = torque; }
+    // Non-finite values are ignored (the previous value stays).
+    void SetForce(const RbVector& force) {
+        if (RbIsFinite(force)) {
+            Force = force;
+        }
+    }
+    void SetTorque(const RbVector& torque) {
+        if (RbIsFinite(torque)) {
+            Torque = torque;
+        }
+    }
 
     // Steps between calls; 0 and 1 both mean every step. Countdown starts at the period.
     int32_t Period = 0;

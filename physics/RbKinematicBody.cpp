@@ -2,12 +2,18 @@
 #include "physics/RbKinematicBody.h"
 
 void RbKinematicBody::SetPosition(const RbVector& position) {
+    if (!RbIsFinite(position)) {
+        return;
+    }
     Position = position;
     UpdateTransform();
     TransformChanged = 1;
 }
 
 void RbKinematicBody::SetRotation(const RbQuaternion& q) {
+    if (!RbIsFinite(q)) {
+        return;
+    }
     Rotation = RbRotationFromQuaternion(q);
     UpdateTransform();
     TransformChanged = 1;

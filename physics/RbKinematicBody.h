@@ -11,7 +11,8 @@ class RbKinematicBody : public RbBody {
 public:
     RbKinematicBody() { Kind = KindKinematic; }
 
-    // Both recompute the world bounds and mark the transform changed.
+    // Both recompute the world bounds and mark the transform changed; a non-finite argument
+    // changes nothing.
     void SetPosition(const RbVector& position);
     void SetRotation(const RbQuaternion& q);
     const RbVector& GetPosition() const { return Position; }

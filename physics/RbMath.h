@@ -84,6 +84,9 @@ inline RbVector RbNormalize(const RbVector& v) {
 // Component k (0 x, 1 y, 2 z).
 inline float RbComponent(const RbVector& v, int k) { return k == 0 ? v.x : (k == 1 ? v.y : v.z); }
 inline bool RbIsFinite(const RbVector& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+inline bool RbIsFinite(const RbQuaternion& q) {
+    return std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w);
+}
 
 // Row vector times rotation rows: v.x·row0 + v.y·row1 + v.z·row2 (local to world for a rotation).
 inline RbVector RbTransform(const RbVector& v, const RbMatrix3& m) {

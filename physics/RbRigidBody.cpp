@@ -26,11 +26,17 @@ void RbRigidBody::SetInertiaTensor(const RbVector& diagonal) {
 }
 
 void RbRigidBody::SetPosition(const RbVector& position) {
+    if (!RbIsFinite(position)) {
+        return;
+    }
     Motion.Position = position;
     Wake();
 }
 
 void RbRigidBody::SetRotation(const RbQuaternion& q) {
+    if (!RbIsFinite(q)) {
+        return;
+    }
     Motion.Orientation = q;
     Motion.Rotation = RbRotationFromQuaternion(q);
     Wake();
@@ -57,11 +63,17 @@ RbMatrix4 RbRigidBody::GetTransform() {
 }
 
 void RbRigidBody::SetVelocity(const RbVector& velocity) {
+    if (!RbIsFinite(velocity)) {
+        return;
+    }
     Velocity = velocity;
     WakeGroup();
 }
 
 void RbRigidBody::SetAngularMomentum(const RbVector& momentum) {
+    if (!RbIsFinite(momentum)) {
+        return;
+    }
     Motion.AngularMomentum = momentum;
     DeriveAngularMotion();
     WakeGroup();
@@ -77,6 +89,9 @@ void RbRigidBody::DeriveAngularMotion() {
 }
 
 void RbRigidBody::SetForce(const RbVector& force, const RbVector& point) {
+    if (!RbIsFinite(force) || !RbIsFinite(point)) {
+        return;
+    }
     PersistentForce = force;
     PersistentTorque = RbCross(RbSub(point, Motion.Position), force);
     if (!IsNegligible(force)) {
@@ -85,6 +100,9 @@ void RbRigidBody::SetForce(const RbVector& force, const RbVector& point) {
 }
 
 void RbRigidBody::SetTorque(const RbVector& torque) {
+    if (!RbIsFinite(torque)) {
+        return;
+    }
     PersistentTorque = torque;
     if (!IsNegligible(torque)) {
         Wake();
@@ -92,6 +110,9 @@ void RbRigidBody::SetTorque(const RbVector& torque) {
 }
 
 void RbRigidBody::ApplyImpulse(const RbVector& impulse, const RbVector& point) {
+    if (!RbIsFinite(impulse) || !RbIsFinite(point)) {
+        return;
+    }
     Velocity.x += impulse.x * InverseMass;
     Velocity.y += impulse.y * InverseMass;
     Velocity.z += impulse.z * InverseMass;

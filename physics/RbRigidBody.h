@@ -1,6 +1,9 @@
 // A dynamic body (or a rigid particle): mass properties, the motion state and the forces,
 // impulses and controllers through which the game drives it. Units: kg, m, s; vectors in
 // world axes unless said otherwise; rotations in the row layout of RbMath.h.
+//
+// The setters reject NaN and infinity: a call with a non-finite argument changes nothing
+// and wakes nothing, so one bad value cannot spread through the simulation.
 #pragma once
 
 #include "physics/RbBody.h"

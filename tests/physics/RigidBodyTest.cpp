@@ -223,4 +223,46 @@ TEST_F(RbRigidBodyTest, WorldInverseInertiaFollowsTheRotation) {
     ExpectVector(Body->WorldInverseInertia.Rows[2], 0, 0, 3);
 }
 
+TEST_F(RbRigidBodyTest, NonFiniteArgumentsChangeNothing) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const RbVector bad[] = {RbVec(nan, 0, 0), RbVec(0, inf, 0), RbVec(0, 0, -inf)};
+    const RbVector fine = RbVec(1, 2, 3);
+    Body->SetPosition(fine);
+    Body->SetVelocity(fine);
+    Body->SetAngularMomentum(fine);
+    Body->SetForce(fine, fine);
+    for (const RbVector& v : bad) {
+        Settle();
+        Body->SetPosition(v);
+        Body->SetVelocity(v);
+        Body->SetAngularMomentum(v);
+        Body->SetForce(v, fine);
+        Body->SetForce(fine, v);
+        Body->SetTorque(v);
+        Body->ApplyImpulse(v, fine);
+        Body->ApplyImpulse(fine, v);
+        Body->SetRotation({v.x, v.y, v.z, 1});
+        EXPECT_FALSE(WasWoken());
+        ExpectVector(Body->GetPosition(), 1, 2, 3);
+        ExpectVector(Body->GetVelocity(), 1, 2, 3);
+        ExpectVector(Body->Motion.AngularMomentum, 1, 2, 3);
+        ExpectVector(Body->PersistentForce, 1, 2, 3);
+        EXPECT_EQ(Body->GetOrientation().w, 1.0f);
+        EXPECT_TRUE(RbIsFinite(Body->PersistentTorque));
+
+        RbKinematicBody* kinematic = Sim->CreateKinematicBody();
+        kinematic->SetPosition(v);
+        kinematic->SetRotation({v.x, v.y, v.z, 1});
+        EXPECT_EQ(kinematic->TransformChanged, 0);
+        EXPECT_EQ(kinematic->GetPosition().w, 1.0f);
+
+        RbController controller;
+        controller.SetForce(v);
+        controller.SetTorque(v);
+        ExpectVector(controller.Force, 0, 0, 0);
+        ExpectVector(controller.Torque, 0, 0, 0);
+    }
+}
+
 }  // namespace
