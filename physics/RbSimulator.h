@@ -96,7 +96,8 @@ public:
 
     // A new simulator with the given limits (library defaults for null), allocator (the
     // built-in heap allocator for null) and gravity ((0, 0, 0) for null); null when the
-    // simulator object itself cannot be allocated. A body pool that cannot be allocated
+    // simulator object itself cannot be allocated. A given allocator must outlive the
+    // simulator. A body pool that cannot be allocated
     // leaves "Failed to allocate memory.\n" and that pool, the later body pools and the
     // broad phase empty.
     static RbSimulator* Create(const RbSizeLimits* limits, RbAllocator* allocator, const RbVector* gravity);
@@ -138,8 +139,9 @@ public:
     int32_t GetStatus() const { return Status; }
     const RbMatrix4& GetTerrainTransform() const { return TerrainTransform; }
 
-    // Advances the simulation by timeStep seconds. Declared for the stepping code, which
-    // lives in its own source file.
+    // Advances the simulation by timeStep seconds. Defined by the stepping code in its own
+    // source file (RbSimulator_Step.cpp), which the library does not have yet: until then
+    // a call fails to link.
     void Step(float timeStep);
 
     // Library-internal: formats a message into the shared buffer and reports it.
