@@ -1,3 +1,4 @@
+#include "platform/HostFiles.h"
 #include "platform/MMSystem.h"
 #include "platform/Resources.h"
 
@@ -27,6 +28,7 @@ protected:
         MmioStandIn::ClearFailures();
         EXPECT_EQ(MmioStandIn::OpenFiles(), 0);
         fs::remove_all(dir);
+        HostFiles::ClearCache();  // listings of the temporary folder are stale for later tests
     }
     std::string Path(const char* name) const { return (dir / name).string(); }
     static std::vector<uint8_t> Bytes(const std::string& path) {
