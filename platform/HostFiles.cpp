@@ -175,100 +175,163 @@ Listing* ListDirectory(State& state, const std::string& dir, const struct stat& 
     return &stored;
 }
 
-// The entry of dir that answers name, or false. Caller holds the lock.
-bool FindEntry(State& state, const std::string& dir, const std::string& name, std::string& actual) {
-    struct stat dirInfo{};
-    if (stat(dir.c_str(), &dirInfo) != 0 || !S_ISDIR(dirInfo.st_mode)) {
-        state.Listings.erase(dir);
-        return false;
-    }
+enum class Lookup {
+    Found,         // the entry exists (checked by a system call or a listing checked just now)
+    FoundTrusted,  // found in a cached listing that was not checked
+    Missing,       // no such entry in dir, which exists
+    NoDirectory,   // dir itself does not exist (or is not a directory)
+};
+
+// The entry of dir that answers name. A hit in a cached listing is trusted when `validate` is
+// false (the caller checks the final path: one system call instead of one per folder); misses
+// always check the listing against the directory. Caller holds the lock.
+Lookup FindEntry(State& state, const std::string& dir, const std::string& name, bool validate, std::string& actual) {
     auto it = state.Listings.find(dir);
-    if (it != state.Listings.end() && it->second.Device == dirInfo.st_dev && it->second.Inode == dirInfo.st_ino &&
-        SameTime(it->second.ModifiedAt, dirInfo.st_mtim)) {
+    if (it != state.Listings.end() && !validate) {
         if (const std::string* found = it->second.Find(name)) {
             actual = *found;
-            return true;
+            return Lookup::FoundTrusted;
         }
-        if (it->second.ListedAtNs - ToNs(dirInfo.st_mtim) >= RacyWindowNs) {
-            return false;
-        }
-    } else if (it == state.Listings.end()) {
+    }
+    if (it == state.Listings.end()) {
         // Not listed yet: an exact spelling needs no listing.
         struct stat info{};
         if (lstat(Join(dir, name).c_str(), &info) == 0) {
             actual = name;
-            return true;
+            return Lookup::Found;
+        }
+    }
+    struct stat dirInfo{};
+    if (stat(dir.c_str(), &dirInfo) != 0 || !S_ISDIR(dirInfo.st_mode)) {
+        state.Listings.erase(dir);
+        return Lookup::NoDirectory;
+    }
+    if (it != state.Listings.end() && it->second.Device == dirInfo.st_dev && it->second.Inode == dirInfo.st_ino &&
+        SameTime(it->second.ModifiedAt, dirInfo.st_mtim)) {
+        if (const std::string* found = it->second.Find(name)) {
+            actual = *found;
+            return Lookup::Found;
+        }
+        if (it->second.ListedAtNs - ToNs(dirInfo.st_mtim) >= RacyWindowNs) {
+            return Lookup::Missing;
         }
     }
     const Listing* listing = ListDirectory(state, dir, dirInfo);
     if (listing == nullptr) {
-        return false;
+        return Lookup::NoDirectory;
     }
     if (const std::string* found = listing->Find(name)) {
         actual = *found;
-        return true;
+        return Lookup::Found;
     }
-    return false;
+    return Lookup::Missing;
 }
 
-// Resolves the first `count` components; the rest are appended as given. Caller holds the lock.
-std::string ResolveComponents(State& state, const std::string& root, const std::vector<std::string>& components,
-                              size_t count, bool& allFound) {
-    std::string current = root;
-    allFound = true;
-    for (size_t i = 0; i < components.size(); ++i) {
-        const std::string& component = components[i];
-        std::string actual;
-        if (i >= count || !allFound || component == "." || component == "..") {
-            current = Join(current, component);
-        } else if (FindEntry(state, current, component, actual)) {
-            current = Join(current, actual);
-        } else {
-            allFound = false;
-            current = Join(current, component);
-        }
-    }
-    return current;
-}
+struct Resolved {
+    std::string Path;
+    bool Found = true;     // every component exists
+    bool Trusted = false;  // some component came from an unchecked listing and nothing checked it since
+};
 
-std::string ResolveLocked(State& state, const std::string& enginePath) {
+// Resolves every component; after the first one that does not exist, the rest are appended as
+// given. Caller holds the lock.
+Resolved Walk(State& state, const std::string& enginePath, bool validate) {
     std::string root;
     std::vector<std::string> components;
     Split(enginePath, root, components);
-    bool allFound = false;
-    return ResolveComponents(state, root, components, components.size(), allFound);
+    Resolved resolved;
+    resolved.Path = root;
+    bool triedExactRest = false;
+    for (size_t i = 0; i < components.size(); ++i) {
+        const std::string& component = components[i];
+        if (!resolved.Found || component == "." || component == "..") {
+            resolved.Path = Join(resolved.Path, component);
+            continue;
+        }
+        if (!triedExactRest && i + 1 < components.size() && state.Listings.find(resolved.Path) == state.Listings.end()) {
+            triedExactRest = true;
+            // Nothing cached from here on: when the rest is spelled exactly, one call settles it.
+            std::string rest = resolved.Path;
+            for (size_t j = i; j < components.size(); ++j) {
+                rest = Join(rest, components[j]);
+            }
+            struct stat info{};
+            if (lstat(rest.c_str(), &info) == 0) {
+                resolved.Path = std::move(rest);
+                resolved.Trusted = false;
+                return resolved;
+            }
+        }
+        std::string actual;
+        switch (FindEntry(state, resolved.Path, component, validate, actual)) {
+            case Lookup::Found:
+                resolved.Trusted = false;  // checking an entry checks the folders above it
+                resolved.Path = Join(resolved.Path, actual);
+                break;
+            case Lookup::FoundTrusted:
+                resolved.Trusted = true;
+                resolved.Path = Join(resolved.Path, actual);
+                break;
+            case Lookup::Missing:
+                resolved.Trusted = false;
+                resolved.Found = false;
+                resolved.Path = Join(resolved.Path, component);
+                break;
+            case Lookup::NoDirectory:
+                resolved.Found = false;
+                resolved.Path = Join(resolved.Path, component);
+                break;
+        }
+    }
+    return resolved;
+}
+
+// A walk over trusted listings whose result does not hold is repeated with every listing checked.
+Resolved ResolveChecked(State& state, const std::string& enginePath) {
+    Resolved resolved = Walk(state, enginePath, false);
+    if (resolved.Trusted) {
+        struct stat info{};
+        if (!resolved.Found || lstat(resolved.Path.c_str(), &info) != 0) {
+            return Walk(state, enginePath, true);
+        }
+        resolved.Trusted = false;
+    }
+    return resolved;
+}
+
+std::string ResolveLocked(State& state, const std::string& enginePath) {
+    return ResolveChecked(state, enginePath).Path;
 }
 
 // Reads and writes resolve alike: an existing case variant of the last component is the file
-// to replace; a missing one keeps the engine's spelling.
+// to replace; a missing one keeps the engine's spelling. Writes always check the listings, so
+// a variant created behind the layer is replaced rather than doubled.
 std::string ResolveForWriteLocked(State& state, const std::string& enginePath) {
-    return ResolveLocked(state, enginePath);
+    return Walk(state, enginePath, true).Path;
 }
 
-void SplitHostPath(const std::string& hostPath, std::string& dir, std::string& name) {
+struct HostName {
+    std::string Dir;
+    std::string Name;
+};
+
+HostName SplitHostPath(const std::string& hostPath) {
     const size_t slash = hostPath.rfind('/');
     if (slash == std::string::npos) {
-        dir = ".";
-        name = hostPath;
-    } else {
-        dir = slash == 0 ? "/" : hostPath.substr(0, slash);
-        name = hostPath.substr(slash + 1);
+        return HostName{std::string(1, '.'), hostPath};
     }
+    return HostName{slash == 0 ? std::string(1, '/') : hostPath.substr(0, slash), hostPath.substr(slash + 1)};
 }
 
 void NoteCreated(State& state, const std::string& hostPath) {
-    std::string dir;
-    std::string name;
-    SplitHostPath(hostPath, dir, name);
+    const auto [dir, name] = SplitHostPath(hostPath);
     if (auto it = state.Listings.find(dir); it != state.Listings.end()) {
         it->second.Add(name);
     }
 }
 
 void NoteRemoved(State& state, const std::string& hostPath) {
-    std::string dir;
-    std::string name;
-    SplitHostPath(hostPath, dir, name);
+    const auto [dir, name] = SplitHostPath(hostPath);
     if (auto it = state.Listings.find(dir); it != state.Listings.end()) {
         it->second.Erase(name);
     }
@@ -313,8 +376,9 @@ std::string ResolveForWrite(const std::string& enginePath) {
 }
 
 bool Exists(const std::string& enginePath) {
-    struct stat info{};
-    return stat(Resolve(enginePath).c_str(), &info) == 0;
+    State& state = GetState();
+    std::lock_guard<std::mutex> guard(state.Lock);
+    return ResolveChecked(state, enginePath).Found;
 }
 
 bool IsDirectory(const std::string& enginePath) {
@@ -329,10 +393,26 @@ std::FILE* Open(const std::string& enginePath, const char* mode) {
     if (mode == nullptr || TakeFault(state, writes ? Fault::OpenWrite : Fault::OpenRead)) {
         return nullptr;
     }
-    const std::string hostPath = writes ? ResolveForWriteLocked(state, enginePath) : ResolveLocked(state, enginePath);
-    std::FILE* file = std::fopen(hostPath.c_str(), mode);
-    if (file != nullptr && writes) {
-        NoteCreated(state, hostPath);
+    if (writes) {
+        const std::string hostPath = ResolveForWriteLocked(state, enginePath);
+        std::FILE* file = std::fopen(hostPath.c_str(), mode);
+        if (file != nullptr) {
+            NoteCreated(state, hostPath);
+        }
+        return file;
+    }
+    // The open itself checks a path built from trusted listings; only a failure costs more.
+    const Resolved resolved = Walk(state, enginePath, false);
+    if (!resolved.Found && !resolved.Trusted) {
+        errno = ENOENT;
+        return nullptr;
+    }
+    std::FILE* file = std::fopen(resolved.Path.c_str(), mode);
+    if (file == nullptr && resolved.Trusted) {
+        const Resolved checked = Walk(state, enginePath, true);
+        if (checked.Found && checked.Path != resolved.Path) {
+            file = std::fopen(checked.Path.c_str(), mode);
+        }
     }
     return file;
 }
@@ -341,9 +421,7 @@ bool WriteWhole(const std::string& enginePath, const void* data, size_t size) {
     State& state = GetState();
     std::lock_guard<std::mutex> guard(state.Lock);
     const std::string target = ResolveForWriteLocked(state, enginePath);
-    std::string dir;
-    std::string name;
-    SplitHostPath(target, dir, name);
+    const auto [dir, name] = SplitHostPath(target);
     if (name.empty() || TakeFault(state, Fault::OpenWrite)) {
         return false;
     }

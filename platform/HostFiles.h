@@ -6,11 +6,13 @@
 // one that differs in case, otherwise the first in byte order. Writes resolve the same way, so a
 // file whose name differs only in case is replaced rather than doubled.
 //
-// Directory listings are cached per directory and checked against the directory's modification
-// time on every use, so files created behind the engine's back are still found. A miss in a
-// listing taken within two seconds of the directory's last change lists it again (the time stamp
-// may be too coarse to show a change made just after listing), and files the engine itself
-// creates, renames or removes through this layer update the cache directly.
+// Directory listings are cached per directory. A name found in a cached listing is trusted and
+// the final path checked with one system call (or by the open itself); when that fails, and on
+// every miss, each listing is checked against its directory's identity and modification time
+// and taken again if it changed, so files created or removed behind the engine's back are still
+// seen. A miss in a listing taken within two seconds of the directory's last change lists it
+// again (the time stamp may be too coarse to show a change made just after listing). Files the
+// engine itself creates, renames or removes through this layer update the cache directly.
 //
 // Paths that begin with "/" are absolute host paths; every other path is relative to the working
 // directory. "." and ".." are passed through. Safe to call from several threads.

@@ -123,6 +123,7 @@ TEST_F(HostFilesTest, WritesReplaceACaseVariantInsteadOfAddingOne) {
 
 TEST_F(HostFilesTest, ListingsAreCachedAndFollowChangesMadeBehindTheLayer) {
     Put("Data/Meshes/One.msh", "1");
+    HostFiles::ClearCache();
     const size_t before = HostFiles::ListingCount();
     for (int i = 0; i < 20; ++i) {
         ASSERT_TRUE(HostFiles::Exists(Engine("data\\meshes\\one.msh")));
@@ -136,6 +137,14 @@ TEST_F(HostFilesTest, ListingsAreCachedAndFollowChangesMadeBehindTheLayer) {
     EXPECT_TRUE(HostFiles::Exists(Engine("data\\meshes\\two.msh")));
     fs::remove(root / "Data/Meshes/One.msh");
     EXPECT_FALSE(HostFiles::Exists(Engine("data\\meshes\\one.msh")));
+
+    // A folder renamed to another case behind the layer: the stale listing is noticed.
+    fs::rename(root / "Data/Meshes", root / "Data/MESHES");
+    EXPECT_EQ(HostFiles::Resolve(Engine("data\\meshes\\two.msh")), (root / "Data/MESHES/Two.msh").string());
+    fs::rename(root / "Data/MESHES", root / "Data/Meshes");
+    std::FILE* file = HostFiles::Open(Engine("data\\meshes\\two.msh"), "rb");
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
 
     // Created by the layer itself: found at once.
     ASSERT_TRUE(HostFiles::WriteWhole(Engine("DATA\\MESHES\\Three.msh"), "3", 1));

@@ -1,0 +1,80 @@
+#include "core/CPFileReader.h"
+#include "core/PackFiles.h"
+#include "tools/PackBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class PackBuilderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root = fs::temp_directory_path() / ("packbuild_" + std::to_string(getpid()) + "_" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(root);
+        fs::create_directories(root / "game");
+        previous = fs::current_path();
+        PackFiles.clear();
+    }
+    void TearDown() override {
+        PackFiles.clear();
+        fs::current_path(previous);
+        fs::remove_all(root);
+    }
+    void Put(const std::string& relative, const std::string& text) {
+        const fs::path path = root / "game" / relative;
+        fs::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary) << text;
+    }
+    static std::string Load(const std::string& name) {
+        CPFileReader reader(name, false);
+        if (FAILED(reader.Load())) {
+            return "<missing>";
+        }
+        return std::string(reinterpret_cast<const char*>(reader.GetData()), reader.GetLength());
+    }
+    fs::path root;
+    fs::path previous;
+};
+
+TEST_F(PackBuilderTest, PacksAFolderSoTheEngineFindsItsFiles) {
+    Put("Data/Meshes/Car.msh", "car mesh");
+    Put("Data/Textures/Sub/Rust.TGA", std::string(3000, 'r'));
+    Put("Data/empty.txt", "");
+    Put("config.cfg", "not packed");
+    std::string error;
+    size_t count = 0;
+    ASSERT_TRUE(BuildPack((root / "data.pak").string(), (root / "game").string(), {"Data"}, error, &count)) << error;
+    EXPECT_EQ(count, 3u);
+
+    // Run from an empty game folder: everything must come from the pack.
+    fs::create_directories(root / "run");
+    fs::current_path(root / "run");
+    ASSERT_EQ(AddPackFile("..\\data.pak"), S_OK);
+    EXPECT_EQ(PackFiles[0].Directory.size(), 3u);
+    EXPECT_EQ(Load("Data\\Meshes\\car.msh"), "car mesh");
+    EXPECT_EQ(Load("DATA\\TEXTURES\\SUB\\RUST.tga"), std::string(3000, 'r'));
+    EXPECT_EQ(Load("data\\empty.txt"), "");
+    EXPECT_EQ(Load("config.cfg"), "<missing>");
+}
+
+TEST_F(PackBuilderTest, RefusesCaseClashesAndMissingFolders) {
+    Put("Data/a.txt", "1");
+    Put("Data/A.TXT", "2");
+    std::string error;
+    EXPECT_FALSE(BuildPack((root / "x.pak").string(), (root / "game").string(), {}, error));
+    EXPECT_NE(error.find("differ only in case"), std::string::npos);
+    EXPECT_FALSE(fs::exists(root / "x.pak"));
+    EXPECT_FALSE(BuildPack((root / "x.pak").string(), (root / "game").string(), {"Nowhere"}, error));
+    EXPECT_NE(error.find("not a folder"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,91 @@
+#include "tools/PackBuilder.h"
+
+#include "core/PackFiles.h"
+#include "core/StringUtil.h"
+#include "platform/HostFiles.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool ReadWhole(const std::string& path, std::vector<uint8_t>& bytes) {
+    std::FILE* file = HostFiles::Open(path, "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    bytes.clear();
+    uint8_t chunk[65536];
+    size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof(chunk), file)) > 0) {
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+    const bool ok = std::ferror(file) == 0;
+    std::fclose(file);
+    return ok;
+}
+
+}  // namespace
+
+bool BuildPack(const std::string& outputPath, const std::string& gameFolder, const std::vector<std::string>& folders,
+               std::string& error, size_t* memberCount) {
+    const fs::path base = gameFolder.empty() ? fs::path(".") : fs::path(gameFolder);
+    std::error_code code;
+    const fs::path output = fs::weakly_canonical(outputPath, code);
+    // Lower-cased name -> host path, sorted so the same tree always gives the same pack.
+    std::map<std::string, fs::path> files;
+    const std::vector<std::string> roots = folders.empty() ? std::vector<std::string>{""} : folders;
+    for (const std::string& folder : roots) {
+        const fs::path start = folder.empty() ? base : base / folder;
+        if (!fs::is_directory(start, code)) {
+            error = "not a folder: " + start.string();
+            return false;
+        }
+        fs::recursive_directory_iterator it(start, fs::directory_options::follow_directory_symlink, code);
+        for (; !code && it != fs::recursive_directory_iterator(); it.increment(code)) {
+            if (!it->is_regular_file(code) || fs::weakly_canonical(it->path(), code) == output) {
+                continue;
+            }
+            std::string name = fs::relative(it->path(), base, code).generic_string();
+            std::replace(name.begin(), name.end(), '/', '\\');
+            ToLower(name);
+            if (!files.emplace(name, it->path()).second) {
+                error = "two files differ only in case: " + files[name].string() + " and " + it->path().string();
+                return false;
+            }
+        }
+        if (code) {
+            error = "cannot list " + start.string() + ": " + code.message();
+            return false;
+        }
+    }
+    std::vector<PackFormat::Source> members;
+    members.reserve(files.size());
+    for (const auto& [name, path] : files) {
+        PackFormat::Source member;
+        member.Name = name;
+        if (!ReadWhole(path.string(), member.Bytes)) {
+            error = "cannot read " + path.string();
+            return false;
+        }
+        members.push_back(std::move(member));
+    }
+    std::vector<uint8_t> pack;
+    if (!PackFormat::Encode(members, pack)) {
+        error = "the members do not fit in one pack (4 GiB, names up to 1024 bytes)";
+        return false;
+    }
+    if (!HostFiles::WriteWhole(outputPath, pack.data(), pack.size())) {
+        error = "cannot write " + outputPath;
+        return false;
+    }
+    if (memberCount != nullptr) {
+        *memberCount = members.size();
+    }
+    return true;
+}
