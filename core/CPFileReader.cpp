@@ -5,6 +5,7 @@
 #include "core/StringUtil.h"
 #include "platform/HostFiles.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -36,8 +37,9 @@ HRESULT CPFileReader::Load() {
     if (std::FILE* file = HostFiles::Open(FileName, "rb")) {
         HRESULT result = E_FAIL;
         if (std::fseek(file, 0, SEEK_END) == 0) {
+            // The cursor and lengths are ints: larger files are refused rather than misread.
             const long length = std::ftell(file);
-            if (length >= 0 && ReadAt(file, 0, Data, static_cast<size_t>(length))) {
+            if (length >= 0 && length <= INT32_MAX && ReadAt(file, 0, Data, static_cast<size_t>(length))) {
                 if (Scrambled) {
                     UnscrambleBuffer(Data);
                 }
@@ -59,6 +61,10 @@ HRESULT CPFileReader::LoadFromPacks() {
         std::FILE* file = HostFiles::Open(pack.PackPath, "rb");
         if (file == nullptr) {
             continue;  // a later pack may list the same member
+        }
+        if (member->second.Size > INT32_MAX) {
+            std::fclose(file);
+            return E_FAIL;
         }
         const bool complete = ReadAt(file, static_cast<long>(member->second.Offset), Data, member->second.Size);
         UnscrambleBuffer(Data);

@@ -18,12 +18,6 @@ constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x00000010;
 constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x00000020;
 constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x00000080;
 
-// 100-nanosecond intervals since 1601-01-01 UTC.
-struct FILETIME {
-    DWORD dwLowDateTime = 0;
-    DWORD dwHighDateTime = 0;
-};
-
 struct WIN32_FIND_DATAA {
     DWORD dwFileAttributes = 0;
     FILETIME ftCreationTime;

@@ -27,11 +27,6 @@ struct LOGPALETTE;
 struct FORMATETC;
 struct STATSTG;
 
-struct FILETIME {
-    DWORD dwLowDateTime = 0;
-    DWORD dwHighDateTime = 0;
-};
-
 using SIZEL = SIZE;
 using SNB = OLECHAR**;
 using BORDERWIDTHS = RECT;

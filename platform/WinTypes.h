@@ -60,6 +60,12 @@ union LARGE_INTEGER {
     LONGLONG QuadPart;
 };
 
+// 100-nanosecond intervals since 1601-01-01 UTC.
+struct FILETIME {
+    DWORD dwLowDateTime = 0;
+    DWORD dwHighDateTime = 0;
+};
+
 struct GUID {
     uint32_t Data1 = 0;
     uint16_t Data2 = 0;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -60,6 +61,20 @@ TEST_F(LogTest, DirectWritesAreFormattedForTheSinkOnly) {
     CPLog::GetInstance().Write(0, "%s", "discarded");
     EXPECT_EQ(ReportDXError(E_FAIL, "Render/PEffect", 3), E_FAIL);  // nowhere to go; still fine
     EXPECT_EQ(reports.size(), 1u);
+}
+
+// Run in a fresh process: a program whose platform calls all succeed never creates the log.
+TEST(LogDeathTest, SucceedingCallsNeverCreateTheLog) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            ReportDXError(S_OK, "Render/PRender", 1);
+            ReportDXError(D3DOK_NOAUTOGEN, "Render/PTexture", 2);
+            const bool before = CPLog::Exists();
+            ReportDXError(E_FAIL, "Render/PTexture", 3);
+            std::exit(!before && CPLog::Exists() ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
