@@ -2,6 +2,7 @@
 
 #include "core/Scramble.h"
 #include "core/StringUtil.h"
+#include "platform/FindFile.h"
 #include "platform/HostFiles.h"
 
 #include <cstdio>
@@ -139,4 +140,28 @@ HRESULT AddPackFile(const std::string& packPath) {
     entry.PackPath = packPath;
     PackFiles.push_back(std::move(entry));
     return S_OK;
+}
+
+int AddPackFiles(const std::string& pattern) {
+    const size_t separator = pattern.find_last_of("\\/");
+    const std::string folder = separator == std::string::npos ? std::string() : pattern.substr(0, separator + 1);
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    do {
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            names.push_back(folder + data.cFileName);
+        }
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    int added = 0;
+    for (const std::string& name : names) {
+        if (SUCCEEDED(AddPackFile(name))) {
+            ++added;
+        }
+    }
+    return added;
 }

@@ -44,6 +44,10 @@ public:
     bool RegisterScriptTask(CPScriptTask* task, const std::string& name, const std::vector<std::string>& categories);
     void UnregisterScriptTask(const CPScriptTask* task);
 
+    // Adds the pack files matching the pattern to PackFiles (see core/PackFiles.h), in name
+    // order; returns how many were added. A game program calls it once at start-up.
+    int AddPackFiles(const std::string& pattern = "*.pak");
+
     CPScheduler& Scheduler() { return *scheduler; }
     CPCommandDispatcher& Dispatcher() { return *dispatcher; }
 

@@ -1,0 +1,51 @@
+#include "core/CPFileReader.h"
+#include "core/PackFiles.h"
+#include "host/Host.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void PutPack(const fs::path& path, const std::string& member, const std::string& text) {
+    std::vector<uint8_t> pack;
+    ASSERT_TRUE(PackFormat::Encode({{member, std::vector<uint8_t>(text.begin(), text.end())}}, pack));
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(pack.data()), pack.size());
+}
+
+TEST(HostPacks, PacksOfTheGameFolderAreSearchedInNameOrder) {
+    const fs::path root = fs::temp_directory_path() / ("hostpacks_" + std::to_string(getpid()));
+    fs::remove_all(root);
+    fs::create_directories(root / "Data");
+    const fs::path previous = fs::current_path();
+    fs::current_path(root);
+    PutPack("b.PAK", "data\\x.txt", "from b");
+    PutPack("A.pak", "data\\x.txt", "from a");
+    std::ofstream("broken.pak") << "not a pack";
+    PutPack("Data/inner.pak", "data\\y.txt", "inner");
+    PackFiles.clear();
+    {
+        Host host;
+        EXPECT_EQ(host.AddPackFiles(), 2);
+        ASSERT_EQ(PackFiles.size(), 2u);
+        EXPECT_EQ(PackFiles[0].PackPath, "A.pak");
+        CPFileReader reader("Data\\X.txt", false);
+        ASSERT_EQ(reader.Load(), S_OK);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(reader.GetData()), reader.GetLength()), "from a");
+        EXPECT_EQ(host.AddPackFiles("DATA\\*.PAK"), 1);
+        EXPECT_EQ(PackFiles.back().PackPath, "DATA\\inner.pak");
+        EXPECT_EQ(host.AddPackFiles("*.zip"), 0);
+    }
+    PackFiles.clear();
+    fs::current_path(previous);
+    fs::remove_all(root);
+}
+
+}  // namespace
