@@ -248,26 +248,29 @@ D3DXImageSurface D3DXEncodeDxt(const D3DXImageSurface& pixels, D3DFORMAT format)
             uint8_t* block = &out.bytes[(size_t{by} * across + bx) * blockBytes];
             const bool punchThrough = format == D3DFMT_DXT1;
             bool transparent[16] = {};
-            uint8_t lo[3] = {255, 255, 255};
-            uint8_t hi[3] = {0, 0, 0};
-            bool anyOpaque = false;
             for (UINT i = 0; i < 16; ++i) {
                 transparent[i] = punchThrough && texel[i][3] < 128;
-                if (transparent[i]) {
-                    continue;
-                }
-                anyOpaque = true;
-                for (int k = 0; k < 3; ++k) {
-                    lo[k] = std::min(lo[k], texel[i][k]);
-                    hi[k] = std::max(hi[k], texel[i][k]);
+            }
+            // Endpoints: the two opaque pixels farthest apart, so that blocks of one or two
+            // colours come back exactly.
+            int first = -1;
+            int second = -1;
+            int widest = -1;
+            for (int i = 0; i < 16; ++i) {
+                for (int j = i; j < 16 && !transparent[i]; ++j) {
+                    if (!transparent[j] && Distance(texel[i], texel[j]) > widest) {
+                        widest = Distance(texel[i], texel[j]);
+                        first = i;
+                        second = j;
+                    }
                 }
             }
-            if (!anyOpaque) {
-                std::fill(lo, lo + 3, 0);
-                std::fill(hi, hi + 3, 0);
+            uint8_t hiPixel[4] = {0, 0, 0, 255};
+            uint8_t loPixel[4] = {0, 0, 0, 255};
+            if (first >= 0) {
+                std::memcpy(hiPixel, texel[first], 3);
+                std::memcpy(loPixel, texel[second], 3);
             }
-            uint8_t hiPixel[4] = {hi[0], hi[1], hi[2], 255};
-            uint8_t loPixel[4] = {lo[0], lo[1], lo[2], 255};
             uint16_t c0 = Pack565(hiPixel);
             uint16_t c1 = Pack565(loPixel);
             const bool anyTransparent = std::find(transparent, transparent + 16, true) != transparent + 16;
