@@ -243,7 +243,10 @@ uint32_t FloatBits(float value) {
 D3DXResolvedState D3DXResolveState(const D3DXEffectStateSource& source, bool inSampler,
                                    const std::function<bool(const std::string&)>& isParameter) {
     D3DXResolvedState out;
-    out.text = source.state + (source.index >= 0 ? "[" + std::to_string(source.index) + "]" : "");
+    out.text = source.state;
+    if (source.index >= 0) {
+        out.text.append("[").append(std::to_string(source.index)).append("]");
+    }
     const StateName* state = nullptr;
     for (const StateName& entry : kStates) {
         if (Same(source.state, entry.name)) {

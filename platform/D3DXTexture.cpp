@@ -87,16 +87,19 @@ std::vector<D3DXImageSurface> BuildFace(const D3DXDecodedImage& image, UINT face
                                         UINT levels, D3DFORMAT format, DWORD filter, DWORD mipFilter,
                                         D3DCOLOR colorKey) {
     std::vector<D3DXImageSurface> out;
+    out.reserve(levels);
+    const bool blocks = IsBlockFormat(format);
     const bool fileSized = width == image.Width() && height == image.Height();
-    const bool keepBlocks = fileSized && format == image.format && IsBlockFormat(format) && colorKey == 0;
-    D3DXImageSurface previous;
+    const bool keepBlocks = fileSized && format == image.format && blocks && colorKey == 0;
+    // Pixels of the level above, for filtering the next one (DXT levels keep a decoded copy).
+    D3DXImageSurface above;
     for (UINT level = 0; level < levels; ++level) {
         const UINT w = D3D9LevelSize(width, level);
         const UINT h = D3D9LevelSize(height, level);
         const bool fromFile = fileSized && level < image.mipLevels;
         if (keepBlocks && fromFile) {
             out.push_back(image.Surface(face, level));
-            previous = D3DXImageSurface{};
+            above = D3DXImageSurface{};
             continue;
         }
         D3DXImageSurface pixels;
@@ -105,13 +108,18 @@ std::vector<D3DXImageSurface> BuildFace(const D3DXDecodedImage& image, UINT face
         } else if (level == 0) {
             pixels = D3DXResample(FilePixels(image, face, 0, colorKey), w, h, filter);
         } else {
-            if (previous.bytes.empty()) {  // the level above was kept as blocks
-                previous = D3DXDecodeDxt(out.back(), format);
+            const D3DXImageSurface& source = !blocks ? out.back() : above;
+            if (blocks && above.bytes.empty()) {  // the level above was kept as blocks
+                above = D3DXDecodeDxt(out.back(), format);
             }
-            pixels = D3DXResample(previous, w, h, mipFilter);
+            pixels = D3DXResample(source, w, h, mipFilter);
         }
-        previous = pixels;
-        out.push_back(IsBlockFormat(format) ? D3DXEncodeDxt(pixels, format) : std::move(pixels));
+        if (blocks) {
+            out.push_back(D3DXEncodeDxt(pixels, format));
+            above = std::move(pixels);
+        } else {
+            out.push_back(std::move(pixels));
+        }
     }
     return out;
 }

@@ -139,6 +139,20 @@ D3DXImageSurface D3DXResample(const D3DXImageSurface& source, UINT width, UINT h
         }
         return out;
     }
+    // Mip levels: an exact halving with a box or tent filter is the plain 2x2 average.
+    if ((kind == D3DX_FILTER_BOX || kind == D3DX_FILTER_LINEAR || kind == D3DX_FILTER_TRIANGLE) &&
+        source.width == width * 2 && source.height == height * 2) {
+        for (UINT y = 0; y < height; ++y) {
+            const uint8_t* top = &source.bytes[size_t{2 * y} * source.width * 4];
+            const uint8_t* bottom = top + size_t{source.width} * 4;
+            uint8_t* px = &out.bytes[size_t{y} * width * 4];
+            for (UINT x = 0; x < width * 4; ++x) {
+                const UINT k = (x / 4) * 8 + x % 4;
+                px[x] = static_cast<uint8_t>((top[k] + top[k + 4] + bottom[k] + bottom[k + 4] + 2) / 4);
+            }
+        }
+        return out;
+    }
     const auto columns = AxisTaps(source.width, width, kind);
     const auto rows = AxisTaps(source.height, height, kind);
     // Horizontal pass into floats, then vertical pass.
@@ -367,6 +381,19 @@ bool D3DXCanWrite(D3DFORMAT format) {
 
 void D3DXWritePixels(const D3DXImageSurface& pixels, D3DFORMAT format, uint8_t* destination, INT pitch) {
     const UINT size = D3D9FormatBytesPerPixel(format);
+    if (format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8) {
+        // The working layout already is A8R8G8B8 in memory.
+        for (UINT y = 0; y < pixels.height; ++y) {
+            uint8_t* row = destination + static_cast<ptrdiff_t>(y) * pitch;
+            std::memcpy(row, &pixels.bytes[size_t{y} * pixels.width * 4], size_t{pixels.width} * 4);
+            if (format == D3DFMT_X8R8G8B8) {
+                for (UINT x = 0; x < pixels.width; ++x) {
+                    row[x * 4 + 3] = 0xFF;
+                }
+            }
+        }
+        return;
+    }
     for (UINT y = 0; y < pixels.height; ++y) {
         uint8_t* row = destination + static_cast<ptrdiff_t>(y) * pitch;
         for (UINT x = 0; x < pixels.width; ++x) {
