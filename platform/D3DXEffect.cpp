@@ -130,6 +130,9 @@ HRESULT D3DXCreateEffect(IDirect3DDevice9* device, const void* data, UINT length
     while (!text.empty() && text.back() == '\0') {
         text.remove_suffix(1);
     }
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+        text.remove_prefix(3);  // a UTF-8 byte-order mark left by an editor
+    }
     const auto fail = [errors](const std::string& message) {
         if (errors != nullptr) {
             std::vector<uint8_t> bytes(message.begin(), message.end());

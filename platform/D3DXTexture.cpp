@@ -5,6 +5,7 @@
 #include "platform/D3DXTexturePixels.h"
 
 #include <cstring>
+#include <new>
 
 bool D3DXDecodeImage(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error) {
     if (data == nullptr || size == 0) {
@@ -146,8 +147,12 @@ HRESULT Decode(IDirect3DDevice9* device, const void* data, UINT size, const void
         return injected;
     }
     std::string error;
-    if (!D3DXDecodeImage(static_cast<const uint8_t*>(data), size, image, error)) {
-        return D3DXERR_INVALIDDATA;
+    try {
+        if (!D3DXDecodeImage(static_cast<const uint8_t*>(data), size, image, error)) {
+            return D3DXERR_INVALIDDATA;
+        }
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;  // a header that claims a picture too large to hold
     }
     return S_OK;
 }
@@ -173,8 +178,12 @@ HRESULT D3DXGetImageInfoFromFileInMemory(const void* data, UINT size, D3DXIMAGE_
     }
     D3DXDecodedImage image;
     std::string error;
-    if (!D3DXDecodeImage(static_cast<const uint8_t*>(data), size, image, error)) {
-        return D3DXERR_INVALIDDATA;
+    try {
+        if (!D3DXDecodeImage(static_cast<const uint8_t*>(data), size, image, error)) {
+            return D3DXERR_INVALIDDATA;
+        }
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
     }
     FillInfo(image, info);
     return S_OK;

@@ -6,6 +6,7 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <new>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -52,8 +53,14 @@ bool DecodeInto(jpeg_decompress_struct* info, JpegErrors* errors, const uint8_t*
         jpeg_destroy_decompress(info);
         return false;
     }
-    pixels->resize(size_t{*width} * *height * 4);
-    row->resize(size_t{*width} * 3);
+    try {
+        pixels->resize(size_t{*width} * *height * 4);
+        row->resize(size_t{*width} * 3);
+    } catch (const std::bad_alloc&) {
+        std::snprintf(errors->message, sizeof(errors->message), "no memory for a %u x %u picture", *width, *height);
+        jpeg_destroy_decompress(info);
+        return false;
+    }
     while (info->output_scanline < info->output_height) {
         const UINT y = info->output_scanline;
         JSAMPROW rows[1] = {row->data()};

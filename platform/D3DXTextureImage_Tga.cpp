@@ -90,6 +90,12 @@ bool D3DXDecodeTga(const uint8_t* data, size_t size, D3DXDecodedImage& image, st
     }
 
     const size_t pixels = size_t{h.width} * h.height;
+    // A run-length packet covers at most 128 pixels, so a file too short for the picture is
+    // refused before the picture's memory is taken.
+    if ((rle ? (size - offset) * 128 : (size - offset) / bytes) < pixels) {
+        error = "TGA file is truncated";
+        return false;
+    }
     std::vector<uint8_t> bgra(pixels * 4);
     if (!rle) {
         if ((size - offset) / bytes < pixels) {

@@ -405,7 +405,7 @@ TEST_F(D3DXEffectTest, PreprocessorMacrosAndIncludeHandler) {
 }
 
 TEST_F(D3DXEffectTest, EffectWithoutTechniquesAndCreationFailures) {
-    ID3DXEffect* effect = Compile("float a;");
+    ID3DXEffect* effect = Compile("\xEF\xBB\xBF" "float a;");  // with a UTF-8 byte-order mark
     ASSERT_NE(effect, nullptr);
     D3DXHANDLE technique = reinterpret_cast<D3DXHANDLE>(1);
     EXPECT_EQ(effect->FindNextValidTechnique(nullptr, &technique), S_OK);

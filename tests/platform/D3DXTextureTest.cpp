@@ -378,6 +378,8 @@ TEST_F(D3DXTextureTest, DamagedAndUnknownFilesFailWithTheDataError) {
         Truncated(MakePng(4, 4, true), 20),
         Bytes{'B', 'M', 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18},
         Bytes(40, 0xEE),
+        // Run-length TGA whose header claims 65535 x 65535 pixels: refused before allocating.
+        Bytes{0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 32, 0, 0xFF, 1, 2, 3, 4},
     };
     for (size_t i = 0; i < std::size(files); ++i) {
         SCOPED_TRACE(i);
