@@ -300,6 +300,28 @@ TEST_F(D3DXTextureTest, DdsCubeWithSixFacesAndItsMips) {
     cube->Release();
 }
 
+TEST_F(D3DXTextureTest, DdsOf24BitsIsReadThroughItsMasks) {
+    Bytes file = DdsHeader(2, 1, 1, 0, false);
+    const uint32_t rgb[5] = {0x40, 24, 0xFF0000, 0x00FF00, 0x0000FF};  // flags, bits, masks
+    const size_t at[5] = {80, 88, 92, 96, 100};
+    for (int i = 0; i < 5; ++i) {
+        std::memcpy(&file[at[i]], &rgb[i], 4);
+    }
+    std::memset(&file[104], 0, 4);  // no alpha mask
+    for (uint8_t byte : {0x10, 0x20, 0x30, 0x40, 0x50, 0x60}) {
+        file.push_back(byte);
+    }
+    IDirect3DTexture9* texture = nullptr;
+    D3DXIMAGE_INFO info;
+    ASSERT_EQ(Create(file, &texture, &info, 1), S_OK);
+    EXPECT_EQ(info.Format, D3DFMT_R8G8B8);
+    const D3D9Texture* view = D3D9Texture::From(texture);
+    EXPECT_EQ(view->Format(), D3DFMT_X8R8G8B8);
+    EXPECT_EQ(view->Level(0).Pixel(0, 0), 0xFF302010u);
+    EXPECT_EQ(view->Level(0).Pixel(1, 0), 0xFF605040u);
+    texture->Release();
+}
+
 TEST_F(D3DXTextureTest, DxtBlocksAreKeptAndDecoded) {
     // One DXT1 block: colour 0 pure red, colour 1 pure blue, all pixels index 0 except pixel 1 index 1.
     Bytes file = DdsHeader(4, 4, 1, D3DFMT_DXT1, false);
