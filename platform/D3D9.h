@@ -65,6 +65,12 @@ struct IDirect3DCubeTexture9 : IDirect3DBaseTexture9 {
 struct IDirect3DDevice9 : IUnknown {
     virtual HRESULT GetDeviceCaps(D3DCAPS9* caps) = 0;
 
+    // Device loss: S_OK, D3DERR_DEVICELOST (not yet resettable) or D3DERR_DEVICENOTRESET.
+    virtual HRESULT TestCooperativeLevel() = 0;
+    // Makes a lost device usable again; every state returns to its default and every
+    // binding is released.
+    virtual HRESULT Reset(D3DPRESENT_PARAMETERS* parameters) = 0;
+
     // Resources. sharedHandle must be null, as on Windows XP.
     virtual HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                                   IDirect3DTexture9** texture, HANDLE* sharedHandle) = 0;

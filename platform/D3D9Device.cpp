@@ -158,14 +158,45 @@ D3D9RecordingDevice* D3D9RecordingDevice::Create() { return new D3D9RecordingDev
 D3D9RecordingDevice::D3D9RecordingDevice()
     : renderStates(DefaultRenderStates()), stageStates(DefaultStageStates()), samplerStates(DefaultSamplerStates()) {}
 
-D3D9RecordingDevice::~D3D9RecordingDevice() {
+D3D9RecordingDevice::~D3D9RecordingDevice() { ReleaseBindings(); }
+
+void D3D9RecordingDevice::ReleaseBindings() {
     for (IDirect3DBaseTexture9*& texture : textures) {
         SafeRelease(texture);
     }
     for (D3D9StreamBinding& stream : streams) {
         SafeRelease(stream.buffer);
+        stream = D3D9StreamBinding{};
     }
     SafeRelease(indices);
+}
+
+HRESULT D3D9RecordingDevice::TestCooperativeLevel() {
+    if (!lost) {
+        return S_OK;
+    }
+    return resettable ? D3DERR_DEVICENOTRESET : D3DERR_DEVICELOST;
+}
+
+HRESULT D3D9RecordingDevice::Reset(D3DPRESENT_PARAMETERS* parameters) {
+    Record("Reset", {Address(parameters)});
+    if (parameters == nullptr || inScene) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (lost && !resettable) {
+        return D3DERR_DEVICELOST;
+    }
+    ReleaseBindings();
+    renderStates = DefaultRenderStates();
+    stageStates = DefaultStageStates();
+    samplerStates = DefaultSamplerStates();
+    transforms.clear();
+    material = D3DMATERIAL9{};
+    lights.clear();
+    fvf = 0;
+    lost = false;
+    ++resets;
+    return S_OK;
 }
 
 D3D9Call& D3D9RecordingDevice::Record(const char* name, std::initializer_list<uint64_t> args) {
@@ -315,6 +346,9 @@ HRESULT D3D9RecordingDevice::Present(const RECT* sourceRect, const RECT* destRec
     Record("Present", {Address(sourceRect), Address(destRect), Address(destWindow), Address(dirtyRegion)});
     if (inScene) {
         return D3DERR_INVALIDCALL;
+    }
+    if (lost) {
+        return D3DERR_DEVICELOST;
     }
     if (const HRESULT injected = D3D9Faults::Take(D3D9Fault::Present); FAILED(injected)) {
         return injected;

@@ -40,6 +40,8 @@ public:
 
     HRESULT QueryInterface(REFIID riid, void** object) override;
     HRESULT GetDeviceCaps(D3DCAPS9* caps) override;
+    HRESULT TestCooperativeLevel() override;
+    HRESULT Reset(D3DPRESENT_PARAMETERS* parameters) override;
     HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                           IDirect3DTexture9** texture, HANDLE* sharedHandle) override;
     HRESULT CreateCubeTexture(UINT edgeLength, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
@@ -89,6 +91,15 @@ public:
     // The recorded calls of one name, in order.
     std::vector<const D3D9Call*> CallsNamed(const std::string& name) const;
     void SetCaps(const D3DCAPS9& value) { caps = value; }
+    // Simulates device loss: Present and TestCooperativeLevel report it until Reset.
+    // resettable false makes TestCooperativeLevel say D3DERR_DEVICELOST (the window has
+    // not come back yet) instead of D3DERR_DEVICENOTRESET, and Reset fail.
+    void LoseDevice(bool resettable = true) {
+        lost = true;
+        this->resettable = resettable;
+    }
+    bool IsLost() const { return lost; }
+    int ResetCount() const { return resets; }
 
     DWORD RenderState(D3DRENDERSTATETYPE state) const;
     DWORD StageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type) const;
@@ -112,6 +123,7 @@ private:
     ~D3D9RecordingDevice() override;
 
     D3D9Call& Record(const char* name, std::initializer_list<uint64_t> args);
+    void ReleaseBindings();
     HRESULT CheckDraw(D3DPRIMITIVETYPE type, UINT primitiveCount) const;
 
     struct LightSlot {
@@ -132,6 +144,9 @@ private:
     D3D9StreamBinding streams[16];                             // each buffer holds a reference
     IDirect3DIndexBuffer9* indices = nullptr;                  // holds a reference
     bool inScene = false;
+    bool lost = false;
+    bool resettable = true;
+    int resets = 0;
     int scenes = 0;
     int presents = 0;
 };

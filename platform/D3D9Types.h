@@ -427,6 +427,25 @@ struct D3DRECT {
     LONG x1 = 0, y1 = 0, x2 = 0, y2 = 0;
 };
 
+enum D3DSWAPEFFECT : uint32_t { D3DSWAPEFFECT_DISCARD = 1, D3DSWAPEFFECT_FLIP = 2, D3DSWAPEFFECT_COPY = 3 };
+
+struct D3DPRESENT_PARAMETERS {
+    UINT BackBufferWidth = 0;
+    UINT BackBufferHeight = 0;
+    D3DFORMAT BackBufferFormat = D3DFMT_UNKNOWN;
+    UINT BackBufferCount = 0;
+    D3DMULTISAMPLE_TYPE MultiSampleType = D3DMULTISAMPLE_NONE;
+    DWORD MultiSampleQuality = 0;
+    D3DSWAPEFFECT SwapEffect = D3DSWAPEFFECT_DISCARD;
+    HWND hDeviceWindow = nullptr;
+    BOOL Windowed = TRUE;
+    BOOL EnableAutoDepthStencil = TRUE;
+    D3DFORMAT AutoDepthStencilFormat = D3DFMT_D24S8;
+    DWORD Flags = 0;
+    UINT FullScreen_RefreshRateInHz = 0;
+    UINT PresentationInterval = 0;
+};
+
 // The part of the device capabilities the engine reads.
 struct D3DCAPS9 {
     UINT MaxTextureWidth = 4096;

@@ -245,6 +245,30 @@ TEST_F(D3D9Test, BoundTexturesAreCountedAndHandedOut) {
     EXPECT_EQ(texture->Release(), 1u);  // the device still holds it; released with the device
 }
 
+TEST_F(D3D9Test, LostDeviceResetsToDefaults) {
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), S_OK);
+    device->SetTexture(0, texture);
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device->LightEnable(3, TRUE);
+    EXPECT_EQ(device->TestCooperativeLevel(), S_OK);
+
+    device->LoseDevice(false);
+    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICELOST);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
+    D3DPRESENT_PARAMETERS parameters;
+    EXPECT_EQ(device->Reset(&parameters), D3DERR_DEVICELOST);
+    device->LoseDevice(true);
+    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    EXPECT_EQ(device->Reset(&parameters), S_OK);
+    EXPECT_EQ(device->TestCooperativeLevel(), S_OK);
+    EXPECT_EQ(device->ResetCount(), 1);
+    EXPECT_EQ(device->RenderState(D3DRS_LIGHTING), static_cast<DWORD>(TRUE));
+    EXPECT_EQ(device->BoundTexture(0), nullptr);
+    EXPECT_EQ(device->Light(3), nullptr);
+    EXPECT_EQ(texture->Release(), 0u);  // the binding was given back
+}
+
 struct CreateCase {
     const char* what;
     D3D9Fault fault;
