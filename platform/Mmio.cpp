@@ -244,9 +244,12 @@ bool ReadChunkHeader(MmioFile& f, MMCKINFO& chunk) {
     return true;
 }
 
-// Chunks are padded to an even number of bytes.
+// Chunks are padded to an even number of bytes. Summed wide: a damaged size must not wrap
+// around to an offset at or before the chunk's own header (a search would never end).
+// -1 when the end lies beyond what a file offset can reach.
 LONG ChunkEnd(const MMCKINFO& chunk) {
-    return static_cast<LONG>(chunk.dwDataOffset + chunk.cksize + (chunk.cksize & 1u));
+    const int64_t end = int64_t{chunk.dwDataOffset} + chunk.cksize + (chunk.cksize & 1u);
+    return end > INT32_MAX ? -1 : static_cast<LONG>(end);
 }
 
 }  // namespace

@@ -93,6 +93,10 @@ TEST_F(WaveFile, DamagedHeadersFailToOpen) {
     std::vector<uint8_t> oversizedExtra = Format(2, 1, 22050, 4, std::vector<uint8_t>(4));
     oversizedExtra[16] = 200;  // claims 200 extra bytes in a 22-byte chunk
     const std::vector<uint8_t> validRiff = Riff({Chunk("fmt ", PcmFormat(1, 8000, 8)), Chunk("data", Samples(40))});
+    // A chunk whose size, added to its data offset, wraps back to its own header.
+    Bytes wrapping = Riff({Chunk("junk", Bytes(8, 0)), Chunk("fmt ", PcmFormat(1, 8000, 8)), Chunk("data", Samples(4))});
+    const uint32_t wrapSize = 0xFFFFFFF8u;
+    std::memcpy(wrapping.data() + 16, &wrapSize, 4);
     struct Case {
         const char* what;
         std::vector<uint8_t> bytes;
@@ -106,6 +110,7 @@ TEST_F(WaveFile, DamagedHeadersFailToOpen) {
         {"extra size past the chunk", Riff({Chunk("fmt ", oversizedExtra), Chunk("data", Samples(4))})},
         {"no data chunk", Riff({Chunk("fmt ", PcmFormat(1, 8000, 8))})},
         {"cut inside the header", std::vector<uint8_t>(validRiff.begin(), validRiff.begin() + 26)},
+        {"chunk size wrapping around", wrapping},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
