@@ -298,12 +298,16 @@ HRESULT CPWaveFile::Close() {
         if (mmioDescend(Handle, &RiffChunk, nullptr, 0) != MMSYSERR_NOERROR) {
             return E_FAIL;
         }
+        // A file without a "fact" chunk has no sample count to patch; one that has it must
+        // take the count.
         MMCKINFO fact;
         fact.ckid = FactId;
         if (mmioDescend(Handle, &fact, &RiffChunk, MMIO_FINDCHUNK) == MMSYSERR_NOERROR) {
             const DWORD samples = 0;
-            mmioWrite(Handle, reinterpret_cast<const char*>(&samples), sizeof(samples));
-            mmioAscend(Handle, &fact, 0);
+            if (mmioWrite(Handle, reinterpret_cast<const char*>(&samples), sizeof(samples)) != sizeof(samples) ||
+                mmioAscend(Handle, &fact, 0) != MMSYSERR_NOERROR) {
+                return E_FAIL;
+            }
         }
         if (mmioAscend(Handle, &RiffChunk, 0) != MMSYSERR_NOERROR) {
             return E_FAIL;

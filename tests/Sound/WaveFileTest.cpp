@@ -220,20 +220,37 @@ TEST_F(WaveFile, WrittenFileHasPatchedSizesAndReadsBack) {
 }
 
 TEST_F(WaveFile, FailedCloseLeavesTheFileOpenAndTheDestructorReleasesIt) {
-    {
-        CPWaveFile writer;
-        const std::vector<uint8_t> format = PcmFormat(1, 8000, 8);
-        std::vector<uint8_t> record = format;
-        record.resize(18, 0);
-        ASSERT_EQ(writer.Open(Path("fail.wav").c_str(), reinterpret_cast<const WAVEFORMATEX*>(record.data()),
-                              CPWaveFile::WriteMode),
-                  S_OK);
-        MmioStandIn::FailCall("mmioAscend");
-        EXPECT_EQ(writer.Close(), E_FAIL);
-        EXPECT_TRUE(writer.IsOpen());
-        EXPECT_EQ(MmioStandIn::OpenFiles(), 1);
+    struct Case {
+        const char* call;
+        int skip;  // successful calls of it during Close before the failing one
+        HRESULT result;
+    };
+    const Case cases[] = {
+        {"mmioSetInfo", 0, E_FAIL},
+        {"mmioAscend", 0, E_FAIL},   // out of "data"
+        {"mmioSeek", 0, E_FAIL},
+        {"mmioDescend", 0, E_FAIL},  // back into "RIFF"
+        {"mmioWrite", 0, E_FAIL},    // the sample count of "fact"
+        {"mmioAscend", 2, E_FAIL},   // out of "fact"
+        {"mmioDescend", 1, S_OK},    // no "fact" chunk found: nothing to patch
+    };
+    std::vector<uint8_t> record = PcmFormat(1, 8000, 8);
+    record.resize(18, 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.call) + " after " + std::to_string(c.skip));
+        {
+            CPWaveFile writer;
+            ASSERT_EQ(writer.Open(Path("fail.wav").c_str(), reinterpret_cast<const WAVEFORMATEX*>(record.data()),
+                                  CPWaveFile::WriteMode),
+                      S_OK);
+            MmioStandIn::FailCall(c.call, c.skip);
+            EXPECT_EQ(writer.Close(), c.result);
+            EXPECT_EQ(writer.IsOpen(), FAILED(c.result));
+            EXPECT_EQ(MmioStandIn::OpenFiles(), FAILED(c.result) ? 1 : 0);
+            MmioStandIn::ClearFailures();
+        }
+        EXPECT_EQ(MmioStandIn::OpenFiles(), 0);
     }
-    EXPECT_EQ(MmioStandIn::OpenFiles(), 0);
 }
 
 TEST_F(WaveFile, WriteFailuresWhileCreatingCloseTheFile) {
