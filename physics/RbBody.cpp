@@ -124,22 +124,39 @@ void RbBody::UpdateBoundingInfo() {
         BoundingBox.Transform.M[3][2] = centre.z;
     }
 
-    // Widen by the sensor lines. The result is axis-aligned in body space, so the record
-    // loses any rotation the single box had: keeping it with the widened half sizes would
-    // give a box that no longer holds the geometry.
-    BoundingBox.GetBounds(&lower, &upper);
+    // Widen by the sensor lines in the record's own frame, so the record keeps its rotation
+    // (a single box's) and still holds the geometry: widening along body axes and keeping
+    // the rotation would cut the ends off a rotated box. For an unrotated record this is the
+    // plain body-space widening.
+    float(*m)[4] = BoundingBox.Transform.M;
+    RbMatrix3 rotation;
+    for (int i = 0; i < 3; ++i) {
+        rotation.Rows[i] = RbVec(m[i][0], m[i][1], m[i][2]);
+    }
+    RbVector origin = BoundingBox.Transform.Translation();
+    RbMatrix3 toRecord;
+    if (RbInverse(rotation, 1e-12f, &toRecord)) {
+        lower = RbVec(-BoundingBox.Shape[0], -BoundingBox.Shape[1], -BoundingBox.Shape[2]);
+        upper = RbVec(BoundingBox.Shape[0], BoundingBox.Shape[1], BoundingBox.Shape[2]);
+    } else {
+        // A degenerate rotation cannot carry a box: fall back to body axes.
+        BoundingBox.GetBounds(&lower, &upper);
+        rotation = toRecord = RbMatrix3::Identity();
+        origin = RbVector{};
+    }
     for (const RbSensor* s = Sensors; s != nullptr; s = s->Next) {
-        const RbVector end = RbAdd(s->Start, s->Vector);
-        lower = RbMin(lower, RbMin(s->Start, end));
-        upper = RbMax(upper, RbMax(s->Start, end));
+        for (const RbVector& p : {s->Start, RbAdd(s->Start, s->Vector)}) {
+            const RbVector local = RbTransform(RbSub(p, origin), toRecord);
+            lower = RbMin(lower, local);
+            upper = RbMax(upper, local);
+        }
     }
     const RbVector half = RbScale(RbSub(upper, lower), 0.5f);
-    const RbVector centre = RbAdd(lower, half);
-    float(*m)[4] = BoundingBox.Transform.M;
+    const RbVector centre = RbAdd(origin, RbTransform(RbAdd(lower, half), rotation));
     for (int i = 0; i < 3; ++i) {
-        for (int k = 0; k < 3; ++k) {
-            m[i][k] = i == k ? 1.0f : 0.0f;
-        }
+        m[i][0] = rotation.Rows[i].x;
+        m[i][1] = rotation.Rows[i].y;
+        m[i][2] = rotation.Rows[i].z;
     }
     BoundingBox.Shape[0] = half.x;
     BoundingBox.Shape[1] = half.y;
@@ -149,7 +166,7 @@ void RbBody::UpdateBoundingInfo() {
     m[3][2] = centre.z;
 
     for (int i = 0; i < 3; ++i) {
-        ObbAxes[i] = RbScale(BoundingBox.Transform.Row(i), BoundingBox.Shape[i]);
+        ObbAxes[i] = RbScale(rotation.Rows[i], BoundingBox.Shape[i]);
     }
     ObbCentre = RbVec(centre.x, centre.y, centre.z);
 }

@@ -23,6 +23,13 @@ RbMatrix4 Translation(float x, float y, float z) {
     return m;
 }
 
+// Identity rotation with local y squashed to nothing, at a translation.
+RbMatrix4 Flattened(float x, float y, float z) {
+    RbMatrix4 m = Translation(x, y, z);
+    m.M[1][1] = 0.0f;
+    return m;
+}
+
 RbQuaternion AboutZ(float radians) { return {0.0f, 0.0f, std::sin(radians * 0.5f), std::cos(radians * 0.5f)}; }
 
 void ExpectVector(const RbVector& v, float x, float y, float z) {
@@ -87,6 +94,9 @@ TEST(RbBody, Refit) {
          RbVec(1, 1, 1.75f), RbVec(0, 0, -0.75f), std::sqrt(3.0f)},
         {"sensors only", {}, {{RbVec(1, 0, 0), RbVec(0, 0, -2)}, {RbVec(-1, 0, 0), RbVec(0, 0, -2)}},
          RbVec(1, 0, 1), RbVec(0, 0, -1), 0.0f},
+        // A flattened transform cannot carry a rotated box: the record falls back to body axes.
+        {"flattened box", {{RbVec(2, 2, 2), Flattened(0.5f, 0, 0)}}, {{RbVec(0, 0, 0), RbVec(0, 3, 0)}},
+         RbVec(1, 1.5f, 1), RbVec(0.5f, 1.5f, 0), std::sqrt(3.0f) + 0.5f},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -116,30 +126,69 @@ TEST(RbBody, Refit) {
     }
 }
 
-// A single rotated box must stay inside its refitted box: widened half sizes along the
-// box's own rotated axes would cut its ends off.
-TEST(RbBody, RefitOfOneRotatedBoxHoldsTheBox) {
-    SimulatorPtr sim = MakeSimulator();
-    RbRigidBody* body = sim->CreateRigidBody();
-    RbGeometry* g = body->AddGeometry();
-    RbMatrix4 transform;
+// A single rotated box keeps its rotation in the refitted record, and the record (widened by
+// any sensor line in the box's own axes) still holds every corner of the box and the line.
+TEST(RbBody, RefitOfOneRotatedBoxKeepsItsAxesAndHoldsEverything) {
     const RbMatrix3 rotation = RbRotationFromQuaternion(AboutZ(1.4f));  // about 80 degrees
-    for (int i = 0; i < 3; ++i) {
-        transform.M[i][0] = rotation.Rows[i].x;
-        transform.M[i][1] = rotation.Rows[i].y;
-        transform.M[i][2] = rotation.Rows[i].z;
-    }
-    g->SetTransform(transform);
-    g->SetBoxSize(2.0f, 0.02f, 1.0f);
-    body->UpdateBoundingInfo();
-    body->UpdateWorldBounds(RbMatrix3::Identity(), RbVec(0, 0, 0));
-    for (int corner = 0; corner < 8; ++corner) {
-        const RbVector local = RbVec(corner & 1 ? 1.0f : -1.0f, corner & 2 ? 0.01f : -0.01f, corner & 4 ? 0.5f : -0.5f);
-        const RbVector p = RbTransform(local, rotation);
-        EXPECT_GE(p.x, body->WorldLower.x - 1e-6f);
-        EXPECT_LE(p.x, body->WorldUpper.x + 1e-6f);
-        EXPECT_GE(p.y, body->WorldLower.y - 1e-6f);
-        EXPECT_LE(p.y, body->WorldUpper.y + 1e-6f);
+    const RbVector translation = RbVec(1, 2, 0.5f);
+    const RbVector half = RbVec(1.0f, 0.01f, 0.5f);
+    struct Case {
+        const char* name;
+        std::vector<Line> lines;
+    } cases[] = {
+        {"box alone", {}},
+        {"box and a line below", {{RbVec(0.5f, 0, -0.5f), RbVec(0, 0, -2)}}},
+        {"box and a line across", {{RbVec(-3, 1, 0), RbVec(6, 0.5f, 0)}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimulatorPtr sim = MakeSimulator();
+        RbRigidBody* body = sim->CreateRigidBody();
+        RbGeometry* g = body->AddGeometry();
+        RbMatrix4 transform = Translation(translation.x, translation.y, translation.z);
+        for (int i = 0; i < 3; ++i) {
+            transform.M[i][0] = rotation.Rows[i].x;
+            transform.M[i][1] = rotation.Rows[i].y;
+            transform.M[i][2] = rotation.Rows[i].z;
+        }
+        g->SetTransform(transform);
+        g->SetBoxSize(2 * half.x, 2 * half.y, 2 * half.z);
+        for (const Line& line : c.lines) {
+            body->AddSensor()->SetLine(line.start, line.vector);
+        }
+        body->UpdateBoundingInfo();
+
+        const RbGeometry& record = body->BoundingBox;
+        for (int i = 0; i < 3; ++i) {
+            ExpectVector(record.Transform.Row(i), rotation.Rows[i].x, rotation.Rows[i].y, rotation.Rows[i].z);
+            ExpectVector(body->ObbAxes[i], rotation.Rows[i].x * record.Shape[i], rotation.Rows[i].y * record.Shape[i],
+                         rotation.Rows[i].z * record.Shape[i]);
+        }
+        ExpectVector(body->ObbCentre, record.Transform.M[3][0], record.Transform.M[3][1], record.Transform.M[3][2]);
+        if (c.lines.empty()) {
+            // Nothing to widen: the record is the box itself.
+            ExpectVector(RbVec(record.Shape[0], record.Shape[1], record.Shape[2]), half.x, half.y, half.z);
+            ExpectVector(record.Transform.Translation(), translation.x, translation.y, translation.z);
+        }
+
+        std::vector<RbVector> points;
+        for (int corner = 0; corner < 8; ++corner) {
+            const RbVector local = RbVec(corner & 1 ? half.x : -half.x, corner & 2 ? half.y : -half.y,
+                                         corner & 4 ? half.z : -half.z);
+            points.push_back(RbAdd(RbTransform(local, rotation), translation));
+        }
+        for (const Line& line : c.lines) {
+            points.push_back(line.start);
+            points.push_back(RbAdd(line.start, line.vector));
+        }
+        for (const RbVector& p : points) {
+            // Inside the oriented box: along each half-axis a, |(p - centre)·a| <= |a|².
+            const RbVector d = RbSub(p, body->ObbCentre);
+            for (const RbVector& axis : body->ObbAxes) {
+                EXPECT_LE(std::fabs(RbDot(d, axis)), RbLengthSquared(axis) + 1e-5f)
+                    << p.x << "," << p.y << "," << p.z;
+            }
+        }
     }
 }
 
