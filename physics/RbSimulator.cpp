@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <new>
 
 namespace {
@@ -58,19 +59,27 @@ bool RbSimulator::Initialise(const RbVector& gravity) {
 }
 
 void RbSimulator::SetGravity(const RbVector& gravity) {
-    const float magnitude = std::sqrt(RbLengthSquared(gravity));
-    if (!std::isfinite(magnitude)) {
-        // Infinite or NaN components: no gravity rather than NaN directions.
+    // The length is taken in double: a finite vector whose square overflows a float still
+    // has a length a float holds.
+    const double x = gravity.x;
+    const double y = gravity.y;
+    const double z = gravity.z;
+    const double squared = x * x + y * y + z * z;
+    const double length = std::sqrt(squared);
+    if (!RbIsFinite(gravity) || !(length <= std::numeric_limits<float>::max())) {
+        // Infinite or NaN components, or a length no float holds: no gravity rather than
+        // NaN directions.
         Gravity = RbVector{};
         GravityDirection = RbVector{};
         GravityMagnitude = 0.0f;
         GravityFraction = 0.0f;
         return;
     }
+    const float magnitude = static_cast<float>(length);
     Gravity = gravity;
     GravityMagnitude = magnitude;
     GravityFraction = 0.3f * magnitude;
-    GravityDirection = RbLengthSquared(gravity) < RbZeroLengthSquared || magnitude == 0.0f
+    GravityDirection = squared < RbZeroLengthSquared || magnitude == 0.0f
                            ? RbVector{}
                            : RbVec(gravity.x / magnitude, gravity.y / magnitude, gravity.z / magnitude);
 }

@@ -124,7 +124,8 @@ public:
     RbCollisionCallback GetCollisionCallback() const { return CollisionCallback; }
     RbTerrainQueryCallback GetTerrainQueryCallback() const { return TerrainQueryCallback; }
 
-    // m/s², world axes. A non-finite gravity acts as none.
+    // m/s², world axes. A gravity with a non-finite component, or too long for a float to
+    // hold its length, acts as none.
     void SetGravity(const RbVector& gravity);
     const RbVector& GetGravity() const { return Gravity; }
     const RbVector& GetGravityDirection() const { return GravityDirection; }

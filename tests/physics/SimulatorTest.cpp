@@ -195,22 +195,31 @@ TEST(RbSimulator, NewBodiesStartAtTheirDefaults) {
 TEST(RbSimulator, Gravity) {
     const float inf = std::numeric_limits<float>::infinity();
     const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float big = std::numeric_limits<float>::max();
     struct Case {
         RbVector gravity;
+        RbVector stored;
         RbVector direction;
         float magnitude;
         float fraction;
     } cases[] = {
-        {RbVec(0, 0, -9.8f), RbVec(0, 0, -1), 9.8f, 2.94f},
-        {RbVec(0, 0, 0), RbVec(0, 0, 0), 0.0f, 0.0f},
-        {RbVec(3, 4, 0), RbVec(0.6f, 0.8f, 0), 5.0f, 1.5f},
-        {RbVec(0, 0, 1e-4f), RbVec(0, 0, 0), 1e-4f, 3e-5f},  // too short for a direction
-        {RbVec(inf, 0, 0), RbVec(0, 0, 0), 0.0f, 0.0f},
-        {RbVec(0, nan, 1), RbVec(0, 0, 0), 0.0f, 0.0f},
+        {RbVec(0, 0, -9.8f), RbVec(0, 0, -9.8f), RbVec(0, 0, -1), 9.8f, 2.94f},
+        {RbVec(0, 0, 0), RbVec(0, 0, 0), RbVec(0, 0, 0), 0.0f, 0.0f},
+        {RbVec(3, 4, 0), RbVec(3, 4, 0), RbVec(0.6f, 0.8f, 0), 5.0f, 1.5f},
+        {RbVec(0, 0, 1e-4f), RbVec(0, 0, 1e-4f), RbVec(0, 0, 0), 1e-4f, 3e-5f},  // too short for a direction
+        // Its square overflows a float, its length does not.
+        {RbVec(0, -1e20f, 0), RbVec(0, -1e20f, 0), RbVec(0, -1, 0), 1e20f, 3e19f},
+        // Not finite, or no float holds the length: no gravity at all rather than NaN directions.
+        {RbVec(inf, 0, 0), RbVec(0, 0, 0), RbVec(0, 0, 0), 0.0f, 0.0f},
+        {RbVec(0, nan, 1), RbVec(0, 0, 0), RbVec(0, 0, 0), 0.0f, 0.0f},
+        {RbVec(big, big, 0), RbVec(0, 0, 0), RbVec(0, 0, 0), 0.0f, 0.0f},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.gravity.x << "," << c.gravity.y << "," << c.gravity.z);
         SimulatorPtr sim = MakeSimulator(RbSizeLimits{}, nullptr, &c.gravity);
+        EXPECT_EQ(sim->GetGravity().x, c.stored.x);
+        EXPECT_EQ(sim->GetGravity().y, c.stored.y);
+        EXPECT_EQ(sim->GetGravity().z, c.stored.z);
         EXPECT_FLOAT_EQ(sim->GetGravityDirection().x, c.direction.x);
         EXPECT_FLOAT_EQ(sim->GetGravityDirection().y, c.direction.y);
         EXPECT_FLOAT_EQ(sim->GetGravityDirection().z, c.direction.z);
