@@ -330,6 +330,35 @@ TEST(D3DXMath, ShadowFlattensOntoThePlane) {
     ExpectVec(Turn({5, -2, 9}, shadow), 5, -2, 1);
 }
 
+// The reference pages print this matrix with opposite signs from one edition to the next, and
+// the division by w hides a sign flip from the test above. D3DX returns (P·L)·I − P·Lᵀ, whose w
+// is positive for geometry between the light and the plane: the matrix can then be used as a
+// world transform in front of a projection (a negative w would be clipped away).
+TEST(D3DXMath, ShadowMatrixEntriesKeepWPositive) {
+    const D3DXPLANE ground(0, 0, 2, -2);  // z = 1, normalised to (0, 0, 1, −1) first
+    const D3DXVECTOR4 lamp(3, -1, 10, 1);  // point light 9 above the plane: P·L = 9
+    D3DXMATRIX shadow;
+    D3DXMatrixShadow(&shadow, &lamp, &ground);
+    ExpectMatrixNear(shadow, D3DXMATRIX(9, 0, 0, 0,  //
+                                        0, 9, 0, 0,  //
+                                        -3, 1, -1, -1,  //
+                                        3, -1, 10, 10));
+    // (5, −2, 2) seen from the lamp falls on z = 1 at (5.25, −2.125): w = 8 before the division.
+    D3DXVECTOR4 full;
+    const D3DXVECTOR3 p(5, -2, 2);
+    D3DXVec3Transform(&full, &p, &shadow);
+    EXPECT_NEAR(full.x, 42, kTol);
+    EXPECT_NEAR(full.y, -17, kTol);
+    EXPECT_NEAR(full.z, 8, kTol);
+    EXPECT_NEAR(full.w, 8, kTol);
+
+    // A sun straight above the plane z = 0 is the plain projection diag(1, 1, 0, 1).
+    const D3DXVECTOR4 sun(0, 0, 1, 0);
+    const D3DXPLANE floor(0, 0, 1, 0);
+    D3DXMatrixShadow(&shadow, &sun, &floor);
+    ExpectMatrixNear(shadow, D3DXMATRIX(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1));
+}
+
 TEST(D3DXMath, Planes) {
     D3DXPLANE p;
     const D3DXVECTOR3 a(0, 0, 1), b(1, 0, 1), c(0, 1, 1);
