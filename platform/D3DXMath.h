@@ -50,10 +50,19 @@ constexpr D3DCOLOR D3DCOLOR_ARGB(uint32_t a, uint32_t r, uint32_t g, uint32_t b)
 }
 constexpr D3DCOLOR D3DCOLOR_RGBA(uint32_t r, uint32_t g, uint32_t b, uint32_t a) { return D3DCOLOR_ARGB(a, r, g, b); }
 constexpr D3DCOLOR D3DCOLOR_XRGB(uint32_t r, uint32_t g, uint32_t b) { return D3DCOLOR_ARGB(0xFF, r, g, b); }
+// value × 255 truncated toward zero, kept to its low byte by the packing. Channels outside 0..1
+// wrap as they do on the 32-bit original (−0.5 gives 0x81, 1.5 gives 0x7E); a value beyond the
+// int range or NaN, whose conversion would be undefined, gives 0 like the x86 "integer indefinite".
+constexpr uint32_t D3DColorChannelByte(float channel) {
+    const float scaled = channel * 255.0f;
+    return scaled > -2147483648.0f && scaled < 2147483648.0f
+               ? static_cast<uint32_t>(static_cast<int32_t>(scaled))
+               : 0u;
+}
 // Float channels 0..1 to bytes, truncated as the Direct3D macro does (value × 255, no rounding).
 constexpr D3DCOLOR D3DCOLOR_COLORVALUE(float r, float g, float b, float a) {
-    return D3DCOLOR_RGBA(static_cast<uint32_t>(r * 255.0f), static_cast<uint32_t>(g * 255.0f),
-                         static_cast<uint32_t>(b * 255.0f), static_cast<uint32_t>(a * 255.0f));
+    return D3DCOLOR_RGBA(D3DColorChannelByte(r), D3DColorChannelByte(g), D3DColorChannelByte(b),
+                         D3DColorChannelByte(a));
 }
 
 enum D3DLIGHTTYPE : int32_t {

@@ -377,6 +377,9 @@ TEST(D3DXMath, ColoursAndLightLayout) {
     EXPECT_EQ(D3DCOLOR_RGBA(0x22, 0x33, 0x44, 0x11), 0x11223344u);
     EXPECT_EQ(D3DCOLOR_XRGB(1, 2, 3), 0xFF010203u);
     EXPECT_EQ(D3DCOLOR_COLORVALUE(1.0f, 0.5f, 0.0f, 1.0f), 0xFFFF7F00u);
+    // Channels outside 0..1 wrap to their low byte; the conversion stays defined (constexpr
+    // evaluation rejects undefined behaviour) even for NaN and huge values.
+    static_assert(D3DCOLOR_COLORVALUE(-0.5f, 1.5f, 1e20f, NAN) == 0x00817E00u);
 
     EXPECT_EQ(offsetof(D3DLIGHT9, Type), 0u);
     EXPECT_EQ(offsetof(D3DLIGHT9, Diffuse), 4u);
