@@ -24,6 +24,21 @@ void StoreUnaligned(unsigned char* bytes, const T& value) {
     std::memcpy(bytes, static_cast<const void*>(&value), sizeof(T));
 }
 
+// The strided array forms: element i is read at v + i·vStride and written at out + i·outStride
+// (strides in bytes, elements possibly unaligned), each read before its own write.
+template <typename V>
+V* TransformArray(V* out, UINT outStride, const V* v, UINT vStride, const D3DXMATRIX* m, UINT count,
+                  V* (*transform)(V*, const V*, const D3DXMATRIX*)) {
+    auto* dst = reinterpret_cast<unsigned char*>(out);
+    const auto* src = reinterpret_cast<const unsigned char*>(v);
+    for (UINT i = 0; i < count; ++i) {
+        V p = LoadUnaligned<V>(src + size_t{i} * vStride);
+        transform(&p, &p, m);
+        StoreUnaligned(dst + size_t{i} * outStride, p);
+    }
+    return out;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -152,14 +167,7 @@ D3DXVECTOR2* D3DXVec2TransformNormal(D3DXVECTOR2* out, const D3DXVECTOR2* v, con
 
 D3DXVECTOR2* D3DXVec2TransformCoordArray(D3DXVECTOR2* out, UINT outStride, const D3DXVECTOR2* v, UINT vStride,
                                          const D3DXMATRIX* m, UINT count) {
-    auto* dst = reinterpret_cast<unsigned char*>(out);
-    const auto* src = reinterpret_cast<const unsigned char*>(v);
-    for (UINT i = 0; i < count; ++i) {
-        D3DXVECTOR2 p = LoadUnaligned<D3DXVECTOR2>(src + size_t{i} * vStride);
-        D3DXVec2TransformCoord(&p, &p, m);
-        StoreUnaligned(dst + size_t{i} * outStride, p);
-    }
-    return out;
+    return TransformArray(out, outStride, v, vStride, m, count, D3DXVec2TransformCoord);
 }
 
 D3DXVECTOR3* D3DXVec3Normalize(D3DXVECTOR3* out, const D3DXVECTOR3* v) {
@@ -187,26 +195,12 @@ D3DXVECTOR3* D3DXVec3TransformNormal(D3DXVECTOR3* out, const D3DXVECTOR3* v, con
 
 D3DXVECTOR3* D3DXVec3TransformCoordArray(D3DXVECTOR3* out, UINT outStride, const D3DXVECTOR3* v, UINT vStride,
                                          const D3DXMATRIX* m, UINT count) {
-    auto* dst = reinterpret_cast<unsigned char*>(out);
-    const auto* src = reinterpret_cast<const unsigned char*>(v);
-    for (UINT i = 0; i < count; ++i) {
-        D3DXVECTOR3 p = LoadUnaligned<D3DXVECTOR3>(src + size_t{i} * vStride);
-        D3DXVec3TransformCoord(&p, &p, m);
-        StoreUnaligned(dst + size_t{i} * outStride, p);
-    }
-    return out;
+    return TransformArray(out, outStride, v, vStride, m, count, D3DXVec3TransformCoord);
 }
 
 D3DXVECTOR3* D3DXVec3TransformNormalArray(D3DXVECTOR3* out, UINT outStride, const D3DXVECTOR3* v, UINT vStride,
                                           const D3DXMATRIX* m, UINT count) {
-    auto* dst = reinterpret_cast<unsigned char*>(out);
-    const auto* src = reinterpret_cast<const unsigned char*>(v);
-    for (UINT i = 0; i < count; ++i) {
-        D3DXVECTOR3 p = LoadUnaligned<D3DXVECTOR3>(src + size_t{i} * vStride);
-        D3DXVec3TransformNormal(&p, &p, m);
-        StoreUnaligned(dst + size_t{i} * outStride, p);
-    }
-    return out;
+    return TransformArray(out, outStride, v, vStride, m, count, D3DXVec3TransformNormal);
 }
 
 D3DXVECTOR4* D3DXVec4Normalize(D3DXVECTOR4* out, const D3DXVECTOR4* v) {
