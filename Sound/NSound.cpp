@@ -81,6 +81,7 @@ HRESULT CNSound::FillBuffer(IDirectSoundBuffer* buffer, bool repeat) {
     DWORD lockedBytes = 0;
     const HRESULT lockResult = buffer->Lock(0, BufferSize, &locked, &lockedBytes, nullptr, nullptr, 0);
     if (FAILED(lockResult) || locked == nullptr) {
+        ReadBaseFrequency(buffer);
         return lockResult;  // nothing to fill
     }
     auto* bytes = static_cast<BYTE*>(locked);
@@ -105,12 +106,21 @@ HRESULT CNSound::FillBuffer(IDirectSoundBuffer* buffer, bool repeat) {
     std::memset(bytes + filled, silence, lockedBytes - filled);
 
     buffer->Unlock(locked, lockedBytes, nullptr, 0);
+    ReadBaseFrequency(buffer);
+    return 0;
+}
 
+// The frequency as created, read once: a refill after the buffer was lost finds it at
+// whatever SetFrequencyRatio left, which must not become the base that ratios multiply.
+void CNSound::ReadBaseFrequency(IDirectSoundBuffer* buffer) {
+    if (BaseFrequency != 0) {
+        return;
+    }
     const HRESULT frequency = buffer->GetFrequency(&BaseFrequency);
     if (FAILED(frequency)) {
+        BaseFrequency = 0;
         ReportDXError(frequency, SourceFile, 117);
     }
-    return 0;
 }
 
 HRESULT CNSound::RestoreBuffer(IDirectSoundBuffer* buffer, bool* restored) {

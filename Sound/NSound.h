@@ -41,7 +41,8 @@ public:
     static void SetAllVolumes(float v);
 
     // Copies the wave into the whole buffer; the rest after the wave is silence, or the
-    // wave again when repeat is set.
+    // wave again when repeat is set. Learns BaseFrequency while it is still 0. 0, or the
+    // Lock failure when the buffer could not be filled.
     HRESULT FillBuffer(IDirectSoundBuffer* buffer, bool repeat);
     // 1 when the buffer was not lost, 0 when it was restored (*restored true), or the
     // failure when it stayed lost.
@@ -58,9 +59,12 @@ public:
     DWORD BufferSize = 0;                  // bytes of wave data = buffer size
     std::unique_ptr<CPWaveFile> Wave;
     int Is3D = 0;
-    DWORD BaseFrequency = 0;  // samples per second of the buffer as created
+    DWORD BaseFrequency = 0;  // samples per second of the buffer as created; 0 until read
     std::string Name;
     bool Loaded = false;
     IDirectSound3DBuffer* Buffer3D = nullptr;  // owned; null for plain sounds
     DS3DBUFFER Params3D;                       // the last parameters read or set
+
+private:
+    void ReadBaseFrequency(IDirectSoundBuffer* buffer);
 };

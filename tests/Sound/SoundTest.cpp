@@ -142,7 +142,12 @@ TEST_F(Sound, FailedCallsAreReportedAtTheirLines) {
     };
     const Case cases[] = {
         {"SetFrequency", [&] { return sound->SetFrequencyRatio(1.5f); }, 19},
-        {"GetFrequency", [&] { return sound->FillBuffer(sound->Buffer, false); }, 117},
+        {"GetFrequency",
+         [&] {
+             sound->BaseFrequency = 0;  // not yet known: the refill reads it
+             return sound->FillBuffer(sound->Buffer, false);
+         },
+         117},
         {"SetFrequency", [&] { return sound->Play(0, 0); }, 167},
         {"SetVolume", [&] { return sound->ApplyGlobalVolume(); }, 203},
         {"SetVolume", [&] { return sound->SetVolume(0.5f); }, 212},
@@ -160,6 +165,7 @@ TEST_F(Sound, FailedCallsAreReportedAtTheirLines) {
     }
     EXPECT_FALSE(buffer->IsPlaying());  // the failed Play never started it
     // A ratio with no frequency is refused like an out-of-range one.
+    sound->BaseFrequency = 22050;  // lost with the failed read above
     reports.clear();
     EXPECT_EQ(sound->SetFrequencyRatio(-1.0f), 0);
     ASSERT_EQ(reports.size(), 1u);
@@ -252,10 +258,25 @@ TEST_F(Sound, RefillHandlesShortAndUnreadableWaves) {
     // With repeat a wave that reads nothing does not loop for ever either.
     EXPECT_EQ(sound->FillBuffer(sound->Buffer, true), 0);
     EXPECT_EQ(BufferOf(sound)->Data(), Bytes(600, 0x80));
-    // A buffer that cannot be locked is left as it is.
+    // A buffer that cannot be locked is left as it is; its frequency is still learnt.
+    sound->BaseFrequency = 0;
     BufferOf(sound)->FailNext("Lock", DSERR_INVALIDCALL);
     EXPECT_EQ(sound->FillBuffer(sound->Buffer, false), DSERR_INVALIDCALL);
     EXPECT_EQ(BufferOf(sound)->OutstandingLocks(), 0);
+    EXPECT_EQ(sound->BaseFrequency, 8000u);
+}
+
+TEST_F(Sound, RefillAfterALostBufferKeepsTheBaseFrequency) {
+    // An engine sound pitched up when the device is taken away: the refill must not take
+    // the pitched frequency for the base, or every later ratio would compound on it.
+    CPtr<CNSound> sound = Load("mono16.wav");
+    ASSERT_EQ(sound->SetFrequencyRatio(2.0f), DS_OK);
+    BufferOf(sound)->MakeLost();
+    ASSERT_EQ(sound->Play(0, DSBPLAY_LOOPING), DS_OK);
+    EXPECT_EQ(sound->BaseFrequency, 22050u);
+    EXPECT_EQ(BufferOf(sound)->Frequency(), 22050u);
+    ASSERT_EQ(sound->SetFrequencyRatio(1.5f), DS_OK);
+    EXPECT_EQ(BufferOf(sound)->Frequency(), 33075u);
 }
 
 TEST_F(Sound, CacheSpecialSoundsAndThreeDPlacement) {
