@@ -1,24 +1,75 @@
 #include "host/Host.h"
 
 #include "core/FrameTime.h"
+#include "platform/ComRuntime.h"
 
 #include <cmath>
 #include <cstdint>
 
-Host::Host() : scheduler(std::make_unique<CPScheduler>()), dispatcher(std::make_unique<CPCommandDispatcher>()) {
+Host::Host() {
+    // The music player's filter graphs are COM objects of this thread.
+    comInitialized = SUCCEEDED(CoInitialize(nullptr));
+
+    scheduler = std::make_unique<CPScheduler>();
+    dispatcher = std::make_unique<CPCommandDispatcher>();
     CPScheduler::Instance = scheduler.get();
     CPCommandDispatcher::Instance = dispatcher.get();
+
+    if (FAILED(DirectSoundCreate8(nullptr, &soundDevice, nullptr))) {
+        soundDevice = nullptr;
+    }
+    soundCache = std::make_unique<CPSoundCache>();
+    soundCache->Device = soundDevice;
+    soundManager = std::make_unique<CPSoundManager>();
+    soundManager->Cache = soundCache.get();
+    CPSoundManager::Instance = soundManager.get();
+
+    music = std::make_unique<CPMusic>();
+    CPMusic::Instance = music.get();
+    scheduler->AddTask(CPtr<CPMusic>(music.get()));
+
+    actions = std::make_unique<CPActionsManager>();
+    CPActionsManager::Instance = actions.get();
+
     FrameTime = 0.0f;
     FullTime = 0.0;
     FrameNumber = 0;
 }
 
-Host::~Host() {
-    if (CPCommandDispatcher::Instance == dispatcher.get()) {
-        CPCommandDispatcher::Instance = nullptr;
+namespace {
+
+// Clears a global instance pointer that still points at what is going.
+template <class T>
+void ClearInstance(T*& instance, const T* own) {
+    if (instance == own) {
+        instance = nullptr;
     }
-    if (CPScheduler::Instance == scheduler.get()) {
-        CPScheduler::Instance = nullptr;
+}
+
+}  // namespace
+
+Host::~Host() {
+    ClearInstance(CPActionsManager::Instance, actions.get());
+    ClearInstance(CPMusic::Instance, music.get());
+    ClearInstance(CPSoundManager::Instance, soundManager.get());
+    ClearInstance(CPCommandDispatcher::Instance, dispatcher.get());
+    ClearInstance(CPScheduler::Instance, scheduler.get());
+
+    actions.reset();
+    // The list's references go before the music player they may point at.
+    scheduler->Tasks.clear();
+    music.reset();
+    // Entries hold references to the sounds: empty them before the sounds are deleted.
+    soundManager->SpecialSounds.clear();
+    soundCache->Entries.clear();
+    specialSounds.clear();
+    soundManager.reset();
+    soundCache.reset();
+    SafeRelease(soundDevice);
+    dispatcher.reset();
+    scheduler.reset();
+    if (comInitialized) {
+        CoUninitialize();
     }
 }
 
@@ -90,3 +141,22 @@ bool Host::RegisterScriptTask(CPScriptTask* task, const std::string& name,
 }
 
 void Host::UnregisterScriptTask(const CPScriptTask* task) { dispatcher->Unregister(task); }
+
+bool Host::AddSpecialSound(const std::string& name, const std::string& fileName, int is3D) {
+    // Loaded straight into the entry, so the manager's reference is the sound's only one.
+    CPtr<CNSound>& entry = soundManager->SpecialSounds[name];
+    if (entry) {
+        return false;  // callers may hold the sound there; it stays
+    }
+    soundCache->LoadSound(entry, fileName, is3D, true);
+    if (!entry) {
+        return false;  // the name is left with a null sound, as an unknown name is asked
+    }
+    specialSounds.emplace_back(entry.Get());
+    return true;
+}
+
+void Host::SetMousePosition(float x, float y) {
+    actions->MouseX = x;
+    actions->MouseY = y;
+}

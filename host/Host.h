@@ -1,16 +1,27 @@
 // The headless host: what the game program does around the engine, without a window or
-// devices. It owns the engine's singletons (each later subsystem adds its own here), runs
-// the frame loop that steps the scheduled tasks, and registers script tasks with the
-// command dispatcher. Tests and tools drive the engine through it.
+// input devices. It owns the engine's singletons (each later subsystem adds its own here),
+// runs the frame loop that steps the scheduled tasks, feeds the mouse position, and
+// registers script tasks with the command dispatcher. Tests and tools drive the engine
+// through it.
 //
 // One host at a time: it sets the global instance pointers when it is created and clears
 // them when it goes. Tasks and script tasks are not owned: their owners keep them alive
 // while they are listed or registered, and past the host's end, which releases its lists.
+//
+// Order of life: COM, the scheduler and the dispatcher, the DirectSound device, the sound
+// cache and manager, the music player (scheduled at once), the actions manager. The end
+// runs it backwards, emptying the scheduler's list before the music player goes and the
+// special sounds' entries before the sounds go, so no reference outlives its object.
 #pragma once
 
+#include "Sound/NSound.h"
+#include "Sound/PMusic.h"
+#include "Sound/PSoundManager.h"
+#include "core/CPActionsManager.h"
 #include "core/CPCommandDispatcher.h"
 #include "core/CPScheduler.h"
 #include "core/CPScriptTask.h"
+#include "platform/DirectSound.h"
 
 #include <memory>
 #include <string>
@@ -19,7 +30,8 @@
 
 class Host {
 public:
-    // Creates the scheduler and the command dispatcher and resets the frame clocks.
+    // Initialises COM, creates the singletons and sets their instance pointers, schedules
+    // the music player and resets the frame clocks.
     Host();
     ~Host();
     Host(const Host&) = delete;
@@ -48,12 +60,34 @@ public:
     // order; returns how many were added. A game program calls it once at start-up.
     int AddPackFiles(const std::string& pattern = "*.pak");
 
+    // Loads "Data\Sounds\" + fileName as the special sound name (is3D 1 for a 3-D sound);
+    // the host owns it until it ends. False when it does not load or the name already has
+    // a sound.
+    bool AddSpecialSound(const std::string& name, const std::string& fileName, int is3D);
+
+    // The cursor in pixels, as the input polling reads it.
+    void SetMousePosition(float x, float y);
+
     CPScheduler& Scheduler() { return *scheduler; }
     CPCommandDispatcher& Dispatcher() { return *dispatcher; }
+    // Null when the device could not be created; sounds then fail to load.
+    IDirectSound8* SoundDevice() { return soundDevice; }
+    CPSoundCache& SoundCache() { return *soundCache; }
+    CPSoundManager& SoundManager() { return *soundManager; }
+    CPMusic& Music() { return *music; }
+    CPActionsManager& ActionsManager() { return *actions; }
 
 private:
+    bool comInitialized = false;
     std::unique_ptr<CPScheduler> scheduler;
     std::unique_ptr<CPCommandDispatcher> dispatcher;
+    IDirectSound8* soundDevice = nullptr;  // owned
+    std::unique_ptr<CPSoundCache> soundCache;
+    std::unique_ptr<CPSoundManager> soundManager;
+    // The special sounds, deleted when the host ends (Release frees nothing).
+    std::vector<std::unique_ptr<CNSound>> specialSounds;
+    std::unique_ptr<CPMusic> music;
+    std::unique_ptr<CPActionsManager> actions;
     // Per-frame bookkeeping of StepTasks, kept to reuse its storage.
     std::unordered_set<CPTask*> visited;
 };
