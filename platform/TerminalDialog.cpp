@@ -115,7 +115,17 @@ TerminalDialog::Key TerminalDialog::ReadKey(int& digit) {
         case 0x03:  // Ctrl-C in raw mode
         case 0x04:  // Ctrl-D
             return Key::EndOfInput;
-        case '\r':
+        case '\r': {
+            // Enter on a raw terminal sends "\r" alone; "\r\n" is a line end of piped text.
+            const int next = ReadByte(kEscapeSequenceMs);
+            if (next == '\n') {
+                return Key::Other;
+            }
+            if (next >= 0) {
+                pushedBack = next;
+            }
+            return Key::Press;
+        }
         case ' ':
             return Key::Press;
         case '\t':

@@ -6,7 +6,7 @@
 //   Escape        the cancel command (IDCANCEL), as a dialog's Escape key gives
 //   Ctrl-C, Ctrl-D, end of input: the window closes (WM_CLOSE)
 // On a terminal the input is switched to raw mode for the dialog's life and restored after;
-// from a pipe the same bytes are read as they come, with line ends ignored.
+// from a pipe the same bytes are read as they come, with line ends ("\n", "\r\n") ignored.
 #pragma once
 
 #include "platform/WinUser.h"

@@ -89,6 +89,8 @@ TEST_F(TerminalDialogTest, KeysBecomeCommands) {
         {"escape then a key", "\x1b" "2", {2, 13, 0}},
         {"tab and arrows move, return presses", "\t\r\x1b[C\x1b[C\r\x1b[D\r\x1b[Z\x1b[Z\r", {13, 10, 15, 10, 0}},
         {"digit moves the focus", "3\t\r", {15, 10, 0}},
+        {"CR LF line ends press nothing", "2\r\n3\r\n", {13, 15, 0}},
+        {"return before a digit still presses", "\r2", {10, 13, 0}},
         {"unknown sequences are skipped", "\x1b[15~\x1bOB\r", {13, 0}},
         {"ctrl-c closes", "\x03" "1", {0}},
         {"ctrl-d closes", "\x04" "1", {0}},
