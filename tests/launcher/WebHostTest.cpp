@@ -115,8 +115,17 @@ TEST_F(WebHostTest, ContainerMethodsAnswerWithFixedResults) {
     };
     const Row rows[] = {
         {"CreateStream", [&] { return storage->CreateStream(nullptr, 0, 0, 0, nullptr); }, E_NOTIMPL},
+        {"OpenStream", [&] { return storage->OpenStream(nullptr, nullptr, 0, 0, nullptr); }, E_NOTIMPL},
+        {"CreateStorage", [&] { return storage->CreateStorage(nullptr, 0, 0, 0, nullptr); }, E_NOTIMPL},
         {"OpenStorage", [&] { return storage->OpenStorage(nullptr, nullptr, 0, nullptr, 0, nullptr); }, E_NOTIMPL},
+        {"CopyTo", [&] { return storage->CopyTo(0, nullptr, nullptr, nullptr); }, E_NOTIMPL},
+        {"MoveElementTo", [&] { return storage->MoveElementTo(nullptr, nullptr, nullptr, 0); }, E_NOTIMPL},
         {"Commit", [&] { return storage->Commit(0); }, E_NOTIMPL},
+        {"Revert", [&] { return storage->Revert(); }, E_NOTIMPL},
+        {"EnumElements", [&] { return storage->EnumElements(0, nullptr, 0, nullptr); }, E_NOTIMPL},
+        {"DestroyElement", [&] { return storage->DestroyElement(nullptr); }, E_NOTIMPL},
+        {"RenameElement", [&] { return storage->RenameElement(nullptr, nullptr); }, E_NOTIMPL},
+        {"SetElementTimes", [&] { return storage->SetElementTimes(nullptr, nullptr, nullptr, nullptr); }, E_NOTIMPL},
         {"SetClass", [&] { return storage->SetClass(CLSID_WebBrowser); }, S_OK},
         {"SetStateBits", [&] { return storage->SetStateBits(0, 0); }, E_NOTIMPL},
         {"Stat", [&] { return storage->Stat(nullptr, 0); }, E_NOTIMPL},
