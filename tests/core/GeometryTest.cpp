@@ -194,6 +194,14 @@ TEST(CPBox, IntersectRayTable) {
     D3DXMATRIX identity;
     D3DXMatrixIdentity(&identity);
     RunRayCases(box, identity);
+
+    // Through the edge x = z = 1: faces 1 and 5 meet the ray at the same t, and the later face
+    // is not strictly nearer, so the first one keeps the hit.
+    float distance = 100;
+    D3DXPLANE plane;
+    ASSERT_TRUE(box.IntersectRay(D3DXVECTOR3(5, 0, 5), D3DXVECTOR3(-1, 0, -1), distance, plane));
+    EXPECT_EQ(distance, 4.0f);
+    EXPECT_EQ(plane, box.Planes[1]);
 }
 
 TEST(CPBox, IntersectRayTableOnATurnedMovedBox) {
