@@ -28,6 +28,8 @@ double Load(const D3DXEffectParameter& p, size_t i) {
     }
 }
 
+int32_t ToInt32(double v) { return static_cast<int32_t>(std::clamp<int64_t>(D3DXEffectInteger(v), INT32_MIN, INT32_MAX)); }
+
 void Store(D3DXEffectParameter& p, size_t i, double v) {
     uint32_t word = 0;
     switch (p.type) {
@@ -37,7 +39,7 @@ void Store(D3DXEffectParameter& p, size_t i, double v) {
             break;
         }
         case D3DXPT_INT:
-            word = static_cast<uint32_t>(static_cast<int32_t>(std::clamp(std::trunc(v), -2147483648.0, 2147483647.0)));
+            word = static_cast<uint32_t>(ToInt32(v));
             break;
         default: word = (v != 0.0) ? 1u : 0u; break;
     }
@@ -491,7 +493,7 @@ HRESULT D3DXEffectObject::GetInt(D3DXHANDLE handle, INT* value) {
     if (p == nullptr || value == nullptr || !p->IsNumeric()) {
         return D3DERR_INVALIDCALL;
     }
-    *value = static_cast<INT>(std::clamp(std::trunc(Load(*p, 0)), -2147483648.0, 2147483647.0));
+    *value = ToInt32(Load(*p, 0));
     return S_OK;
 }
 
@@ -668,7 +670,7 @@ void D3DXEffectObject::Apply(const D3DXResolvedState& state, DWORD samplerSlot) 
     DWORD value = state.literal;
     if (p != nullptr && p->IsNumeric()) {
         value = state.isFloat ? FloatBits(static_cast<float>(Load(*p, 0)))
-                              : static_cast<DWORD>(static_cast<int64_t>(Load(*p, 0)));
+                              : static_cast<DWORD>(D3DXEffectInteger(Load(*p, 0)));
     }
     switch (state.kind) {
         case D3DXResolvedState::RenderState:

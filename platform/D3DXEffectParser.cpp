@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <cstdlib>
 #include <map>
@@ -480,13 +482,20 @@ private:
         out.push_back(token);
     }
 
+    // #if arithmetic wraps around in 64 bits instead of overflowing.
+    static long long Wrapped(long long a, long long b, char op) {
+        const auto x = static_cast<unsigned long long>(a);
+        const auto y = static_cast<unsigned long long>(b);
+        return static_cast<long long>(op == '+' ? x + y : op == '-' ? x - y : x * y);
+    }
+
     long long Primary(const std::vector<D3DXEffectToken>& t, size_t& at, int l, int c) {
         if (at >= t.size()) {
             Fail(l, c, "X1507", "invalid #if expression");
         }
         const D3DXEffectToken& token = t[at++];
         if (token.kind == D3DXEffectToken::Number) {
-            return static_cast<long long>(token.number);
+            return D3DXEffectInteger(token.number);
         }
         if (token.kind == D3DXEffectToken::Identifier) {
             return 0;  // an undefined name
@@ -500,7 +509,7 @@ private:
             return value;
         }
         if (token.text == "!") return !Primary(t, at, l, c);
-        if (token.text == "-") return -Primary(t, at, l, c);
+        if (token.text == "-") return Wrapped(0, Primary(t, at, l, c), '-');
         if (token.text == "+") return Primary(t, at, l, c);
         Fail(l, c, "X1507", "invalid #if expression");
     }
@@ -513,7 +522,13 @@ private:
             if (op != "*" && rhs == 0) {
                 Fail(l, c, "X1507", "division by zero in #if expression");
             }
-            value = op == "*" ? value * rhs : op == "/" ? value / rhs : value % rhs;
+            if (op == "*") {
+                value = Wrapped(value, rhs, '*');
+            } else if (rhs == -1) {
+                value = op == "/" ? Wrapped(0, value, '-') : 0;  // the one quotient past the range
+            } else {
+                value = op == "/" ? value / rhs : value % rhs;
+            }
         }
         return value;
     }
@@ -523,7 +538,7 @@ private:
         while (at < t.size() && (t[at].text == "+" || t[at].text == "-")) {
             const bool add = t[at++].text == "+";
             const long long rhs = Product(t, at, l, c);
-            value = add ? value + rhs : value - rhs;
+            value = Wrapped(value, rhs, add ? '+' : '-');
         }
         return value;
     }
@@ -1197,6 +1212,19 @@ private:
 };
 
 }  // namespace
+
+int64_t D3DXEffectInteger(double value) {
+    if (std::isnan(value)) {
+        return 0;
+    }
+    if (value <= -9223372036854775808.0) {
+        return INT64_MIN;
+    }
+    if (value >= 9223372036854775808.0) {
+        return INT64_MAX;
+    }
+    return static_cast<int64_t>(value);
+}
 
 bool D3DXParseEffect(std::string_view text, const D3DXMACRO* defines, ID3DXInclude* include, D3DXEffectSource& source,
                      std::string& errors) {

@@ -68,6 +68,10 @@ struct D3DXEffectSource {
     UINT functions = 0;
 };
 
+// A number of effect text as a 64-bit integer: truncated toward zero, saturated at the ends
+// of the range, NaN as 0 (a plain conversion of such values is undefined).
+int64_t D3DXEffectInteger(double value);
+
 // Parses the text. On failure returns false with messages of the form
 // "memory(line,column): error X3000: syntax error: unexpected token 'x'" in `errors`.
 bool D3DXParseEffect(std::string_view text, const D3DXMACRO* defines, ID3DXInclude* include, D3DXEffectSource& source,

@@ -315,7 +315,7 @@ D3DXResolvedState D3DXResolveState(const D3DXEffectStateSource& source, bool inS
         if (term.kind == D3DXEffectToken::Number) {
             const double number = negative ? -term.number : term.number;
             floatValue = static_cast<float>(number);
-            combined |= out.isFloat ? 0 : static_cast<DWORD>(static_cast<int64_t>(number));
+            combined |= out.isFloat ? 0 : static_cast<DWORD>(D3DXEffectInteger(number));
         } else {
             DWORD literal = 0;
             if (term.kind != D3DXEffectToken::Identifier || !EnumValue(state->values, term.text, literal)) {

@@ -404,6 +404,35 @@ TEST_F(D3DXEffectTest, PreprocessorMacrosAndIncludeHandler) {
     effect->Release();
 }
 
+// Numbers past the integer range wrap in #if arithmetic and saturate where a state or an
+// int parameter takes them, instead of overflowing.
+TEST_F(D3DXEffectTest, OutOfRangeNumbersWrapOrSaturate) {
+    const std::string text =
+        "#if 9223372036854775807 * 3 != 0 && -(-9223372036854775807 - 1) / -1 != 1\n"
+        "float reached;\n"
+        "#endif\n"
+        "float huge = 1e30;\n"
+        "int clamped = 1e30;\n"
+        "technique T { pass P { StencilMask = 1e30; StencilRef = <huge>; AlphaRef = -1e30; } }\n";
+    ID3DXEffect* effect = Compile(text);
+    ASSERT_NE(effect, nullptr);
+    EXPECT_NE(effect->GetParameterByName(nullptr, "reached"), nullptr);
+    INT value = 0;
+    EXPECT_EQ(effect->GetInt("clamped", &value), S_OK);
+    EXPECT_EQ(value, 2147483647);
+    EXPECT_EQ(effect->GetInt("huge", &value), S_OK);
+    EXPECT_EQ(value, 2147483647);
+    UINT passes = 0;
+    ASSERT_EQ(effect->Begin(&passes, D3DXFX_DONOTSAVESTATE), S_OK);
+    ASSERT_EQ(effect->BeginPass(0), S_OK);
+    EXPECT_EQ(device->RenderState(D3DRS_STENCILMASK), 0xFFFFFFFFu);
+    EXPECT_EQ(device->RenderState(D3DRS_STENCILREF), 0xFFFFFFFFu);
+    EXPECT_EQ(device->RenderState(D3DRS_ALPHAREF), 0u);
+    effect->EndPass();
+    effect->End();
+    effect->Release();
+}
+
 TEST_F(D3DXEffectTest, EffectWithoutTechniquesAndCreationFailures) {
     ID3DXEffect* effect = Compile("\xEF\xBB\xBF" "float a;");  // with a UTF-8 byte-order mark
     ASSERT_NE(effect, nullptr);
