@@ -612,6 +612,9 @@ HRESULT D3D9RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVert
         return D3DERR_INVALIDCALL;
     }
     if (const D3D9VertexBuffer* vb = D3D9VertexBuffer::From(stream.buffer)) {
+        if (vb->IsLocked()) {
+            return D3DERR_INVALIDCALL;
+        }
         const uint64_t end = uint64_t{stream.offset} +
                              (uint64_t{startVertex} + D3D9VertexCountOf(type, primitiveCount)) * stream.stride;
         if (end > vb->Bytes().size()) {
@@ -635,6 +638,9 @@ HRESULT D3D9RecordingDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT bas
     // Every index read must lie in the index buffer, and every vertex it names in stream 0.
     const D3D9IndexBuffer* ib = D3D9IndexBuffer::From(indices);
     const D3D9VertexBuffer* vb = D3D9VertexBuffer::From(stream.buffer);
+    if ((ib != nullptr && ib->IsLocked()) || (vb != nullptr && vb->IsLocked())) {
+        return D3DERR_INVALIDCALL;
+    }
     if (ib != nullptr && vb != nullptr) {
         const uint64_t count = D3D9VertexCountOf(type, primitiveCount);
         if (uint64_t{startIndex} + count > ib->IndexCount()) {

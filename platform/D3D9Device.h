@@ -3,7 +3,8 @@
 // sampler states with Direct3D's defaults, transforms, material, lights and their enable
 // flags, FVF, bound textures, streams and indices), creates memory-backed resources, and
 // validates what the Direct3D runtime validates where the engine could get it wrong
-// (draws outside a scene, draws without buffers, index ranges past a buffer's end).
+// (draws outside a scene, draws without buffers or from a bound buffer that is still locked,
+// index ranges past a buffer's end).
 // Calls are also written to the shared CallTrace when it is enabled.
 #pragma once
 
