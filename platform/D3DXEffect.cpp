@@ -792,6 +792,9 @@ void D3DXEffectObject::RestoreState() {
 }
 
 HRESULT D3DXEffectObject::Begin(UINT* passes, DWORD flags) {
+    if (passes != nullptr) {
+        *passes = 0;
+    }
     if (current == nullptr || inBegin || device == nullptr) {
         return D3DERR_INVALIDCALL;
     }

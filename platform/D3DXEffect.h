@@ -153,13 +153,14 @@ struct ID3DXEffect : IUnknown {
     virtual HRESULT GetTexture(D3DXHANDLE parameter, IDirect3DBaseTexture9** texture) = 0;
 
     // Techniques. Every technique is valid on this device; FindNextValidTechnique(null, ...)
-    // gives the first, and a null handle with S_FALSE when there is none after the given one.
+    // gives the first, and a null handle (still with D3D_OK) when there is none after the
+    // given one.
     virtual HRESULT SetTechnique(D3DXHANDLE technique) = 0;
     virtual D3DXHANDLE GetCurrentTechnique() = 0;
     virtual HRESULT ValidateTechnique(D3DXHANDLE technique) = 0;
     virtual HRESULT FindNextValidTechnique(D3DXHANDLE technique, D3DXHANDLE* next) = 0;
 
-    // Drawing.
+    // Drawing. A Begin that fails (no technique selected, already begun) gives 0 passes.
     virtual HRESULT Begin(UINT* passes, DWORD flags) = 0;
     virtual HRESULT BeginPass(UINT pass) = 0;
     virtual HRESULT CommitChanges() = 0;

@@ -440,8 +440,9 @@ TEST_F(D3DXEffectTest, EffectWithoutTechniquesAndCreationFailures) {
     EXPECT_EQ(effect->FindNextValidTechnique(nullptr, &technique), S_OK);
     EXPECT_EQ(technique, nullptr);
     EXPECT_EQ(effect->SetTechnique(technique), D3DERR_INVALIDCALL);
-    UINT passes = 0;
+    UINT passes = 7;
     EXPECT_EQ(effect->Begin(&passes, 0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(passes, 0u);  // a caller's pass loop runs no pass
     effect->Release();
 
     // A technique without passes begins with none.
