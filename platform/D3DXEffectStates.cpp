@@ -6,7 +6,7 @@
 namespace {
 
 enum class Values { Bool, ZBuffer, Fill, Shade, Blend, BlendOp, Cull, Cmp, Fog, Mcs, StencilOp, TextureOp, TextureArg,
-                    Filter, Address, ColorWrite, TransformFlags, Dword, Float };
+                    Filter, Address, ColorWrite, TransformFlags, TexCoordIndex, Dword, Float };
 
 struct Named {
     const char* name;
@@ -101,7 +101,7 @@ const StateName kStates[] = {
     {"BumpEnvMat11", D3DXResolvedState::StageState, D3DTSS_BUMPENVMAT11, Values::Float},
     {"BumpEnvLScale", D3DXResolvedState::StageState, D3DTSS_BUMPENVLSCALE, Values::Float},
     {"BumpEnvLOffset", D3DXResolvedState::StageState, D3DTSS_BUMPENVLOFFSET, Values::Float},
-    {"TexCoordIndex", D3DXResolvedState::StageState, D3DTSS_TEXCOORDINDEX, Values::Dword},
+    {"TexCoordIndex", D3DXResolvedState::StageState, D3DTSS_TEXCOORDINDEX, Values::TexCoordIndex},
     {"TextureTransformFlags", D3DXResolvedState::StageState, D3DTSS_TEXTURETRANSFORMFLAGS, Values::TransformFlags},
     {"Constant", D3DXResolvedState::StageState, D3DTSS_CONSTANT, Values::Dword},
     {"AddressU", D3DXResolvedState::SamplerState, D3DSAMP_ADDRESSU, Values::Address},
@@ -174,6 +174,12 @@ const Named kFilter[] = {{"NONE", 0},        {"POINT", 1},         {"LINEAR", 2}
                          {"ANISOTROPIC", 3}, {"PYRAMIDALQUAD", 6}, {"GAUSSIANQUAD", 7}};
 const Named kAddress[] = {{"WRAP", 1}, {"MIRROR", 2}, {"CLAMP", 3}, {"BORDER", 4}, {"MIRRORONCE", 5}};
 const Named kColorWrite[] = {{"RED", 1}, {"GREEN", 2}, {"BLUE", 4}, {"ALPHA", 8}};
+// Generated coordinates, or'ed with the coordinate set's number.
+const Named kTexCoordIndex[] = {{"PASSTHRU", D3DTSS_TCI_PASSTHRU},
+                                {"CAMERASPACENORMAL", D3DTSS_TCI_CAMERASPACENORMAL},
+                                {"CAMERASPACEPOSITION", D3DTSS_TCI_CAMERASPACEPOSITION},
+                                {"CAMERASPACEREFLECTIONVECTOR", D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR},
+                                {"SPHEREMAP", D3DTSS_TCI_SPHEREMAP}};
 const Named kTransformFlags[] = {{"DISABLE", 0}, {"COUNT1", 1}, {"COUNT2", 2}, {"COUNT3", 3}, {"COUNT4", 4}, {"PROJECTED", 256}};
 
 bool Same(const std::string& a, const char* b) {
@@ -226,6 +232,7 @@ bool EnumValue(Values kind, const std::string& word, DWORD& value) {
         case Values::Address: return Lookup(kAddress, word, value);
         case Values::ColorWrite: return Lookup(kColorWrite, word, value);
         case Values::TransformFlags: return Lookup(kTransformFlags, word, value);
+        case Values::TexCoordIndex: return Lookup(kTexCoordIndex, word, value);
         case Values::Dword:
         case Values::Float: return false;
     }

@@ -67,6 +67,7 @@ technique Dome < string Mode = "full"; >
     pass Glow
     {
         Texture[1] = <tex0>;
+        TexCoordIndex[1] = CameraSpaceReflectionVector | 1;
         ColorWriteEnable = RED | GREEN | BLUE;
         FogEnd = 180.5;
     }
@@ -253,6 +254,7 @@ TEST_F(D3DXEffectTest, PassesApplyTheirStatesAndEndRestoresThem) {
     ASSERT_EQ(effect->BeginPass(1), S_OK);
     EXPECT_EQ(device->BoundTexture(1), texture);
     EXPECT_EQ(device->RenderState(D3DRS_COLORWRITEENABLE), 7u);
+    EXPECT_EQ(device->StageState(1, D3DTSS_TEXCOORDINDEX), D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR | 1);
     EXPECT_EQ(AsFloat(device->RenderState(D3DRS_FOGEND)), 180.5f);
     EXPECT_EQ(effect->EndPass(), S_OK);
     EXPECT_EQ(effect->BeginPass(2), D3DERR_INVALIDCALL);
