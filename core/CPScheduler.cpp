@@ -8,13 +8,14 @@ bool CPScheduler::Insert(CPTask* task) {
     if (task == nullptr || !task->Start()) {
         return false;
     }
-    const int32_t priority = task->Priority;
-    const auto position = std::find_if(Tasks.begin(), Tasks.end(), [priority](const CPtr<CPTask>& listed) {
-        return listed && listed->Priority > priority;
-    });
     // Built in place: exactly one reference for the list's entry.
-    Tasks.emplace(position, task);
+    Tasks.emplace(PlaceFor(task->Priority), task);
     return true;
+}
+
+std::list<CPtr<CPTask>>::iterator CPScheduler::PlaceFor(int32_t priority) {
+    return std::find_if(Tasks.begin(), Tasks.end(),
+                        [priority](const CPtr<CPTask>& listed) { return listed && listed->Priority > priority; });
 }
 
 void CPScheduler::KillAllTasks() {

@@ -30,6 +30,10 @@ public:
     // Flags every listed task finished; Running and the list stay as they are.
     void KillAllTasks();
 
+    // Where AddTask lists a task of this priority: before the first listed task of a
+    // greater priority, or at the end.
+    std::list<CPtr<CPTask>>::iterator PlaceFor(int32_t priority);
+
     // The game's main window; the video players read it.
     HWND MainWindow = nullptr;
     std::list<CPtr<CPTask>> Tasks;

@@ -101,8 +101,9 @@ void Host::StepTasks() {
         task->Update();
     }
 
-    // Sweep finished tasks and second entries of one task.
+    // Sweep finished tasks and note the tasks listed more than once.
     visited.clear();
+    repeated.clear();
     for (auto entry = tasks.begin(); entry != tasks.end();) {
         CPTask* task = entry->Get();
         if (task == nullptr) {
@@ -113,11 +114,20 @@ void Host::StepTasks() {
             if (task->Running) {
                 task->Stop();
             }
-        } else if (!visited.insert(task).second) {
-            entry = tasks.erase(entry);
         } else {
+            if (!visited.insert(task).second) {
+                repeated.push_back(task);
+            }
             ++entry;
         }
+    }
+
+    // A task stopped and added again within the frame has its old entry as well, at the
+    // place of its old priority: keep one, where adding it now puts it, so the list stays
+    // sorted.
+    for (CPTask* task : repeated) {
+        tasks.remove_if([task](const CPtr<CPTask>& listed) { return listed.Get() == task; });
+        tasks.emplace(scheduler->PlaceFor(task->Priority), task);
     }
 }
 

@@ -48,7 +48,8 @@ public:
     // Updates may add, stop and kill tasks: a task added behind the one being stepped is
     // stepped in the same frame, one added ahead of it from the next frame on. A task that
     // is stopped and added again within one frame is stepped once per frame and listed
-    // once afterwards. Only this loop removes entries from the list.
+    // once afterwards, where adding it at the end of the frame would put it (after the
+    // tasks of its priority). Only this loop removes entries from the list.
     void StepTasks();
 
     // Registers the task under name (unless empty) and in each category. A task that held
@@ -90,4 +91,5 @@ private:
     std::unique_ptr<CPActionsManager> actions;
     // Per-frame bookkeeping of StepTasks, kept to reuse its storage.
     std::unordered_set<CPTask*> visited;
+    std::vector<CPTask*> repeated;
 };

@@ -181,6 +181,30 @@ TEST(Host, TasksThatAddStopAndKillOthersDuringAStep) {
              };
          },
          3, {3, 3, 3, 0, 0}, {0, 3, 0, 0, 0}, {0, 1, 2}},
+        {"a task stopped and added again at a higher priority value is listed where that puts it",
+         {0, 1, 2},
+         [](World& w) {
+             w.actors[0].onUpdate = [&w] {
+                 if (w.actors[0].steps == 1) {
+                     w.actors[1].Stop();
+                     w.actors[1].Priority = 35;
+                     w.Add(1);
+                 }
+             };
+         },
+         2, {2, 2, 2, 0, 0}, {0, 1, 0, 0, 0}, {0, 2, 1}},
+        {"a task stopped and added again at a lower priority value is listed where that puts it",
+         {0, 1, 2},
+         [](World& w) {
+             w.actors[0].onUpdate = [&w] {
+                 if (w.actors[0].steps == 1) {
+                     w.actors[2].Stop();
+                     w.actors[2].Priority = 5;
+                     w.Add(2);
+                 }
+             };
+         },
+         2, {2, 2, 2, 0, 0}, {0, 0, 1, 0, 0}, {2, 0, 1}},
         {"a task that restarts itself runs once per frame",
          {0, 1},
          [](World& w) {
