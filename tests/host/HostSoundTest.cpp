@@ -2,13 +2,9 @@
 // sounds, the music player as a scheduled task, and the actions manager with the mouse.
 #include "host/Host.h"
 
-#include "tests/Sound/WavFixtures.h"
+#include "tests/Sound/SoundFixture.h"
 
-#include "core/CPLog.h"
-#include "core/ConfigVars.h"
 #include "core/Singletons.h"
-#include "platform/Clock.h"
-#include "platform/DirectShow.h"
 
 #include <gtest/gtest.h>
 
@@ -19,33 +15,21 @@ namespace {
 using namespace WavFixtures;
 using DirectShowStandIn::StandIn;
 
-// A game folder as the working directory, manual time, and the log's reports.
-class HostSound : public TempDirTest {
+// The sound tests' game folder (working directory, manual time, the log's reports) with a
+// piece of music and a sound.
+class HostSound : public GameFolderTest {
 protected:
     void SetUp() override {
-        TempDirTest::SetUp();
-        previousDirectory = std::filesystem::current_path();
-        std::filesystem::current_path(dir);
-        PlatformClock::UseManual();
-        Cfg::ResetDefaults();
-        CPLog::GetInstance().SetSink([this](const CPLogReport& r) { reports.push_back(r); });
+        GameFolderTest::SetUp();
         DirectShowStandIn::SetMediaDuration(2.0);
         WriteFile("Data/Music/theme.ogg", Bytes(64, 1));
-        WriteFile("Data/Sounds/slam.wav", PcmWav(1, 22050, 16, Samples(400)));
+        AddSound("slam.wav", PcmWav(1, 22050, 16, Samples(400)));
     }
     void TearDown() override {
         EXPECT_EQ(DirectShowStandIn::LiveGraphs(), 0);
         EXPECT_TRUE(CNSound::AllSounds.empty());
-        DirectShowStandIn::SetMediaDuration(120.0);
-        CPLog::GetInstance().SetSink({});
-        Cfg::ResetDefaults();
-        PlatformClock::UseReal();
-        std::filesystem::current_path(previousDirectory);
-        TempDirTest::TearDown();
+        GameFolderTest::TearDown();
     }
-
-    std::vector<CPLogReport> reports;
-    std::filesystem::path previousDirectory;
 };
 
 bool Listed(Host& host, const CPTask* task) {
