@@ -346,6 +346,18 @@ void NoteRemoved(State& state, const std::string& hostPath) {
     }
 }
 
+// Linux opens a folder for reading (its reads then fail, and its length may read as huge);
+// Windows does not, and the engine's readers rely on that to fall back to the pack files.
+std::FILE* RefuseDirectory(std::FILE* file) {
+    struct stat info{};
+    if (file != nullptr && fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode)) {
+        std::fclose(file);
+        errno = EISDIR;
+        return nullptr;
+    }
+    return file;
+}
+
 bool WriteAll(int fd, const uint8_t* data, size_t size) {
     while (size > 0) {
         const ssize_t written = write(fd, data, size);
@@ -409,12 +421,15 @@ std::FILE* Open(const std::string& enginePath, const char* mode) {
     }
     std::FILE* file = std::fopen(resolved.Path.c_str(), mode);
     if (file == nullptr && resolved.Trusted) {
+        const int openError = errno;  // the checks below may change it
         const Resolved checked = Walk(state, enginePath, true);
         if (checked.Found && checked.Path != resolved.Path) {
             file = std::fopen(checked.Path.c_str(), mode);
+        } else {
+            errno = openError;
         }
     }
-    return file;
+    return RefuseDirectory(file);
 }
 
 bool WriteWhole(const std::string& enginePath, const void* data, size_t size) {

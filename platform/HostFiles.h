@@ -34,8 +34,8 @@ std::string ResolveForWrite(const std::string& enginePath);
 bool Exists(const std::string& enginePath);
 bool IsDirectory(const std::string& enginePath);
 
-// std::fopen through the layer. Modes starting with "r" open an existing file; "w" and "a"
-// create or replace one. Null on failure.
+// std::fopen through the layer. Modes starting with "r" open an existing file (never a folder,
+// as on Windows); "w" and "a" create or replace one. Null on failure.
 std::FILE* Open(const std::string& enginePath, const char* mode);
 
 // Writes size bytes to a temporary file in the target's folder, flushes it to disk and renames

@@ -303,6 +303,16 @@ TEST_F(DataFilesTest, MembersComeFromTheFirstPackThatOpens) {
     ASSERT_EQ(disk.Load(), S_OK);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(disk.GetData()), disk.GetLength()), "disk");
 
+    // A folder of that name on disk is no file: the packs still answer.
+    Bytes third;
+    ASSERT_TRUE(PackFormat::Encode({{"data\\levels", Text("member")}}, third));
+    std::ofstream("third.pak", std::ios::binary).write(reinterpret_cast<const char*>(third.data()), third.size());
+    ASSERT_EQ(AddPackFile("third.pak"), S_OK);
+    fs::create_directories("DATA/LEVELS");
+    CPFileReader folder("Data\\Levels", false);
+    ASSERT_EQ(folder.Load(), S_OK);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(folder.GetData()), folder.GetLength()), "member");
+
     CPFileReader absent("data\\meshes\\truck.msh", false);
     EXPECT_EQ(absent.Load(), E_FAIL);
     fs::current_path(previous);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -171,6 +172,17 @@ TEST_F(HostFilesTest, AFailedWholeWriteLeavesTheOldFileAndNoTemporary) {
     }
     EXPECT_TRUE(HostFiles::WriteWhole(Engine("data\\SCORES.DAT"), "", 0));
     EXPECT_EQ(Slurp((root / "Data/scores.dat").string()), "");
+}
+
+TEST_F(HostFilesTest, AFolderIsNotAFileToRead) {
+    Put("Data/Meshes/car.msh", "m");
+    for (const char* mode : {"rb", "r", "r+b"}) {
+        SCOPED_TRACE(mode);
+        errno = 0;
+        EXPECT_EQ(HostFiles::Open(Engine("data\\MESHES"), mode), nullptr);
+        EXPECT_EQ(errno, EISDIR);
+    }
+    EXPECT_EQ(HostFiles::Open(Engine("data\\meshes"), "wb"), nullptr);
 }
 
 TEST_F(HostFilesTest, OpenFaultsFailOnce) {
