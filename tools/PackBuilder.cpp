@@ -34,14 +34,16 @@ bool ReadWhole(const std::string& path, std::vector<uint8_t>& bytes) {
 
 bool BuildPack(const std::string& outputPath, const std::string& gameFolder, const std::vector<std::string>& folders,
                std::string& error, size_t* memberCount) {
-    const fs::path base = gameFolder.empty() ? fs::path(".") : fs::path(gameFolder);
+    // Folder names are matched without regard to case, as everywhere in the engine; the output
+    // is the file WriteWhole will replace, so it is never packed into itself.
+    const fs::path base = HostFiles::Resolve(gameFolder.empty() ? std::string(".") : gameFolder);
     std::error_code code;
-    const fs::path output = fs::weakly_canonical(outputPath, code);
+    const fs::path output = fs::weakly_canonical(HostFiles::ResolveForWrite(outputPath), code);
     // Lower-cased name -> host path, sorted so the same tree always gives the same pack.
     std::map<std::string, fs::path> files;
     const std::vector<std::string> roots = folders.empty() ? std::vector<std::string>{""} : folders;
     for (const std::string& folder : roots) {
-        const fs::path start = folder.empty() ? base : base / folder;
+        const fs::path start = folder.empty() ? base : fs::path(HostFiles::Resolve((base / folder).string()));
         if (!fs::is_directory(start, code)) {
             error = "not a folder: " + start.string();
             return false;

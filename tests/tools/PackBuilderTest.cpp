@@ -66,6 +66,25 @@ TEST_F(PackBuilderTest, PacksAFolderSoTheEngineFindsItsFiles) {
     EXPECT_EQ(Load("config.cfg"), "<missing>");
 }
 
+TEST_F(PackBuilderTest, FoldersAndTheOutputAreMatchedWithoutRegardToCase) {
+    Put("Data/Meshes/Car.msh", "car mesh");
+    Put("data.pak", "an older pack");
+    std::string error;
+    size_t count = 0;
+    ASSERT_TRUE(BuildPack((root / "meshes.pak").string(), (root / "GAME").string(), {"data\\MESHES"}, error, &count))
+        << error;
+    EXPECT_EQ(count, 1u);
+    // The whole game folder into its own "data.pak": the old pack is the file being replaced,
+    // not a member of the new one.
+    ASSERT_TRUE(BuildPack((root / "game" / "DATA.PAK").string(), (root / "game").string(), {}, error, &count)) << error;
+    EXPECT_EQ(count, 1u);
+    EXPECT_FALSE(fs::exists(root / "game" / "DATA.PAK"));
+    fs::current_path(root / "game");
+    ASSERT_EQ(AddPackFile("data.pak"), S_OK);
+    EXPECT_EQ(PackFiles[0].Directory.size(), 1u);
+    EXPECT_EQ(PackFiles[0].Directory.count("data\\meshes\\car.msh"), 1u);
+}
+
 TEST_F(PackBuilderTest, RefusesCaseClashesAndMissingFolders) {
     Put("Data/a.txt", "1");
     Put("Data/A.TXT", "2");
