@@ -3,6 +3,8 @@
 #include "platform/DxErrors.h"
 
 #include "platform/ComRuntime.h"
+#include "platform/Ole.h"
+#include "platform/OleAuto.h"
 
 #include <algorithm>
 #include <array>
@@ -36,6 +38,9 @@ constexpr ErrorText Table[] = {
     ERROR_TEXT(REGDB_E_CLASSNOTREG, "The requested class is not registered."),
     ERROR_TEXT(CO_E_NOTINITIALIZED, "COM has not been initialised on this thread."),
     ERROR_TEXT(CLASS_E_NOAGGREGATION, "The class does not support aggregation."),
+    ERROR_TEXT(OLE_E_NOTRUNNING, "The object is not running."),
+    ERROR_TEXT(OLE_E_WRONGCOMPOBJ, "The object is not an OLE object of the expected kind."),
+    ERROR_TEXT(DISP_E_BADVARTYPE, "The variant type is not valid."),
 
     ERROR_TEXT(D3DOK_NOAUTOGEN, "Success, but mipmaps cannot be generated automatically for this format."),
     ERROR_TEXT(D3DERR_WRONGTEXTUREFORMAT, "The pixel format of the texture surface is not valid."),

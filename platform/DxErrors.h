@@ -1,7 +1,8 @@
 // Result codes of Direct3D 9, D3DX 9, DirectSound 8, DirectDraw, DirectShow and its multimedia
 // streaming, with the documented values, and the two look-ups the error log uses to turn one
-// into text. Every stand-in of platform/ returns its failures from this list (or the generic
-// COM codes of WinTypes.h and ComRuntime.h), so each failure a caller reports has a name.
+// into text. Every stand-in of platform/ returns its failures from this list or from the COM and
+// OLE codes of WinTypes.h, ComRuntime.h, Ole.h and OleAuto.h, which are named too, so each
+// failure a caller reports has a name.
 //
 // Several families alias the generic codes (DSERR_INVALIDPARAM is E_INVALIDARG, ...); such a
 // value has one name, the generic one.

@@ -1,4 +1,6 @@
 #include "platform/DxErrors.h"
+#include "platform/Ole.h"
+#include "platform/OleAuto.h"
 
 #include <gtest/gtest.h>
 
@@ -38,6 +40,8 @@ TEST(DxErrors, DocumentedValuesAndTheirNames) {
         {VFW_E_UNKNOWN_FILE_TYPE, 0x80040240u, "VFW_E_UNKNOWN_FILE_TYPE"},
         {MS_E_NOSTREAM, 0x80040403u, "MS_E_NOSTREAM"},
         {MS_S_ENDOFSTREAM, 0x00040003u, "MS_S_ENDOFSTREAM"},
+        {DISP_E_BADVARTYPE, 0x80020008u, "DISP_E_BADVARTYPE"},
+        {OLE_E_NOTRUNNING, 0x80040005u, "OLE_E_NOTRUNNING"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
