@@ -69,6 +69,12 @@ HRESULT CPMusic::Play(const std::string& name, bool loop) {
     }
     Loaded = true;
     SetVolume(Volume);
+    if (loop && Finished) {
+        // A looping piece is started by the task's step, and a stopped player is stepped no
+        // more: make the task running again (the graph stays as it is) so the frame loop
+        // steps it.
+        CPTask::Start();
+    }
     return hr;
 }
 

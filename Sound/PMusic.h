@@ -5,7 +5,9 @@
 // Play builds a new graph for a piece but does not start it. Start makes the loaded piece
 // audible; each step starts a loaded piece that is not playing yet (so a looping piece
 // loaded without Start begins once the task runs) and plays a looping piece again from
-// its start when it completes; Stop silences it and rewinds.
+// its start when it completes; Stop silences it and rewinds. A looping piece loaded after
+// a Stop makes the task running again, so that a frame loop that keeps its running player
+// scheduled steps it.
 #pragma once
 
 #include "core/CPTask.h"

@@ -88,6 +88,13 @@ bool Host::RunFrame(float seconds) {
 void Host::StepTasks() {
     std::list<CPtr<CPTask>>& tasks = scheduler->Tasks;
 
+    // The music player stays scheduled while it runs: a stop (a script's, or this loop's
+    // after a kill) took it off the list, and a piece started or loaded to loop since has
+    // made it running again.
+    if (music->Running && !musicListed) {
+        tasks.emplace(scheduler->PlaceFor(music->Priority), music.get());
+    }
+
     // Step. std::list keeps the iterator valid across insertions made by the updates.
     visited.clear();
     for (auto entry = tasks.begin(); entry != tasks.end(); ++entry) {
@@ -129,6 +136,7 @@ void Host::StepTasks() {
         tasks.remove_if([task](const CPtr<CPTask>& listed) { return listed.Get() == task; });
         tasks.emplace(scheduler->PlaceFor(task->Priority), task);
     }
+    musicListed = visited.contains(music.get());
 }
 
 bool Host::RegisterScriptTask(CPScriptTask* task, const std::string& name,

@@ -49,7 +49,8 @@ public:
     // stepped in the same frame, one added ahead of it from the next frame on. A task that
     // is stopped and added again within one frame is stepped once per frame and listed
     // once afterwards, where adding it at the end of the frame would put it (after the
-    // tasks of its priority). Only this loop removes entries from the list.
+    // tasks of its priority). Only this loop removes entries from the list. The music
+    // player is listed again whenever it runs and is not listed.
     void StepTasks();
 
     // Registers the task under name (unless empty) and in each category. A task that held
@@ -88,6 +89,8 @@ private:
     // The special sounds, deleted when the host ends (Release frees nothing).
     std::vector<std::unique_ptr<CNSound>> specialSounds;
     std::unique_ptr<CPMusic> music;
+    // Whether the last sweep left the music player listed (only the sweep removes entries).
+    bool musicListed = true;
     std::unique_ptr<CPActionsManager> actions;
     // Per-frame bookkeeping of StepTasks, kept to reuse its storage.
     std::unordered_set<CPTask*> visited;

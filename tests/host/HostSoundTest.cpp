@@ -78,6 +78,58 @@ TEST_F(HostSound, TheMusicTaskRunsInTheFrameLoop) {
     EXPECT_TRUE(reports.empty());
 }
 
+// A stop (a script's, or the frame loop's after a kill) takes the player off the schedule;
+// what the scripts do next must still be heard, and only that.
+TEST_F(HostSound, MusicAfterAStopPlaysWhatTheScriptsAskFor) {
+    enum Step { PlayLoop, PlayOnce, Start, Stop, Kill };
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;  // one frame after each
+        OAFilterState state;      // of the last graph
+    };
+    const Case cases[] = {
+        {"a looping piece after a stop", {PlayLoop, Stop, PlayLoop}, State_Running},
+        {"a looping piece after a kill", {PlayLoop, Kill, PlayLoop}, State_Running},
+        {"a started piece, then a looping one, after a stop", {PlayLoop, Stop, PlayOnce, Start, PlayLoop}, State_Running},
+        {"a stop stays silent", {PlayLoop, Stop}, State_Stopped},
+        {"a piece loaded without loop waits for its start", {PlayLoop, Stop, PlayOnce}, State_Stopped},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Host host;
+        CPMusic& music = host.Music();
+        for (const Step step : c.steps) {
+            switch (step) {
+            case PlayLoop:
+                ASSERT_EQ(music.Play("theme.ogg", true), S_OK);
+                break;
+            case PlayOnce:
+                ASSERT_EQ(music.Play("theme.ogg", false), S_OK);
+                break;
+            case Start:
+                music.Start();
+                break;
+            case Stop:
+                music.Stop();
+                break;
+            case Kill:
+                host.Scheduler().KillAllTasks();
+                break;
+            }
+            host.RunFrame(0.1f);
+        }
+        host.RunFrame(0.1f);
+        EXPECT_EQ(StandIn(music.Graph)->State(), c.state);
+        if (music.Loop) {
+            // Stepped: the piece comes round again when it ends.
+            PlatformClock::AdvanceMilliseconds(2500);
+            host.RunFrame(0.1f);
+            EXPECT_EQ(StandIn(music.Graph)->State(), c.state);
+            EXPECT_LT(StandIn(music.Graph)->PlayedSeconds(), 1.0);
+        }
+    }
+}
+
 TEST_F(HostSound, EndsCleanlyWithAPlayingPieceAndSpecialSounds) {
     // The teardown checks that no graph and no sound is left; the sanitizers check the rest.
     Host host;
