@@ -662,7 +662,8 @@ HRESULT D3D9RecordingDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT bas
 HRESULT D3D9RecordingDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData,
                                              UINT vertexStride) {
     D3D9Call& call = Record("DrawPrimitiveUP", {type, primitiveCount, vertexStride});
-    if (vertexData != nullptr) {
+    // Direct3D checks the count before it reads the caller's vertices.
+    if (vertexData != nullptr && primitiveCount <= caps.MaxPrimitiveCount) {
         const auto* bytes = static_cast<const uint8_t*>(vertexData);
         call.data.assign(bytes, bytes + size_t{D3D9VertexCountOf(type, primitiveCount)} * vertexStride);
     }

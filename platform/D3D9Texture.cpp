@@ -3,8 +3,6 @@
 #include "platform/D3D9Resource.h"
 
 #include <algorithm>
-#include "platform/D3D9Resource.h"
-
 #include <cstring>
 
 D3D9SurfaceMemory::D3D9SurfaceMemory(D3DFORMAT fmt, UINT w, UINT h)

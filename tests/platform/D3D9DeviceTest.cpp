@@ -126,12 +126,15 @@ TEST_F(D3D9Test, DrawPrimitiveUpCopiesItsVerticesAndUnbindsStreamZero) {
     ASSERT_EQ(device->BeginScene(), S_OK);
     EXPECT_EQ(device->BeginScene(), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, 28), S_OK);
+    // A count past the device's limit is refused before any vertex is read.
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 0x100000, quad, 28), D3DERR_INVALIDCALL);
+    EXPECT_TRUE(device->Calls().back().data.empty());
     EXPECT_EQ(device->EndScene(), S_OK);
     EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), S_OK);
     EXPECT_EQ(device->PresentCount(), 1);
 
     const auto draws = device->CallsNamed("DrawPrimitiveUP");
-    ASSERT_EQ(draws.size(), 2u);
+    ASSERT_EQ(draws.size(), 3u);
     const D3D9Call& draw = *draws[1];
     EXPECT_EQ(draw.args[0], static_cast<uint64_t>(D3DPT_TRIANGLESTRIP));
     EXPECT_EQ(draw.args[1], 2u);
