@@ -28,7 +28,9 @@ double Load(const D3DXEffectParameter& p, size_t i) {
     }
 }
 
-int32_t ToInt32(double v) { return static_cast<int32_t>(std::clamp<int64_t>(D3DXEffectInteger(v), INT32_MIN, INT32_MAX)); }
+int32_t ToInt32(double v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(D3DXEffectInteger(v), INT32_MIN, INT32_MAX));
+}
 
 void Store(D3DXEffectParameter& p, size_t i, double v) {
     uint32_t word = 0;
