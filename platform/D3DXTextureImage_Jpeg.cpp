@@ -54,7 +54,9 @@ bool DecodeInto(jpeg_decompress_struct* info, JpegErrors* errors, const uint8_t*
         return false;
     }
     try {
-        pixels->resize(size_t{*width} * *height * 4);
+        // Reserved, not filled: rows are added as they decode, so a damaged file whose header
+        // claims a huge picture ends before it has used that memory.
+        pixels->reserve(size_t{*width} * *height * 4);
         row->resize(size_t{*width} * 3);
     } catch (const std::bad_alloc&) {
         std::snprintf(errors->message, sizeof(errors->message), "no memory for a %u x %u picture", *width, *height);
@@ -62,10 +64,14 @@ bool DecodeInto(jpeg_decompress_struct* info, JpegErrors* errors, const uint8_t*
         return false;
     }
     while (info->output_scanline < info->output_height) {
-        const UINT y = info->output_scanline;
         JSAMPROW rows[1] = {row->data()};
-        jpeg_read_scanlines(info, rows, 1);
-        uint8_t* out = pixels->data() + size_t{y} * *width * 4;
+        if (jpeg_read_scanlines(info, rows, 1) != 1) {
+            std::snprintf(errors->message, sizeof(errors->message), "the picture's data stops early");
+            jpeg_destroy_decompress(info);
+            return false;
+        }
+        pixels->resize(pixels->size() + size_t{*width} * 4);  // within the reserved capacity
+        uint8_t* out = pixels->data() + pixels->size() - size_t{*width} * 4;
         for (UINT x = 0; x < *width; ++x) {
             out[x * 4 + 0] = (*row)[x * 3 + 2];
             out[x * 4 + 1] = (*row)[x * 3 + 1];

@@ -1,9 +1,12 @@
 // PNG through libpng's simplified reading interface, asked for B, G, R, A bytes.
 // A picture has alpha when its file does (an alpha channel or a transparency chunk).
+// The interface wants the whole picture's memory at once, so the header's size is first
+// checked against what the file's length can hold.
 #include "platform/D3DXTextureImage.h"
 
 #include <png.h>
 
+#include <cstdint>
 #include <cstring>
 
 bool D3DXDecodePng(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error) {
@@ -26,7 +29,15 @@ bool D3DXDecodePng(const uint8_t* data, size_t size, D3DXDecodedImage& image, st
         png_image_free(&png);
         return false;
     }
-    png.format = PNG_FORMAT_BGRA;
+    // Deflate packs at most 1032 bytes into one, and a row holds at least a filter byte and
+    // one bit per pixel: a file too short for the picture is refused before its memory is taken.
+    const uint64_t leastRaw = uint64_t{png.height} * (1 + (uint64_t{png.width} + 7) / 8);
+    if (uint64_t{size} * 1032 < leastRaw) {
+        error = "PNG file is truncated";
+        png_image_free(&png);
+        return false;
+    }
+        png.format = PNG_FORMAT_BGRA;
     D3DXImageSurface surface;
     surface.width = png.width;
     surface.height = png.height;

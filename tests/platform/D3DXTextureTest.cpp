@@ -13,6 +13,7 @@
 
 #include <jpeglib.h>
 #include <png.h>
+#include <zlib.h>
 
 namespace {
 
@@ -143,6 +144,32 @@ Bytes MakePng(UINT w, UINT h, bool alpha) {
     EXPECT_TRUE(png_image_write_to_memory(&image, out.data(), &size, 0, pixels.data(), 0, nullptr));
     out.resize(size);
     return out;
+}
+
+// A picture file whose header claims 16384 x 16384 pixels, with the data of a small one.
+Bytes ClaimingHugeSize(Bytes file) {
+    const bool png = file[0] == 0x89;
+    // PNG: IHDR's width and height at 16, then its checksum at 29; JPEG: the frame header.
+    size_t at = 16;
+    if (!png) {
+        at = 2;
+        while (!(file[at] == 0xFF && file[at + 1] == 0xC0)) {
+            ++at;
+        }
+        at += 5;
+    }
+    const uint8_t huge[8] = {0, 0, 0x40, 0, 0, 0, 0x40, 0};
+    if (png) {
+        std::memcpy(&file[at], huge, 8);
+        const uLong crc = crc32(0, &file[12], 17);
+        for (int k = 0; k < 4; ++k) {
+            file[29 + k] = static_cast<uint8_t>(crc >> (24 - 8 * k));
+        }
+    } else {
+        std::memcpy(&file[at], huge + 2, 2);  // height, then width, 16 bits each
+        std::memcpy(&file[at + 2], huge + 2, 2);
+    }
+    return file;
 }
 
 Bytes Truncated(Bytes bytes, size_t drop) {
@@ -400,6 +427,10 @@ TEST_F(D3DXTextureTest, DamagedAndUnknownFilesFailWithTheDataError) {
         Truncated(MakePng(4, 4, true), 20),
         Bytes{'B', 'M', 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18},
         Bytes(40, 0xEE),
+        // Headers that claim far more pixels than the files hold: refused without taking
+        // the picture's memory first (PNG by the file's length, JPEG as its rows decode).
+        ClaimingHugeSize(MakePng(4, 4, true)),
+        Truncated(ClaimingHugeSize(MakeJpeg(16, 16)), 100),
         // Run-length TGA whose header claims 65535 x 65535 pixels: refused before allocating.
         Bytes{0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 32, 0, 0xFF, 1, 2, 3, 4},
     };
