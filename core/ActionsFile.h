@@ -5,8 +5,10 @@
 // Reading drops "//" lines and "/*" ... "*/" blocks, trims lines, skips empty ones and reads
 // "[x]" as "x"; fields are split quote-aware (a double quote toggles quoting, "" inside quotes
 // is one quote) and trimmed, missing fields are empty and fields after the fourth are ignored.
-// Writing ends each line with CR LF; a field that holds ";" or a double quote is written
-// quoted with its quotes doubled, so it reads back as it was, and every other field is
+// Writing ends each line with CR LF and writes every field so that it reads back as it was:
+// one that holds ";" or a double quote is quoted with its quotes doubled, a "//", "/*" or "*/"
+// inside a field gets a double quote between its two characters (else the reader would drop the
+// line, or every later line), and a first field of one space is quoted. Every other field is
 // written as it stands.
 #pragma once
 

@@ -83,6 +83,20 @@ TEST(ActionsFile, FormatsLinesWithCrLf) {
               "\"q\"\"t\";\"say \"\"hi\"\"\";X;false\r\n");
 }
 
+// Fields the reader can produce from quoted parts must come back whole, and must not take the
+// lines after them along: a written "//" or "*/" would drop its own line, a "/*" every later one.
+TEST(ActionsFile, WrittenFieldsReadBackAsTheyWere) {
+    const std::string fields[] = {"plain", "a;b", "say \"hi\"", "a//b", "/*", "*/", "x\"/*;", "/**/", "//;\"", "/", " "};
+    for (const std::string& field : fields) {
+        const std::string text = FormatActionLine(field, Binding(0, field, field, true, false)) +
+                                 FormatActionLine("next", Binding(0x1D, "LCtrl", "Next", true, false));
+        const std::vector<ActionLine> expected = {{field, field, field, false}, {"next", "Next", "LCtrl", false}};
+        EXPECT_EQ(Parse(text), expected) << "field [" << field << "] written as " << text;
+    }
+    // Lines without such fields keep their plain form; a comment pair gets a quote between its characters.
+    EXPECT_EQ(FormatActionLine("look", Binding(0, "a//b", "Look", true, false)), "look;Look;a/\"/b\";false\r\n");
+}
+
 TEST(CPActionsManager, KeyLineFillsBindingAndKeySlot) {
     CPActionsManager manager;
     Apply(manager, "fire;Fire;LCtrl;false\r\n");
