@@ -112,6 +112,59 @@ TEST_F(ConfigTest, RegistryBindsAllKeysAndClearsInstance) {
     EXPECT_EQ(CPConfig::Instance, nullptr);
 }
 
+// A list variable records what the registry hands it, element by element.
+class ListDator : public CPDator {
+public:
+    size_t GetObjectSize() const override { return sizeof(*this); }
+    void Set(const std::string& text) override { calls.push_back("set " + text); }
+    void Add(const std::string& text) override { calls.push_back("add " + text); }
+    void Sub(const std::string& text) override { calls.push_back("sub " + text); }
+    bool Equals(const std::string&) const override { return false; }
+    bool NotEquals(const std::string&) const override { return true; }
+    bool IsList() const override { return true; }
+    std::string ToString() const override { return ""; }
+    std::vector<std::string> calls;
+};
+
+TEST_F(ConfigTest, ListVariablesTakeEachElementBySign) {
+    struct Case {
+        const char* line;
+        std::vector<std::string> calls;
+    };
+    const Case cases[] = {
+        {"list=a;b", {"set a", "set b"}},
+        {"+list=a;;b;", {"add a", "add ", "add b", "add "}},
+        {"-list= x ", {"sub x"}},
+        {"list=", {"set "}},
+        {"+list", {"add 1"}},
+        {"-list", {"sub 0"}},
+    };
+    CPConfig config;
+    for (const Case& c : cases) {
+        ListDator* list = new ListDator;  // objects are never freed by a release
+        config.Register("list", list);
+        config.ParseLine(c.line);
+        EXPECT_EQ(list->calls, c.calls) << c.line;
+    }
+}
+
+TEST_F(ConfigTest, RegisterReleasesTheOldVariableThenTakesTheNew) {
+    CPConfig config;
+    CPDator* old = config.Find("screenWidth");
+    ASSERT_EQ(old->GetRefCount(), 2);  // its holder and the registry
+    int32_t other = 0;
+    CPtr<CPDator> replacement(new CPDatorOf<int32_t>(&other));
+    config.Register("screenWidth", replacement);
+    EXPECT_EQ(old->GetRefCount(), 0);
+    EXPECT_EQ(replacement->GetRefCount(), 2);
+    config.Load(Write("screenWidth=800\n"));
+    EXPECT_EQ(other, 800);
+    EXPECT_EQ(Cfg::screenWidth, 640);
+    // A second load applies over the current values; nothing goes back to its default.
+    config.Load(Write("screenHeight=600\n"));
+    EXPECT_EQ(other, 800);
+}
+
 TEST(CPDator, IntAndFloatConversions) {
     int32_t i = 0;
     CPDatorOf<int32_t> id(&i);
