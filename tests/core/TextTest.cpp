@@ -94,6 +94,7 @@ TEST(CPTokenizer, Cases) {
         {"\"say \"\"hi\"\"\"", ",", true, {"say \"hi\""}},
         {"\" \",a", ",", true, {" ", "a"}},
         {"b\" \"c , d", ",", true, {"b c", "d"}},
+        {"\"x, y,z", ",", true, {"x, y,z"}},  // an unclosed quote runs to the end
         {"\"x,y\"", ",", false, {"\"x", "y\""}},
         {"a--b", "--", false, {"a", "b"}},
         {"a-b-c", "--", false, {"a-b-c"}},
