@@ -265,11 +265,14 @@ HRESULT D3DXCreateCubeTextureFromFileInMemoryEx(IDirect3DDevice9* device, const 
     if (const HRESULT hr = device->CreateCubeTexture(e, levels, usage, target, pool, &created, nullptr); FAILED(hr)) {
         return hr;
     }
+    std::vector<D3DXImageSurface> built;
     for (UINT face = 0; face < 6; ++face) {
-        const std::vector<D3DXImageSurface> built =
-            BuildFace(image, image.cube ? face : 0, e, e, created->GetLevelCount(), target,
-                      ResolveFilter(filter, D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER),
-                      ResolveFilter(mipFilter, D3DX_FILTER_BOX), colorKey);
+        // A flat picture is built once and goes on every face.
+        if (image.cube || face == 0) {
+            built = BuildFace(image, image.cube ? face : 0, e, e, created->GetLevelCount(), target,
+                              ResolveFilter(filter, D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER),
+                              ResolveFilter(mipFilter, D3DX_FILTER_BOX), colorKey);
+        }
         for (UINT level = 0; level < built.size(); ++level) {
             D3DLOCKED_RECT locked;
             const auto cubeFace = static_cast<D3DCUBEMAP_FACES>(face);
