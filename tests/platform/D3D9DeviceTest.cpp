@@ -4,22 +4,16 @@
 #include "platform/D3D9Faults.h"
 #include "platform/D3D9Texture.h"
 
+#include "tests/platform/RecordingDeviceFixture.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 namespace {
 
-class D3D9Test : public ::testing::Test {
+class D3D9Test : public RecordingDeviceFixture {
 protected:
-    void SetUp() override {
-        D3D9Faults::Reset();
-        device = D3D9RecordingDevice::Create();
-    }
-    void TearDown() override {
-        EXPECT_EQ(device->Release(), 0u);
-        D3D9Faults::Reset();
-    }
 
     IDirect3DVertexBuffer9* MakeVertexBuffer(UINT length, DWORD fvf = 0) {
         IDirect3DVertexBuffer9* vb = nullptr;
@@ -38,14 +32,7 @@ protected:
         return ib;
     }
 
-    D3D9RecordingDevice* device = nullptr;
 };
-
-float AsFloat(DWORD bits) {
-    float f;
-    std::memcpy(&f, &bits, 4);
-    return f;
-}
 
 TEST(D3D9Types, VertexSizesAndFormats) {
     EXPECT_EQ(D3DXGetFVFVertexSize(0x2D2), 48u);
@@ -64,7 +51,7 @@ TEST_F(D3D9Test, DefaultStateIsDirect3DsAndQueriesFollowSets) {
     EXPECT_EQ(device->RenderState(D3DRS_LIGHTING), static_cast<DWORD>(TRUE));
     EXPECT_EQ(device->RenderState(D3DRS_CULLMODE), static_cast<DWORD>(D3DCULL_CCW));
     EXPECT_EQ(device->RenderState(D3DRS_SRCBLEND), static_cast<DWORD>(D3DBLEND_ONE));
-    EXPECT_EQ(AsFloat(device->RenderState(D3DRS_FOGEND)), 1.0f);
+    EXPECT_EQ(FloatFromStateBits(device->RenderState(D3DRS_FOGEND)), 1.0f);
     EXPECT_EQ(device->StageState(0, D3DTSS_COLOROP), static_cast<DWORD>(D3DTOP_MODULATE));
     EXPECT_EQ(device->StageState(1, D3DTSS_COLOROP), static_cast<DWORD>(D3DTOP_DISABLE));
     EXPECT_EQ(device->StageState(3, D3DTSS_TEXCOORDINDEX), 3u);
@@ -75,7 +62,7 @@ TEST_F(D3D9Test, DefaultStateIsDirect3DsAndQueriesFollowSets) {
     EXPECT_EQ(device->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_CURRENT), S_OK);
     EXPECT_EQ(device->SetSamplerState(1, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP), S_OK);
     EXPECT_EQ(device->SetFVF(0x2D2), S_OK);
-    EXPECT_EQ(AsFloat(device->RenderState(D3DRS_FOGSTART)), 50.0f);
+    EXPECT_EQ(FloatFromStateBits(device->RenderState(D3DRS_FOGSTART)), 50.0f);
     DWORD value = 0;
     EXPECT_EQ(device->GetSamplerState(1, D3DSAMP_ADDRESSV, &value), S_OK);
     EXPECT_EQ(value, static_cast<DWORD>(D3DTADDRESS_CLAMP));

@@ -3,24 +3,15 @@
 #include "platform/D3D9Faults.h"
 #include "platform/D3D9Texture.h"
 
+#include "tests/platform/RecordingDeviceFixture.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 namespace {
 
-class D3D9ResourceTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        D3D9Faults::Reset();
-        device = D3D9RecordingDevice::Create();
-    }
-    void TearDown() override {
-        EXPECT_EQ(device->Release(), 0u);
-        D3D9Faults::Reset();
-    }
-    D3D9RecordingDevice* device = nullptr;
-};
+class D3D9ResourceTest : public RecordingDeviceFixture {};
 
 struct LockCase {
     const char* what;

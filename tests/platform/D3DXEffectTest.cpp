@@ -5,6 +5,8 @@
 #include "platform/D3DXEffectObject.h"
 #include "platform/D3DXEffectSource.h"
 
+#include "tests/platform/RecordingDeviceFixture.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -79,16 +81,8 @@ technique Simple
 }
 )fx";
 
-class D3DXEffectTest : public ::testing::Test {
+class D3DXEffectTest : public RecordingDeviceFixture {
 protected:
-    void SetUp() override {
-        D3D9Faults::Reset();
-        device = D3D9RecordingDevice::Create();
-    }
-    void TearDown() override {
-        EXPECT_EQ(device->Release(), 0u);
-        D3D9Faults::Reset();
-    }
 
     ID3DXEffect* Compile(const std::string& text, ID3DXEffectPool* pool = nullptr, std::string* errors = nullptr) {
         ID3DXEffect* effect = nullptr;
@@ -105,14 +99,7 @@ protected:
         return effect;
     }
 
-    D3D9RecordingDevice* device = nullptr;
 };
-
-float AsFloat(DWORD bits) {
-    float f;
-    std::memcpy(&f, &bits, 4);
-    return f;
-}
 
 TEST_F(D3DXEffectTest, ParametersTechniquesAndPasses) {
     ID3DXEffect* effect = Compile(kSkyEffect);
@@ -238,7 +225,7 @@ TEST_F(D3DXEffectTest, PassesApplyTheirStatesAndEndRestoresThem) {
     EXPECT_EQ(device->RenderState(D3DRS_SRCBLEND), static_cast<DWORD>(D3DBLEND_SRCALPHA));
     EXPECT_EQ(device->RenderState(D3DRS_DESTBLEND), static_cast<DWORD>(D3DBLEND_INVSRCALPHA));
     EXPECT_EQ(device->RenderState(D3DRS_CULLMODE), static_cast<DWORD>(D3DCULL_NONE));
-    EXPECT_EQ(AsFloat(device->RenderState(D3DRS_FOGSTART)), 75.0f);
+    EXPECT_EQ(FloatFromStateBits(device->RenderState(D3DRS_FOGSTART)), 75.0f);
     EXPECT_EQ(device->StageState(0, D3DTSS_COLORARG2), D3DTA_DIFFUSE | D3DTA_COMPLEMENT);
     EXPECT_EQ(device->SamplerState(0, D3DSAMP_MINFILTER), static_cast<DWORD>(D3DTEXF_LINEAR));
     EXPECT_EQ(device->SamplerState(0, D3DSAMP_MIPFILTER), static_cast<DWORD>(D3DTEXF_POINT));
@@ -248,14 +235,14 @@ TEST_F(D3DXEffectTest, PassesApplyTheirStatesAndEndRestoresThem) {
     // A value changed inside the pass reaches the device with CommitChanges.
     effect->SetFloat("fogStart", 20.0f);
     EXPECT_EQ(effect->CommitChanges(), S_OK);
-    EXPECT_EQ(AsFloat(device->RenderState(D3DRS_FOGSTART)), 20.0f);
+    EXPECT_EQ(FloatFromStateBits(device->RenderState(D3DRS_FOGSTART)), 20.0f);
     EXPECT_EQ(effect->EndPass(), S_OK);
     EXPECT_EQ(effect->EndPass(), D3DERR_INVALIDCALL);
     ASSERT_EQ(effect->BeginPass(1), S_OK);
     EXPECT_EQ(device->BoundTexture(1), texture);
     EXPECT_EQ(device->RenderState(D3DRS_COLORWRITEENABLE), 7u);
     EXPECT_EQ(device->StageState(1, D3DTSS_TEXCOORDINDEX), D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR | 1);
-    EXPECT_EQ(AsFloat(device->RenderState(D3DRS_FOGEND)), 180.5f);
+    EXPECT_EQ(FloatFromStateBits(device->RenderState(D3DRS_FOGEND)), 180.5f);
     EXPECT_EQ(effect->EndPass(), S_OK);
     EXPECT_EQ(effect->BeginPass(2), D3DERR_INVALIDCALL);
     ASSERT_EQ(effect->End(), S_OK);
@@ -264,7 +251,7 @@ TEST_F(D3DXEffectTest, PassesApplyTheirStatesAndEndRestoresThem) {
     // Begin saved what the passes change; End put it back.
     EXPECT_EQ(device->RenderState(D3DRS_ZENABLE), static_cast<DWORD>(D3DZB_TRUE));
     EXPECT_EQ(device->RenderState(D3DRS_CULLMODE), static_cast<DWORD>(D3DCULL_CCW));
-    EXPECT_EQ(AsFloat(device->RenderState(D3DRS_FOGEND)), 1.0f);
+    EXPECT_EQ(FloatFromStateBits(device->RenderState(D3DRS_FOGEND)), 1.0f);
     EXPECT_EQ(device->SamplerState(0, D3DSAMP_MINFILTER), static_cast<DWORD>(D3DTEXF_POINT));
     EXPECT_EQ(device->BoundTexture(0), nullptr);
     EXPECT_EQ(device->BoundTexture(1), nullptr);

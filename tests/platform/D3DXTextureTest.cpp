@@ -5,6 +5,8 @@
 #include "platform/D3DXTextureImage.h"
 #include "platform/D3DXTexturePixels.h"
 
+#include "tests/platform/RecordingDeviceFixture.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -177,16 +179,8 @@ Bytes Truncated(Bytes bytes, size_t drop) {
     return bytes;
 }
 
-class D3DXTextureTest : public ::testing::Test {
+class D3DXTextureTest : public RecordingDeviceFixture {
 protected:
-    void SetUp() override {
-        D3D9Faults::Reset();
-        device = D3D9RecordingDevice::Create();
-    }
-    void TearDown() override {
-        EXPECT_EQ(device->Release(), 0u);
-        D3D9Faults::Reset();
-    }
 
     // The arguments the engine's loaders pass.
     HRESULT Create(const Bytes& file, IDirect3DTexture9** texture, D3DXIMAGE_INFO* info = nullptr,
@@ -196,7 +190,6 @@ protected:
                                                    D3DX_DEFAULT, 0x80004, 0, info, nullptr, texture);
     }
 
-    D3D9RecordingDevice* device = nullptr;
 };
 
 struct TgaCase {
