@@ -162,6 +162,21 @@ D3DFORMAT ResolveFormat(D3DFORMAT requested, const D3DXDecodedImage& image) {
     return (IsBlockFormat(format) || D3DXCanWrite(format)) ? format : D3DFMT_UNKNOWN;
 }
 
+// The steps both texture creators share: decode the file, choose the texture format the
+// stand-in can write, and read the device's size limits.
+HRESULT DecodeForTexture(IDirect3DDevice9* device, const void* data, UINT size, const void* out,
+                         D3DFORMAT requested, D3DXDecodedImage& image, D3DFORMAT& target, D3DCAPS9& caps) {
+    if (const HRESULT hr = Decode(device, data, size, out, image); FAILED(hr)) {
+        return hr;
+    }
+    target = ResolveFormat(requested, image);
+    if (target == D3DFMT_UNKNOWN) {
+        return D3DERR_NOTAVAILABLE;
+    }
+    device->GetDeviceCaps(&caps);
+    return S_OK;
+}
+
 // Halves a size until the device takes it, as D3DX does for oversized pictures.
 UINT FitToDevice(UINT size, UINT limit) {
     while (size > limit && size > 1) {
@@ -198,15 +213,11 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, const void
         *texture = nullptr;
     }
     D3DXDecodedImage image;
-    if (const HRESULT hr = Decode(device, data, size, texture, image); FAILED(hr)) {
+    D3DFORMAT target = D3DFMT_UNKNOWN;
+    D3DCAPS9 caps;
+    if (const HRESULT hr = DecodeForTexture(device, data, size, texture, format, image, target, caps); FAILED(hr)) {
         return hr;
     }
-    const D3DFORMAT target = ResolveFormat(format, image);
-    if (target == D3DFMT_UNKNOWN) {
-        return D3DERR_NOTAVAILABLE;
-    }
-    D3DCAPS9 caps;
-    device->GetDeviceCaps(&caps);
     const UINT w = FitToDevice(ResolveSize(width, image.Width()), caps.MaxTextureWidth);
     const UINT h = FitToDevice(ResolveSize(height, image.Height()), caps.MaxTextureHeight);
     const UINT levels = ResolveLevels(mipLevels, image.mipLevels, w, h);
@@ -249,15 +260,11 @@ HRESULT D3DXCreateCubeTextureFromFileInMemoryEx(IDirect3DDevice9* device, const 
         *texture = nullptr;
     }
     D3DXDecodedImage image;
-    if (const HRESULT hr = Decode(device, data, size, texture, image); FAILED(hr)) {
+    D3DFORMAT target = D3DFMT_UNKNOWN;
+    D3DCAPS9 caps;
+    if (const HRESULT hr = DecodeForTexture(device, data, size, texture, format, image, target, caps); FAILED(hr)) {
         return hr;
     }
-    const D3DFORMAT target = ResolveFormat(format, image);
-    if (target == D3DFMT_UNKNOWN) {
-        return D3DERR_NOTAVAILABLE;
-    }
-    D3DCAPS9 caps;
-    device->GetDeviceCaps(&caps);
     const UINT e = FitToDevice(ResolveSize(edge, std::max(image.Width(), image.Height())), caps.MaxTextureWidth);
     const UINT levels = ResolveLevels(mipLevels, image.mipLevels, e, e);
 
