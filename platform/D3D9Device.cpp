@@ -493,52 +493,63 @@ IDirect3DBaseTexture9* D3D9RecordingDevice::BoundTexture(DWORD stage) const {
     return stage < D3D9_SAMPLER_COUNT ? textures[stage] : nullptr;
 }
 
+namespace {
+
+// The entry of one stage's (or sampler's) state in a table of units x types, or null when
+// either index is out of range.
+template <class Table>
+auto StateSlot(Table& table, DWORD unit, DWORD units, DWORD type, DWORD types) -> decltype(table.data()) {
+    return (unit < units && type < types) ? table.data() + unit * types + type : nullptr;
+}
+
+}  // namespace
+
 HRESULT D3D9RecordingDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
     Record("SetTextureStageState", {stage, type, value});
-    if (stage >= D3D9_STAGE_COUNT || type >= D3D9_STAGE_STATE_COUNT) {
+    DWORD* slot = StateSlot(stageStates, stage, D3D9_STAGE_COUNT, type, D3D9_STAGE_STATE_COUNT);
+    if (slot == nullptr) {
         return D3DERR_INVALIDCALL;
     }
-    stageStates[stage * D3D9_STAGE_STATE_COUNT + type] = value;
+    *slot = value;
     return S_OK;
 }
 
 HRESULT D3D9RecordingDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) {
-    if (value == nullptr || stage >= D3D9_STAGE_COUNT || type >= D3D9_STAGE_STATE_COUNT) {
+    const DWORD* slot = StateSlot(stageStates, stage, D3D9_STAGE_COUNT, type, D3D9_STAGE_STATE_COUNT);
+    if (value == nullptr || slot == nullptr) {
         return D3DERR_INVALIDCALL;
     }
-    *value = stageStates[stage * D3D9_STAGE_STATE_COUNT + type];
+    *value = *slot;
     return S_OK;
 }
 
 DWORD D3D9RecordingDevice::StageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type) const {
-    if (stage >= D3D9_STAGE_COUNT || type >= D3D9_STAGE_STATE_COUNT) {
-        return 0;
-    }
-    return stageStates[stage * D3D9_STAGE_STATE_COUNT + type];
+    const DWORD* slot = StateSlot(stageStates, stage, D3D9_STAGE_COUNT, type, D3D9_STAGE_STATE_COUNT);
+    return slot != nullptr ? *slot : 0;
 }
 
 HRESULT D3D9RecordingDevice::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) {
     Record("SetSamplerState", {sampler, type, value});
-    if (sampler >= D3D9_SAMPLER_COUNT || type >= D3D9_SAMPLER_STATE_COUNT) {
+    DWORD* slot = StateSlot(samplerStates, sampler, D3D9_SAMPLER_COUNT, type, D3D9_SAMPLER_STATE_COUNT);
+    if (slot == nullptr) {
         return D3DERR_INVALIDCALL;
     }
-    samplerStates[sampler * D3D9_SAMPLER_STATE_COUNT + type] = value;
+    *slot = value;
     return S_OK;
 }
 
 HRESULT D3D9RecordingDevice::GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value) {
-    if (value == nullptr || sampler >= D3D9_SAMPLER_COUNT || type >= D3D9_SAMPLER_STATE_COUNT) {
+    const DWORD* slot = StateSlot(samplerStates, sampler, D3D9_SAMPLER_COUNT, type, D3D9_SAMPLER_STATE_COUNT);
+    if (value == nullptr || slot == nullptr) {
         return D3DERR_INVALIDCALL;
     }
-    *value = samplerStates[sampler * D3D9_SAMPLER_STATE_COUNT + type];
+    *value = *slot;
     return S_OK;
 }
 
 DWORD D3D9RecordingDevice::SamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type) const {
-    if (sampler >= D3D9_SAMPLER_COUNT || type >= D3D9_SAMPLER_STATE_COUNT) {
-        return 0;
-    }
-    return samplerStates[sampler * D3D9_SAMPLER_STATE_COUNT + type];
+    const DWORD* slot = StateSlot(samplerStates, sampler, D3D9_SAMPLER_COUNT, type, D3D9_SAMPLER_STATE_COUNT);
+    return slot != nullptr ? *slot : 0;
 }
 
 // --- geometry ---
