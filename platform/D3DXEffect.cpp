@@ -192,11 +192,7 @@ std::unique_ptr<D3DXEffectParameter> D3DXEffectObject::MakeParameter(const D3DXE
     auto p = std::make_unique<D3DXEffectParameter>();
     p->name = s.name;
     p->semantic = s.semantic;
-    p->parameterClass = s.parameterClass;
-    p->type = s.type;
-    p->rows = s.rows;
-    p->columns = s.columns;
-    p->elements = s.elements;
+    static_cast<D3DXParameterShape&>(*p) = s;
     p->flags = flags | (s.shared ? D3DX_PARAMETER_SHARED : 0);
     p->value = std::make_shared<D3DXEffectValue>();
     p->value->text = s.text;

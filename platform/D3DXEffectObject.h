@@ -22,14 +22,9 @@ struct D3DXEffectValue {
     ~D3DXEffectValue() { SafeRelease(texture); }
 };
 
-struct D3DXEffectParameter {
+struct D3DXEffectParameter : D3DXParameterShape {
     std::string name;
     std::string semantic;
-    D3DXPARAMETER_CLASS parameterClass = D3DXPC_SCALAR;
-    D3DXPARAMETER_TYPE type = D3DXPT_VOID;
-    UINT rows = 0;
-    UINT columns = 0;
-    UINT elements = 0;
     DWORD flags = 0;
     std::shared_ptr<D3DXEffectValue> value;
     std::vector<std::unique_ptr<D3DXEffectParameter>> annotations;

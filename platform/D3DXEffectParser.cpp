@@ -594,12 +594,7 @@ private:
 // ---------------------------------------------------------------------------------------
 // Parser
 
-struct TypeInfo {
-    D3DXPARAMETER_CLASS parameterClass = D3DXPC_SCALAR;
-    D3DXPARAMETER_TYPE type = D3DXPT_VOID;
-    UINT rows = 0;
-    UINT columns = 0;
-};
+using TypeInfo = D3DXParameterShape;
 
 class Parser {
 public:
@@ -915,10 +910,7 @@ private:
             if (parameters.count(p.name) != 0) {
                 Error(nameToken, "X3003", "redefinition of '" + p.name + "'");
             }
-            p.parameterClass = info.parameterClass;
-            p.type = info.type;
-            p.rows = info.rows;
-            p.columns = info.columns;
+            static_cast<D3DXParameterShape&>(p) = info;
             p.shared = shared;
             p.isStatic = isStatic;
             if (IsPunct("[")) {
@@ -1131,10 +1123,7 @@ private:
             }
             D3DXEffectParameterSource a;
             a.name = Identifier();
-            a.parameterClass = info.parameterClass;
-            a.type = info.type;
-            a.rows = info.rows;
-            a.columns = info.columns;
+            static_cast<D3DXParameterShape&>(a) = info;
             if (a.parameterClass != D3DXPC_OBJECT && a.parameterClass != D3DXPC_STRUCT) {
                 a.numbers.assign(size_t{a.rows} * a.columns, 0.0);
             }

@@ -34,14 +34,19 @@ struct D3DXEffectStateSource {
     int line = 0;
 };
 
-struct D3DXEffectParameterSource {
-    std::string name;
-    std::string semantic;
+// What a parameter's declared type says of its value: the class, the base type and the
+// size. Declarations, compiled parameters and annotations share it.
+struct D3DXParameterShape {
     D3DXPARAMETER_CLASS parameterClass = D3DXPC_SCALAR;
     D3DXPARAMETER_TYPE type = D3DXPT_VOID;
     UINT rows = 0;
     UINT columns = 0;
     UINT elements = 0;  // 0: not an array
+};
+
+struct D3DXEffectParameterSource : D3DXParameterShape {
+    std::string name;
+    std::string semantic;
     bool shared = false;
     bool isStatic = false;
     std::vector<double> numbers;  // rows x columns x max(1, elements) initial values, row-major
