@@ -2,8 +2,8 @@
 
 #include "core/CPLog.h"
 #include "core/ConfigVars.h"
-#include "platform/Clock.h"
-#include "platform/Volume.h"
+#include "platform/win32/Clock.h"
+#include "platform/audio/Volume.h"
 
 #include <algorithm>
 #include <cmath>

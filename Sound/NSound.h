@@ -10,7 +10,7 @@
 #include "Sound/PWaveFile.h"
 
 #include "core/CPObject.h"
-#include "platform/DirectSound.h"
+#include "platform/audio/DirectSound.h"
 
 #include <list>
 #include <memory>

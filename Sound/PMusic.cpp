@@ -2,9 +2,9 @@
 
 #include "core/CPLog.h"
 #include "core/ConfigVars.h"
-#include "platform/ComRuntime.h"
-#include "platform/TextCodec.h"
-#include "platform/Volume.h"
+#include "platform/win32/ComRuntime.h"
+#include "platform/win32/TextCodec.h"
+#include "platform/audio/Volume.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #pragma once
 
 #include "core/CPTask.h"
-#include "platform/DirectShow.h"
+#include "platform/audio/DirectShow.h"
 
 #include <string>
 

@@ -9,7 +9,7 @@
 #include "Sound/NSound.h"
 
 #include "core/CPtr.h"
-#include "platform/D3DXMath.h"
+#include "platform/d3dx/D3DXMath.h"
 
 #include <string>
 #include <unordered_map>

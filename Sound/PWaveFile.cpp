@@ -1,7 +1,7 @@
 #include "Sound/PWaveFile.h"
 
-#include "platform/ComRuntime.h"
-#include "platform/Resources.h"
+#include "platform/win32/ComRuntime.h"
+#include "platform/win32/Resources.h"
 
 #include <algorithm>
 #include <cstring>

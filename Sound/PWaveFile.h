@@ -7,7 +7,7 @@
 // CO_E_NOTINITIALIZED (no open file).
 #pragma once
 
-#include "platform/MMSystem.h"
+#include "platform/audio/MMSystem.h"
 
 #include <cstdint>
 #include <vector>

@@ -2,7 +2,7 @@
 // the nearest-piece search on a long track when the remembered piece is stale.
 #include "core/CPBox.h"
 #include "core/CPSpline.h"
-#include "platform/CrtRand.h"
+#include "platform/win32/CrtRand.h"
 
 #include <benchmark/benchmark.h>
 

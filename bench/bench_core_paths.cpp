@@ -1,6 +1,6 @@
 // Cost of turning engine paths into host paths in a data tree of about 2000 files spread over
 // a dozen mixed-case folders, the shape of a game folder during level loading.
-#include "platform/HostFiles.h"
+#include "platform/files/HostFiles.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,6 @@
 // Effect compilation cost: a level compiles every effect its materials name once.
-#include "platform/D3D9Device.h"
-#include "platform/D3DXEffect.h"
+#include "platform/d3d9/D3D9Device.h"
+#include "platform/d3dx/D3DXEffect.h"
 
 #include <benchmark/benchmark.h>
 

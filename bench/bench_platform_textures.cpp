@@ -1,6 +1,6 @@
 // Texture loading cost: the level loader creates every texture of a level through D3DX.
-#include "platform/D3D9Device.h"
-#include "platform/D3DXTexture.h"
+#include "platform/d3d9/D3D9Device.h"
+#include "platform/d3dx/D3DXTexture.h"
 
 #include <benchmark/benchmark.h>
 

@@ -12,7 +12,7 @@
 #include "core/ActionBinding.h"
 #include "core/ActionsFile.h"
 #include "core/CPObject.h"
-#include "platform/WinTypes.h"
+#include "platform/win32/WinTypes.h"
 
 #include <array>
 #include <string>

@@ -7,7 +7,7 @@
 #pragma once
 
 #include "core/CPBox.h"
-#include "platform/D3DXMath.h"
+#include "platform/d3dx/D3DXMath.h"
 
 #include <vector>
 

@@ -7,7 +7,7 @@
 // their normals are not normalised and point out of the box for a World without mirroring.
 #pragma once
 
-#include "platform/D3DXMath.h"
+#include "platform/d3dx/D3DXMath.h"
 
 class CPBox {
 public:

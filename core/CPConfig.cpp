@@ -2,7 +2,7 @@
 
 #include "core/ConfigVars.h"
 #include "core/StringUtil.h"
-#include "platform/HostFiles.h"
+#include "platform/files/HostFiles.h"
 
 #include <cstdio>
 #include <vector>

@@ -2,7 +2,7 @@
 // directory search. The search is closed when the finder is destroyed or searches again.
 #pragma once
 
-#include "platform/FindFile.h"
+#include "platform/files/FindFile.h"
 
 #include <string>
 

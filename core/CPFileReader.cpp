@@ -3,7 +3,7 @@
 #include "core/PackFiles.h"
 #include "core/Scramble.h"
 #include "core/StringUtil.h"
-#include "platform/HostFiles.h"
+#include "platform/files/HostFiles.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -11,7 +11,7 @@
 // counts as such a read. Callers still compare against GetLength to tell short data from zeros.
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/win32/WinTypes.h"
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,7 @@
 #include "core/CPFileWriter.h"
 
 #include "core/Scramble.h"
-#include "platform/HostFiles.h"
+#include "platform/files/HostFiles.h"
 
 CPFileWriter::CPFileWriter(const std::string& name, bool scrambled) : FileName(name), Scrambled(scrambled) {}
 

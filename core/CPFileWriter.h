@@ -4,7 +4,7 @@
 // which is then renamed over the target, so a failed save leaves the old file as it was.
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/win32/WinTypes.h"
 
 #include <cstdint>
 #include <string>

@@ -9,7 +9,7 @@
 // Results go to a caller-provided vector that is also returned; it may alias an argument.
 #pragma once
 
-#include "platform/D3DXMath.h"
+#include "platform/d3dx/D3DXMath.h"
 
 class CPFrame {
 public:

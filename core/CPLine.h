@@ -3,7 +3,7 @@
 // of zero length. Coordinates are world units; only x and y take part in the nearest-piece search.
 #pragma once
 
-#include "platform/D3DXMath.h"
+#include "platform/d3dx/D3DXMath.h"
 
 #include <string>
 

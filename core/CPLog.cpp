@@ -1,6 +1,6 @@
 #include "core/CPLog.h"
 
-#include "platform/DxErrors.h"
+#include "platform/win32/DxErrors.h"
 
 #include <cstdarg>
 #include <cstdio>

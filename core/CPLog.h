@@ -4,7 +4,7 @@
 // report.
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/win32/WinTypes.h"
 
 #include <functional>
 #include <string>

@@ -8,7 +8,7 @@
 
 #include "core/CPTask.h"
 #include "core/CPtr.h"
-#include "platform/WinTypes.h"
+#include "platform/win32/WinTypes.h"
 
 #include <concepts>
 #include <list>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "core/CPLine.h"
-#include "platform/D3DXMath.h"
+#include "platform/d3dx/D3DXMath.h"
 
 #include <memory>
 #include <vector>

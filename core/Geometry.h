@@ -2,7 +2,7 @@
 // Single precision throughout, as the volumes themselves; planes are a·x + b·y + c·z + d = 0.
 #pragma once
 
-#include "platform/D3DXMath.h"
+#include "platform/d3dx/D3DXMath.h"
 
 // Ray parameter t at which origin + t·direction meets the plane from its front side.
 // −1 when the ray runs parallel to the plane or leaves through its front (n·direction >= 0);

@@ -1,6 +1,6 @@
 #include "core/KeyNames.h"
 
-#include "platform/DInputKeys.h"
+#include "platform/input/DInputKeys.h"
 
 #include <array>
 

@@ -2,8 +2,8 @@
 
 #include "core/Scramble.h"
 #include "core/StringUtil.h"
-#include "platform/FindFile.h"
-#include "platform/HostFiles.h"
+#include "platform/files/FindFile.h"
+#include "platform/files/HostFiles.h"
 
 #include <cstdio>
 #include <cstring>

@@ -5,7 +5,7 @@
 // The host adds each pack it finds with AddPackFile; CPFileReader::Load searches the list.
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/win32/WinTypes.h"
 
 #include <cstdint>
 #include <string>

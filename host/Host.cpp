@@ -1,7 +1,7 @@
 #include "host/Host.h"
 
 #include "core/FrameTime.h"
-#include "platform/ComRuntime.h"
+#include "platform/win32/ComRuntime.h"
 
 #include <cmath>
 #include <cstdint>

@@ -21,7 +21,7 @@
 #include "core/CPCommandDispatcher.h"
 #include "core/CPScheduler.h"
 #include "core/CPScriptTask.h"
-#include "platform/DirectSound.h"
+#include "platform/audio/DirectSound.h"
 
 #include <memory>
 #include <string>

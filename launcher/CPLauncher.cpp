@@ -4,9 +4,9 @@
 #include "launcher/CPWebHost.h"
 #include "launcher/PublisherSite.h"
 #include "launcher/StartDialog.h"
-#include "platform/ComRuntime.h"
-#include "platform/Ole.h"
-#include "platform/Shell.h"
+#include "platform/win32/ComRuntime.h"
+#include "platform/ui/Ole.h"
+#include "platform/ui/Shell.h"
 
 CPLauncher* CPLauncher::Instance = nullptr;
 bool ShuttingDown = false;

@@ -7,7 +7,7 @@
 // or page it opens.
 #pragma once
 
-#include "platform/WinUser.h"
+#include "platform/ui/WinUser.h"
 
 class CPLauncher {
 public:

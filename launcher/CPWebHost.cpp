@@ -1,8 +1,8 @@
 #include "launcher/CPWebHost.h"
 
 #include "launcher/PublisherSite.h"
-#include "platform/TextCodec.h"
-#include "platform/WebBrowser.h"
+#include "platform/win32/TextCodec.h"
+#include "platform/ui/WebBrowser.h"
 
 #include <vector>
 

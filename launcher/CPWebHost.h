@@ -8,7 +8,7 @@
 // It listens to no browser events and offers no user-interface customisation.
 #pragma once
 
-#include "platform/Ole.h"
+#include "platform/ui/Ole.h"
 
 #include <cstdint>
 #include <string>

@@ -1,8 +1,8 @@
 #include "launcher/StartDialog.h"
 
 #include "launcher/CPWebHost.h"
-#include "platform/Ole.h"
-#include "platform/Shell.h"
+#include "platform/ui/Ole.h"
+#include "platform/ui/Shell.h"
 
 namespace StartDialog {
 

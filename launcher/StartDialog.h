@@ -8,7 +8,7 @@
 // dialog up.
 #pragma once
 
-#include "platform/WinUser.h"
+#include "platform/ui/WinUser.h"
 
 namespace StartDialog {
 

@@ -1,7 +1,7 @@
 // Counter calibration through the platform's QueryPerformanceCounter/Frequency.
 #include "physics/RbPerfTimer.h"
 
-#include "platform/Clock.h"
+#include "platform/win32/Clock.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "core/PackFiles.h"
 #include "core/StringUtil.h"
-#include "platform/HostFiles.h"
+#include "platform/files/HostFiles.h"
 
 #include <algorithm>
 #include <cstdio>

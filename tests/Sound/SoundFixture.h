@@ -6,10 +6,10 @@
 
 #include "core/CPLog.h"
 #include "core/ConfigVars.h"
-#include "platform/Clock.h"
-#include "platform/ComRuntime.h"
-#include "platform/DirectShow.h"
-#include "platform/DirectSound.h"
+#include "platform/win32/Clock.h"
+#include "platform/win32/ComRuntime.h"
+#include "platform/audio/DirectShow.h"
+#include "platform/audio/DirectSound.h"
 
 #include <filesystem>
 #include <vector>

@@ -1,7 +1,7 @@
 // WAV files made by the tests: RIFF chunks assembled byte by byte in a temporary folder.
 #pragma once
 
-#include "platform/MMSystem.h"
+#include "platform/audio/MMSystem.h"
 
 #include <gtest/gtest.h>
 

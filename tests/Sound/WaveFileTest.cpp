@@ -2,8 +2,8 @@
 
 #include "WavFixtures.h"
 
-#include "platform/CallTrace.h"
-#include "platform/ComRuntime.h"
+#include "platform/win32/CallTrace.h"
+#include "platform/win32/ComRuntime.h"
 
 #include <gtest/gtest.h>
 

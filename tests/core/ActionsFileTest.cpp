@@ -1,6 +1,6 @@
 #include "core/CPActionsManager.h"
 #include "core/PackFiles.h"
-#include "platform/HostFiles.h"
+#include "platform/files/HostFiles.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "core/PackFiles.h"
 #include "core/Scramble.h"
 #include "core/StringUtil.h"
-#include "platform/HostFiles.h"
+#include "platform/files/HostFiles.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "core/CPLog.h"
-#include "platform/DxErrors.h"
+#include "platform/win32/DxErrors.h"
 
 #include <gtest/gtest.h>
 

@@ -7,11 +7,11 @@
 #include "launcher/CPWebHost.h"
 #include "launcher/PublisherSite.h"
 #include "launcher/StartDialog.h"
-#include "platform/CallTrace.h"
-#include "platform/ComRuntime.h"
-#include "platform/ScriptedDialog.h"
-#include "platform/Shell.h"
-#include "platform/WebBrowser.h"
+#include "platform/win32/CallTrace.h"
+#include "platform/win32/ComRuntime.h"
+#include "platform/ui/ScriptedDialog.h"
+#include "platform/ui/Shell.h"
+#include "platform/ui/WebBrowser.h"
 
 #include <gtest/gtest.h>
 

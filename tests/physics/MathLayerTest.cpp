@@ -2,7 +2,7 @@
 // matrices: the two must agree bit for bit, since the game mixes them.
 #include "physics/RbMath.h"
 
-#include "platform/D3DXMath.h"
+#include "platform/d3dx/D3DXMath.h"
 
 #include <gtest/gtest.h>
 

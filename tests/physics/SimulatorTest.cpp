@@ -1,6 +1,6 @@
 #include "physics/RbSimulator.h"
 
-#include "platform/Clock.h"
+#include "platform/win32/Clock.h"
 
 #include <gtest/gtest.h>
 

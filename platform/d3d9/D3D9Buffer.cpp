@@ -1,0 +1,106 @@
+#include "platform/d3d9/D3D9Buffer.h"
+
+#include "platform/d3d9/D3D9Resource.h"
+
+#include <cstring>
+
+HRESULT D3D9BufferMemory::Lock(UINT offset, UINT size, void** data, DWORD flags, D3D9Fault fault) {
+    if (data == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    *data = nullptr;
+    const uint64_t length = bytes.size();
+    if (locked || offset > length || uint64_t{offset} + size > length) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (const HRESULT injected = D3D9Faults::Take(fault); FAILED(injected)) {
+        return injected;
+    }
+    const UINT span = (size == 0) ? static_cast<UINT>(length - offset) : size;
+    locks.push_back(D3D9LockRecord{offset, span, flags});
+    locked = true;
+    *data = bytes.data() + offset;
+    return S_OK;
+}
+
+HRESULT D3D9BufferMemory::Unlock() {
+    if (!locked) {
+        return D3DERR_INVALIDCALL;
+    }
+    locked = false;
+    return S_OK;
+}
+
+// --- vertex buffer ---
+
+D3D9VertexBuffer::D3D9VertexBuffer(IDirect3DDevice9* owner, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool)
+    : device(owner), memory(length) {
+    desc.Format = D3DFMT_UNKNOWN;  // "D3DFMT_VERTEXDATA" on Windows
+    desc.Usage = usage;
+    desc.Pool = pool;
+    desc.Size = length;
+    desc.FVF = fvf;
+}
+
+HRESULT D3D9VertexBuffer::QueryInterface(REFIID riid, void** object) { return D3D9QueryUnknown(this, riid, object); }
+HRESULT D3D9VertexBuffer::GetDevice(IDirect3DDevice9** out) { return D3D9HandOutDevice(device, out); }
+
+HRESULT D3D9VertexBuffer::Lock(UINT offset, UINT size, void** data, DWORD flags) {
+    return memory.Lock(offset, size, data, flags, D3D9Fault::LockVertexBuffer);
+}
+
+HRESULT D3D9VertexBuffer::Unlock() { return memory.Unlock(); }
+
+HRESULT D3D9VertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC* out) {
+    if (out == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    *out = desc;
+    return S_OK;
+}
+
+D3D9VertexBuffer* D3D9VertexBuffer::From(IDirect3DVertexBuffer9* buffer) { return dynamic_cast<D3D9VertexBuffer*>(buffer); }
+
+// --- index buffer ---
+
+D3D9IndexBuffer::D3D9IndexBuffer(IDirect3DDevice9* owner, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool)
+    : device(owner), memory(length) {
+    desc.Format = format;
+    desc.Usage = usage;
+    desc.Pool = pool;
+    desc.Size = length;
+}
+
+HRESULT D3D9IndexBuffer::QueryInterface(REFIID riid, void** object) { return D3D9QueryUnknown(this, riid, object); }
+HRESULT D3D9IndexBuffer::GetDevice(IDirect3DDevice9** out) { return D3D9HandOutDevice(device, out); }
+
+HRESULT D3D9IndexBuffer::Lock(UINT offset, UINT size, void** data, DWORD flags) {
+    return memory.Lock(offset, size, data, flags, D3D9Fault::LockIndexBuffer);
+}
+
+HRESULT D3D9IndexBuffer::Unlock() { return memory.Unlock(); }
+
+HRESULT D3D9IndexBuffer::GetDesc(D3DINDEXBUFFER_DESC* out) {
+    if (out == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    *out = desc;
+    return S_OK;
+}
+
+size_t D3D9IndexBuffer::IndexCount() const {
+    return memory.bytes.size() / (desc.Format == D3DFMT_INDEX32 ? 4 : 2);
+}
+
+uint32_t D3D9IndexBuffer::Index(size_t i) const {
+    if (desc.Format == D3DFMT_INDEX32) {
+        uint32_t value = 0;
+        std::memcpy(&value, memory.bytes.data() + i * 4, 4);
+        return value;
+    }
+    uint16_t value = 0;
+    std::memcpy(&value, memory.bytes.data() + i * 2, 2);
+    return value;
+}
+
+D3D9IndexBuffer* D3D9IndexBuffer::From(IDirect3DIndexBuffer9* buffer) { return dynamic_cast<D3D9IndexBuffer*>(buffer); }

@@ -1,0 +1,304 @@
+#include "platform/d3dx/D3DXTexture.h"
+
+#include "platform/d3d9/D3D9Faults.h"
+#include "platform/d3d9/D3D9Texture.h"
+#include "platform/d3dx/D3DXTexturePixels.h"
+
+#include <cstring>
+#include <new>
+
+bool D3DXDecodeImage(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error) {
+    if (data == nullptr || size == 0) {
+        error = "no data";
+        return false;
+    }
+    if (size >= 4 && std::memcmp(data, "DDS ", 4) == 0) {
+        return D3DXDecodeDds(data, size, image, error);
+    }
+    if (size >= 8 && data[0] == 0x89 && std::memcmp(data + 1, "PNG", 3) == 0) {
+        return D3DXDecodePng(data, size, image, error);
+    }
+    if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) {
+        return D3DXDecodeJpeg(data, size, image, error);
+    }
+    return D3DXDecodeTga(data, size, image, error);
+}
+
+namespace {
+
+bool IsBlockFormat(D3DFORMAT format) { return D3D9FormatBlockBytes(format) != 0; }
+
+UINT NextPowerOfTwo(UINT n) {
+    UINT p = 1;
+    while (p < n && p < 0x80000000u) {
+        p <<= 1;
+    }
+    return p;
+}
+
+UINT ResolveSize(UINT requested, UINT fromFile) {
+    if (requested == D3DX_DEFAULT || requested == 0) {
+        return NextPowerOfTwo(fromFile);
+    }
+    if (requested == D3DX_DEFAULT_NONPOW2 || requested == D3DX_FROM_FILE) {
+        return fromFile;
+    }
+    return requested;
+}
+
+UINT ResolveLevels(UINT requested, UINT fromFile, UINT width, UINT height) {
+    const UINT full = D3D9FullMipCount(width, height);
+    if (requested == D3DX_DEFAULT || requested == 0) {
+        return full;
+    }
+    if (requested == D3DX_FROM_FILE) {
+        return std::min(fromFile, full);
+    }
+    return std::min(requested, full);
+}
+
+DWORD ResolveFilter(DWORD filter, DWORD fallback) { return (filter == D3DX_DEFAULT) ? fallback : filter; }
+
+void FillInfo(const D3DXDecodedImage& image, D3DXIMAGE_INFO* info) {
+    if (info == nullptr) {
+        return;
+    }
+    *info = D3DXIMAGE_INFO{};
+    info->Width = image.Width();
+    info->Height = image.Height();
+    info->Depth = 1;
+    info->MipLevels = image.mipLevels;
+    info->Format = image.fileFormatPixel;
+    info->ResourceType = image.cube ? D3DRTYPE_CUBETEXTURE : D3DRTYPE_TEXTURE;
+    info->ImageFileFormat = image.fileFormat;
+}
+
+// A file level as pixels (DXT decoded), with the colour key applied.
+D3DXImageSurface FilePixels(const D3DXDecodedImage& image, UINT face, UINT level, D3DCOLOR colorKey) {
+    D3DXImageSurface pixels = IsBlockFormat(image.format) ? D3DXDecodeDxt(image.Surface(face, level), image.format)
+                                                          : image.Surface(face, level);
+    D3DXApplyColorKey(pixels, colorKey);
+    return pixels;
+}
+
+// Every level of one face in the texture's format: pixels for uncompressed formats, blocks
+// for DXT. File levels are used where their size matches (DXT blocks copied untouched when
+// the format is the file's); missing levels are filtered down from the level above.
+std::vector<D3DXImageSurface> BuildFace(const D3DXDecodedImage& image, UINT face, UINT width, UINT height,
+                                        UINT levels, D3DFORMAT format, DWORD filter, DWORD mipFilter,
+                                        D3DCOLOR colorKey) {
+    std::vector<D3DXImageSurface> out;
+    out.reserve(levels);
+    const bool blocks = IsBlockFormat(format);
+    const bool fileSized = width == image.Width() && height == image.Height();
+    const bool keepBlocks = fileSized && format == image.format && blocks && colorKey == 0;
+    // Pixels of the level above, for filtering the next one (DXT levels keep a decoded copy).
+    D3DXImageSurface above;
+    for (UINT level = 0; level < levels; ++level) {
+        const UINT w = D3D9LevelSize(width, level);
+        const UINT h = D3D9LevelSize(height, level);
+        const bool fromFile = fileSized && level < image.mipLevels;
+        if (keepBlocks && fromFile) {
+            out.push_back(image.Surface(face, level));
+            above = D3DXImageSurface{};
+            continue;
+        }
+        D3DXImageSurface pixels;
+        if (fromFile) {
+            pixels = FilePixels(image, face, level, colorKey);
+        } else if (level == 0) {
+            pixels = D3DXResample(FilePixels(image, face, 0, colorKey), w, h, filter);
+        } else {
+            const D3DXImageSurface& source = !blocks ? out.back() : above;
+            if (blocks && above.bytes.empty()) {  // the level above was kept as blocks
+                above = D3DXDecodeDxt(out.back(), format);
+            }
+            pixels = D3DXResample(source, w, h, mipFilter);
+        }
+        if (blocks) {
+            out.push_back(D3DXEncodeDxt(pixels, format));
+            above = std::move(pixels);
+        } else {
+            out.push_back(std::move(pixels));
+        }
+    }
+    return out;
+}
+
+// Copies one built level into a locked texture level.
+void Upload(const D3DXImageSurface& level, D3DFORMAT format, const D3DLOCKED_RECT& locked) {
+    auto* bits = static_cast<uint8_t*>(locked.pBits);
+    if (IsBlockFormat(format)) {
+        const size_t rowBytes = D3D9SurfacePitch(format, level.width);
+        for (UINT row = 0; row < D3D9SurfaceRows(format, level.height); ++row) {
+            std::memcpy(bits + static_cast<ptrdiff_t>(row) * locked.Pitch, &level.bytes[row * rowBytes], rowBytes);
+        }
+    } else {
+        D3DXWritePixels(level, format, bits, locked.Pitch);
+    }
+}
+
+// The shared front part of both creators: arguments, injected faults, decoding.
+HRESULT Decode(IDirect3DDevice9* device, const void* data, UINT size, const void* out, D3DXDecodedImage& image) {
+    if (device == nullptr || data == nullptr || size == 0 || out == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (const HRESULT injected = D3D9Faults::Take(D3D9Fault::D3DXCreateTexture); FAILED(injected)) {
+        return injected;
+    }
+    std::string error;
+    try {
+        if (!D3DXDecodeImage(static_cast<const uint8_t*>(data), size, image, error)) {
+            return D3DXERR_INVALIDDATA;
+        }
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;  // a header that claims a picture too large to hold
+    }
+    return S_OK;
+}
+
+D3DFORMAT ResolveFormat(D3DFORMAT requested, const D3DXDecodedImage& image) {
+    const D3DFORMAT format = (requested == D3DFMT_UNKNOWN) ? image.format : requested;
+    return (IsBlockFormat(format) || D3DXCanWrite(format)) ? format : D3DFMT_UNKNOWN;
+}
+
+// The steps both texture creators share: decode the file, choose the texture format the
+// stand-in can write, and read the device's size limits.
+HRESULT DecodeForTexture(IDirect3DDevice9* device, const void* data, UINT size, const void* out,
+                         D3DFORMAT requested, D3DXDecodedImage& image, D3DFORMAT& target, D3DCAPS9& caps) {
+    if (const HRESULT hr = Decode(device, data, size, out, image); FAILED(hr)) {
+        return hr;
+    }
+    target = ResolveFormat(requested, image);
+    if (target == D3DFMT_UNKNOWN) {
+        return D3DERR_NOTAVAILABLE;
+    }
+    device->GetDeviceCaps(&caps);
+    return S_OK;
+}
+
+// Halves a size until the device takes it, as D3DX does for oversized pictures.
+UINT FitToDevice(UINT size, UINT limit) {
+    while (size > limit && size > 1) {
+        size = (size + 1) / 2;
+    }
+    return size;
+}
+
+}  // namespace
+
+HRESULT D3DXGetImageInfoFromFileInMemory(const void* data, UINT size, D3DXIMAGE_INFO* info) {
+    if (data == nullptr || size == 0 || info == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    D3DXDecodedImage image;
+    std::string error;
+    try {
+        if (!D3DXDecodeImage(static_cast<const uint8_t*>(data), size, image, error)) {
+            return D3DXERR_INVALIDDATA;
+        }
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    FillInfo(image, info);
+    return S_OK;
+}
+
+HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, const void* data, UINT size, UINT width,
+                                            UINT height, UINT mipLevels, DWORD usage, D3DFORMAT format,
+                                            D3DPOOL pool, DWORD filter, DWORD mipFilter, D3DCOLOR colorKey,
+                                            D3DXIMAGE_INFO* info, PALETTEENTRY* /*palette*/,
+                                            IDirect3DTexture9** texture) {
+    if (texture != nullptr) {
+        *texture = nullptr;
+    }
+    D3DXDecodedImage image;
+    D3DFORMAT target = D3DFMT_UNKNOWN;
+    D3DCAPS9 caps;
+    if (const HRESULT hr = DecodeForTexture(device, data, size, texture, format, image, target, caps); FAILED(hr)) {
+        return hr;
+    }
+    const UINT w = FitToDevice(ResolveSize(width, image.Width()), caps.MaxTextureWidth);
+    const UINT h = FitToDevice(ResolveSize(height, image.Height()), caps.MaxTextureHeight);
+    const UINT levels = ResolveLevels(mipLevels, image.mipLevels, w, h);
+
+    IDirect3DTexture9* created = nullptr;
+    if (const HRESULT hr = device->CreateTexture(w, h, levels, usage, target, pool, &created, nullptr); FAILED(hr)) {
+        return hr;
+    }
+    const std::vector<D3DXImageSurface> built =
+        BuildFace(image, 0, w, h, created->GetLevelCount(), target,
+                  ResolveFilter(filter, D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER), ResolveFilter(mipFilter, D3DX_FILTER_BOX),
+                  colorKey);
+    for (UINT level = 0; level < built.size(); ++level) {
+        D3DLOCKED_RECT locked;
+        if (const HRESULT hr = created->LockRect(level, &locked, nullptr, 0); FAILED(hr)) {
+            created->Release();
+            return hr;
+        }
+        Upload(built[level], target, locked);
+        created->UnlockRect(level);
+    }
+    FillInfo(image, info);
+    *texture = created;
+    return S_OK;
+}
+
+HRESULT D3DXCreateTextureFromFileInMemory(IDirect3DDevice9* device, const void* data, UINT size,
+                                          IDirect3DTexture9** texture) {
+    return D3DXCreateTextureFromFileInMemoryEx(device, data, size, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+                                               D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+                                               nullptr, nullptr, texture);
+}
+
+HRESULT D3DXCreateCubeTextureFromFileInMemoryEx(IDirect3DDevice9* device, const void* data, UINT size, UINT edge,
+                                                UINT mipLevels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                                                DWORD filter, DWORD mipFilter, D3DCOLOR colorKey,
+                                                D3DXIMAGE_INFO* info, PALETTEENTRY* /*palette*/,
+                                                IDirect3DCubeTexture9** texture) {
+    if (texture != nullptr) {
+        *texture = nullptr;
+    }
+    D3DXDecodedImage image;
+    D3DFORMAT target = D3DFMT_UNKNOWN;
+    D3DCAPS9 caps;
+    if (const HRESULT hr = DecodeForTexture(device, data, size, texture, format, image, target, caps); FAILED(hr)) {
+        return hr;
+    }
+    const UINT e = FitToDevice(ResolveSize(edge, std::max(image.Width(), image.Height())), caps.MaxTextureWidth);
+    const UINT levels = ResolveLevels(mipLevels, image.mipLevels, e, e);
+
+    IDirect3DCubeTexture9* created = nullptr;
+    if (const HRESULT hr = device->CreateCubeTexture(e, levels, usage, target, pool, &created, nullptr); FAILED(hr)) {
+        return hr;
+    }
+    std::vector<D3DXImageSurface> built;
+    for (UINT face = 0; face < 6; ++face) {
+        // A flat picture is built once and goes on every face.
+        if (image.cube || face == 0) {
+            built = BuildFace(image, image.cube ? face : 0, e, e, created->GetLevelCount(), target,
+                              ResolveFilter(filter, D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER),
+                              ResolveFilter(mipFilter, D3DX_FILTER_BOX), colorKey);
+        }
+        for (UINT level = 0; level < built.size(); ++level) {
+            D3DLOCKED_RECT locked;
+            const auto cubeFace = static_cast<D3DCUBEMAP_FACES>(face);
+            if (const HRESULT hr = created->LockRect(cubeFace, level, &locked, nullptr, 0); FAILED(hr)) {
+                created->Release();
+                return hr;
+            }
+            Upload(built[level], target, locked);
+            created->UnlockRect(cubeFace, level);
+        }
+    }
+    FillInfo(image, info);
+    *texture = created;
+    return S_OK;
+}
+
+HRESULT D3DXCreateCubeTextureFromFileInMemory(IDirect3DDevice9* device, const void* data, UINT size,
+                                              IDirect3DCubeTexture9** texture) {
+    return D3DXCreateCubeTextureFromFileInMemoryEx(device, data, size, D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
+                                                   D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr,
+                                                   texture);
+}

@@ -1,0 +1,476 @@
+#include "platform/d3d9/D3D9Device.h"
+#include "platform/d3d9/D3D9Faults.h"
+#include "platform/d3d9/D3D9Texture.h"
+#include "platform/d3dx/D3DXTexture.h"
+#include "platform/d3dx/D3DXTextureImage.h"
+#include "platform/d3dx/D3DXTexturePixels.h"
+
+#include "tests/platform/d3d9/RecordingDeviceFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include <jpeglib.h>
+#include <png.h>
+#include <zlib.h>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void Put16(Bytes& b, uint16_t v) {
+    b.push_back(static_cast<uint8_t>(v));
+    b.push_back(static_cast<uint8_t>(v >> 8));
+}
+void Put32(Bytes& b, uint32_t v) {
+    Put16(b, static_cast<uint16_t>(v));
+    Put16(b, static_cast<uint16_t>(v >> 16));
+}
+
+// Colour of pixel (x, y) of the test pictures, as B, G, R, A.
+uint32_t TestColour(UINT x, UINT y) { return 0x80000000u | (x * 40) << 16 | (y * 30) << 8 | (x + y); }
+
+// An uncompressed or run-length TGA of w x h pixels with TestColour, in either row order.
+Bytes MakeTga(uint16_t w, uint16_t h, int bits, bool rle, bool topDown) {
+    Bytes b = {0, 0, static_cast<uint8_t>(rle ? 10 : 2), 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    Put16(b, w);
+    Put16(b, h);
+    b.push_back(static_cast<uint8_t>(bits));
+    b.push_back(static_cast<uint8_t>((bits == 32 ? 8 : 0) | (topDown ? 0x20 : 0)));
+    for (UINT row = 0; row < h; ++row) {
+        const UINT y = topDown ? row : h - 1 - row;
+        for (UINT x = 0; x < w; ++x) {
+            if (rle) {
+                b.push_back(0);  // a raw packet of one pixel
+            }
+            const uint32_t c = TestColour(x, y);
+            for (int k = 0; k < bits / 8; ++k) {
+                b.push_back(static_cast<uint8_t>(c >> (8 * k)));
+            }
+        }
+    }
+    return b;
+}
+
+// DDS header for a w x h picture; fourCC 0 means 32-bit A8R8G8B8.
+Bytes DdsHeader(uint32_t w, uint32_t h, uint32_t mips, uint32_t fourCC, bool cube) {
+    Bytes b = {'D', 'D', 'S', ' '};
+    Put32(b, 124);
+    Put32(b, 0x1007 | (mips > 1 ? 0x20000 : 0));
+    Put32(b, h);
+    Put32(b, w);
+    Put32(b, 0);
+    Put32(b, 0);
+    Put32(b, mips);
+    for (int i = 0; i < 11; ++i) {
+        Put32(b, 0);
+    }
+    Put32(b, 32);
+    if (fourCC != 0) {
+        Put32(b, 0x4);
+        Put32(b, fourCC);
+        for (int i = 0; i < 5; ++i) {
+            Put32(b, 0);
+        }
+    } else {
+        Put32(b, 0x41);
+        Put32(b, 0);
+        Put32(b, 32);
+        Put32(b, 0x00FF0000);
+        Put32(b, 0x0000FF00);
+        Put32(b, 0x000000FF);
+        Put32(b, 0xFF000000);
+    }
+    Put32(b, 0x1000 | (cube ? 0x8 : 0));
+    Put32(b, cube ? 0xFE00 : 0);
+    Put32(b, 0);
+    Put32(b, 0);
+    Put32(b, 0);
+    return b;
+}
+
+Bytes MakeJpeg(UINT w, UINT h) {
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &out, &size);
+    info.image_width = w;
+    info.image_height = h;
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 95, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<JSAMPLE> row(w * 3);
+    while (info.next_scanline < h) {
+        for (UINT x = 0; x < w; ++x) {
+            row[x * 3 + 0] = 200;  // a flat orange picture survives compression closely
+            row[x * 3 + 1] = 100;
+            row[x * 3 + 2] = 50;
+        }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    Bytes bytes(out, out + size);
+    std::free(out);
+    return bytes;
+}
+
+Bytes MakePng(UINT w, UINT h, bool alpha) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = w;
+    image.height = h;
+    image.format = alpha ? PNG_FORMAT_BGRA : PNG_FORMAT_BGR;
+    const int channels = alpha ? 4 : 3;
+    Bytes pixels(size_t{w} * h * channels);
+    for (UINT y = 0; y < h; ++y) {
+        for (UINT x = 0; x < w; ++x) {
+            const uint32_t c = TestColour(x, y);
+            for (int k = 0; k < channels; ++k) {
+                pixels[(y * w + x) * channels + k] = static_cast<uint8_t>(c >> (8 * k));
+            }
+        }
+    }
+    png_alloc_size_t size = 0;
+    EXPECT_TRUE(png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), 0, nullptr));
+    Bytes out(size);
+    EXPECT_TRUE(png_image_write_to_memory(&image, out.data(), &size, 0, pixels.data(), 0, nullptr));
+    out.resize(size);
+    return out;
+}
+
+// A picture file whose header claims 16384 x 16384 pixels, with the data of a small one.
+Bytes ClaimingHugeSize(Bytes file) {
+    const bool png = file[0] == 0x89;
+    // PNG: IHDR's width and height at 16, then its checksum at 29; JPEG: the frame header.
+    size_t at = 16;
+    if (!png) {
+        at = 2;
+        while (!(file[at] == 0xFF && file[at + 1] == 0xC0)) {
+            ++at;
+        }
+        at += 5;
+    }
+    const uint8_t huge[8] = {0, 0, 0x40, 0, 0, 0, 0x40, 0};
+    if (png) {
+        std::memcpy(&file[at], huge, 8);
+        const uLong crc = crc32(0, &file[12], 17);
+        for (int k = 0; k < 4; ++k) {
+            file[29 + k] = static_cast<uint8_t>(crc >> (24 - 8 * k));
+        }
+    } else {
+        std::memcpy(&file[at], huge + 2, 2);  // height, then width, 16 bits each
+        std::memcpy(&file[at + 2], huge + 2, 2);
+    }
+    return file;
+}
+
+Bytes Truncated(Bytes bytes, size_t drop) {
+    bytes.resize(bytes.size() - drop);
+    return bytes;
+}
+
+class D3DXTextureTest : public RecordingDeviceFixture {
+protected:
+
+    // The arguments the engine's loaders pass.
+    HRESULT Create(const Bytes& file, IDirect3DTexture9** texture, D3DXIMAGE_INFO* info = nullptr,
+                   UINT mips = D3DX_DEFAULT) {
+        return D3DXCreateTextureFromFileInMemoryEx(device, file.data(), static_cast<UINT>(file.size()), D3DX_DEFAULT,
+                                                   D3DX_DEFAULT, mips, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
+                                                   D3DX_DEFAULT, 0x80004, 0, info, nullptr, texture);
+    }
+
+};
+
+struct TgaCase {
+    const char* what;
+    int bits;
+    bool rle;
+    bool topDown;
+};
+
+TEST_F(D3DXTextureTest, TgaVariantsDecodeToTheSamePixels) {
+    const TgaCase cases[] = {{"24-bit bottom-up", 24, false, false},
+                             {"32-bit top-down", 32, false, true},
+                             {"24-bit run-length", 24, true, false},
+                             {"32-bit run-length top-down", 32, true, true}};
+    for (const TgaCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Bytes file = MakeTga(3, 5, c.bits, c.rle, c.topDown);
+        D3DXDecodedImage image;
+        std::string error;
+        ASSERT_TRUE(D3DXDecodeImage(file.data(), file.size(), image, error)) << error;
+        EXPECT_EQ(image.fileFormat, D3DXIFF_TGA);
+        EXPECT_EQ(image.format, c.bits == 32 ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8);
+        ASSERT_EQ(image.Width(), 3u);
+        ASSERT_EQ(image.Height(), 5u);
+        for (UINT y = 0; y < 5; ++y) {
+            for (UINT x = 0; x < 3; ++x) {
+                uint32_t pixel;
+                std::memcpy(&pixel, &image.surfaces[0].bytes[(y * 3 + x) * 4], 4);
+                const uint32_t expected = c.bits == 32 ? TestColour(x, y) : (TestColour(x, y) | 0xFF000000u);
+                EXPECT_EQ(pixel, expected) << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST_F(D3DXTextureTest, ThreeByFiveTgaBecomesFourByEightWithAFullChain) {
+    const Bytes file = MakeTga(3, 5, 32, false, false);
+    IDirect3DTexture9* texture = nullptr;
+    D3DXIMAGE_INFO info;
+    ASSERT_EQ(Create(file, &texture, &info), S_OK);
+    D3DSURFACE_DESC desc;
+    ASSERT_EQ(texture->GetLevelDesc(0, &desc), S_OK);
+    EXPECT_EQ(desc.Width, 4u);
+    EXPECT_EQ(desc.Height, 8u);
+    EXPECT_EQ(desc.Format, D3DFMT_A8R8G8B8);
+    EXPECT_EQ(desc.Pool, D3DPOOL_MANAGED);
+    EXPECT_EQ(texture->GetLevelCount(), 4u);  // 4x8, 2x4, 1x2, 1x1
+    EXPECT_EQ(info.Width, 3u);                // the file's own size
+    EXPECT_EQ(info.Height, 5u);
+    EXPECT_EQ(info.ImageFileFormat, D3DXIFF_TGA);
+    const D3D9Texture* view = D3D9Texture::From(texture);
+    // Corners keep the corner colours; the last level holds an average.
+    EXPECT_EQ(view->Level(0).Pixel(0, 0), TestColour(0, 0));
+    EXPECT_EQ(view->Level(0).Pixel(3, 7), TestColour(2, 4));
+    EXPECT_EQ(view->Level(3).Pixel(0, 0) >> 24, 0x80u);
+    const auto creates = device->CallsNamed("CreateTexture");
+    ASSERT_EQ(creates.size(), 1u);
+    EXPECT_EQ(creates[0]->Text(), "CreateTexture 4 8 4 0 21 1");
+    EXPECT_EQ(texture->Release(), 0u);
+}
+
+TEST_F(D3DXTextureTest, SizesMipLevelsFormatsAndColourKey) {
+    const Bytes file = MakeTga(3, 5, 24, false, true);
+    IDirect3DTexture9* texture = nullptr;
+    // Exact sizes, one level, converted to 16 bits.
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(device, file.data(), static_cast<UINT>(file.size()), D3DX_DEFAULT_NONPOW2,
+                                                  D3DX_DEFAULT_NONPOW2, 1, 0, D3DFMT_R5G6B5, D3DPOOL_MANAGED,
+                                                  D3DX_FILTER_NONE, D3DX_FILTER_NONE, 0, nullptr, nullptr, &texture),
+              S_OK);
+    const D3D9Texture* view = D3D9Texture::From(texture);
+    EXPECT_EQ(view->Level(0).width, 3u);
+    EXPECT_EQ(view->Level(0).height, 5u);
+    EXPECT_EQ(texture->GetLevelCount(), 1u);
+    // Pixel (2, 4): r 80, g 120, b 6 in 5-6-5.
+    EXPECT_EQ(view->Level(0).Pixel(2, 4), ((80 * 31 + 127) / 255) << 11 | ((120 * 63 + 127) / 255) << 5 | ((6 * 31 + 127) / 255));
+    texture->Release();
+
+    // A colour key makes matching pixels transparent black.
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(device, file.data(), static_cast<UINT>(file.size()), D3DX_FROM_FILE,
+                                                  D3DX_FROM_FILE, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                                  D3DX_FILTER_POINT, D3DX_DEFAULT, TestColour(1, 1) | 0xFF000000u,
+                                                  nullptr, nullptr, &texture),
+              S_OK);
+    view = D3D9Texture::From(texture);
+    EXPECT_EQ(view->Level(0).Pixel(1, 1), 0u);
+    EXPECT_EQ(view->Level(0).Pixel(1, 2), TestColour(1, 2) | 0xFF000000u);
+    texture->Release();
+}
+
+TEST_F(D3DXTextureTest, DdsCubeWithSixFacesAndItsMips) {
+    Bytes file = DdsHeader(4, 4, 3, 0, true);
+    for (uint32_t face = 0; face < 6; ++face) {
+        for (uint32_t size : {4u, 2u, 1u}) {
+            for (uint32_t i = 0; i < size * size; ++i) {
+                Put32(file, 0xFF000000u | face << 16 | size);  // face in red, level size in blue
+            }
+        }
+    }
+    IDirect3DCubeTexture9* cube = nullptr;
+    D3DXIMAGE_INFO info;
+    ASSERT_EQ(D3DXCreateCubeTextureFromFileInMemoryEx(device, file.data(), static_cast<UINT>(file.size()), D3DX_DEFAULT,
+                                                      D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                                                      0x80004, 0, &info, nullptr, &cube),
+              S_OK);
+    EXPECT_EQ(info.ResourceType, D3DRTYPE_CUBETEXTURE);
+    EXPECT_EQ(info.MipLevels, 3u);
+    EXPECT_EQ(cube->GetLevelCount(), 3u);
+    const D3D9CubeTexture* view = D3D9CubeTexture::From(cube);
+    for (UINT face = 0; face < 6; ++face) {
+        const auto f = static_cast<D3DCUBEMAP_FACES>(face);
+        EXPECT_EQ(view->Level(f, 0).Pixel(3, 3), 0xFF000004u | face << 16);
+        EXPECT_EQ(view->Level(f, 2).Pixel(0, 0), 0xFF000001u | face << 16);  // the file's own mip
+    }
+    cube->Release();
+
+    // One level ("nomip") from the same file.
+    ASSERT_EQ(D3DXCreateCubeTextureFromFileInMemoryEx(device, file.data(), static_cast<UINT>(file.size()), D3DX_DEFAULT, 1,
+                                                      0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, 0x80004, 0,
+                                                      nullptr, nullptr, &cube),
+              S_OK);
+    EXPECT_EQ(cube->GetLevelCount(), 1u);
+    cube->Release();
+
+    // A flat picture goes on every face.
+    const Bytes flat = MakeTga(4, 4, 32, false, true);
+    ASSERT_EQ(D3DXCreateCubeTextureFromFileInMemory(device, flat.data(), static_cast<UINT>(flat.size()), &cube), S_OK);
+    EXPECT_EQ(D3D9CubeTexture::From(cube)->Level(D3DCUBEMAP_FACE_NEGATIVE_Y, 0).Pixel(2, 1), TestColour(2, 1));
+    cube->Release();
+}
+
+TEST_F(D3DXTextureTest, DdsOf24BitsIsReadThroughItsMasks) {
+    Bytes file = DdsHeader(2, 1, 1, 0, false);
+    const uint32_t rgb[5] = {0x40, 24, 0xFF0000, 0x00FF00, 0x0000FF};  // flags, bits, masks
+    const size_t at[5] = {80, 88, 92, 96, 100};
+    for (int i = 0; i < 5; ++i) {
+        std::memcpy(&file[at[i]], &rgb[i], 4);
+    }
+    std::memset(&file[104], 0, 4);  // no alpha mask
+    for (uint8_t byte : {0x10, 0x20, 0x30, 0x40, 0x50, 0x60}) {
+        file.push_back(byte);
+    }
+    IDirect3DTexture9* texture = nullptr;
+    D3DXIMAGE_INFO info;
+    ASSERT_EQ(Create(file, &texture, &info, 1), S_OK);
+    EXPECT_EQ(info.Format, D3DFMT_R8G8B8);
+    const D3D9Texture* view = D3D9Texture::From(texture);
+    EXPECT_EQ(view->Format(), D3DFMT_X8R8G8B8);
+    EXPECT_EQ(view->Level(0).Pixel(0, 0), 0xFF302010u);
+    EXPECT_EQ(view->Level(0).Pixel(1, 0), 0xFF605040u);
+    texture->Release();
+}
+
+TEST_F(D3DXTextureTest, DxtBlocksAreKeptAndDecoded) {
+    // One DXT1 block: colour 0 pure red, colour 1 pure blue, all pixels index 0 except pixel 1 index 1.
+    Bytes file = DdsHeader(4, 4, 1, D3DFMT_DXT1, false);
+    Put16(file, 0xF800);
+    Put16(file, 0x001F);
+    Put32(file, 0x00000004);
+    IDirect3DTexture9* texture = nullptr;
+    D3DXIMAGE_INFO info;
+    ASSERT_EQ(Create(file, &texture, &info), S_OK);
+    EXPECT_EQ(info.Format, D3DFMT_DXT1);
+    const D3D9Texture* view = D3D9Texture::From(texture);
+    EXPECT_EQ(view->Format(), D3DFMT_DXT1);
+    EXPECT_EQ(texture->GetLevelCount(), 3u);  // the missing levels are made
+    ASSERT_EQ(view->Level(0).bytes.size(), 8u);
+    EXPECT_EQ(std::memcmp(view->Level(0).bytes.data(), file.data() + 128, 8), 0);
+    texture->Release();
+
+    D3DXImageSurface blocks{4, 4, Bytes(file.begin() + 128, file.end())};
+    const D3DXImageSurface pixels = D3DXDecodeDxt(blocks, D3DFMT_DXT1);
+    uint32_t p0, p1;
+    std::memcpy(&p0, &pixels.bytes[0], 4);
+    std::memcpy(&p1, &pixels.bytes[4], 4);
+    EXPECT_EQ(p0, 0xFFFF0000u);
+    EXPECT_EQ(p1, 0xFF0000FFu);
+    // Encoding two-colour content gives it back exactly.
+    const D3DXImageSurface again = D3DXDecodeDxt(D3DXEncodeDxt(pixels, D3DFMT_DXT5), D3DFMT_DXT5);
+    EXPECT_EQ(again.bytes, pixels.bytes);
+
+    // Asked for 32 bits, the blocks are decoded.
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(device, file.data(), static_cast<UINT>(file.size()), D3DX_DEFAULT,
+                                                  D3DX_DEFAULT, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                                                  D3DX_DEFAULT, 0, nullptr, nullptr, &texture),
+              S_OK);
+    EXPECT_EQ(D3D9Texture::From(texture)->Level(0).Pixel(1, 0), 0xFF0000FFu);
+    texture->Release();
+}
+
+TEST_F(D3DXTextureTest, JpegAndPngThroughTheirLibraries) {
+    IDirect3DTexture9* texture = nullptr;
+    D3DXIMAGE_INFO info;
+    const Bytes jpeg = MakeJpeg(300, 200);
+    ASSERT_EQ(Create(jpeg, &texture, &info), S_OK);
+    EXPECT_EQ(info.ImageFileFormat, D3DXIFF_JPG);
+    EXPECT_EQ(info.Width, 300u);
+    EXPECT_EQ(info.Height, 200u);
+    const D3D9Texture* view = D3D9Texture::From(texture);
+    EXPECT_EQ(view->Format(), D3DFMT_X8R8G8B8);
+    EXPECT_EQ(view->Level(0).width, 512u);
+    EXPECT_EQ(view->Level(0).height, 256u);
+    const DWORD centre = view->Level(0).Pixel(256, 128);
+    EXPECT_NEAR(static_cast<int>((centre >> 16) & 0xFF), 200, 3);
+    EXPECT_NEAR(static_cast<int>((centre >> 8) & 0xFF), 100, 3);
+    EXPECT_NEAR(static_cast<int>(centre & 0xFF), 50, 3);
+    texture->Release();
+
+    for (bool alpha : {false, true}) {
+        SCOPED_TRACE(alpha ? "with alpha" : "without alpha");
+        const Bytes png = MakePng(4, 2, alpha);
+        ASSERT_EQ(Create(png, &texture, &info), S_OK);
+        EXPECT_EQ(info.ImageFileFormat, D3DXIFF_PNG);
+        view = D3D9Texture::From(texture);
+        EXPECT_EQ(view->Format(), alpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8);
+        EXPECT_EQ(view->Level(0).Pixel(3, 1), alpha ? TestColour(3, 1) : (TestColour(3, 1) | 0xFF000000u));
+        texture->Release();
+    }
+}
+
+TEST_F(D3DXTextureTest, DamagedAndUnknownFilesFailWithTheDataError) {
+    Bytes dds = DdsHeader(4, 4, 1, 0, false);
+    dds.resize(dds.size() + 4 * 16);
+    const Bytes files[] = {
+        Truncated(MakeTga(3, 5, 24, false, false), 1),
+        Truncated(MakeTga(3, 5, 32, true, false), 2),
+        Truncated(dds, 1),
+        Truncated(MakeJpeg(16, 16), MakeJpeg(16, 16).size() - 200),
+        Truncated(MakePng(4, 4, true), 20),
+        Bytes{'B', 'M', 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18},
+        Bytes(40, 0xEE),
+        // Headers that claim far more pixels than the files hold: refused without taking
+        // the picture's memory first (PNG by the file's length, JPEG as its rows decode).
+        ClaimingHugeSize(MakePng(4, 4, true)),
+        Truncated(ClaimingHugeSize(MakeJpeg(16, 16)), 100),
+        // Run-length TGA whose header claims 65535 x 65535 pixels: refused before allocating.
+        Bytes{0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 32, 0, 0xFF, 1, 2, 3, 4},
+    };
+    for (size_t i = 0; i < std::size(files); ++i) {
+        SCOPED_TRACE(i);
+        IDirect3DTexture9* texture = reinterpret_cast<IDirect3DTexture9*>(1);
+        EXPECT_EQ(Create(files[i], &texture), D3DXERR_INVALIDDATA);
+        EXPECT_EQ(texture, nullptr);
+        D3DXIMAGE_INFO info;
+        EXPECT_EQ(D3DXGetImageInfoFromFileInMemory(files[i].data(), static_cast<UINT>(files[i].size()), &info),
+                  D3DXERR_INVALIDDATA);
+    }
+    EXPECT_TRUE(device->CallsNamed("CreateTexture").empty());
+}
+
+TEST_F(D3DXTextureTest, DeviceAndInjectedFailuresLeaveNoTexture) {
+    const Bytes file = MakeTga(8, 8, 32, false, false);
+    IDirect3DTexture9* texture = nullptr;
+    D3D9Faults::Fail(D3D9Fault::D3DXCreateTexture, E_OUTOFMEMORY);
+    EXPECT_EQ(Create(file, &texture), E_OUTOFMEMORY);
+    D3D9Faults::Fail(D3D9Fault::CreateTexture, D3DERR_OUTOFVIDEOMEMORY);
+    EXPECT_EQ(Create(file, &texture), D3DERR_OUTOFVIDEOMEMORY);
+    D3D9Faults::Fail(D3D9Fault::LockTexture, D3DERR_INVALIDCALL, 1);
+    EXPECT_EQ(Create(file, &texture), D3DERR_INVALIDCALL);
+    EXPECT_EQ(texture, nullptr);
+    EXPECT_EQ(Create(file, &texture), S_OK);
+    texture->Release();
+    EXPECT_EQ(D3DXCreateTextureFromFileInMemory(nullptr, file.data(), 10, &texture), D3DERR_INVALIDCALL);
+}
+
+TEST(D3DXResample, FiltersOnAKnownRow) {
+    D3DXImageSurface row{2, 1, {0, 0, 0, 255, 200, 100, 40, 255}};
+    const D3DXImageSurface wide = D3DXResample(row, 4, 1, D3DX_FILTER_TRIANGLE);
+    // Bilinear at source positions -0.25, 0.25, 0.75, 1.25 clamped to the edges.
+    const uint8_t expected[4] = {0, 50, 150, 200};
+    for (int x = 0; x < 4; ++x) {
+        EXPECT_EQ(wide.bytes[x * 4], expected[x]) << x;
+    }
+    const D3DXImageSurface point = D3DXResample(row, 4, 1, D3DX_FILTER_POINT);
+    EXPECT_EQ(point.bytes[4], 0);
+    EXPECT_EQ(point.bytes[8], 200);
+    const D3DXImageSurface box = D3DXResample(row, 1, 1, D3DX_FILTER_BOX);
+    EXPECT_EQ(box.bytes[0], 100);
+    EXPECT_EQ(box.bytes[1], 50);
+    const D3DXImageSurface none = D3DXResample(row, 3, 2, D3DX_FILTER_NONE);
+    EXPECT_EQ(none.bytes[4], 200);
+    EXPECT_EQ(none.bytes[8 + 3], 0);  // outside the source: transparent black
+}
+
+}  // namespace

@@ -1,0 +1,271 @@
+#include "platform/files/FindFile.h"
+#include "platform/files/HostFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class HostFilesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root = fs::temp_directory_path() /
+               ("hostfiles_" + std::to_string(getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(root);
+        fs::create_directories(root);
+        HostFiles::ClearFaults();
+    }
+    void TearDown() override {
+        HostFiles::ClearFaults();
+        fs::remove_all(root);
+    }
+    // Writes a fixture behind the layer's back, as another program would.
+    void Put(const std::string& relative, const std::string& content) {
+        const fs::path path = root / relative;
+        fs::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary) << content;
+    }
+    // The engine's spelling: the temp root, then Windows separators.
+    std::string Engine(const std::string& windowsPath) const { return root.string() + "\\" + windowsPath; }
+    std::vector<std::string> Names(const std::string& relative) const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(root / relative)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    static std::string Slurp(const std::string& hostPath) {
+        std::ifstream in(hostPath, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    fs::path root;
+};
+
+TEST_F(HostFilesTest, ReadsResolveEachComponentWithoutRegardToCase) {
+    Put("Data/Meshes/Car.MSH", "mesh");
+    Put("Data/Textures/a.tga", "tex");
+    struct Case {
+        const char* asked;
+        const char* resolved;  // relative to the root; null when it does not exist
+    };
+    const Case cases[] = {
+        {"data\\meshes\\car.msh", "Data/Meshes/Car.MSH"},
+        {"DATA\\MESHES\\CAR.MSH", "Data/Meshes/Car.MSH"},
+        {"Data/Meshes\\car.msh", "Data/Meshes/Car.MSH"},
+        {"data\\\\textures\\A.TGA", "Data/Textures/a.tga"},
+        {"data\\meshes\\.\\car.msh", "Data/Meshes/./Car.MSH"},
+        {"data\\meshes", "Data/Meshes"},
+        {"data\\meshes\\nope.msh", nullptr},
+        {"nope\\meshes\\car.msh", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.asked);
+        const std::string resolved = HostFiles::Resolve(Engine(c.asked));
+        EXPECT_EQ(HostFiles::Exists(Engine(c.asked)), c.resolved != nullptr);
+        if (c.resolved != nullptr) {
+            EXPECT_EQ(resolved, (root / c.resolved).string());
+        }
+    }
+    EXPECT_EQ(HostFiles::Resolve(Engine("Data\\Meshes\\Missing\\X.msh")), (root / "Data/Meshes/Missing/X.msh").string());
+    EXPECT_TRUE(HostFiles::IsDirectory(Engine("DATA\\meshes")));
+    EXPECT_FALSE(HostFiles::IsDirectory(Engine("DATA\\meshes\\car.msh")));
+
+    std::FILE* file = HostFiles::Open(Engine("data\\meshes\\car.msh"), "rb");
+    ASSERT_NE(file, nullptr);
+    char bytes[8] = {};
+    EXPECT_EQ(std::fread(bytes, 1, sizeof(bytes), file), 4u);
+    std::fclose(file);
+    EXPECT_STREQ(bytes, "mesh");
+}
+
+TEST_F(HostFilesTest, ExactSpellingWinsOverACaseVariant) {
+    Put("d/a.txt", "lower");
+    Put("d/A.TXT", "upper");
+    EXPECT_EQ(HostFiles::Resolve(Engine("d\\a.txt")), (root / "d/a.txt").string());
+    EXPECT_EQ(HostFiles::Resolve(Engine("d\\A.TXT")), (root / "d/A.TXT").string());
+    // Neither spelled so: the first in byte order answers, every time.
+    EXPECT_EQ(HostFiles::Resolve(Engine("d\\A.txt")), (root / "d/A.TXT").string());
+}
+
+TEST_F(HostFilesTest, WritesReplaceACaseVariantInsteadOfAddingOne) {
+    Put("Data/Saves/Save1.sav", "old");
+    std::FILE* file = HostFiles::Open(Engine("DATA\\SAVES\\save1.SAV"), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fputs("new", file);
+    std::fclose(file);
+    EXPECT_EQ(Names("Data/Saves"), std::vector<std::string>{"Save1.sav"});
+    EXPECT_EQ(Slurp((root / "Data/Saves/Save1.sav").string()), "new");
+
+    // A new name keeps its spelling and is found by any other.
+    ASSERT_TRUE(HostFiles::WriteWhole(Engine("DATA\\Saves\\X"), "xx", 2));
+    EXPECT_EQ(Names("Data/Saves"), (std::vector<std::string>{"Save1.sav", "X"}));
+    EXPECT_EQ(HostFiles::Resolve(Engine("data\\saves\\x")), (root / "Data/Saves/X").string());
+    ASSERT_TRUE(HostFiles::WriteWhole(Engine("data\\saves\\x"), "yyy", 3));
+    EXPECT_EQ(Names("Data/Saves"), (std::vector<std::string>{"Save1.sav", "X"}));
+    EXPECT_EQ(Slurp((root / "Data/Saves/X").string()), "yyy");
+
+    // Missing folders are not created: the write fails.
+    EXPECT_EQ(HostFiles::Open(Engine("Data\\Nowhere\\f.txt"), "wb"), nullptr);
+    EXPECT_FALSE(HostFiles::WriteWhole(Engine("Data\\Nowhere\\f.txt"), "a", 1));
+}
+
+TEST_F(HostFilesTest, ListingsAreCachedAndFollowChangesMadeBehindTheLayer) {
+    Put("Data/Meshes/One.msh", "1");
+    HostFiles::ClearCache();
+    const size_t before = HostFiles::ListingCount();
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_TRUE(HostFiles::Exists(Engine("data\\meshes\\one.msh")));
+    }
+    // The root, "Data" and "Meshes" are listed once each.
+    EXPECT_EQ(HostFiles::ListingCount() - before, 3u);
+
+    // Created by someone else right after the listing, within the same time-stamp tick.
+    EXPECT_FALSE(HostFiles::Exists(Engine("data\\meshes\\two.msh")));
+    Put("Data/Meshes/Two.msh", "2");
+    EXPECT_TRUE(HostFiles::Exists(Engine("data\\meshes\\two.msh")));
+    fs::remove(root / "Data/Meshes/One.msh");
+    EXPECT_FALSE(HostFiles::Exists(Engine("data\\meshes\\one.msh")));
+
+    // A folder renamed to another case behind the layer: the stale listing is noticed.
+    fs::rename(root / "Data/Meshes", root / "Data/MESHES");
+    EXPECT_EQ(HostFiles::Resolve(Engine("data\\meshes\\two.msh")), (root / "Data/MESHES/Two.msh").string());
+    fs::rename(root / "Data/MESHES", root / "Data/Meshes");
+    std::FILE* file = HostFiles::Open(Engine("data\\meshes\\two.msh"), "rb");
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+
+    // Created by the layer itself: found at once.
+    ASSERT_TRUE(HostFiles::WriteWhole(Engine("DATA\\MESHES\\Three.msh"), "3", 1));
+    EXPECT_TRUE(HostFiles::Exists(Engine("data\\meshes\\three.msh")));
+    ASSERT_TRUE(HostFiles::Rename(Engine("data\\meshes\\three.msh"), Engine("data\\meshes\\Four.msh")));
+    EXPECT_FALSE(HostFiles::Exists(Engine("data\\meshes\\three.msh")));
+    EXPECT_TRUE(HostFiles::Exists(Engine("data\\meshes\\four.msh")));
+    ASSERT_TRUE(HostFiles::Remove(Engine("DATA\\meshes\\FOUR.msh")));
+    EXPECT_FALSE(HostFiles::Exists(Engine("data\\meshes\\four.msh")));
+
+    ASSERT_TRUE(HostFiles::MakeDirectory(Engine("data\\Saves")));
+    EXPECT_TRUE(HostFiles::MakeDirectory(Engine("DATA\\SAVES")));  // already there, any case
+    EXPECT_TRUE(HostFiles::IsDirectory(Engine("data\\saves")));
+    EXPECT_TRUE(fs::is_directory(root / "Data/Saves"));
+}
+
+TEST_F(HostFilesTest, AFailedWholeWriteLeavesTheOldFileAndNoTemporary) {
+    Put("Data/scores.dat", "good");
+    for (HostFiles::Fault fault : {HostFiles::Fault::OpenWrite, HostFiles::Fault::Write, HostFiles::Fault::Rename}) {
+        HostFiles::FailNext(fault);
+        EXPECT_FALSE(HostFiles::WriteWhole(Engine("data\\SCORES.DAT"), "bad!!", 5));
+        EXPECT_EQ(Slurp((root / "Data/scores.dat").string()), "good");
+        EXPECT_EQ(Names("Data"), std::vector<std::string>{"scores.dat"});
+    }
+    EXPECT_TRUE(HostFiles::WriteWhole(Engine("data\\SCORES.DAT"), "", 0));
+    EXPECT_EQ(Slurp((root / "Data/scores.dat").string()), "");
+}
+
+TEST_F(HostFilesTest, AFolderIsNotAFileToRead) {
+    Put("Data/Meshes/car.msh", "m");
+    for (const char* mode : {"rb", "r", "r+b"}) {
+        SCOPED_TRACE(mode);
+        errno = 0;
+        EXPECT_EQ(HostFiles::Open(Engine("data\\MESHES"), mode), nullptr);
+        EXPECT_EQ(errno, EISDIR);
+    }
+    EXPECT_EQ(HostFiles::Open(Engine("data\\meshes"), "wb"), nullptr);
+}
+
+TEST_F(HostFilesTest, OpenFaultsFailOnce) {
+    Put("f.txt", "x");
+    HostFiles::FailNext(HostFiles::Fault::OpenRead);
+    EXPECT_EQ(HostFiles::Open(Engine("F.TXT"), "rb"), nullptr);
+    std::FILE* file = HostFiles::Open(Engine("F.TXT"), "rb");
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+}
+
+TEST_F(HostFilesTest, RelativePathsStartAtTheWorkingDirectory) {
+    Put("Game/Data/Config.CFG", "c");
+    const fs::path previous = fs::current_path();
+    fs::current_path(root / "Game");
+    EXPECT_EQ(HostFiles::Resolve("data\\config.cfg"), "Data/Config.CFG");
+    EXPECT_TRUE(HostFiles::Exists("DATA\\CONFIG.CFG"));
+    EXPECT_EQ(HostFiles::Resolve(".\\data"), "Data");
+    fs::current_path(previous);
+}
+
+TEST(FindFileMatch, WildcardsIgnoreCase) {
+    struct Case {
+        const char* pattern;
+        const char* name;
+        bool matches;
+    };
+    const Case cases[] = {
+        {"*", "anything.txt", true},
+        {"*.*", "noextension", true},
+        {"*.lvl", "Level1.LVL", true},
+        {"*.lvl", "Level1.lvl.bak", false},
+        {"level?.lvl", "LEVEL7.lvl", true},
+        {"level?.lvl", "level10.lvl", false},
+        {"save*.sav", "save.sav", true},
+        {"*a*b*c", "xxaYYbZZc", true},
+        {"*a*b*c", "xxaYYbZZ", false},
+        {"readme.*", "README", true},
+        {"readme.*", "readme.txt", true},
+        {"exact.txt", "EXACT.TXT", true},
+        {"exact.txt", "exact.tx", false},
+        {"?", "", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FindFile::Matches(c.pattern, c.name), c.matches) << c.pattern << " " << c.name;
+    }
+}
+
+TEST_F(HostFilesTest, FindWalksMatchesInNameOrderAndClosesItsHandle) {
+    Put("Data/Levels/b.LVL", "bb");
+    Put("Data/Levels/A.lvl", "a");
+    Put("Data/Levels/c.txt", "c");
+    fs::create_directories(root / "Data/Levels/Sub.lvl");
+    const int open = FindFile::OpenSearches();
+
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(Engine("data\\LEVELS\\*.lvl").c_str(), &data);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(FindFile::OpenSearches(), open + 1);
+    std::vector<std::string> names{data.cFileName};
+    EXPECT_EQ(data.nFileSizeLow, 1u);
+    EXPECT_EQ(data.dwFileAttributes, FILE_ATTRIBUTE_NORMAL);
+    while (FindNextFileA(find, &data)) {
+        names.push_back(data.cFileName);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"A.lvl", "b.LVL", "Sub.lvl"}));
+    EXPECT_EQ(data.dwFileAttributes, FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_TRUE(FindClose(find));
+    EXPECT_EQ(FindFile::OpenSearches(), open);
+    EXPECT_FALSE(FindClose(find));
+    EXPECT_FALSE(FindNextFileA(find, &data));
+
+    find = FindFirstFileA(Engine("Data\\Levels\\*").c_str(), &data);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    EXPECT_STREQ(data.cFileName, ".");
+    ASSERT_TRUE(FindNextFileA(find, &data));
+    EXPECT_STREQ(data.cFileName, "..");
+    FindClose(find);
+
+    EXPECT_EQ(FindFirstFileA(Engine("Data\\Levels\\*.mis").c_str(), &data), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(FindFirstFileA(Engine("Data\\Nowhere\\*").c_str(), &data), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(FindFirstFileA(Engine("Data\\Levels\\").c_str(), &data), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(FindFile::OpenSearches(), open);
+}
+
+}  // namespace
