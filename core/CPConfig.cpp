@@ -5,6 +5,7 @@
 #include "platform/files/HostFiles.h"
 
 #include <cstdio>
+#include <sys/stat.h>
 #include <vector>
 
 CPConfig* CPConfig::Instance = nullptr;
@@ -55,10 +56,15 @@ void CPConfig::BindVariables() {
 
 void CPConfig::Register(const std::string& key, const CPtr<CPDator>& variable) { Keys[key] = variable; }
 
-void CPConfig::Load(const std::string& fileName) {
+bool CPConfig::Load(const std::string& fileName) {
+    // Checked before opening: opening a FIFO blocks, and a device may never end.
+    struct stat info{};
+    if (stat(HostFiles::Resolve(fileName).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return false;
+    }
     std::FILE* file = HostFiles::Open(fileName, "rb");
     if (file == nullptr) {
-        return;
+        return false;
     }
     // Lines longer than MaxLineLength are cut there; the rest of such a line is skipped.
     std::string line;
@@ -75,6 +81,7 @@ void CPConfig::Load(const std::string& fileName) {
         }
     }
     std::fclose(file);
+    return true;
 }
 
 void CPConfig::ParseLine(const std::string& line) {

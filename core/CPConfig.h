@@ -23,8 +23,9 @@ public:
 
     void BindVariables();
     void Register(const std::string& key, const CPtr<CPDator>& variable);
-    // A file that cannot be opened changes nothing.
-    void Load(const std::string& fileName);
+    // A file that cannot be opened, or is not a regular file (a FIFO, a device, a folder),
+    // changes nothing and gives false.
+    bool Load(const std::string& fileName);
     void ParseLine(const std::string& line);
     // sign: +1 for a leading "+", -1 for "-", else 0.
     void Set(const std::string& key, const std::string& value, int sign);

@@ -8,6 +8,9 @@
 #include "platform/ui/Ole.h"
 #include "platform/ui/Shell.h"
 
+#include <cerrno>
+#include <cstdio>
+
 CPLauncher* CPLauncher::Instance = nullptr;
 bool ShuttingDown = false;
 
@@ -18,7 +21,10 @@ CPLauncher::~CPLauncher() { Instance = nullptr; }
 int CPLauncher::Run(HINSTANCE, int) {
     // The registry lives until the process ends; the launcher itself reads no key.
     new CPConfig;
-    CPConfig::Instance->Load("config.cfg");
+    if (!CPConfig::Instance->Load("config.cfg")) {
+        std::fprintf(stderr, "%s: \"config.cfg\" is missing or unreadable; using the defaults\n",
+                     program_invocation_short_name);
+    }
 
     const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(StartDialog::TemplateId),
                                            nullptr, StartDialogProc, 0);

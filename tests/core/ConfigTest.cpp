@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 
 namespace {
 
@@ -80,10 +81,27 @@ TEST_F(ConfigTest, CommentLikeLinesAndUnknownKeysKeepDefaults) {
 
 TEST_F(ConfigTest, MissingFileKeepsDefaults) {
     CPConfig config;
-    config.Load((dir / "absent.cfg").string());
+    EXPECT_FALSE(config.Load((dir / "absent.cfg").string()));
     EXPECT_EQ(Cfg::screenWidth, 640);
     EXPECT_EQ(Cfg::distance, 200);
     EXPECT_FLOAT_EQ(Cfg::friction, 0.2f);
+    EXPECT_TRUE(config.Load(Write("screenWidth=800\n")));
+    EXPECT_EQ(Cfg::screenWidth, 800);
+}
+
+// Before the check, a FIFO blocked the open and a link to /dev/zero was read for ever.
+TEST_F(ConfigTest, NotARegularFileIsSkippedLikeAMissingOne) {
+    const std::filesystem::path fifo = dir / "fifo.cfg";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::filesystem::path zero = dir / "zero.cfg";
+    std::filesystem::create_symlink("/dev/zero", zero);
+    const std::filesystem::path folder = dir / "folder.cfg";
+    std::filesystem::create_directory(folder);
+    CPConfig config;
+    for (const std::filesystem::path& path : {fifo, zero, folder}) {
+        EXPECT_FALSE(config.Load(path.string())) << path;
+    }
+    EXPECT_EQ(Cfg::screenWidth, 640);
 }
 
 TEST_F(ConfigTest, OverlongLineIsCutAndReadingGoesOn) {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 
@@ -116,6 +117,16 @@ TEST_F(EndToEnd, FailedHandOffsPrintOneLineAndStillExitWithZero) {
     EXPECT_NE(err.find("\"settings.exe\""), std::string::npos) << err;
     EXPECT_NE(err.find("\"_Tarnwick.exe\""), std::string::npos) << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << err;
+}
+
+TEST_F(EndToEnd, MissingOrUnreadableConfigIsSaidInOneLine) {
+    fs::remove(game / "config.cfg");
+    ASSERT_EQ(Run("3\n"), 0);
+    EXPECT_EQ(Err(), "tarnwick: \"config.cfg\" is missing or unreadable; using the defaults\n");
+    // A FIFO is skipped, not waited on.
+    ASSERT_EQ(mkfifo((game / "config.cfg").c_str(), 0600), 0);
+    ASSERT_EQ(Run("3\n"), 0);
+    EXPECT_EQ(Err(), "tarnwick: \"config.cfg\" is missing or unreadable; using the defaults\n");
 }
 
 }  // namespace
