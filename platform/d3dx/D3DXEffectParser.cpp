@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <cstdlib>
@@ -14,6 +16,14 @@
 #include <stdexcept>
 
 namespace {
+
+// Limits that turn hostile text into a compile error instead of a crash or a hang: how deep
+// brackets and unary operators nest in an expression or an initialiser (each level is a call
+// of the recursive parser), how deep macros expand inside one another, and how many tokens
+// macro expansion may produce in all. No effect of the game's data comes near any of them.
+constexpr int MaxNesting = 256;
+constexpr int MaxMacroNesting = 64;
+constexpr size_t MaxExpandedTokens = size_t{1} << 18;
 
 struct CompileError {
     std::string file;
@@ -53,6 +63,26 @@ struct PreprocessorState {
     ID3DXInclude* include = nullptr;
     std::vector<D3DXEffectToken> output;
     int depth = 0;
+    size_t expandedTokens = 0;  // produced by macro expansion, in the text and in #if lines
+};
+
+// Counts one level of nesting for as long as it lives.
+class NestingGuard {
+public:
+    // tooDeep is called (and must throw) when the level would pass the limit.
+    template <class TooDeep>
+    NestingGuard(int& depth, int limit, TooDeep&& tooDeep) : depth(depth) {
+        if (++depth > limit) {
+            --depth;
+            tooDeep();
+        }
+    }
+    ~NestingGuard() { --depth; }
+    NestingGuard(const NestingGuard&) = delete;
+    NestingGuard& operator=(const NestingGuard&) = delete;
+
+private:
+    int& depth;
 };
 
 class Lexer {
@@ -258,48 +288,72 @@ private:
         return token;
     }
 
+    // A decimal literal ("12", "1.5", ".5e-3") in the C locale, correctly rounded. Past the
+    // range of a double it is infinity, below it zero; never NaN ("0e400" is 0).
     static double ParseDecimal(const std::string& digits) {
-        double mantissa = 0.0;
-        int exponent = 0;
-        size_t i = 0;
-        for (; i < digits.size() && std::isdigit(static_cast<unsigned char>(digits[i])); ++i) {
-            mantissa = mantissa * 10.0 + (digits[i] - '0');
+        double value = 0.0;
+        const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        (void)end;
+        if (error == std::errc::result_out_of_range) {
+            value = DecimalMagnitude(digits) > 0 ? HUGE_VAL : 0.0;
         }
-        if (i < digits.size() && digits[i] == '.') {
-            for (++i; i < digits.size() && std::isdigit(static_cast<unsigned char>(digits[i])); ++i) {
-                mantissa = mantissa * 10.0 + (digits[i] - '0');
-                --exponent;
-            }
-        }
-        if (i < digits.size() && (digits[i] == 'e' || digits[i] == 'E')) {
-            ++i;
-            int sign = 1;
-            if (i < digits.size() && (digits[i] == '-' || digits[i] == '+')) {
-                sign = digits[i] == '-' ? -1 : 1;
-                ++i;
-            }
-            int value = 0;
-            for (; i < digits.size() && std::isdigit(static_cast<unsigned char>(digits[i])); ++i) {
-                value = std::min(value * 10 + (digits[i] - '0'), 1000);
-            }
-            exponent += sign * value;
-        }
-        // Scale by an exact power of ten so that "0.1" is the double nearest 0.1.
-        double scale = 1.0;
-        for (int k = 0; k < std::abs(exponent) && k < 400; ++k) {
-            scale *= 10.0;
-        }
-        return exponent < 0 ? mantissa / scale : mantissa * scale;
+        return value;
     }
 
+    // Where the first non-zero digit stands relative to the decimal point, exponent included:
+    // 1 for "5", 0 for "0.5", 401 for "1e400". Zero digits give INT_MIN.
+    static long long DecimalMagnitude(const std::string& digits) {
+        long long position = 0;  // of the decimal point, counted in digits
+        long long first = -1;    // index of the first non-zero digit
+        long long index = 0;
+        size_t i = 0;
+        bool point = false;
+        for (; i < digits.size() && (std::isdigit(static_cast<unsigned char>(digits[i])) || digits[i] == '.'); ++i) {
+            if (digits[i] == '.') {
+                if (point) {
+                    break;
+                }
+                point = true;
+                position = index;
+                continue;
+            }
+            if (first < 0 && digits[i] != '0') {
+                first = index;
+            }
+            ++index;
+        }
+        if (!point) {
+            position = index;
+        }
+        if (first < 0) {
+            return INT_MIN;
+        }
+        long long exponent = 0;
+        if (i < digits.size() && (digits[i] == 'e' || digits[i] == 'E')) {
+            ++i;
+            const bool negative = i < digits.size() && digits[i] == '-';
+            if (i < digits.size() && (digits[i] == '-' || digits[i] == '+')) {
+                ++i;
+            }
+            for (; i < digits.size() && std::isdigit(static_cast<unsigned char>(digits[i])); ++i) {
+                exponent = std::min(exponent * 10 + (digits[i] - '0'), 1000000000LL);
+            }
+            exponent = negative ? -exponent : exponent;
+        }
+        return position - first + exponent;
+    }
+
+    // A macro is not expanded again inside its own expansion, as in C.
     void Emit(const D3DXEffectToken& token) {
         if (token.kind == D3DXEffectToken::Identifier && expanding.count(token.text) == 0) {
             const auto found = state.macros.find(token.text);
             if (found != state.macros.end()) {
+                const NestingGuard nesting(macroDepth, MaxMacroNesting, [&] { MacroTooDeep(token); });
                 expanding.insert(token.text);
                 for (D3DXEffectToken replacement : found->second.body) {
                     replacement.line = token.line;
                     replacement.column = token.column;
+                    CountExpanded(token);
                     Emit(replacement);
                 }
                 expanding.erase(token.text);
@@ -307,6 +361,16 @@ private:
             }
         }
         state.output.push_back(token);
+    }
+
+    [[noreturn]] void MacroTooDeep(const D3DXEffectToken& at) const {
+        Fail(at.line, at.column, "X1507", "macro expansion nested too deeply");
+    }
+
+    void CountExpanded(const D3DXEffectToken& at) {
+        if (++state.expandedTokens > MaxExpandedTokens) {
+            Fail(at.line, at.column, "X1507", "macro expansion produces too much text");
+        }
     }
 
     // Reads a directive line (with "\" continuations) and acts on it.
@@ -461,7 +525,7 @@ private:
                 i = paren ? j + 1 : j;
                 continue;
             }
-            ExpandInto(tokens[i], expanded, 0);
+            ExpandInto(tokens[i], expanded);
         }
         size_t at = 0;
         const long long value = Or(expanded, at, atLine, atColumn);
@@ -471,12 +535,19 @@ private:
         return value;
     }
 
-    void ExpandInto(const D3DXEffectToken& token, std::vector<D3DXEffectToken>& out, int depth) {
-        const auto found = token.kind == D3DXEffectToken::Identifier ? state.macros.find(token.text) : state.macros.end();
-        if (found != state.macros.end() && depth < 32) {
+    // Expansion in #if lines follows the same rules as in the text.
+    void ExpandInto(const D3DXEffectToken& token, std::vector<D3DXEffectToken>& out) {
+        const auto found = token.kind == D3DXEffectToken::Identifier && expanding.count(token.text) == 0
+                               ? state.macros.find(token.text)
+                               : state.macros.end();
+        if (found != state.macros.end()) {
+            const NestingGuard nesting(macroDepth, MaxMacroNesting, [&] { MacroTooDeep(token); });
+            expanding.insert(token.text);
             for (const D3DXEffectToken& t : found->second.body) {
-                ExpandInto(t, out, depth + 1);
+                CountExpanded(token);
+                ExpandInto(t, out);
             }
+            expanding.erase(token.text);
             return;
         }
         out.push_back(token);
@@ -490,6 +561,8 @@ private:
     }
 
     long long Primary(const std::vector<D3DXEffectToken>& t, size_t& at, int l, int c) {
+        const NestingGuard nesting(expressionDepth, MaxNesting,
+                                   [&] { Fail(l, c, "X1507", "#if expression nested too deeply"); });
         if (at >= t.size()) {
             Fail(l, c, "X1507", "invalid #if expression");
         }
@@ -586,6 +659,8 @@ private:
     std::string file;
     PreprocessorState& state;
     std::set<std::string> expanding;
+    int macroDepth = 0;
+    int expressionDepth = 0;
     size_t pos = 0;
     int line = 1;
     int column = 1;
@@ -646,6 +721,7 @@ private:
     [[noreturn]] void Error(const D3DXEffectToken& token, const char* code, const std::string& message) const {
         throw CompileError{"memory", token.line, token.column, code, message};
     }
+    [[noreturn]] void TooDeep() const { Error(Peek(), "X3000", "expression nested too deeply"); }
 
     void Expect(const char* text) {
         if (!IsPunct(text)) {
@@ -761,7 +837,7 @@ private:
 
     UINT SmallInteger() {
         const D3DXEffectToken& token = Peek();
-        if (token.kind != D3DXEffectToken::Number || token.number < 1 || token.number > 4) {
+        if (token.kind != D3DXEffectToken::Number || !(token.number >= 1 && token.number <= 4)) {
             Unexpected(token);
         }
         return static_cast<UINT>(Next().number);
@@ -916,7 +992,7 @@ private:
             if (IsPunct("[")) {
                 Next();
                 const D3DXEffectToken& size = Next();
-                if (size.kind != D3DXEffectToken::Number || size.number < 1 || size.number > 65536) {
+                if (size.kind != D3DXEffectToken::Number || !(size.number >= 1 && size.number <= 65536)) {
                     Unexpected(size);
                 }
                 p.elements = static_cast<UINT>(size.number);
@@ -1003,6 +1079,7 @@ private:
     }
 
     std::vector<double> InitList() {
+        const NestingGuard nesting(depth, MaxNesting, [&] { TooDeep(); });
         if (!IsPunct("{")) {
             return Expression();
         }
@@ -1052,6 +1129,7 @@ private:
     }
 
     std::vector<double> Unary() {
+        const NestingGuard nesting(depth, MaxNesting, [&] { TooDeep(); });
         if (IsPunct("-")) {
             Next();
             std::vector<double> value = Unary();
@@ -1146,7 +1224,7 @@ private:
             if (IsPunct("[")) {
                 Next();
                 const D3DXEffectToken& index = Next();
-                if (index.kind != D3DXEffectToken::Number || index.number < 0 || index.number > 255) {
+                if (index.kind != D3DXEffectToken::Number || !(index.number >= 0 && index.number <= 255)) {
                     Unexpected(index);
                 }
                 s.index = static_cast<int>(index.number);
@@ -1194,6 +1272,7 @@ private:
 
     std::vector<D3DXEffectToken> tokens;
     size_t at = 0;
+    int depth = 0;  // of brackets and unary operators in the expression being read
     D3DXEffectSource& out;
     std::set<std::string> structs;
     std::map<std::string, TypeInfo> aliases;

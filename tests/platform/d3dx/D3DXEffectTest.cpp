@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -417,6 +418,81 @@ TEST_F(D3DXEffectTest, OutOfRangeNumbersWrapOrSaturate) {
     EXPECT_EQ(device->RenderState(D3DRS_STENCILMASK), 0xFFFFFFFFu);
     EXPECT_EQ(device->RenderState(D3DRS_STENCILREF), 0xFFFFFFFFu);
     EXPECT_EQ(device->RenderState(D3DRS_ALPHAREF), 0u);
+    effect->EndPass();
+    effect->End();
+    effect->Release();
+}
+
+// Text made to exhaust the compiler: numbers that overflow to NaN, macros that multiply,
+// brackets nested past any real effect. Each is refused with a compile error.
+TEST_F(D3DXEffectTest, HostileTextIsACompileError) {
+    const auto repeat = [](const std::string& piece, int times) {
+        std::string text;
+        for (int i = 0; i < times; ++i) {
+            text += piece;
+        }
+        return text;
+    };
+    // Six levels of ten copies: a million tokens from a few lines.
+    std::string tenfold = "#define m0 1\n";
+    for (int level = 1; level <= 6; ++level) {
+        tenfold += "#define m" + std::to_string(level) + " " + repeat("m" + std::to_string(level - 1) + " ", 10) + "\n";
+    }
+    struct Case {
+        std::string what;
+        std::string text;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"array size past the double range", "float a[0e400];", "unexpected token"},
+        {"vector size past the double range", "vector<float, 0e400> v;", "unexpected token"},
+        {"self-naming macro in #if", "#define t t t\n#if t\nfloat a;\n#endif\n", "invalid #if expression"},
+        {"macros that multiply in the text", tenfold + "float a = m6;\n", "too much text"},
+        {"macros that multiply in #if", tenfold + "#if m6\n#endif\n", "too much text"},
+        {"parentheses", "float a = " + repeat("(", 20000) + "1" + repeat(")", 20000) + ";", "nested too deeply"},
+        {"unary minus", "float a = " + repeat("- ", 20000) + "1;", "nested too deeply"},
+        {"constructors", "float a = " + repeat("float(", 20000) + "1" + repeat(")", 20000) + ";", "nested too deeply"},
+        {"initialiser braces", "float a = " + repeat("{", 20000) + "1" + repeat("}", 20000) + ";", "nested too deeply"},
+        {"#if parentheses", "#if " + repeat("(", 20000) + "1" + repeat(")", 20000) + "\n#endif\n", "nested too deeply"},
+        {"#if negations", "#if " + repeat("!", 20000) + "1\n#endif\n", "nested too deeply"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string errors;
+        EXPECT_EQ(Compile(c.text, nullptr, &errors), nullptr);
+        EXPECT_NE(errors.find(c.message), std::string::npos) << errors;
+    }
+}
+
+TEST_F(D3DXEffectTest, NumbersPastTheDoubleRangeAreInfinityOrZero) {
+    const std::string text =
+        "float zero = 0e400;\n"
+        "float tiny = 1e-400;\n"
+        "float big = 1e400;\n"
+        "int bigInt = 1" + std::string(400, '0') + ";\n"
+        "float half = .5;\n"
+        "float nested = ((((((2))))));\n"
+        "technique T { pass P { ColorOp[0e400] = Modulate; } }\n";
+    ID3DXEffect* effect = Compile(text);
+    ASSERT_NE(effect, nullptr);
+    float value = -1;
+    EXPECT_EQ(effect->GetFloat("zero", &value), S_OK);
+    EXPECT_EQ(value, 0.0f);
+    EXPECT_EQ(effect->GetFloat("tiny", &value), S_OK);
+    EXPECT_EQ(value, 0.0f);
+    EXPECT_EQ(effect->GetFloat("big", &value), S_OK);
+    EXPECT_EQ(value, HUGE_VALF);
+    EXPECT_EQ(effect->GetFloat("half", &value), S_OK);
+    EXPECT_EQ(value, 0.5f);
+    EXPECT_EQ(effect->GetFloat("nested", &value), S_OK);
+    EXPECT_EQ(value, 2.0f);
+    INT integer = 0;
+    EXPECT_EQ(effect->GetInt("bigInt", &integer), S_OK);
+    EXPECT_EQ(integer, 2147483647);
+    UINT passes = 0;
+    ASSERT_EQ(effect->Begin(&passes, D3DXFX_DONOTSAVESTATE), S_OK);
+    ASSERT_EQ(effect->BeginPass(0), S_OK);
+    EXPECT_EQ(device->StageState(0, D3DTSS_COLOROP), static_cast<DWORD>(D3DTOP_MODULATE));
     effect->EndPass();
     effect->End();
     effect->Release();
