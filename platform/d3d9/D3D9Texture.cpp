@@ -83,6 +83,15 @@ HRESULT D3D9MipChain::Unlock(UINT level) {
     return S_OK;
 }
 
+bool D3D9MipChain::Adopt(UINT level, D3D9Bytes& bytes) {
+    if (level >= levels.size() || !levels[level].locked || bytes.size() != levels[level].bytes.size()) {
+        return false;
+    }
+    levels[level].bytes.swap(bytes);
+    bytes = D3D9Bytes();
+    return true;
+}
+
 HRESULT D3D9MipChain::Describe(UINT level, D3DSURFACE_DESC* desc, DWORD usage, D3DPOOL pool) const {
     if (desc == nullptr || level >= levels.size()) {
         return D3DERR_INVALIDCALL;

@@ -7,7 +7,37 @@
 #include "platform/d3d9/D3D9.h"
 #include "platform/d3d9/D3D9Faults.h"
 
+#include <cstdlib>
+#include <new>
 #include <vector>
+
+// Bytes that come zeroed from calloc and are not written again on construction: fresh pages
+// stay untouched until used, so a level that is filled (or replaced) right after creation
+// costs no zero-fill. Growing within the capacity after shrinking keeps the old bytes.
+template <class T>
+struct D3D9ZeroedAllocator {
+    using value_type = T;
+    D3D9ZeroedAllocator() = default;
+    template <class U>
+    D3D9ZeroedAllocator(const D3D9ZeroedAllocator<U>&) {}
+    T* allocate(size_t n) {
+        if (void* p = std::calloc(n, sizeof(T))) {
+            return static_cast<T*>(p);
+        }
+        throw std::bad_alloc();
+    }
+    void deallocate(T* p, size_t) { std::free(p); }
+    // Value-initialisation would write the zeros calloc already gave.
+    template <class U>
+    void construct(U*) {}
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+    template <class U>
+    bool operator==(const D3D9ZeroedAllocator<U>&) const { return true; }
+};
+using D3D9Bytes = std::vector<uint8_t, D3D9ZeroedAllocator<uint8_t>>;
 
 // One level of one face.
 struct D3D9SurfaceMemory {
@@ -15,7 +45,7 @@ struct D3D9SurfaceMemory {
     UINT width = 0;
     UINT height = 0;
     UINT pitch = 0;  // bytes per row of pixels, or per row of blocks
-    std::vector<uint8_t> bytes;
+    D3D9Bytes bytes;
     bool locked = false;
 
     D3D9SurfaceMemory(D3DFORMAT format, UINT width, UINT height);
@@ -38,6 +68,10 @@ public:
     HRESULT Lock(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags);
     HRESULT Unlock(UINT level);
     HRESULT Describe(UINT level, D3DSURFACE_DESC* desc, DWORD usage, D3DPOOL pool) const;
+    // Takes `bytes` as the memory of a locked level when they are exactly its size (rows of
+    // `pitch` bytes); false, changing nothing, otherwise. The lock's pointer is then stale:
+    // the caller unlocks without writing through it.
+    bool Adopt(UINT level, D3D9Bytes& bytes);
 
     std::vector<D3D9SurfaceMemory> levels;
 };
@@ -56,6 +90,8 @@ public:
     HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override;
     HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) override;
     HRESULT UnlockRect(UINT level) override;
+    // D3DX's loader hands over a level it built in memory of its own (see D3D9MipChain::Adopt).
+    bool AdoptLevel(UINT level, D3D9Bytes& bytes) { return chain.Adopt(level, bytes); }
 
     // Test view.
     const D3D9SurfaceMemory& Level(UINT level) const { return chain.levels.at(level); }

@@ -24,7 +24,33 @@ bool D3DXDecodeImage(const uint8_t* data, size_t size, D3DXDecodedImage& image, 
     return D3DXDecodeTga(data, size, image, error);
 }
 
+bool D3DXReadImageHeader(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error) {
+    if (data != nullptr && size >= 8 && data[0] == 0x89 && std::memcmp(data + 1, "PNG", 3) == 0) {
+        return D3DXReadPngHeader(data, size, image, error);
+    }
+    if (data != nullptr && size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) {
+        return D3DXReadJpegHeader(data, size, image, error);
+    }
+    return D3DXDecodeImage(data, size, image, error);
+}
+
 namespace {
+
+// Releases a COM object when it leaves scope unless handed on.
+template <class T>
+struct Owned {
+    T* object = nullptr;
+    ~Owned() {
+        if (object != nullptr) {
+            object->Release();
+        }
+    }
+    T* Release() {
+        T* out = object;
+        object = nullptr;
+        return out;
+    }
+};
 
 bool IsBlockFormat(D3DFORMAT format) { return D3D9FormatBlockBytes(format) != 0; }
 
@@ -73,10 +99,17 @@ void FillInfo(const D3DXDecodedImage& image, D3DXIMAGE_INFO* info) {
     info->ImageFileFormat = image.fileFormat;
 }
 
-// A file level as pixels (DXT decoded), with the colour key applied.
-D3DXImageSurface FilePixels(const D3DXDecodedImage& image, UINT face, UINT level, D3DCOLOR colorKey) {
-    D3DXImageSurface pixels = IsBlockFormat(image.format) ? D3DXDecodeDxt(image.Surface(face, level), image.format)
-                                                          : image.Surface(face, level);
+// A file level as pixels (DXT decoded), with the colour key applied. `take` moves the
+// level's pixels out of the image instead of copying them (the image is not used again).
+D3DXImageSurface FilePixels(D3DXDecodedImage& image, UINT face, UINT level, D3DCOLOR colorKey, bool take = false) {
+    D3DXImageSurface pixels;
+    if (IsBlockFormat(image.format)) {
+        pixels = D3DXDecodeDxt(image.Surface(face, level), image.format);
+    } else if (take) {
+        pixels = std::move(image.surfaces.at(face * image.mipLevels + level));
+    } else {
+        pixels = image.Surface(face, level);
+    }
     D3DXApplyColorKey(pixels, colorKey);
     return pixels;
 }
@@ -84,7 +117,7 @@ D3DXImageSurface FilePixels(const D3DXDecodedImage& image, UINT face, UINT level
 // Every level of one face in the texture's format: pixels for uncompressed formats, blocks
 // for DXT. File levels are used where their size matches (DXT blocks copied untouched when
 // the format is the file's); missing levels are filtered down from the level above.
-std::vector<D3DXImageSurface> BuildFace(const D3DXDecodedImage& image, UINT face, UINT width, UINT height,
+std::vector<D3DXImageSurface> BuildFace(D3DXDecodedImage& image, UINT face, UINT width, UINT height,
                                         UINT levels, D3DFORMAT format, DWORD filter, DWORD mipFilter,
                                         D3DCOLOR colorKey) {
     std::vector<D3DXImageSurface> out;
@@ -136,6 +169,83 @@ void Upload(const D3DXImageSurface& level, D3DFORMAT format, const D3DLOCKED_REC
     } else {
         D3DXWritePixels(level, format, bits, locked.Pitch);
     }
+}
+
+bool IsWorkingLayout(D3DFORMAT format) { return format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8; }
+
+bool HalvesExactly(DWORD filter, UINT sourceWidth, UINT sourceHeight, UINT width, UINT height) {
+    const DWORD kind = filter & 0xFF;
+    return (kind == D3DX_FILTER_BOX || kind == D3DX_FILTER_LINEAR || kind == D3DX_FILTER_TRIANGLE) &&
+           sourceWidth == width * 2 && sourceHeight == height * 2;
+}
+
+// Fills a 2-D texture whose format is the working layout (A8R8G8B8, X8R8G8B8) straight in its
+// own memory: level 0 is handed over whole when the stand-in takes it (else written once),
+// and each lower level is averaged from the one above while that one is still locked. No
+// level is built in a temporary and copied, and the file's pixels are moved, not copied.
+HRESULT FillWorkingLayout(IDirect3DTexture9* texture, D3DXDecodedImage& image, UINT width, UINT height,
+                          D3DFORMAT format, DWORD filter, DWORD mipFilter, D3DCOLOR colorKey) {
+    D3D9Texture* standIn = D3D9Texture::From(texture);
+    const UINT levels = texture->GetLevelCount();
+    const bool fileSized = width == image.Width() && height == image.Height();
+    // X8R8G8B8 levels read 255 in their unused byte, whatever the picture or the key left there.
+    const bool setOpaque = format == D3DFMT_X8R8G8B8 && (image.format != D3DFMT_X8R8G8B8 || colorKey != 0);
+    const uint8_t* above = nullptr;
+    size_t abovePitch = 0;
+    for (UINT level = 0; level < levels; ++level) {
+        const UINT w = D3D9LevelSize(width, level);
+        const UINT h = D3D9LevelSize(height, level);
+        D3DLOCKED_RECT locked;
+        if (const HRESULT hr = texture->LockRect(level, &locked, nullptr, 0); FAILED(hr)) {
+            if (level > 0) {
+                texture->UnlockRect(level - 1);
+            }
+            return hr;
+        }
+        auto* bits = static_cast<uint8_t*>(locked.pBits);
+        const size_t pitch = static_cast<size_t>(locked.Pitch);
+        if (level == 0 || (fileSized && level < image.mipLevels)) {
+            // Each file level is used once here, so its pixels are taken from the image.
+            D3DXImageSurface pixels = (fileSized && level < image.mipLevels)
+                                          ? FilePixels(image, 0, level, colorKey, true)
+                                          : D3DXResample(FilePixels(image, 0, 0, colorKey, true), w, h, filter);
+            if (setOpaque) {
+                for (size_t i = 3; i < pixels.bytes.size(); i += 4) {
+                    pixels.bytes[i] = 0xFF;
+                }
+            }
+            const uint8_t* kept = pixels.bytes.data();
+            if (standIn != nullptr && pitch == size_t{w} * 4 && standIn->AdoptLevel(level, pixels.bytes)) {
+                bits = const_cast<uint8_t*>(kept);  // the level's memory now
+            } else {
+                D3DXWritePixels(pixels, format, bits, locked.Pitch);
+            }
+        } else {
+            const UINT aboveWidth = D3D9LevelSize(width, level - 1);
+            const UINT aboveHeight = D3D9LevelSize(height, level - 1);
+            if (HalvesExactly(mipFilter, aboveWidth, aboveHeight, w, h)) {
+                D3DXHalve(above, abovePitch, bits, pitch, w, h);
+            } else {
+                D3DXImageSurface source;
+                source.width = aboveWidth;
+                source.height = aboveHeight;
+                source.bytes.resize(size_t{aboveWidth} * aboveHeight * 4);
+                for (UINT y = 0; y < aboveHeight; ++y) {
+                    std::memcpy(&source.bytes[size_t{y} * aboveWidth * 4], above + y * abovePitch, size_t{aboveWidth} * 4);
+                }
+                D3DXWritePixels(D3DXResample(source, w, h, mipFilter), format, bits, locked.Pitch);
+            }
+        }
+        if (level > 0) {
+            texture->UnlockRect(level - 1);
+        }
+        above = bits;
+        abovePitch = pitch;
+    }
+    if (levels > 0) {
+        texture->UnlockRect(levels - 1);
+    }
+    return S_OK;
 }
 
 // The shared front part of both creators: arguments, injected faults, decoding.
@@ -194,7 +304,7 @@ HRESULT D3DXGetImageInfoFromFileInMemory(const void* data, UINT size, D3DXIMAGE_
     D3DXDecodedImage image;
     std::string error;
     try {
-        if (!D3DXDecodeImage(static_cast<const uint8_t*>(data), size, image, error)) {
+        if (!D3DXReadImageHeader(static_cast<const uint8_t*>(data), size, image, error)) {
             return D3DXERR_INVALIDDATA;
         }
     } catch (const std::bad_alloc&) {
@@ -222,25 +332,37 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, const void
     const UINT h = FitToDevice(ResolveSize(height, image.Height()), caps.MaxTextureHeight);
     const UINT levels = ResolveLevels(mipLevels, image.mipLevels, w, h);
 
-    IDirect3DTexture9* created = nullptr;
-    if (const HRESULT hr = device->CreateTexture(w, h, levels, usage, target, pool, &created, nullptr); FAILED(hr)) {
+    Owned<IDirect3DTexture9> created;
+    if (const HRESULT hr = device->CreateTexture(w, h, levels, usage, target, pool, &created.object, nullptr);
+        FAILED(hr)) {
         return hr;
     }
-    const std::vector<D3DXImageSurface> built =
-        BuildFace(image, 0, w, h, created->GetLevelCount(), target,
-                  ResolveFilter(filter, D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER), ResolveFilter(mipFilter, D3DX_FILTER_BOX),
-                  colorKey);
-    for (UINT level = 0; level < built.size(); ++level) {
-        D3DLOCKED_RECT locked;
-        if (const HRESULT hr = created->LockRect(level, &locked, nullptr, 0); FAILED(hr)) {
-            created->Release();
-            return hr;
+    const DWORD levelFilter = ResolveFilter(filter, D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER);
+    const DWORD chainFilter = ResolveFilter(mipFilter, D3DX_FILTER_BOX);
+    try {
+        if (IsWorkingLayout(target) && !IsBlockFormat(image.format)) {
+            if (const HRESULT hr = FillWorkingLayout(created.object, image, w, h, target, levelFilter, chainFilter,
+                                                     colorKey);
+                FAILED(hr)) {
+                return hr;
+            }
+        } else {
+            const std::vector<D3DXImageSurface> built = BuildFace(image, 0, w, h, created.object->GetLevelCount(),
+                                                                  target, levelFilter, chainFilter, colorKey);
+            for (UINT level = 0; level < built.size(); ++level) {
+                D3DLOCKED_RECT locked;
+                if (const HRESULT hr = created.object->LockRect(level, &locked, nullptr, 0); FAILED(hr)) {
+                    return hr;
+                }
+                Upload(built[level], target, locked);
+                created.object->UnlockRect(level);
+            }
         }
-        Upload(built[level], target, locked);
-        created->UnlockRect(level);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
     }
     FillInfo(image, info);
-    *texture = created;
+    *texture = created.Release();
     return S_OK;
 }
 
@@ -268,31 +390,35 @@ HRESULT D3DXCreateCubeTextureFromFileInMemoryEx(IDirect3DDevice9* device, const 
     const UINT e = FitToDevice(ResolveSize(edge, std::max(image.Width(), image.Height())), caps.MaxTextureWidth);
     const UINT levels = ResolveLevels(mipLevels, image.mipLevels, e, e);
 
-    IDirect3DCubeTexture9* created = nullptr;
-    if (const HRESULT hr = device->CreateCubeTexture(e, levels, usage, target, pool, &created, nullptr); FAILED(hr)) {
+    Owned<IDirect3DCubeTexture9> created;
+    if (const HRESULT hr = device->CreateCubeTexture(e, levels, usage, target, pool, &created.object, nullptr);
+        FAILED(hr)) {
         return hr;
     }
-    std::vector<D3DXImageSurface> built;
-    for (UINT face = 0; face < 6; ++face) {
-        // A flat picture is built once and goes on every face.
-        if (image.cube || face == 0) {
-            built = BuildFace(image, image.cube ? face : 0, e, e, created->GetLevelCount(), target,
-                              ResolveFilter(filter, D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER),
-                              ResolveFilter(mipFilter, D3DX_FILTER_BOX), colorKey);
-        }
-        for (UINT level = 0; level < built.size(); ++level) {
-            D3DLOCKED_RECT locked;
-            const auto cubeFace = static_cast<D3DCUBEMAP_FACES>(face);
-            if (const HRESULT hr = created->LockRect(cubeFace, level, &locked, nullptr, 0); FAILED(hr)) {
-                created->Release();
-                return hr;
+    try {
+        std::vector<D3DXImageSurface> built;
+        for (UINT face = 0; face < 6; ++face) {
+            // A flat picture is built once and goes on every face.
+            if (image.cube || face == 0) {
+                built = BuildFace(image, image.cube ? face : 0, e, e, created.object->GetLevelCount(), target,
+                                  ResolveFilter(filter, D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER),
+                                  ResolveFilter(mipFilter, D3DX_FILTER_BOX), colorKey);
             }
-            Upload(built[level], target, locked);
-            created->UnlockRect(cubeFace, level);
+            for (UINT level = 0; level < built.size(); ++level) {
+                D3DLOCKED_RECT locked;
+                const auto cubeFace = static_cast<D3DCUBEMAP_FACES>(face);
+                if (const HRESULT hr = created.object->LockRect(cubeFace, level, &locked, nullptr, 0); FAILED(hr)) {
+                    return hr;
+                }
+                Upload(built[level], target, locked);
+                created.object->UnlockRect(cubeFace, level);
+            }
         }
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;  // resampling a picture far larger than the texture's memory
     }
     FillInfo(image, info);
-    *texture = created;
+    *texture = created.Release();
     return S_OK;
 }
 

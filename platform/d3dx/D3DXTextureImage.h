@@ -4,6 +4,7 @@
 // R, A), rows top to bottom, tightly packed; DXT pictures keep their 4x4 blocks.
 #pragma once
 
+#include "platform/d3d9/D3D9Texture.h"
 #include "platform/d3dx/D3DXTexture.h"
 
 #include <string>
@@ -12,7 +13,7 @@
 struct D3DXImageSurface {
     UINT width = 0;
     UINT height = 0;
-    std::vector<uint8_t> bytes;
+    D3D9Bytes bytes;  // the texture stand-in's kind, so a built level can be handed over whole
 };
 
 struct D3DXDecodedImage {
@@ -25,9 +26,13 @@ struct D3DXDecodedImage {
     UINT mipLevels = 1;
     // Face-major: face f, level l is surfaces[f * mipLevels + l]; one face unless cube.
     std::vector<D3DXImageSurface> surfaces;
+    // After a header-only read of a JPEG or PNG: the size, and no surfaces yet.
+    bool pending = false;
+    UINT width = 0;
+    UINT height = 0;
 
-    UINT Width() const { return surfaces.empty() ? 0 : surfaces[0].width; }
-    UINT Height() const { return surfaces.empty() ? 0 : surfaces[0].height; }
+    UINT Width() const { return surfaces.empty() ? width : surfaces[0].width; }
+    UINT Height() const { return surfaces.empty() ? height : surfaces[0].height; }
     UINT FaceCount() const { return cube ? 6 : 1; }
     const D3DXImageSurface& Surface(UINT face, UINT level) const { return surfaces.at(face * mipLevels + level); }
 };
@@ -39,3 +44,12 @@ bool D3DXDecodeJpeg(const uint8_t* data, size_t size, D3DXDecodedImage& image, s
 bool D3DXDecodePng(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error);
 // Recognises the kind by content and runs its decoder.
 bool D3DXDecodeImage(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error);
+
+// The header alone for JPEG and PNG (image.pending set, no surfaces), enough for the size and
+// formats; DDS and TGA, whose decoding is a copy, are decoded whole and checked.
+bool D3DXReadImageHeader(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error);
+// The two halves of the JPEG and PNG decoders.
+bool D3DXReadJpegHeader(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error);
+bool D3DXDecodeJpegPixels(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error);
+bool D3DXReadPngHeader(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error);
+bool D3DXDecodePngPixels(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error);

@@ -1,7 +1,8 @@
-// JPEG through libjpeg. libjpeg reports fatal errors through a callback that must not
-// return; we leave with longjmp, so the decoding function keeps only trivially destructible
-// locals alive across setjmp. A file that ends early is an error here (libjpeg itself only
-// warns and pads the picture with grey).
+// JPEG through libjpeg(-turbo), which writes B, G, R, X rows itself (JCS_EXT_BGRX, the X byte
+// 0xFF) straight into the surface. libjpeg reports fatal errors through a callback that must
+// not return; we leave with longjmp, so the functions that call setjmp keep only trivially
+// destructible locals alive across it. A file that ends early is an error here (libjpeg
+// itself only warns and pads the picture with grey).
 #include "platform/d3dx/D3DXTextureImage.h"
 
 #include <csetjmp>
@@ -12,6 +13,8 @@
 #include <jpeglib.h>
 
 namespace {
+
+constexpr UINT MaxSide = 16384;
 
 struct JpegErrors {
     jpeg_error_mgr manager;
@@ -32,10 +35,17 @@ void OnMessage(j_common_ptr info, int level) {
     }
 }
 
-// Decodes into `pixels` (B, G, R, A), which the caller sized from the header pass.
-// Returns false with errors->message set.
-bool DecodeInto(jpeg_decompress_struct* info, JpegErrors* errors, const uint8_t* data, size_t size,
-                std::vector<uint8_t>* pixels, std::vector<JSAMPLE>* row, UINT* width, UINT* height, bool* grey) {
+void Prepare(jpeg_decompress_struct* info, JpegErrors* errors) {
+    *info = jpeg_decompress_struct{};
+    *errors = JpegErrors{};
+    info->err = jpeg_std_error(&errors->manager);
+    errors->manager.error_exit = OnError;
+    errors->manager.emit_message = OnMessage;
+}
+
+// Reads the header; returns false with errors->message set.
+bool ReadHeader(jpeg_decompress_struct* info, JpegErrors* errors, const uint8_t* data, size_t size, UINT* width,
+                UINT* height, bool* grey) {
     if (setjmp(errors->escape) != 0) {
         jpeg_destroy_decompress(info);
         return false;
@@ -43,40 +53,52 @@ bool DecodeInto(jpeg_decompress_struct* info, JpegErrors* errors, const uint8_t*
     jpeg_create_decompress(info);
     jpeg_mem_src(info, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
     jpeg_read_header(info, TRUE);
+    *width = info->image_width;
+    *height = info->image_height;
     *grey = info->jpeg_color_space == JCS_GRAYSCALE;
-    info->out_color_space = JCS_RGB;
-    jpeg_start_decompress(info);
-    *width = info->output_width;
-    *height = info->output_height;
-    if (*width > 16384 || *height > 16384) {
+    jpeg_destroy_decompress(info);
+    if (*width > MaxSide || *height > MaxSide) {
         std::snprintf(errors->message, sizeof(errors->message), "picture of %u x %u is too large", *width, *height);
+        return false;
+    }
+    return true;
+}
+
+// Decodes width x height pixels into `pixels`. Returns false with errors->message set.
+bool DecodeInto(jpeg_decompress_struct* info, JpegErrors* errors, const uint8_t* data, size_t size, UINT width,
+                UINT height, D3D9Bytes* pixels) {
+    if (setjmp(errors->escape) != 0) {
         jpeg_destroy_decompress(info);
         return false;
     }
+    jpeg_create_decompress(info);
+    jpeg_mem_src(info, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
+    jpeg_read_header(info, TRUE);
+    info->out_color_space = JCS_EXT_BGRX;
+    jpeg_start_decompress(info);
+    if (info->output_width != width || info->output_height != height || info->output_components != 4) {
+        std::snprintf(errors->message, sizeof(errors->message), "unexpected output layout");
+        jpeg_destroy_decompress(info);
+        return false;
+    }
+    const size_t rowBytes = size_t{width} * 4;
     try {
-        // Reserved, not filled: rows are added as they decode, so a damaged file whose header
-        // claims a huge picture ends before it has used that memory.
-        pixels->reserve(size_t{*width} * *height * 4);
-        row->resize(size_t{*width} * 3);
+        // Reserved, not filled: the memory comes from calloc untouched and rows are added as
+        // they decode, so a damaged file whose header claims a huge picture ends before it
+        // has used that memory.
+        pixels->reserve(rowBytes * height);
     } catch (const std::bad_alloc&) {
-        std::snprintf(errors->message, sizeof(errors->message), "no memory for a %u x %u picture", *width, *height);
+        std::snprintf(errors->message, sizeof(errors->message), "no memory for a %u x %u picture", width, height);
         jpeg_destroy_decompress(info);
         return false;
     }
     while (info->output_scanline < info->output_height) {
-        JSAMPROW rows[1] = {row->data()};
+        pixels->resize(pixels->size() + rowBytes);  // within the reserved capacity
+        JSAMPROW rows[1] = {pixels->data() + pixels->size() - rowBytes};
         if (jpeg_read_scanlines(info, rows, 1) != 1) {
             std::snprintf(errors->message, sizeof(errors->message), "the picture's data stops early");
             jpeg_destroy_decompress(info);
             return false;
-        }
-        pixels->resize(pixels->size() + size_t{*width} * 4);  // within the reserved capacity
-        uint8_t* out = pixels->data() + pixels->size() - size_t{*width} * 4;
-        for (UINT x = 0; x < *width; ++x) {
-            out[x * 4 + 0] = (*row)[x * 3 + 2];
-            out[x * 4 + 1] = (*row)[x * 3 + 1];
-            out[x * 4 + 2] = (*row)[x * 3 + 0];
-            out[x * 4 + 3] = 255;
         }
     }
     jpeg_finish_decompress(info);
@@ -86,20 +108,18 @@ bool DecodeInto(jpeg_decompress_struct* info, JpegErrors* errors, const uint8_t*
 
 }  // namespace
 
-bool D3DXDecodeJpeg(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error) {
+bool D3DXReadJpegHeader(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error) {
     if (size < 3 || data[0] != 0xFF || data[1] != 0xD8 || data[2] != 0xFF) {
         error = "not a JPEG file";
         return false;
     }
-    jpeg_decompress_struct info{};
-    JpegErrors errors{};
-    info.err = jpeg_std_error(&errors.manager);
-    errors.manager.error_exit = OnError;
-    errors.manager.emit_message = OnMessage;
-    D3DXImageSurface surface;
-    std::vector<JSAMPLE> row;
+    jpeg_decompress_struct info;
+    JpegErrors errors;
+    Prepare(&info, &errors);
+    UINT width = 0;
+    UINT height = 0;
     bool grey = false;
-    if (!DecodeInto(&info, &errors, data, size, &surface.bytes, &row, &surface.width, &surface.height, &grey)) {
+    if (!ReadHeader(&info, &errors, data, size, &width, &height, &grey)) {
         error = std::string("JPEG: ") + errors.message;
         return false;
     }
@@ -107,6 +127,29 @@ bool D3DXDecodeJpeg(const uint8_t* data, size_t size, D3DXDecodedImage& image, s
     image.fileFormat = D3DXIFF_JPG;
     image.format = D3DFMT_X8R8G8B8;
     image.fileFormatPixel = grey ? D3DFMT_L8 : D3DFMT_X8R8G8B8;
-    image.surfaces.push_back(std::move(surface));
+    image.pending = true;
+    image.width = width;
+    image.height = height;
     return true;
+}
+
+bool D3DXDecodeJpegPixels(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error) {
+    jpeg_decompress_struct info;
+    JpegErrors errors;
+    Prepare(&info, &errors);
+    D3DXImageSurface surface;
+    surface.width = image.width;
+    surface.height = image.height;
+    if (!DecodeInto(&info, &errors, data, size, surface.width, surface.height, &surface.bytes)) {
+        error = std::string("JPEG: ") + errors.message;
+        return false;
+    }
+    image.surfaces.clear();
+    image.surfaces.push_back(std::move(surface));
+    image.pending = false;
+    return true;
+}
+
+bool D3DXDecodeJpeg(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error) {
+    return D3DXReadJpegHeader(data, size, image, error) && D3DXDecodeJpegPixels(data, size, image, error);
 }

@@ -122,16 +122,30 @@ int Distance(const uint8_t* a, const uint8_t* b) {
 
 }  // namespace
 
+void D3DXHalve(const uint8_t* source, size_t sourcePitch, uint8_t* destination, size_t pitch, UINT width,
+               UINT height) {
+    for (UINT y = 0; y < height; ++y) {
+        const uint8_t* top = source + size_t{2 * y} * sourcePitch;
+        const uint8_t* bottom = top + sourcePitch;
+        uint8_t* out = destination + size_t{y} * pitch;
+        for (UINT x = 0; x < width; ++x, top += 8, bottom += 8, out += 4) {
+            for (int k = 0; k < 4; ++k) {
+                out[k] = static_cast<uint8_t>((top[k] + top[k + 4] + bottom[k] + bottom[k + 4] + 2) / 4);
+            }
+        }
+    }
+}
+
 D3DXImageSurface D3DXResample(const D3DXImageSurface& source, UINT width, UINT height, DWORD filter) {
     D3DXImageSurface out;
     out.width = width;
     out.height = height;
-    out.bytes.assign(size_t{width} * height * 4, 0);
     const DWORD kind = filter & 0xFF;
     if (width == source.width && height == source.height && kind != D3DX_FILTER_NONE) {
         out.bytes = source.bytes;
         return out;
     }
+    out.bytes.resize(size_t{width} * height * 4);  // zeroed by its allocator
     if (kind == D3DX_FILTER_NONE) {
         const UINT w = std::min(width, source.width);
         for (UINT y = 0; y < std::min(height, source.height); ++y) {
@@ -142,39 +156,62 @@ D3DXImageSurface D3DXResample(const D3DXImageSurface& source, UINT width, UINT h
     // Mip levels: an exact halving with a box or tent filter is the plain 2x2 average.
     if ((kind == D3DX_FILTER_BOX || kind == D3DX_FILTER_LINEAR || kind == D3DX_FILTER_TRIANGLE) &&
         source.width == width * 2 && source.height == height * 2) {
-        for (UINT y = 0; y < height; ++y) {
-            const uint8_t* top = &source.bytes[size_t{2 * y} * source.width * 4];
-            const uint8_t* bottom = top + size_t{source.width} * 4;
-            uint8_t* px = &out.bytes[size_t{y} * width * 4];
-            for (UINT x = 0; x < width * 4; ++x) {
-                const UINT k = (x / 4) * 8 + x % 4;
-                px[x] = static_cast<uint8_t>((top[k] + top[k + 4] + bottom[k] + bottom[k + 4] + 2) / 4);
-            }
-        }
+        D3DXHalve(source.bytes.data(), size_t{source.width} * 4, out.bytes.data(), size_t{width} * 4, width, height);
         return out;
     }
     const auto columns = AxisTaps(source.width, width, kind);
     const auto rows = AxisTaps(source.height, height, kind);
-    // Horizontal pass into floats, then vertical pass.
-    std::vector<float> wide(size_t{width} * source.height * 4, 0.0f);
-    for (UINT y = 0; y < source.height; ++y) {
-        const uint8_t* in = &source.bytes[size_t{y} * source.width * 4];
-        float* row = &wide[size_t{y} * width * 4];
-        for (UINT x = 0; x < width; ++x) {
-            for (const Tap& tap : columns[x]) {
-                for (int k = 0; k < 4; ++k) {
-                    row[x * 4 + k] += tap.weight * in[tap.index * 4 + k];
+    // Two separable passes through floats. The pass that shrinks more goes first, so the
+    // scratch holds min(width x source height, source width x height) pixels: a tall picture
+    // put on a wide texture never costs their product.
+    const bool rowsFirst = size_t{source.width} * height < size_t{width} * source.height;
+    if (!rowsFirst) {
+        std::vector<float> wide(size_t{width} * source.height * 4, 0.0f);
+        for (UINT y = 0; y < source.height; ++y) {
+            const uint8_t* in = &source.bytes[size_t{y} * source.width * 4];
+            float* row = &wide[size_t{y} * width * 4];
+            for (UINT x = 0; x < width; ++x) {
+                for (const Tap& tap : columns[x]) {
+                    for (int k = 0; k < 4; ++k) {
+                        row[x * 4 + k] += tap.weight * in[tap.index * 4 + k];
+                    }
                 }
+            }
+        }
+        for (UINT y = 0; y < height; ++y) {
+            for (UINT x = 0; x < width; ++x) {
+                float sum[4] = {0, 0, 0, 0};
+                for (const Tap& tap : rows[y]) {
+                    const float* in = &wide[(size_t{tap.index} * width + x) * 4];
+                    for (int k = 0; k < 4; ++k) {
+                        sum[k] += tap.weight * in[k];
+                    }
+                }
+                uint8_t* px = &out.bytes[(size_t{y} * width + x) * 4];
+                for (int k = 0; k < 4; ++k) {
+                    px[k] = ToByte(sum[k]);
+                }
+            }
+        }
+        return out;
+    }
+    std::vector<float> tall(size_t{source.width} * height * 4, 0.0f);
+    for (UINT y = 0; y < height; ++y) {
+        float* row = &tall[size_t{y} * source.width * 4];
+        for (const Tap& tap : rows[y]) {
+            const uint8_t* in = &source.bytes[size_t{tap.index} * source.width * 4];
+            for (size_t i = 0; i < size_t{source.width} * 4; ++i) {
+                row[i] += tap.weight * in[i];
             }
         }
     }
     for (UINT y = 0; y < height; ++y) {
+        const float* in = &tall[size_t{y} * source.width * 4];
         for (UINT x = 0; x < width; ++x) {
             float sum[4] = {0, 0, 0, 0};
-            for (const Tap& tap : rows[y]) {
-                const float* in = &wide[(size_t{tap.index} * width + x) * 4];
+            for (const Tap& tap : columns[x]) {
                 for (int k = 0; k < 4; ++k) {
-                    sum[k] += tap.weight * in[k];
+                    sum[k] += tap.weight * in[tap.index * 4 + k];
                 }
             }
             uint8_t* px = &out.bytes[(size_t{y} * width + x) * 4];
@@ -203,7 +240,7 @@ D3DXImageSurface D3DXDecodeDxt(const D3DXImageSurface& blocks, D3DFORMAT format)
     D3DXImageSurface out;
     out.width = blocks.width;
     out.height = blocks.height;
-    out.bytes.assign(size_t{out.width} * out.height * 4, 0);
+    out.bytes.resize(size_t{out.width} * out.height * 4);
     const UINT blockBytes = D3D9FormatBlockBytes(format);
     const UINT across = (blocks.width + 3) / 4;
     const UINT down = (blocks.height + 3) / 4;
@@ -249,7 +286,7 @@ D3DXImageSurface D3DXEncodeDxt(const D3DXImageSurface& pixels, D3DFORMAT format)
     const UINT blockBytes = D3D9FormatBlockBytes(format);
     const UINT across = (pixels.width + 3) / 4;
     const UINT down = (pixels.height + 3) / 4;
-    out.bytes.assign(size_t{across} * down * blockBytes, 0);
+    out.bytes.resize(size_t{across} * down * blockBytes);  // zeroed by its allocator
     for (UINT by = 0; by < down; ++by) {
         for (UINT bx = 0; bx < across; ++bx) {
             // The block's 16 pixels, edge pixels repeated past the picture's border.

@@ -10,6 +10,11 @@
 // nearest pixel, LINEAR and TRIANGLE weigh with a tent as wide as the scale factor (bilinear
 // when enlarging), BOX averages each output pixel's footprint.
 D3DXImageSurface D3DXResample(const D3DXImageSurface& source, UINT width, UINT height, DWORD filter);
+// The 2x2 average of a width*2 x height*2 picture into a width x height one, rows of either
+// at their own pitch (bytes): the mip step of the box filter, and of the tent filters at an
+// exact halving.
+void D3DXHalve(const uint8_t* source, size_t sourcePitch, uint8_t* destination, size_t pitch, UINT width,
+               UINT height);
 // Pixels equal to the A8R8G8B8 colour key become 0 (transparent black).
 void D3DXApplyColorKey(D3DXImageSurface& surface, D3DCOLOR colorKey);
 // DXT1..DXT5 blocks to pixels, and back (a bounding-box fit per block).

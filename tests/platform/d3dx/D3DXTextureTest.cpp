@@ -6,6 +6,7 @@
 #include "platform/d3dx/D3DXTexturePixels.h"
 
 #include "tests/platform/d3d9/RecordingDeviceFixture.h"
+#include "tests/platform/d3dx/AllocationLimit.h"
 
 #include <gtest/gtest.h>
 
@@ -359,7 +360,7 @@ TEST_F(D3DXTextureTest, DxtBlocksAreKeptAndDecoded) {
     EXPECT_EQ(std::memcmp(view->Level(0).bytes.data(), file.data() + 128, 8), 0);
     texture->Release();
 
-    D3DXImageSurface blocks{4, 4, Bytes(file.begin() + 128, file.end())};
+    D3DXImageSurface blocks{4, 4, D3D9Bytes(file.begin() + 128, file.end())};
     const D3DXImageSurface pixels = D3DXDecodeDxt(blocks, D3DFMT_DXT1);
     uint32_t p0, p1;
     std::memcpy(&p0, &pixels.bytes[0], 4);
@@ -432,9 +433,16 @@ TEST_F(D3DXTextureTest, DamagedAndUnknownFilesFailWithTheDataError) {
         IDirect3DTexture9* texture = reinterpret_cast<IDirect3DTexture9*>(1);
         EXPECT_EQ(Create(files[i], &texture), D3DXERR_INVALIDDATA);
         EXPECT_EQ(texture, nullptr);
+        // The image information reads a JPEG's or PNG's header alone, so a PNG cut short after
+        // its header still tells its size; every other damage is seen there too.
+        const bool headerIntact = i == 4;
         D3DXIMAGE_INFO info;
         EXPECT_EQ(D3DXGetImageInfoFromFileInMemory(files[i].data(), static_cast<UINT>(files[i].size()), &info),
-                  D3DXERR_INVALIDDATA);
+                  headerIntact ? S_OK : D3DXERR_INVALIDDATA);
+        if (headerIntact) {
+            EXPECT_EQ(info.Width, 4u);
+            EXPECT_EQ(info.ImageFileFormat, D3DXIFF_PNG);
+        }
     }
     EXPECT_TRUE(device->CallsNamed("CreateTexture").empty());
 }
@@ -452,6 +460,77 @@ TEST_F(D3DXTextureTest, DeviceAndInjectedFailuresLeaveNoTexture) {
     EXPECT_EQ(Create(file, &texture), S_OK);
     texture->Release();
     EXPECT_EQ(D3DXCreateTextureFromFileInMemory(nullptr, file.data(), 10, &texture), D3DERR_INVALIDCALL);
+}
+
+// A picture far taller than wide on a cube: the edge comes from the long side, and filtering it
+// down must cost memory on the scale of the texture, not of the texture's edge times the
+// picture's height (once 268 MB here, 4.8 GB with the default device limits).
+TEST_F(D3DXTextureTest, CubeFromATallPictureStaysWithinTheTexturesMemory) {
+    D3DCAPS9 caps;
+    device->GetDeviceCaps(&caps);
+    caps.MaxTextureWidth = caps.MaxTextureHeight = 256;
+    device->SetCaps(caps);
+    // 1 x 65535 pixels of one colour in run-length packets: a 2.5 kB file.
+    Bytes tall = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    Put16(tall, 1);
+    Put16(tall, 65535);
+    tall.push_back(32);
+    tall.push_back(8 | 0x20);
+    for (UINT left = 65535; left > 0; left -= std::min(left, 128u)) {
+        tall.push_back(static_cast<uint8_t>(0x80 | (std::min(left, 128u) - 1)));
+        Put32(tall, 0xFF204060u);
+    }
+    IDirect3DCubeTexture9* cube = nullptr;
+    HRESULT result = E_FAIL;
+    {
+        const ScopedAllocationLimit limit(16u << 20);
+        result = D3DXCreateCubeTextureFromFileInMemory(device, tall.data(), static_cast<UINT>(tall.size()), &cube);
+    }
+    ASSERT_EQ(result, S_OK);
+    D3DSURFACE_DESC desc;
+    cube->GetLevelDesc(0, &desc);
+    EXPECT_EQ(desc.Width, 256u);
+    const D3D9CubeTexture* view = D3D9CubeTexture::From(cube);
+    EXPECT_EQ(view->Level(D3DCUBEMAP_FACE_NEGATIVE_Z, 0).Pixel(200, 100), 0xFF204060u);
+    cube->Release();
+}
+
+// Running out of memory while the levels are built gives E_OUTOFMEMORY and no texture, on
+// every path: 2-D in the texture's own layout, 2-D through another format, and cubes.
+TEST_F(D3DXTextureTest, OutOfMemoryWhileBuildingLevelsIsReported) {
+    const Bytes file = MakeJpeg(200, 120);  // resampled to 256 x 128 through a float scratch
+    struct Case {
+        const char* what;
+        bool cube;
+        D3DFORMAT format;
+    };
+    const Case cases[] = {
+        {"2-D, X8R8G8B8", false, D3DFMT_X8R8G8B8},
+        {"2-D, R5G6B5", false, D3DFMT_R5G6B5},
+        {"2-D, DXT1", false, D3DFMT_DXT1},
+        {"cube", true, D3DFMT_UNKNOWN},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        IDirect3DTexture9* texture = reinterpret_cast<IDirect3DTexture9*>(1);
+        IDirect3DCubeTexture9* cube = reinterpret_cast<IDirect3DCubeTexture9*>(1);
+        HRESULT result = S_OK;
+        size_t refused = 0;
+        {
+            const ScopedAllocationLimit limit(64u << 10);
+            result = c.cube ? D3DXCreateCubeTextureFromFileInMemoryEx(
+                                  device, file.data(), static_cast<UINT>(file.size()), D3DX_DEFAULT, D3DX_DEFAULT, 0,
+                                  c.format, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &cube)
+                            : D3DXCreateTextureFromFileInMemoryEx(
+                                  device, file.data(), static_cast<UINT>(file.size()), D3DX_DEFAULT, D3DX_DEFAULT,
+                                  D3DX_DEFAULT, 0, c.format, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr,
+                                  nullptr, &texture);
+            refused = limit.Refused();
+        }
+        EXPECT_GT(refused, 0u);
+        EXPECT_EQ(result, E_OUTOFMEMORY);
+        EXPECT_EQ(c.cube ? static_cast<void*>(cube) : static_cast<void*>(texture), nullptr);
+    }
 }
 
 TEST(D3DXResample, FiltersOnAKnownRow) {
