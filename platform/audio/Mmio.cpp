@@ -227,13 +227,17 @@ bool WriteDword(MmioFile& f, DWORD value) {
     return WriteBytes(f, bytes, 4) == 4;
 }
 
-// Reads the chunk header at the current position into `chunk`.
+// Reads the chunk header at the current position into `chunk`. A size that runs past the end
+// of the file is cut to what the file holds, so that no reader takes a damaged size for the
+// amount of data to expect.
 bool ReadChunkHeader(MmioFile& f, MMCKINFO& chunk) {
     const LONG start = Position(f);
     if (!ReadFourcc(f, chunk.ckid) || !ReadFourcc(f, chunk.cksize)) {
         return false;
     }
-    chunk.dwDataOffset = static_cast<DWORD>(start + 8);
+    chunk.dwDataOffset = static_cast<DWORD>(int64_t{start} + 8);
+    const int64_t held = std::max<int64_t>(0, int64_t{FileLength(f)} - chunk.dwDataOffset);
+    chunk.cksize = static_cast<DWORD>(std::min<int64_t>(chunk.cksize, held));
     chunk.fccType = 0;
     chunk.dwFlags = 0;
     if (chunk.ckid == FOURCC_RIFF || chunk.ckid == FOURCC_LIST) {
@@ -404,7 +408,7 @@ MMRESULT mmioDescend(HMMIO handle, MMCKINFO* chunk, const MMCKINFO* parent, UINT
 
     MMCKINFO found;
     for (;;) {
-        const LONG start = Position(f);
+        const int64_t start = Position(f);
         if (start + 8 > limit || !ReadChunkHeader(f, found)) {
             return MMIOERR_CHUNKNOTFOUND;
         }

@@ -219,6 +219,52 @@ TEST_F(Mmio, OpenFailuresAndInjectedFailures) {
     EXPECT_EQ(mmioClose(file, 0), MMIOERR_CANNOTWRITE);
 }
 
+// Damaged chunk sizes: one that claims more than the file holds is cut to what it holds, and
+// skipping one whose end lies near 2^31 ends the search (the next header's offset used to be
+// summed in 32 bits and overflow).
+TEST_F(Mmio, DamagedChunkSizesStayInsideTheFile) {
+    const auto dword = [](std::vector<uint8_t>& bytes, DWORD value) {
+        for (int i = 0; i < 4; ++i) {
+            bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
+        }
+    };
+    std::vector<uint8_t> wave;
+    dword(wave, FOURCC_RIFF);
+    dword(wave, 0xFFFFFFF0u);
+    dword(wave, mmioFOURCC('W', 'A', 'V', 'E'));
+    dword(wave, mmioFOURCC('d', 'a', 't', 'a'));
+    dword(wave, 0x7FFFFFFFu);
+    wave.insert(wave.end(), {1, 2, 3, 4});
+    std::vector<uint8_t> junk;
+    dword(junk, mmioFOURCC('J', 'U', 'N', 'K'));
+    dword(junk, 0x7FFFFFF6u);
+    junk.insert(junk.end(), 8, 0);
+
+    for (const DWORD flags : {MMIO_READ, MMIO_READ | MMIO_ALLOCBUF}) {
+        SCOPED_TRACE(flags);
+        Write(Path("long.wav"), wave);
+        HMMIO file = mmioOpenA(Path("long.wav").c_str(), nullptr, flags);
+        ASSERT_NE(file, nullptr);
+        MMCKINFO riff;
+        riff.fccType = mmioFOURCC('W', 'A', 'V', 'E');
+        ASSERT_EQ(mmioDescend(file, &riff, nullptr, MMIO_FINDRIFF), MMSYSERR_NOERROR);
+        EXPECT_EQ(riff.cksize, 16u);
+        MMCKINFO data;
+        data.ckid = mmioFOURCC('d', 'a', 't', 'a');
+        ASSERT_EQ(mmioDescend(file, &data, &riff, MMIO_FINDCHUNK), MMSYSERR_NOERROR);
+        EXPECT_EQ(data.dwDataOffset, 20u);
+        EXPECT_EQ(data.cksize, 4u);
+        EXPECT_EQ(mmioClose(file, 0), MMSYSERR_NOERROR);
+
+        Write(Path("junk.bin"), junk);
+        file = mmioOpenA(Path("junk.bin").c_str(), nullptr, flags);
+        ASSERT_NE(file, nullptr);
+        data.ckid = mmioFOURCC('d', 'a', 't', 'a');
+        EXPECT_EQ(mmioDescend(file, &data, nullptr, MMIO_FINDCHUNK), MMIOERR_CHUNKNOTFOUND);
+        EXPECT_EQ(mmioClose(file, 0), MMSYSERR_NOERROR);
+    }
+}
+
 TEST(ProgramResources, AreNeverFound) {
     EXPECT_EQ(FindResourceA(nullptr, "boom.wav", "WAVE"), nullptr);
     EXPECT_EQ(LoadResource(nullptr, nullptr), nullptr);
