@@ -1,6 +1,8 @@
 # Libraries from the distribution; none of them is vendored.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(LUA51 REQUIRED IMPORTED_TARGET lua5.1)
+# FFmpeg decodes the game's videos behind the multimedia-streaming stand-in.
+pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libswscale libavutil)
 find_package(JPEG REQUIRED)
 find_package(PNG REQUIRED)
 find_package(ZLIB REQUIRED)

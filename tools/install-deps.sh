@@ -3,7 +3,8 @@
 # Extra package names given as arguments are installed the same way.
 set -euo pipefail
 packages=(cmake g++ make pkg-config libgtest-dev libbenchmark-dev liblua5.1-0-dev libtinyxml-dev
-          libjpeg-dev libpng-dev zlib1g-dev "$@")
+          libjpeg-dev libpng-dev zlib1g-dev libavformat-dev libavcodec-dev libswscale-dev
+          libavutil-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
