@@ -129,7 +129,8 @@ LONG mmioRead(HMMIO file, HPSTR buffer, LONG count);
 LONG mmioWrite(HMMIO file, const char* buffer, LONG count);
 // The new position or -1. Seeking past the end is allowed; a later write fills the gap with zeros.
 LONG mmioSeek(HMMIO file, LONG offset, int origin);
-// A chunk found whose size runs past the end of the file gets the size the file holds.
+// A chunk's size is given as the file states it, even when it runs past the end of the file;
+// the search for a chunk ends at the end of the file.
 MMRESULT mmioDescend(HMMIO file, MMCKINFO* chunk, const MMCKINFO* parent, UINT flags);
 MMRESULT mmioAscend(HMMIO file, MMCKINFO* chunk, UINT flags);
 MMRESULT mmioCreateChunk(HMMIO file, MMCKINFO* chunk, UINT flags);

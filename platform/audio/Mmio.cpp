@@ -227,17 +227,13 @@ bool WriteDword(MmioFile& f, DWORD value) {
     return WriteBytes(f, bytes, 4) == 4;
 }
 
-// Reads the chunk header at the current position into `chunk`. A size that runs past the end
-// of the file is cut to what the file holds, so that no reader takes a damaged size for the
-// amount of data to expect.
+// Reads the chunk header at the current position into `chunk`.
 bool ReadChunkHeader(MmioFile& f, MMCKINFO& chunk) {
     const LONG start = Position(f);
     if (!ReadFourcc(f, chunk.ckid) || !ReadFourcc(f, chunk.cksize)) {
         return false;
     }
     chunk.dwDataOffset = static_cast<DWORD>(int64_t{start} + 8);
-    const int64_t held = std::max<int64_t>(0, int64_t{FileLength(f)} - chunk.dwDataOffset);
-    chunk.cksize = static_cast<DWORD>(std::min<int64_t>(chunk.cksize, held));
     chunk.fccType = 0;
     chunk.dwFlags = 0;
     if (chunk.ckid == FOURCC_RIFF || chunk.ckid == FOURCC_LIST) {
@@ -424,7 +420,13 @@ MMRESULT mmioDescend(HMMIO handle, MMCKINFO* chunk, const MMCKINFO* parent, UINT
             *chunk = found;
             return MMSYSERR_NOERROR;
         }
-        if (SeekTo(f, ChunkEnd(found)) < 0) {
+        // A chunk that runs past the end of the file is the last one: the search ends there
+        // instead of going on from an offset far beyond the end.
+        const LONG end = ChunkEnd(found);
+        if (end < 0 || end >= FileLength(f)) {
+            return MMIOERR_CHUNKNOTFOUND;
+        }
+        if (SeekTo(f, end) < 0) {
             return MMIOERR_CANNOTSEEK;
         }
     }

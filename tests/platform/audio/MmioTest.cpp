@@ -219,10 +219,10 @@ TEST_F(Mmio, OpenFailuresAndInjectedFailures) {
     EXPECT_EQ(mmioClose(file, 0), MMIOERR_CANNOTWRITE);
 }
 
-// Damaged chunk sizes: one that claims more than the file holds is cut to what it holds, and
-// skipping one whose end lies near 2^31 ends the search (the next header's offset used to be
-// summed in 32 bits and overflow).
-TEST_F(Mmio, DamagedChunkSizesStayInsideTheFile) {
+// Damaged chunk sizes: sizes are given as the file states them, but skipping a chunk that
+// runs past the end of the file ends the search there. The next header's offset used to be
+// summed in 32 bits, which overflowed for a chunk ending near 2^31.
+TEST_F(Mmio, SearchEndsAtAChunkRunningPastTheEndOfTheFile) {
     const auto dword = [](std::vector<uint8_t>& bytes, DWORD value) {
         for (int i = 0; i < 4; ++i) {
             bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
@@ -235,10 +235,7 @@ TEST_F(Mmio, DamagedChunkSizesStayInsideTheFile) {
     dword(wave, mmioFOURCC('d', 'a', 't', 'a'));
     dword(wave, 0x7FFFFFFFu);
     wave.insert(wave.end(), {1, 2, 3, 4});
-    std::vector<uint8_t> junk;
-    dword(junk, mmioFOURCC('J', 'U', 'N', 'K'));
-    dword(junk, 0x7FFFFFF6u);
-    junk.insert(junk.end(), 8, 0);
+    const DWORD endsNear2To31[] = {0x7FFFFFF6u, 0x7FFFFFFFu, 0xFFFFFFFFu, 100u};
 
     for (const DWORD flags : {MMIO_READ, MMIO_READ | MMIO_ALLOCBUF}) {
         SCOPED_TRACE(flags);
@@ -248,20 +245,28 @@ TEST_F(Mmio, DamagedChunkSizesStayInsideTheFile) {
         MMCKINFO riff;
         riff.fccType = mmioFOURCC('W', 'A', 'V', 'E');
         ASSERT_EQ(mmioDescend(file, &riff, nullptr, MMIO_FINDRIFF), MMSYSERR_NOERROR);
-        EXPECT_EQ(riff.cksize, 16u);
+        EXPECT_EQ(riff.cksize, 0xFFFFFFF0u);
         MMCKINFO data;
         data.ckid = mmioFOURCC('d', 'a', 't', 'a');
         ASSERT_EQ(mmioDescend(file, &data, &riff, MMIO_FINDCHUNK), MMSYSERR_NOERROR);
         EXPECT_EQ(data.dwDataOffset, 20u);
-        EXPECT_EQ(data.cksize, 4u);
+        EXPECT_EQ(data.cksize, 0x7FFFFFFFu);
         EXPECT_EQ(mmioClose(file, 0), MMSYSERR_NOERROR);
 
-        Write(Path("junk.bin"), junk);
-        file = mmioOpenA(Path("junk.bin").c_str(), nullptr, flags);
-        ASSERT_NE(file, nullptr);
-        data.ckid = mmioFOURCC('d', 'a', 't', 'a');
-        EXPECT_EQ(mmioDescend(file, &data, nullptr, MMIO_FINDCHUNK), MMIOERR_CHUNKNOTFOUND);
-        EXPECT_EQ(mmioClose(file, 0), MMSYSERR_NOERROR);
+        for (const DWORD size : endsNear2To31) {
+            SCOPED_TRACE(size);
+            std::vector<uint8_t> junk;
+            dword(junk, mmioFOURCC('J', 'U', 'N', 'K'));
+            dword(junk, size);
+            junk.insert(junk.end(), 8, 0);
+            Write(Path("junk.bin"), junk);
+            file = mmioOpenA(Path("junk.bin").c_str(), nullptr, flags);
+            ASSERT_NE(file, nullptr);
+            data.ckid = mmioFOURCC('d', 'a', 't', 'a');
+            EXPECT_EQ(mmioDescend(file, &data, nullptr, MMIO_FINDCHUNK), MMIOERR_CHUNKNOTFOUND);
+            EXPECT_LE(mmioSeek(file, 0, SEEK_CUR), 16);  // not left far beyond the end
+            EXPECT_EQ(mmioClose(file, 0), MMSYSERR_NOERROR);
+        }
     }
 }
 
