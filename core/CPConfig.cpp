@@ -4,7 +4,10 @@
 #include "core/StringUtil.h"
 #include "platform/files/HostFiles.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <string_view>
 #include <sys/stat.h>
 #include <vector>
 
@@ -66,20 +69,25 @@ bool CPConfig::Load(const std::string& fileName) {
     if (file == nullptr) {
         return false;
     }
-    // Lines longer than MaxLineLength are cut there; the rest of such a line is skipped.
+    // Whole lines at a time; lines longer than MaxLineLength are cut there.
+    char* buffer = nullptr;
+    size_t capacity = 0;
     std::string line;
     for (;;) {
-        const int c = std::fgetc(file);
-        if (c == EOF || c == '\n') {
-            ParseLine(line);
-            line.clear();
-            if (c == EOF) {
-                break;
-            }
-        } else if (line.size() < MaxLineLength) {
-            line += static_cast<char>(c);
+        const ssize_t read = getline(&buffer, &capacity, file);
+        if (read < 0) {
+            break;
         }
+        size_t length = static_cast<size_t>(read);
+        const bool ended = length > 0 && buffer[length - 1] == '\n';
+        if (ended) {
+            --length;
+        }
+        line.assign(buffer, std::min(length, MaxLineLength));
+        ParseLine(line);
     }
+    // A file that ends with a line end yields a final empty line, which changes nothing.
+    std::free(buffer);
     std::fclose(file);
     return true;
 }
@@ -88,32 +96,36 @@ void CPConfig::ParseLine(const std::string& line) {
     if (line.empty()) {
         return;
     }
-    std::string text = line;
+    std::string_view text = line;
     int sign = 0;
     if (text[0] == '+') {
         sign = 1;
-        text.erase(0, 1);
+        text.remove_prefix(1);
     } else if (text[0] == '-') {
         sign = -1;
-        text.erase(0, 1);
+        text.remove_prefix(1);
     }
-    std::string key;
-    std::string value;
-    const size_t equals = text.find('=');
-    if (!text.empty() && equals != std::string::npos) {
+    std::string_view key = text;
+    std::string_view value = sign > 0 ? "1" : "0";
+    if (const size_t equals = text.find('='); equals != std::string_view::npos) {
         key = text.substr(0, equals);
         value = text.substr(equals + 1);
-    } else {
-        key = text;
-        value = std::to_string((sign + 1) / 2);
     }
-    Trim(key);
-    Trim(value);
-    Set(key, value, sign);
+    const auto trim = [](std::string_view& part) {
+        const size_t first = part.find_first_not_of(" \t\r\n");
+        part = first == std::string_view::npos
+                   ? std::string_view()
+                   : part.substr(first, part.find_last_not_of(" \t\r\n") - first + 1);
+    };
+    trim(key);
+    trim(value);
+    Set(std::string(key), std::string(value), sign);
 }
 
 void CPConfig::Set(const std::string& key, const std::string& value, int sign) {
-    CPDator* variable = Keys[key].Get();
+    // An unregistered key changes nothing and is not kept: looking it up adds no entry.
+    const auto found = Keys.find(key);
+    CPDator* variable = found == Keys.end() ? nullptr : found->second.Get();
     if (variable == nullptr) {
         return;
     }

@@ -31,7 +31,7 @@ public:
     void Set(const std::string& key, const std::string& value, int sign);
     void ReleaseAll();
 
-    // Null when the key was never registered (looking it up leaves an empty entry).
+    // Null when the key was never registered.
     CPDator* Find(const std::string& key) const;
 
     static CPConfig* Instance;

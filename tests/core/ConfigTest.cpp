@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <locale>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
 
@@ -222,6 +224,38 @@ TEST(CPDator, IntAndFloatConversions) {
     f = 0.5f;
     EXPECT_TRUE(fd.Equals("0.5"));
     EXPECT_FALSE(fd.Equals("0.50"));
+}
+
+// Numbers are read as classic-locale stream extraction reads them, edge cases included.
+TEST(NumberText, ReadsAsTheClassicStreamDoes) {
+    const char* texts[] = {"0", "12", "-7", "+5", "  \t42", "12abc", "3.7", "0x10", "007", "-0", "2147483647",
+                           "2147483648", "-2147483648", "-2147483649", "99999999999", "", " ", "-", "+", "+-5",
+                           "- 5", "abc", ".5", "-.5", "5.", ".", "1e5", "1E-3", "1e", "1e+", "1e-x", "1.2.3",
+                           "1.5f", "1e400", "-1e400", "1e-40", "1e-50", "inf", "-inf", "nan", "0.1", "3.4028235e38",
+                           "16777217", "1,5", "\v\f\r\n8"};
+    for (const char* text : texts) {
+        const auto stream = [&](auto& out) {
+            std::istringstream in(text);
+            in.imbue(std::locale::classic());
+            in >> out;
+            return !in.fail();
+        };
+        int32_t expectedInt = 99;
+        int32_t gotInt = 99;
+        const bool intOk = stream(expectedInt);
+        EXPECT_EQ(TextToInt(text, gotInt), intOk) << "'" << text << "'";
+        EXPECT_EQ(gotInt, intOk ? expectedInt : 99) << "'" << text << "'";
+        float expectedFloat = 99;
+        float gotFloat = 99;
+        const bool floatOk = stream(expectedFloat);
+        EXPECT_EQ(TextToFloat(text, gotFloat), floatOk) << "'" << text << "'";
+        EXPECT_EQ(gotFloat, floatOk ? expectedFloat : 99.0f) << "'" << text << "'";
+        double expectedDouble = 99;
+        double gotDouble = 99;
+        const bool doubleOk = stream(expectedDouble);
+        EXPECT_EQ(TextToDouble(text, gotDouble), doubleOk) << "'" << text << "'";
+        EXPECT_EQ(gotDouble, doubleOk ? expectedDouble : 99.0) << "'" << text << "'";
+    }
 }
 
 TEST(NumberText, FormattingIgnoresTheProcessLocale) {
