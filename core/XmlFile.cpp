@@ -2,6 +2,7 @@
 
 #include "core/CPFileReader.h"
 
+#include <cstring>
 #include <vector>
 
 bool LoadXmlFile(TiXmlDocument& document, const std::string& fileName, TiXmlEncoding encoding) {
@@ -17,8 +18,11 @@ bool LoadXmlFile(TiXmlDocument& document, const std::string& fileName, TiXmlEnco
     if (reader.GetLength() == 0) {
         return false;
     }
-    std::vector<char> text(reader.GetData(), reader.GetData() + reader.GetLength());
-    text.push_back('\0');
+    // TinyXML steps over a whole UTF-8 character at once, so a lead byte at the very end
+    // takes it past a single terminating zero: give it as many zeros as a character is long.
+    constexpr size_t Padding = 8;
+    std::vector<char> text(static_cast<size_t>(reader.GetLength()) + Padding, '\0');
+    std::memcpy(text.data(), reader.GetData(), static_cast<size_t>(reader.GetLength()));
     document.Parse(text.data(), nullptr, encoding);
     return !document.Error();
 }

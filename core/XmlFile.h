@@ -1,5 +1,7 @@
 // Loads an XML document through CPFileReader, so descriptions can come from pack files as well
 // as from disk. Stands where TiXmlDocument::LoadFile would: same results, same error codes.
+// The parser gets the text followed by several zero bytes (TinyXML reads past a single one
+// when the text ends inside a multi-byte character).
 #pragma once
 
 #include <tinyxml.h>

@@ -5,12 +5,35 @@
 
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <cstring>
+#include <new>
 #include <string>
 
 namespace fs = std::filesystem;
+
+// Every allocation of this program goes through here; while a fill byte is set, new memory is
+// filled with it, so a read past the end of what was written sees that byte instead of
+// whatever the allocator left there.
+namespace {
+std::atomic<int> newMemoryFill{-1};
+}
+
+void* operator new(size_t size) {
+    void* memory = std::malloc(size == 0 ? 1 : size);
+    if (memory == nullptr) {
+        throw std::bad_alloc();
+    }
+    if (const int fill = newMemoryFill.load(); fill >= 0) {
+        std::memset(memory, fill, size);
+    }
+    return memory;
+}
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, size_t) noexcept { std::free(memory); }
 
 namespace {
 
@@ -87,6 +110,37 @@ TEST_F(XmlFileTest, MissingEmptyAndMalformedFiles) {
     Put("Data/Descriptions/zero.xml", std::string("<a/>") + '\0' + "<<garbage");
     EXPECT_TRUE(LoadXmlFile(document, "Data\\Descriptions\\zero.xml"));
     EXPECT_STREQ(document.RootElement()->Value(), "a");
+}
+
+// TinyXML in UTF-8 mode steps over the whole of a multi-byte character, so a lead byte just
+// before the end takes it past the terminating zero: the parser's buffer needs zero bytes
+// beyond the text. Whatever lies beyond must not change the result.
+TEST_F(XmlFileTest, TruncatedMultiByteCharacterAtTheEndStaysInsideTheText) {
+    const std::string texts[] = {"<a b=\"\xF0", "<a b=\"\xE2", "<a>\xF0", "<a\xF0", "<!--\xF0", "<a b='x'\xF0"};
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text);
+        Put("Data/broken.xml", text);
+        struct Result {
+            bool loaded;
+            int error;
+            int row;
+            int column;
+        };
+        std::vector<Result> results;
+        for (const int fill : {0, int{'"'}, int{'>'}, int{'x'}}) {
+            TiXmlDocument document;
+            newMemoryFill = fill;
+            const bool loaded = LoadXmlFile(document, "Data\\broken.xml", TIXML_ENCODING_UTF8);
+            newMemoryFill = -1;
+            results.push_back({loaded, document.ErrorId(), document.ErrorRow(), document.ErrorCol()});
+        }
+        for (const Result& result : results) {
+            EXPECT_EQ(result.loaded, results[0].loaded);
+            EXPECT_EQ(result.error, results[0].error);
+            EXPECT_EQ(result.row, results[0].row);
+            EXPECT_EQ(result.column, results[0].column);
+        }
+    }
 }
 
 }  // namespace
