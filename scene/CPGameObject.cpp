@@ -1,0 +1,258 @@
+#include "scene/CPGameObject.h"
+
+#include "core/CPLog.h"
+#include "core/CPScriptTask.h"
+#include "scene/CPPhysicWorld.h"
+
+#include <algorithm>
+
+CPGameObject::CPGameObject(std::string name)
+    : Animations(NameBuckets),
+      Orientation(0.0f, 0.0f, 0.0f, 1.0f),
+      ChildrenByName(NameBuckets),
+      Name(std::move(name)) {
+    D3DXMatrixIdentity(&ParentMatrix);
+    D3DXMatrixIdentity(&LocalMatrix);
+    D3DXMatrixIdentity(&WorldMatrix);
+    D3DXMatrixIdentity(&AnimatedTransform);
+}
+
+CPGameObject::~CPGameObject() {
+    if (Parent != nullptr) {
+        Parent->DetachChild(this);
+        Parent = nullptr;
+    }
+    for (const CPtr<CPGameObject>& child : Children) {
+        if (child != nullptr && child->Parent == this) {
+            child->Parent = nullptr;
+        }
+    }
+    if (RenderKind == RenderParticleTask && RenderObject != nullptr) {
+        if (auto* task = dynamic_cast<CPTask*>(RenderObject.Get())) {
+            task->Stop();
+        }
+    }
+    if (CPPhysicWorld::Instance != nullptr) {
+        CPPhysicWorld::Instance->ActiveObjects.erase(this);
+    }
+    // Counted members in the order they let go.
+    Car = nullptr;
+    Physics = nullptr;
+    RenderObject = nullptr;
+    FireMaterial = nullptr;
+    ShadowMaterial = nullptr;
+    Children.clear();
+    ChildrenByName.clear();
+    IdleAnimation = nullptr;
+    Animations.clear();
+    LodLevels.clear();
+}
+
+CPtr<CPScriptTask> CPGameObject::GetScriptObject() const { return CPtr<CPScriptTask>(ScriptObject); }
+
+void CPGameObject::SetPosition(const D3DXVECTOR3& position) {
+    for (size_t i = 1; i < LodLevels.size(); ++i) {
+        if (LodLevels[i].first != nullptr) {
+            LodLevels[i].first->SetPosition(position);
+        }
+    }
+    Position = position;
+    TransformUpdated = false;
+    TransformDirty = true;
+    if (Physics != nullptr) {
+        Physics->SetPosition(position);
+    }
+}
+
+void CPGameObject::SetOrientation(const D3DXQUATERNION& orientation) {
+    for (size_t i = 1; i < LodLevels.size(); ++i) {
+        if (LodLevels[i].first != nullptr) {
+            LodLevels[i].first->SetOrientation(orientation);
+        }
+    }
+    Orientation = orientation;
+    TransformUpdated = false;
+    TransformDirty = true;
+    if (Physics != nullptr) {
+        Physics->SetOrientation(orientation);
+    }
+}
+
+void CPGameObject::SetAnimatedTransform(const D3DXMATRIX& local) {
+    for (size_t i = 1; i < LodLevels.size(); ++i) {
+        if (LodLevels[i].first != nullptr) {
+            LodLevels[i].first->SetAnimatedTransform(local);
+        }
+    }
+    AnimatedTransform = local;
+    HasAnimatedTransform = true;
+    TransformUpdated = false;
+    TransformDirty = true;
+}
+
+void CPGameObject::ClearAnimatedTransform() {
+    for (size_t i = 1; i < LodLevels.size(); ++i) {
+        if (LodLevels[i].first != nullptr) {
+            LodLevels[i].first->ClearAnimatedTransform();
+        }
+    }
+    if (HasAnimatedTransform) {
+        HasAnimatedTransform = false;
+        TransformUpdated = false;
+        TransformDirty = true;
+    }
+}
+
+void CPGameObject::UpdateTransform() {
+    if (!TransformDirty) {
+        return;
+    }
+    for (size_t i = 1; i < LodLevels.size(); ++i) {
+        if (LodLevels[i].first != nullptr) {
+            LodLevels[i].first->UpdateTransform();
+        }
+    }
+
+    if (HasAnimatedTransform) {
+        LocalMatrix = AnimatedTransform;
+    } else {
+        D3DXMATRIX rotation, translation;
+        D3DXMatrixRotationQuaternion(&rotation, &Orientation);
+        D3DXMatrixTranslation(&translation, Position.x, Position.y, Position.z);
+        D3DXMatrixMultiply(&LocalMatrix, &rotation, &translation);
+    }
+    D3DXMatrixMultiply(&WorldMatrix, &LocalMatrix, &ParentMatrix);
+
+    for (CPBox& box : CollisionBoxes) {
+        D3DXMatrixMultiply(&box.World, &box.Local, &WorldMatrix);
+        box.Update();
+    }
+    D3DXMatrixMultiply(&Box.World, &Box.Local, &WorldMatrix);
+    Box.Update();
+    Bounds.FromBox(Box);
+    CollisionBounds.FromBoxes(CollisionBoxes);
+
+    for (const CPtr<CPGameObject>& child : Children) {
+        child->ParentMatrix = WorldMatrix;
+        child->TransformUpdated = false;
+        child->TransformDirty = true;
+        child->UpdateTransform();
+        CollisionBounds.Merge(child->CollisionBounds);
+        Bounds.Include(child->Bounds);
+    }
+
+    if (CastShadow) {
+        Bounds.ExtendByShadow();
+    }
+    Bounds.UpdateCentre();
+    TransformUpdated = true;
+    TransformDirty = false;
+}
+
+bool CPGameObject::AddChild(CPtr<CPGameObject> child) {
+    if (child == nullptr) {
+        return false;
+    }
+    for (const CPGameObject* node = this; node != nullptr; node = node->Parent) {
+        if (node == child.Get()) {
+            CPLog::GetInstance().Write(0, "CPGameObject::AddChild: \"%s\" would become its own descendant under \"%s\"\n",
+                                       child->Name.c_str(), Name.c_str());
+            return false;
+        }
+    }
+    if (child->Parent != nullptr) {
+        child->Parent->DetachChild(child.Get());
+    }
+    child->Parent = this;
+    Children.push_back(child);
+    ChildrenByName[child->Name] = child;
+    return true;
+}
+
+void CPGameObject::DetachChild(CPGameObject* child) {
+    Children.erase(std::remove(Children.begin(), Children.end(), child), Children.end());
+    const auto entry = ChildrenByName.find(child->Name);
+    if (entry == ChildrenByName.end() || entry->second != child) {
+        return;
+    }
+    // An earlier child of the same name takes the entry back.
+    const auto survivor = std::find_if(Children.rbegin(), Children.rend(), [&](const CPtr<CPGameObject>& c) {
+        return c->Name == child->Name;
+    });
+    if (survivor != Children.rend()) {
+        entry->second = *survivor;
+    } else {
+        ChildrenByName.erase(entry);
+    }
+}
+
+CPtr<CPGameObject> CPGameObject::FindChild(const std::string& name) const {
+    const auto entry = ChildrenByName.find(name);
+    if (entry != ChildrenByName.end() && entry->second != nullptr) {
+        return entry->second;
+    }
+    for (const CPtr<CPGameObject>& child : Children) {
+        CPtr<CPGameObject> found = child->FindChild(name);
+        if (found != nullptr) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+CPtr<CPGameObject> CPGameObject::GetChild(const std::string& name) const {
+    const auto entry = ChildrenByName.find(name);
+    return entry != ChildrenByName.end() ? entry->second : CPtr<CPGameObject>();
+}
+
+void CPGameObject::CollectTree(std::vector<CPtr<CPGameObject>>& out) {
+    out.push_back(CPtr<CPGameObject>(this));
+    for (const CPtr<CPGameObject>& child : Children) {
+        child->CollectTree(out);
+    }
+}
+
+void CPGameObject::SetStatic(bool isStatic) {
+    Static = isStatic;
+    for (size_t i = 1; i < LodLevels.size(); ++i) {
+        if (LodLevels[i].first != nullptr) {
+            LodLevels[i].first->SetStatic(isStatic);
+        }
+    }
+}
+
+void CPGameObject::SetCastShadow(bool castShadow) {
+    CastShadow = castShadow;
+    for (const CPtr<CPGameObject>& child : Children) {
+        child->SetCastShadow(castShadow);
+    }
+    for (size_t i = 1; i < LodLevels.size(); ++i) {
+        if (LodLevels[i].first != nullptr) {
+            LodLevels[i].first->SetCastShadow(castShadow);
+        }
+    }
+}
+
+void CPGameObject::SetScriptObject(CPtr<CPScriptTask> task) {
+    if (task == nullptr) {
+        return;
+    }
+    ScriptObject = task.Get();
+    ClearStaticInSubtree();
+}
+
+void CPGameObject::ClearStaticInSubtree() {
+    Static = false;
+    for (const CPtr<CPGameObject>& child : Children) {
+        child->ClearStaticInSubtree();
+    }
+}
+
+void CPGameObject::SetBounds(const CPBox& box) {
+    Box = box;
+    Bounds.FromBox(Box);
+}
+
+void CPGameObject::AddLodLevel(CPtr<CPGameObject> object, int32_t distance) {
+    LodLevels.emplace_back(object, distance);
+}

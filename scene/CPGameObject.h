@@ -1,0 +1,166 @@
+// The node of the scene graph. Everything placed in a level or on an interface screen is a
+// tree of these: a mesh and its parts, an animated figure, a light, a sprite, a particle
+// effect or a plain group. A node carries its name, its parent and named children, its
+// placement and the matrices derived from it, its bounds and collision boxes, one render
+// object (of the class RenderKind names), level-of-detail substitutes, part animations, the
+// script task that hears its events, its physics data and its XML description.
+//
+// Matrices are row-vector (v·M): WorldMatrix = LocalMatrix · ParentMatrix, LocalMatrix =
+// rotation by Orientation then translation by Position. While a part animation drives the
+// node (SetAnimatedTransform), its key matrix stands in for that rotation and translation.
+//
+// Counted pointers follow the engine's rule: Release frees nothing, nodes live until their
+// owner deletes them. A destroyed node leaves its parent's child list and name table, and the
+// physics world's active set, so no lookup ever reaches it.
+//
+// Objects of the layers above the scene graph (render objects, materials, the car) are held
+// as counted CPObjects; their owners know the class (RenderKind says which for RenderObject).
+#pragma once
+
+#include "core/CPBoundingBox.h"
+#include "core/CPBox.h"
+#include "core/CPObject.h"
+#include "core/CPTask.h"
+#include "core/CPtr.h"
+#include "platform/d3dx/D3DXMath.h"
+#include "scene/CPPhysicData.h"
+
+#include <tinyxml.h>
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+class CPEnemyController;
+class CPScriptTask;
+
+class CPGameObject : public CPObject {
+public:
+    // What RenderObject holds.
+    enum : int32_t {
+        RenderMesh = 0,           // CPRenderObject
+        RenderAnimatedMesh = 1,   // CPAnimatedObject
+        RenderLight = 2,          // CPLight
+        RenderSprite = 3,         // CPSprite
+        RenderParticleTask = 4,   // a CPTask (a particle system)
+        RenderGroup = 5,          // nothing to draw
+    };
+    static constexpr size_t NameBuckets = 100;
+    static constexpr uint32_t DefaultLineColor = 0xFF4E4E4E;
+
+    using LodLevel = std::pair<CPtr<CPGameObject>, int32_t>;  // object, distance
+
+    explicit CPGameObject(std::string name);
+    ~CPGameObject() override;
+
+    size_t GetObjectSize() const override { return sizeof(CPGameObject); }
+    std::string GetTypeName() const override { return "CPGameObject - " + Name; }
+
+    const std::string& GetName() const { return Name; }
+    D3DXVECTOR3& GetPosition() { return Position; }
+    D3DXQUATERNION& GetOrientation() { return Orientation; }
+    D3DXMATRIX* GetWorldMatrix() { return &WorldMatrix; }
+    CPtr<CPGameObject> GetParent() const { return CPtr<CPGameObject>(Parent); }
+    CPtr<CPScriptTask> GetScriptObject() const;
+    bool HasPartAnimations() const { return PartAnimated; }
+
+    // Both mirror the value onto the level-of-detail substitutes, mark the transform dirty
+    // and hand the value to the physics data's body.
+    void SetPosition(const D3DXVECTOR3& position);
+    void SetOrientation(const D3DXQUATERNION& orientation);
+    // The hook of part animations: from now on `local` is the node's local placement in
+    // place of Position and Orientation (mirrored onto the substitutes like SetPosition).
+    // The transform becomes dirty; the caller runs UpdateTransform.
+    void SetAnimatedTransform(const D3DXMATRIX& local);
+    // Back to Position and Orientation.
+    void ClearAnimatedTransform();
+
+    // Recomputes the matrices, boxes and bounds of the node and its whole subtree, and of
+    // its substitutes; nothing when the node is not dirty.
+    void UpdateTransform();
+
+    // The child becomes the last of Children and the name entry of its name. A child that
+    // has a parent leaves it first; a null child, the node itself or one of its ancestors is
+    // refused (false).
+    bool AddChild(CPtr<CPGameObject> child);
+    // The node of that name in the subtree: a direct child by the name table, else depth
+    // first through the children in order. Null when there is none.
+    CPtr<CPGameObject> FindChild(const std::string& name) const;
+    // The direct child of that name (the last one added), or null. Inserts nothing.
+    CPtr<CPGameObject> GetChild(const std::string& name) const;
+    // Appends the node, then the subtrees of its children in order (pre-order).
+    virtual void CollectTree(std::vector<CPtr<CPGameObject>>& out);
+
+    void SetVisible(bool visible) { Visible = visible; }
+    // Also on the level-of-detail substitutes.
+    void SetStatic(bool isStatic);
+    // Also on the whole subtree, then on the substitutes.
+    void SetCastShadow(bool castShadow);
+    // A task makes the node and its subtree non-static; null changes nothing.
+    void SetScriptObject(CPtr<CPScriptTask> task);
+    void SetShadowMaterial(CPtr<CPObject> material) { ShadowMaterial = material; }
+    void SetFireMaterial(CPtr<CPObject> material) { FireMaterial = material; }
+    // Box := box; Bounds from it. Children and collision bounds wait for UpdateTransform.
+    void SetBounds(const CPBox& box);
+    void AddLodLevel(CPtr<CPGameObject> object, int32_t distance);
+
+    // Level of detail: entry 0 is the node itself (distance 0) once the loader has made
+    // it; the substitutes follow. Mirrored changes skip entry 0 and null objects.
+    std::vector<LodLevel> LodLevels;
+    TiXmlDocument XmlDocument;
+    int32_t FlameType = -1;  // flame template it burns with; -1 none
+    bool Active = false;
+    bool PartAnimated = false;
+    // Part animations by name (CPPartAnimation tasks); "idle" is also IdleAnimation.
+    std::unordered_map<std::string, CPtr<CPTask>> Animations;
+    CPtr<CPTask> IdleAnimation;
+    // World bounds of the collision boxes of the subtree; empty when it has none.
+    CPBoundingBox CollisionBounds;
+    // World bounds of Box and the subtree's, widened by the shadow projection when
+    // CastShadow is set.
+    CPBoundingBox Bounds;
+    CPBox Box{D3DXVECTOR3(0.0f, 0.0f, 0.0f), D3DXVECTOR3(0.0f, 0.0f, 0.0f)};
+    std::vector<CPBox> CollisionBoxes;  // node space, each with its Local placement
+    D3DXMATRIX ParentMatrix;
+    D3DXMATRIX LocalMatrix;
+    D3DXMATRIX WorldMatrix;
+    D3DXVECTOR3 Position;        // relative to the parent
+    D3DXQUATERNION Orientation;  // relative to the parent
+    bool TransformDirty = true;
+    std::vector<CPtr<CPGameObject>> Children;  // in order of adding
+    // The last child added under each name.
+    std::unordered_map<std::string, CPtr<CPGameObject>> ChildrenByName;
+    CPGameObject* Parent = nullptr;  // not counted
+    std::string Name;
+    bool Visible = true;
+    bool Static = true;
+    CPScriptTask* ScriptObject = nullptr;  // not counted
+    bool Collision = true;                 // the collision boxes take part in ray picks
+    std::string Param;
+    std::string DescriptionName;           // XML description under "Data\Descriptions"
+    CPEnemyController* Controller = nullptr;  // not owned
+    CPtr<CPObject> ShadowMaterial;            // a CPMaterial
+    CPtr<CPObject> FireMaterial;              // a CPMaterial
+    std::vector<D3DXVECTOR3> LineKeyPoints;
+    uint32_t LineColor = DefaultLineColor;  // ARGB
+    std::string SourceName;                 // the ".rdf" file it came from
+    // Set when UpdateTransform made new matrices; cleared by every move or turn and by the
+    // mesh render object once it has followed the new WorldMatrix.
+    bool TransformUpdated = true;
+    bool CastShadow = true;
+    CPtr<CPObject> RenderObject;
+    // Set by the creator; a node nobody gave a kind draws nothing.
+    int32_t RenderKind = RenderGroup;
+    CPtr<CPPhysicData> Physics;
+    CPtr<CPObject> Car;  // the car a player node drives (a CPCar)
+    // The local placement a part animation gave (see SetAnimatedTransform).
+    D3DXMATRIX AnimatedTransform;
+    bool HasAnimatedTransform = false;
+
+private:
+    void ClearStaticInSubtree();
+    // Takes the child out of Children and re-points or drops its name entry.
+    void DetachChild(CPGameObject* child);
+};
