@@ -1,0 +1,34 @@
+// Textures from DDS, TGA, JPEG and PNG files: the header read alone, then a texture made with
+// the file's size and the full chain of levels, each level locked and read.
+#include "FuzzFiles.h"
+
+#include "platform/d3d9/D3D9Device.h"
+#include "platform/d3dx/D3DXTexture.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    D3DXIMAGE_INFO info;
+    const UINT length = static_cast<UINT>(size);
+    const bool header = SUCCEEDED(D3DXGetImageInfoFromFileInMemory(data, length, &info));
+    // A picture that needs more than 64 MB is not what a fuzzer is here to find.
+    if (header && uint64_t{info.Width} * info.Height * info.Depth > (16u << 20)) {
+        return 0;
+    }
+    D3D9RecordingDevice* device = D3D9RecordingDevice::Create();
+    IDirect3DTexture9* texture = nullptr;
+    const HRESULT made = D3DXCreateTextureFromFileInMemoryEx(device, data, length, D3DX_FROM_FILE, D3DX_FROM_FILE,
+                                                             D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
+                                                             D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &texture);
+    if (SUCCEEDED(made)) {
+        Fuzz::Check(header, "a file that makes a texture has a readable header");
+        for (DWORD level = 0; level < texture->GetLevelCount(); ++level) {
+            D3DLOCKED_RECT locked;
+            D3DSURFACE_DESC desc;
+            if (SUCCEEDED(texture->GetLevelDesc(level, &desc)) && SUCCEEDED(texture->LockRect(level, &locked, nullptr, 0))) {
+                texture->UnlockRect(level);
+            }
+        }
+        texture->Release();
+    }
+    device->Release();
+    return 0;
+}

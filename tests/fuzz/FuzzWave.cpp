@@ -1,0 +1,27 @@
+// WAV files read through the multimedia file functions, every sample read out.
+#include "FuzzFiles.h"
+
+#include "Sound/PWaveFile.h"
+
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string path = Fuzz::WriteFile("fuzz.wav", data, size);
+    CPWaveFile wave;
+    if (wave.Open(path.c_str(), nullptr, CPWaveFile::ReadMode) != S_OK) {
+        return 0;
+    }
+    std::vector<BYTE> buffer(4096);
+    DWORD total = 0;
+    for (int pass = 0; pass < 2; ++pass) {
+        DWORD read = 0;
+        do {
+            Fuzz::Check(wave.Read(buffer.data(), static_cast<DWORD>(buffer.size()), &read) == S_OK, "a read succeeds");
+            total += read;
+            Fuzz::Check(total <= size * 2, "no more samples than the file holds");
+        } while (read > 0);
+        wave.ResetFile();
+    }
+    wave.Close();
+    return 0;
+}

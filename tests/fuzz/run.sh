@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang (installing it when missing) and runs each for a while.
+#   tests/fuzz/run.sh [seconds per target, default 60] [target names, default all]
+# New inputs go to build-fuzz/corpus/<target>/ (the seeds in tests/fuzz/corpus/ stay as
+# they are); a crashing input is left in build-fuzz/ as crash-<hash> and stops the script.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+seconds=${1:-60}
+shift || true
+tools/install-deps.sh clang libclang-rt-14-dev
+cmake -S tests/fuzz -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build build-fuzz -j"$(nproc)"
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  targets=(config actions linereader pack filereader xml wave texture effect)
+fi
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+for target in "${targets[@]}"; do
+  mkdir -p "build-fuzz/corpus/$target"
+  echo "== $target, $seconds s"
+  (cd build-fuzz && "./fuzz_$target" "corpus/$target" "../tests/fuzz/corpus/$target" \
+     -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1)
+done
