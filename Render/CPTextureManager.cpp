@@ -1,0 +1,73 @@
+#include "Render/CPTextureManager.h"
+
+#include "core/CPLog.h"
+
+#include <unordered_set>
+
+CPTextureManager* CPTextureManager::Instance = nullptr;
+
+CPTextureManager::CPTextureManager() : Textures(100) {}
+
+CPTextureManager::~CPTextureManager() {
+    // Blocks first: they hold the textures.
+    std::list<CPTextureBlock*> blocks;
+    blocks.swap(Blocks);
+    for (CPTextureBlock* block : blocks) {
+        delete block;
+    }
+    std::unordered_set<CPTexture*> owned;
+    for (const auto& [key, texture] : Textures) {
+        owned.insert(texture);
+    }
+    Textures.clear();
+    for (CPTexture* texture : owned) {
+        delete texture;
+    }
+}
+
+CPtr<CPTexture> CPTextureManager::GetTexture(const std::string& name) {
+    if (const auto found = Textures.find(name); found != Textures.end()) {
+        return CPtr<CPTexture>(found->second);
+    }
+    auto* texture = new CPTexture();
+    if (!texture->Load(name) && name != FallbackName) {
+        CPLog::GetInstance().Write(0, "Texture \"%s\" cannot be loaded; \"%s\" is used\n", name.c_str(),
+                                   FallbackName);
+        delete texture;
+        texture = Fallback();
+    }
+    Textures[name] = texture;
+    return CPtr<CPTexture>(texture);
+}
+
+CPTexture* CPTextureManager::Fallback() {
+    if (const auto found = Textures.find(FallbackName); found != Textures.end()) {
+        return found->second;
+    }
+    auto* texture = new CPTexture();
+    texture->Load(FallbackName);
+    Textures[FallbackName] = texture;
+    return texture;
+}
+
+void CPTextureManager::RemoveTexture(CPTexture* texture) {
+    std::erase_if(Textures, [texture](const auto& entry) { return entry.second == texture; });
+}
+
+CPtr<CPTextureBlock> CPTextureManager::GetTextureBlock(std::vector<std::string> names) {
+    std::vector<CPTexture*> textures;
+    textures.reserve(names.size());
+    for (const std::string& name : names) {
+        textures.push_back(GetTexture(name).Get());
+    }
+    for (CPTextureBlock* block : Blocks) {
+        if (block->Textures == textures) {
+            return CPtr<CPTextureBlock>(block);
+        }
+    }
+    auto* block = new CPTextureBlock(textures);
+    Blocks.push_back(block);
+    return CPtr<CPTextureBlock>(block);
+}
+
+void CPTextureManager::RemoveTextureBlock(CPTextureBlock* block) { Blocks.remove(block); }
