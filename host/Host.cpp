@@ -1,5 +1,6 @@
 #include "host/Host.h"
 
+#include "core/ConfigVars.h"
 #include "core/FrameTime.h"
 #include "platform/win32/ComRuntime.h"
 
@@ -31,6 +32,8 @@ Host::Host() {
     actions = std::make_unique<CPActionsManager>();
     CPActionsManager::Instance = actions.get();
 
+    CreateRenderer();
+
     FrameTime = 0.0f;
     FullTime = 0.0;
     FrameNumber = 0;
@@ -46,9 +49,67 @@ void ClearInstance(T*& instance, const T* own) {
     }
 }
 
+// Fade steps of the screen fade (0 none, MaxFade black).
+constexpr int32_t MaxFade = 255;
+// Cells of the radial-blur grid across and down the screen.
+constexpr int BlurColumns = 16;
+constexpr int BlurRows = 12;
+
 }  // namespace
 
+void Host::CreateRenderer() {
+    renderDevice = D3D9RecordingDevice::Create();
+    presentParameters.BackBufferWidth = static_cast<UINT>(Cfg::screenWidth);
+    presentParameters.BackBufferHeight = static_cast<UINT>(Cfg::screenHeight);
+    presentParameters.BackBufferCount = 1;
+
+    render = std::make_unique<CPRender>();
+    render->Device = renderDevice;
+    D3DCAPS9 caps;
+    if (SUCCEEDED(renderDevice->GetDeviceCaps(&caps))) {
+        render->MaxAnisotropy = static_cast<int32_t>(caps.MaxAnisotropy);
+    }
+    render->MaxFade = MaxFade;
+    render->CreateBlurGrid(BlurColumns, BlurRows);
+    CPRender::Instance = render.get();
+
+    if (FAILED(D3DXCreateEffectPool(&effectPool))) {
+        effectPool = nullptr;  // effects then compile on their own
+    }
+    effectManager = std::make_unique<CPEffectManager>();
+    effectManager->Pool = effectPool;
+    CPEffectManager::Instance = effectManager.get();
+    textureManager = std::make_unique<CPTextureManager>();
+    CPTextureManager::Instance = textureManager.get();
+    materialManager = std::make_unique<CPMaterialManager>();
+    CPMaterialManager::Instance = materialManager.get();
+}
+
+void Host::DestroyRenderer() {
+    // Materials hold effects and blocks, blocks hold textures; the managers delete their
+    // resources, whose destructors look for their manager, so each goes after its pointer.
+    ClearInstance(CPMaterialManager::Instance, materialManager.get());
+    materialManager.reset();
+    ClearInstance(CPTextureManager::Instance, textureManager.get());
+    textureManager.reset();
+    ClearInstance(CPEffectManager::Instance, effectManager.get());
+    effectManager.reset();
+    SafeRelease(effectPool);
+    ClearInstance(CPRender::Instance, render.get());
+    render.reset();
+    SafeRelease(renderDevice);
+}
+
+bool Host::RestoreDevice() {
+    const HRESULT state = renderDevice->TestCooperativeLevel();
+    if (state == D3DERR_DEVICENOTRESET) {
+        return SUCCEEDED(render->ResetDevice(&presentParameters));
+    }
+    return SUCCEEDED(state);
+}
+
 Host::~Host() {
+    DestroyRenderer();
     ClearInstance(CPActionsManager::Instance, actions.get());
     ClearInstance(CPMusic::Instance, music.get());
     ClearInstance(CPSoundManager::Instance, soundManager.get());

@@ -9,19 +9,27 @@
 // while they are listed or registered, and past the host's end, which releases its lists.
 //
 // Order of life: COM, the scheduler and the dispatcher, the DirectSound device, the sound
-// cache and manager, the music player (scheduled at once), the actions manager. The end
-// runs it backwards, emptying the scheduler's list before the music player goes and the
-// special sounds' entries before the sounds go, so no reference outlives its object.
+// cache and manager, the music player (scheduled at once), the actions manager, the
+// Direct3D device (the recording stand-in) with the renderer, the shared effect pool and the
+// effect, texture and material managers. The end runs it backwards: the managers delete
+// their materials, textures and effects before the renderer and the device go, the
+// scheduler's list is emptied before the music player goes and the special sounds' entries
+// before the sounds go, so no reference outlives its object.
 #pragma once
 
 #include "Sound/NSound.h"
 #include "Sound/PMusic.h"
 #include "Sound/PSoundManager.h"
+#include "Render/CPEffectManager.h"
+#include "Render/CPMaterialManager.h"
+#include "Render/CPRender.h"
+#include "Render/CPTextureManager.h"
 #include "core/CPActionsManager.h"
 #include "core/CPCommandDispatcher.h"
 #include "core/CPScheduler.h"
 #include "core/CPScriptTask.h"
 #include "platform/audio/DirectSound.h"
+#include "platform/d3d9/D3D9Device.h"
 
 #include <memory>
 #include <string>
@@ -70,6 +78,11 @@ public:
     // The cursor in pixels, as the input polling reads it.
     void SetMousePosition(float x, float y);
 
+    // Brings a lost device back when it can be reset (device objects give up and take back
+    // their resources, the level's device state is put back). True when the device can draw;
+    // false while it is lost, so the frame is skipped and this is tried again next frame.
+    bool RestoreDevice();
+
     CPScheduler& Scheduler() { return *scheduler; }
     CPCommandDispatcher& Dispatcher() { return *dispatcher; }
     // Null when the device could not be created; sounds then fail to load.
@@ -78,8 +91,16 @@ public:
     CPSoundManager& SoundManager() { return *soundManager; }
     CPMusic& Music() { return *music; }
     CPActionsManager& ActionsManager() { return *actions; }
+    D3D9RecordingDevice& RenderDevice() { return *renderDevice; }
+    CPRender& Render() { return *render; }
+    CPEffectManager& EffectManager() { return *effectManager; }
+    CPTextureManager& TextureManager() { return *textureManager; }
+    CPMaterialManager& MaterialManager() { return *materialManager; }
 
 private:
+    void CreateRenderer();
+    void DestroyRenderer();
+
     bool comInitialized = false;
     std::unique_ptr<CPScheduler> scheduler;
     std::unique_ptr<CPCommandDispatcher> dispatcher;
@@ -92,6 +113,13 @@ private:
     // Whether the last sweep left the music player listed (only the sweep removes entries).
     bool musicListed = true;
     std::unique_ptr<CPActionsManager> actions;
+    D3D9RecordingDevice* renderDevice = nullptr;  // owned
+    D3DPRESENT_PARAMETERS presentParameters;
+    std::unique_ptr<CPRender> render;
+    ID3DXEffectPool* effectPool = nullptr;  // owned
+    std::unique_ptr<CPEffectManager> effectManager;
+    std::unique_ptr<CPTextureManager> textureManager;
+    std::unique_ptr<CPMaterialManager> materialManager;
     // Per-frame bookkeeping of StepTasks, kept to reuse its storage.
     std::unordered_set<CPTask*> visited;
     std::vector<CPTask*> repeated;
