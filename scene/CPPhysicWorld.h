@@ -6,7 +6,9 @@
 
 #include "core/CPTask.h"
 
+#include <cstdint>
 #include <unordered_set>
+#include <vector>
 
 class CPGameObject;
 
@@ -29,4 +31,18 @@ public:
 
     // Nodes whose physics takes part in the simulation (not counted).
     std::unordered_set<CPGameObject*> ActiveObjects;
+
+    // The level's terrain mesh. A body's terrain query lists triangle numbers into
+    // TerrainTriangles (CPPhysicData::TerrainTriangles); the shadow decals copy those
+    // triangles. Vertex numbers index TerrainVertices; z is the height.
+    struct TerrainTriangle {
+        int32_t Vertices[3] = {0, 0, 0};
+    };
+    struct TerrainVertex {
+        float X = 0.0f;
+        float Y = 0.0f;
+        float Z = 0.0f;
+    };
+    std::vector<TerrainTriangle> TerrainTriangles;
+    std::vector<TerrainVertex> TerrainVertices;
 };
