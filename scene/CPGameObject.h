@@ -93,6 +93,14 @@ public:
     // Appends the node, then the subtrees of its children in order (pre-order).
     virtual void CollectTree(std::vector<CPtr<CPGameObject>>& out);
 
+    // Animation events (CPGameObject_Animation.cpp). A part animation of the node reached
+    // its end, every pass when it loops: "animation_end" with the node's address to the
+    // script task. The animated mesh has just sent "animation_stopped" / "animation_report"
+    // to its listener: the enemy controller hears of it.
+    virtual void OnAnimationEnd();
+    void OnAnimationStopped();
+    void OnAnimationReport();
+
     void SetVisible(bool visible) { Visible = visible; }
     // Also on the level-of-detail substitutes.
     void SetStatic(bool isStatic);
