@@ -1,21 +1,41 @@
 #include "platform/ui/TerminalDialog.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
+volatile std::sig_atomic_t resized = 0;
 
 void OnInterrupt(int) { interrupted = 1; }
+void OnResize(int) { resized = 1; }
 
 constexpr int kReadEnd = -1;
 constexpr int kReadTimeout = -2;
+constexpr int kReadResized = -3;
 // How long the rest of an escape sequence may take to arrive after its Escape byte.
 constexpr int kEscapeSequenceMs = 40;
 constexpr int kInnerWidth = 72;
+constexpr int kWindowWidth = kInnerWidth + 4;
+// Assumed when the terminal does not tell its size.
+constexpr int kDefaultColumns = 80;
+constexpr int kDefaultRows = 24;
+
+// A terminal that takes cursor movement, erasing and reverse video.
+bool TakesEscapeCodes(std::FILE* output) {
+    const char* term = std::getenv("TERM");
+    return isatty(fileno(output)) != 0 && term != nullptr && term[0] != '\0' && std::strcmp(term, "dumb") != 0;
+}
+
+std::string Csi(int a, int b, char final) {
+    return "\x1b[" + std::to_string(a) + ";" + std::to_string(b) + final;
+}
 
 std::string Fit(const std::string& text, size_t width) {
     if (text.size() <= width) {
@@ -43,7 +63,10 @@ bool TerminalDialog::Open(HWND) {
     rowShown = false;
     pushedBack = -1;
     interrupted = 0;
+    resized = 0;
     interactive = isatty(input) != 0;
+    escapeCodes = interactive && TakesEscapeCodes(output);
+    tooSmall = false;
 
     // Without SA_RESTART a signal interrupts the blocking read, which then closes the window.
     struct sigaction action{};
@@ -52,6 +75,8 @@ bool TerminalDialog::Open(HWND) {
     sigaction(SIGINT, &action, &savedInterrupt);
     sigaction(SIGTERM, &action, &savedTerminate);
     sigaction(SIGHUP, &action, &savedHangup);
+    action.sa_handler = OnResize;
+    sigaction(SIGWINCH, &action, &savedResize);
 
     rawMode = false;
     if (interactive && tcgetattr(input, &savedMode) == 0) {
@@ -66,6 +91,10 @@ bool TerminalDialog::Open(HWND) {
 }
 
 void TerminalDialog::Close(HWND) {
+    if (escapeCodes && drawn) {
+        // The whole screen scrolls again; the prompt comes back on its last line.
+        std::fputs(("\x1b[r" + Csi(screenRows, 1, 'H') + "\n").c_str(), output);
+    }
     if (rawMode) {
         tcsetattr(input, TCSAFLUSH, &savedMode);
         rawMode = false;
@@ -73,6 +102,7 @@ void TerminalDialog::Close(HWND) {
     sigaction(SIGINT, &savedInterrupt, nullptr);
     sigaction(SIGTERM, &savedTerminate, nullptr);
     sigaction(SIGHUP, &savedHangup, nullptr);
+    sigaction(SIGWINCH, &savedResize, nullptr);
     std::fflush(output);
 }
 
@@ -85,6 +115,9 @@ int TerminalDialog::ReadByte(int timeoutMs) {
     for (;;) {
         if (interrupted) {
             return kReadEnd;
+        }
+        if (resized && escapeCodes) {
+            return kReadResized;
         }
         if (timeoutMs >= 0) {
             pollfd p{input, POLLIN, 0};
@@ -115,6 +148,8 @@ TerminalDialog::Key TerminalDialog::ReadKey(int& digit) {
         case 0x03:  // Ctrl-C in raw mode
         case 0x04:  // Ctrl-D
             return Key::EndOfInput;
+        case kReadResized:
+            return Key::Resized;
         case '\r': {
             // Enter on a raw terminal sends "\r" alone; "\r\n" is a line end of piped text.
             const int next = ReadByte(kEscapeSequenceMs);
@@ -171,32 +206,41 @@ std::vector<HWND> TerminalDialog::Buttons(HWND dialog) const {
     return buttons;
 }
 
-void TerminalDialog::Draw(HWND dialog) {
-    const std::string rule = "+" + std::string(kInnerWidth + 2, '-') + "+\n";
-    std::string text = rule;
-    text += "| " + Fit(WindowSystem::WindowText(dialog), kInnerWidth) + " |\n";
-    text += rule;
+std::vector<std::string> TerminalDialog::WindowLines(HWND dialog) const {
+    const std::string rule = "+" + std::string(kInnerWidth + 2, '-') + "+";
+    std::vector<std::string> lines{rule, "| " + Fit(WindowSystem::WindowText(dialog), kInnerWidth) + " |", rule};
     for (HWND child : WindowSystem::Children(dialog)) {
         if (WindowSystem::ClassName(child) != "Static" || (WindowSystem::Style(child) & WS_VISIBLE) == 0) {
             continue;
         }
         const std::string label = WindowSystem::WindowText(child);
         if (!label.empty()) {
-            text += "| " + Fit(label, kInnerWidth) + " |\n";
+            lines.push_back("| " + Fit(label, kInnerWidth) + " |");
             continue;
         }
         // An area drawn by something else (a hosted control): show what it holds.
-        const std::string inner = "| +" + std::string(kInnerWidth - 2, '-') + "+ |\n";
-        const std::string blank = "| |" + std::string(kInnerWidth - 2, ' ') + "| |\n";
-        text += inner + blank;
-        text += "| | " + Fit(WindowSystem::ContentText(child), kInnerWidth - 4) + " | |\n";
-        text += blank + inner;
+        const std::string inner = "| +" + std::string(kInnerWidth - 2, '-') + "+ |";
+        const std::string blank = "| |" + std::string(kInnerWidth - 2, ' ') + "| |";
+        lines.insert(lines.end(), {inner, blank, "| | " + Fit(WindowSystem::ContentText(child), kInnerWidth - 4) + " | |",
+                                   blank, inner});
     }
-    text += rule;
+    lines.push_back(rule);
     const size_t count = Buttons(dialog).size();
     if (count > 0) {
-        text += " Keys: 1-" + std::to_string(count) +
-                " or Tab/arrows and Enter press a button; Esc; Ctrl-C or Ctrl-D closes the window.\n";
+        lines.push_back(" Keys: 1-" + std::to_string(count) +
+                        " or Tab/arrows and Enter press a button; Ctrl-C or Ctrl-D closes.");
+    }
+    return lines;
+}
+
+void TerminalDialog::Draw(HWND dialog) {
+    if (escapeCodes) {
+        DrawOnScreen(dialog);
+        return;
+    }
+    std::string text;
+    for (const std::string& line : WindowLines(dialog)) {
+        text += line + "\n";
     }
     std::fputs(text.c_str(), output);
     if (!interactive) {
@@ -206,27 +250,66 @@ void TerminalDialog::Draw(HWND dialog) {
     std::fflush(output);
 }
 
+// The window from the top line, the button row under it, and below that a scrolling region
+// for whatever else is written to the terminal, so that the window stays whole.
+void TerminalDialog::DrawOnScreen(HWND dialog) {
+    winsize size{};
+    const bool known = ioctl(fileno(output), TIOCGWINSZ, &size) == 0 && size.ws_row > 0 && size.ws_col > 0;
+    screenRows = known ? size.ws_row : kDefaultRows;
+    const int columns = known ? size.ws_col : kDefaultColumns;
+    const std::vector<std::string> lines = WindowLines(dialog);
+    buttonRowLine = static_cast<int>(lines.size()) + 1;
+    // The window, its button row and one line of the scrolling region.
+    tooSmall = columns < kWindowWidth || screenRows < buttonRowLine + 1;
+
+    std::string text = "\x1b[r\x1b[H\x1b[2J";
+    if (tooSmall) {
+        text += "terminal too small";
+    } else {
+        for (const std::string& line : lines) {
+            text += line + "\n";
+        }
+        text += Csi(buttonRowLine + 1, screenRows, 'r') + Csi(buttonRowLine + 1, 1, 'H');
+    }
+    std::fputs(text.c_str(), output);
+    std::fflush(output);
+}
+
 void TerminalDialog::ShowButtonRow(HWND dialog) {
     const std::vector<HWND> buttons = Buttons(dialog);
-    std::string row = interactive ? "\r\x1b[K" : "";
+    std::string row;
     for (size_t i = 0; i < buttons.size(); ++i) {
         const bool focused = interactive && i == focus;
-        row += focused ? " \x1b[7m[" : " [";
-        row += std::to_string(i + 1);
-        row += ' ';
-        row += WindowSystem::WindowText(buttons[i]);
-        row += focused ? "]\x1b[0m" : "]";
+        const std::string label = std::to_string(i + 1) + " " + WindowSystem::WindowText(buttons[i]);
+        if (!focused) {
+            row += " [" + label + "]";
+        } else if (escapeCodes) {
+            row += " \x1b[7m[" + label + "]\x1b[0m";
+        } else {
+            row += " <" + label + ">";
+        }
+    }
+    if (escapeCodes) {
+        if (tooSmall) {
+            return;
+        }
+        // Drawn in its own line, the cursor put back where other output goes.
+        row = "\x1b" "7" + Csi(buttonRowLine, 1, 'H') + "\x1b[2K" + row + "\x1b" "8";
+    } else if (interactive) {
+        row = "\r" + row;  // focus marks keep the row's length, so it overwrites itself
     }
     std::fputs(row.c_str(), output);
     std::fflush(output);
 }
 
 bool TerminalDialog::NextMessage(HWND dialog, MSG& message) {
-    if (!drawn) {
-        Draw(dialog);
-        drawn = true;
-    }
     for (;;) {
+        if (!drawn || (resized && escapeCodes)) {
+            resized = 0;
+            Draw(dialog);
+            drawn = true;
+            rowShown = false;
+        }
         const std::vector<HWND> buttons = Buttons(dialog);
         if (focus >= buttons.size()) {
             focus = 0;
@@ -240,10 +323,11 @@ bool TerminalDialog::NextMessage(HWND dialog, MSG& message) {
         HWND pressed = nullptr;
         switch (key) {
             case Key::EndOfInput:
-                if (interactive) {
+                if (interactive && !escapeCodes) {
                     std::fputs("\n", output);
                 }
                 return false;
+            case Key::Resized: continue;
             case Key::Escape:
                 message = MSG{dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0, 0, {}};
                 return true;
@@ -270,7 +354,9 @@ bool TerminalDialog::NextMessage(HWND dialog, MSG& message) {
                 break;
             case Key::Other: continue;
         }
-        if (interactive) {
+        if (escapeCodes) {
+            ShowButtonRow(dialog);  // in place: the window does not grow
+        } else if (interactive) {
             ShowButtonRow(dialog);
             std::fputs("\n", output);
             rowShown = false;
