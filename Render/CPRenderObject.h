@@ -1,0 +1,64 @@
+// The render object of a static mesh node: its vertices as loaded, in the mesh's own space,
+// and a world-space copy rebuilt only after the owner's world matrix changed, which Fill hands
+// to the batcher each frame (through the texture modifiers, when it has any).
+#pragma once
+
+#include "Render/CPMaterial.h"
+#include "Render/CPRender.h"
+#include "Render/CPTextureModifier.h"
+#include "Render/CPVertex.h"
+#include "core/CPtr.h"
+#include "platform/d3dx/D3DXMath.h"
+#include "scene/CPRenderable.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CPGameObject;
+
+class CPRenderObject : public CPRenderable {
+public:
+    explicit CPRenderObject(CPGameObject* owner) : Owner(owner) {}
+
+    size_t GetObjectSize() const override { return sizeof(CPRenderObject); }
+    std::string GetTypeName() const override { return "CPRenderObject"; }
+
+    bool IsExcluded() const override { return Excluded; }
+    void SetExcluded(bool excluded) override { Excluded = excluded; }
+    int GetVertexCount() override { return static_cast<int>(Vertices.size()); }
+    int GetIndexCount() override { return static_cast<int>(Indices.size()); }
+    // Writes the world vertices (recomputed first when the owner moved) and the indices plus
+    // base. Nothing when excluded or without world vertices.
+    void Fill(CPVertex* vertices, uint16_t* indices, uint16_t base, bool flag) override;
+    bool FillIndices(uint16_t* destination, int ignored, uint16_t& first, uint16_t& last) override;
+    void GetMaterial(CPtr<CPMaterial>& material) override { material = Material; }
+    void SetMaterial(const CPtr<CPMaterial>& material) override { Material = material; }
+
+    // WorldVertices := Vertices through the owner's world matrix (identity without an owner):
+    // positions with translation, normals by the upper 3x3 (not renormalised), diffuse colours
+    // copied; the other fields keep what they held. Sized to Vertices first (a new or resized
+    // list starts as a copy of Vertices). Nothing when excluded.
+    void TransformToWorld();
+    // Bakes m into Vertices (positions with translation, normals by the upper 3x3); the level
+    // pre-transforms static geometry with it. WorldVertices is not touched.
+    void TransformVertices(const D3DXMATRIX& m);
+    // Makes this object a copy of source: owner, vertices, world vertices, indices, material,
+    // the excluded flag with the shared buffers of its mesh name, and clones of its modifiers
+    // (the modifiers held before are deleted).
+    void CopyFrom(CPtr<CPRenderObject> source);
+    // Appends a modifier (owned).
+    void AddModifier(std::unique_ptr<CPTextureModifier> modifier);
+
+    CPGameObject* Owner = nullptr;  // not counted
+    bool HasModifiers = false;
+    std::vector<std::unique_ptr<CPTextureModifier>> Modifiers;
+    std::vector<CPVertex> Vertices;  // mesh space
+    std::vector<uint16_t> Indices;   // triangle list
+    std::vector<CPVertex> WorldVertices;
+    CPtr<CPMaterial> Material;
+    bool Excluded = false;
+    std::string MeshBufferName;
+    std::shared_ptr<CPRender::MeshBuffers> MeshBuffers;
+};
