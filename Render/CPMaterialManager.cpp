@@ -7,6 +7,11 @@ CPMaterialManager* CPMaterialManager::Instance = nullptr;
 
 CPMaterialManager* GetMaterialManager() { return CPMaterialManager::Instance; }
 
+size_t CPMaterialManager::KeyHash::operator()(const Key& key) const {
+    const std::hash<const void*> pointer;
+    return pointer(key.Effect) * 31u + pointer(key.Block) * 7u + static_cast<size_t>(key.Type);
+}
+
 CPMaterialManager::~CPMaterialManager() {
     for (CPMaterial* material : Materials) {
         delete material;
@@ -20,12 +25,12 @@ CPtr<CPMaterial> CPMaterialManager::GetMaterial(const std::string& effectName, s
     }
     CPtr<CPEffect> effect = CPEffectManager::Instance->GetEffect(effectName);
     CPtr<CPTextureBlock> block = CPTextureManager::Instance->GetTextureBlock(std::move(textureNames));
-    for (CPMaterial* material : Materials) {
-        if (material->Type == type && material->Effect == effect.Get() && material->Block == block.Get()) {
-            return CPtr<CPMaterial>(material);
-        }
+    const Key key{type, effect.Get(), block.Get()};
+    if (const auto found = index.find(key); found != index.end()) {
+        return CPtr<CPMaterial>(found->second);
     }
     auto* material = new CPMaterial(type, effect, block);
     Materials.push_back(material);
+    index.emplace(key, material);
     return CPtr<CPMaterial>(material);
 }

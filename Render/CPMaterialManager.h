@@ -9,6 +9,7 @@
 
 #include <list>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class CPMaterialManager {
@@ -25,6 +26,19 @@ public:
     CPtr<CPMaterial> GetMaterial(const std::string& effectName, std::vector<std::string> textureNames, int type);
 
     std::list<CPMaterial*> Materials;  // in order of creation
+
+private:
+    // The materials by what makes them one, so a request does not walk the list.
+    struct Key {
+        int Type;
+        const CPEffect* Effect;
+        const CPTextureBlock* Block;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash {
+        size_t operator()(const Key& key) const;
+    };
+    std::unordered_map<Key, CPMaterial*, KeyHash> index;
 };
 
 // The material manager singleton, unchecked.

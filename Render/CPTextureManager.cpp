@@ -12,6 +12,7 @@ CPTextureManager::~CPTextureManager() {
     // Blocks first: they hold the textures.
     std::list<CPTextureBlock*> blocks;
     blocks.swap(Blocks);
+    blockIndex.clear();
     for (CPTextureBlock* block : blocks) {
         delete block;
     }
@@ -60,14 +61,24 @@ CPtr<CPTextureBlock> CPTextureManager::GetTextureBlock(std::vector<std::string> 
     for (const std::string& name : names) {
         textures.push_back(GetTexture(name).Get());
     }
-    for (CPTextureBlock* block : Blocks) {
-        if (block->Textures == textures) {
-            return CPtr<CPTextureBlock>(block);
-        }
+    if (const auto found = blockIndex.find(textures); found != blockIndex.end()) {
+        return CPtr<CPTextureBlock>(found->second);
     }
     auto* block = new CPTextureBlock(textures);
     Blocks.push_back(block);
+    blockIndex.emplace(std::move(textures), block);
     return CPtr<CPTextureBlock>(block);
 }
 
-void CPTextureManager::RemoveTextureBlock(CPTextureBlock* block) { Blocks.remove(block); }
+void CPTextureManager::RemoveTextureBlock(CPTextureBlock* block) {
+    Blocks.remove(block);
+    std::erase_if(blockIndex, [block](const auto& entry) { return entry.second == block; });
+}
+
+size_t CPTextureManager::TexturesHash::operator()(const std::vector<CPTexture*>& textures) const {
+    size_t hash = textures.size();
+    for (const CPTexture* texture : textures) {
+        hash = hash * 1000003u ^ std::hash<const void*>()(texture);
+    }
+    return hash;
+}

@@ -38,4 +38,10 @@ public:
 
 private:
     CPTexture* Fallback();
+
+    // The blocks by their textures in order, so a request does not walk the list.
+    struct TexturesHash {
+        size_t operator()(const std::vector<CPTexture*>& textures) const;
+    };
+    std::unordered_map<std::vector<CPTexture*>, CPTextureBlock*, TexturesHash> blockIndex;
 };
