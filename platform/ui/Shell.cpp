@@ -3,6 +3,7 @@
 #include "platform/win32/CallTrace.h"
 #include "platform/files/HostFiles.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -54,11 +55,70 @@ std::optional<std::string> FindOnPath(const std::string& name) {
     }
 }
 
+// How a failed xdg-open ended, in words; its exit codes are documented by xdg-utils.
+std::string XdgOpenFailure(int status) {
+    if (WIFSIGNALED(status)) {
+        return "xdg-open was ended by signal " + std::to_string(WTERMSIG(status));
+    }
+    const int code = WEXITSTATUS(status);
+    const char* meaning = code == 1   ? "it was called wrongly"
+                          : code == 2 ? "the file does not exist"
+                          : code == 3 ? "no program to open it was found"
+                          : code == 4 ? "the program that opens it failed"
+                                      : "it failed";
+    return std::string("xdg-open: ") + meaning + " (exit status " + std::to_string(code) + ")";
+}
+
+// Writes the whole text to stderr with write(2) alone (this runs in a forked child).
+void WriteError(const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = write(2, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return;
+        }
+        done += static_cast<size_t>(n);
+    }
+}
+
+// In the child that becomes the program: its own session (a Ctrl-C meant for us does not
+// reach it), no blocked signals, no input; then the program, or the errno on the channel.
+[[noreturn]] void BecomeProgram(std::vector<char*>& argv, const char* folder, int channel, bool quiet) {
+    setsid();
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    const int nothing = open("/dev/null", O_RDWR);
+    if (nothing >= 0) {
+        dup2(nothing, 0);
+        if (quiet) {
+            dup2(nothing, 1);
+            dup2(nothing, 2);
+        }
+        if (nothing > 2) {
+            close(nothing);
+        }
+    }
+    if (folder == nullptr || chdir(folder) == 0) {
+        execv(argv[0], argv.data());
+    }
+    const int error = errno;
+    (void)!write(channel, &error, sizeof error);
+    _exit(127);
+}
+
 // Starts the program through a short-lived intermediate child, so that the program is
 // adopted by init and never becomes our zombie. A close-on-exec pipe carries the errno of
 // a failed start back; it reads end-of-file once the program has been executed.
+// With `watch`, a watcher process (also adopted by init) starts the program instead, waits
+// for it and, when it fails, writes `watch` and how it ended as one line to stderr; the
+// program's own output is silenced so that the line is the only one. The caller does not wait.
 // Returns 0 or the errno.
-int SpawnDetached(const std::vector<std::string>& arguments, const std::string& directory) {
+int SpawnDetached(const std::vector<std::string>& arguments, const std::string& directory,
+                  const std::string& watch = "") {
     std::vector<char*> argv;
     for (const std::string& argument : arguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
@@ -79,30 +139,41 @@ int SpawnDetached(const std::vector<std::string>& arguments, const std::string& 
     }
     if (child == 0) {
         close(channel[0]);
-        const pid_t program = fork();
-        if (program != 0) {
-            if (program < 0) {
+        const pid_t next = fork();
+        if (next != 0) {
+            if (next < 0) {
                 const int error = errno;
                 (void)!write(channel[1], &error, sizeof error);
             }
             _exit(0);
         }
-        // The program: its own session (a Ctrl-C meant for us does not reach it), no input.
+        if (watch.empty()) {
+            BecomeProgram(argv, folder, channel[1], false);
+        }
+        // The watcher: out of our session too, so that signals meant for us pass it by.
         setsid();
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        const int nothing = open("/dev/null", O_RDONLY);
-        if (nothing > 0) {
-            dup2(nothing, 0);
-            close(nothing);
+        const pid_t program = fork();
+        if (program == 0) {
+            BecomeProgram(argv, folder, channel[1], true);
         }
-        if (folder == nullptr || chdir(folder) == 0) {
-            execv(argv[0], argv.data());
+        if (program < 0) {
+            const int error = errno;
+            (void)!write(channel[1], &error, sizeof error);
+            _exit(0);
         }
-        const int error = errno;
-        (void)!write(channel[1], &error, sizeof error);
-        _exit(127);
+        close(channel[1]);
+        int status = 0;
+        while (waitpid(program, &status, 0) < 0) {
+            if (errno != EINTR) {
+                _exit(0);
+            }
+        }
+        // 127 with an errno on the channel is a failed start, which the caller reports.
+        const bool started = !(WIFEXITED(status) && WEXITSTATUS(status) == 127);
+        if (started && !(WIFEXITED(status) && WEXITSTATUS(status) == 0)) {
+            WriteError(watch + XdgOpenFailure(status) + "\n");
+        }
+        _exit(0);
     }
     close(channel[1]);
     int status = 0;
@@ -128,9 +199,35 @@ INT_PTR ResultOf(int error) {
     }
 }
 
+std::string FailurePrefix(const std::string& file) {
+    return std::string(program_invocation_short_name) + ": cannot open \"" + file + "\": ";
+}
+
 INT_PTR Fail(const std::string& file, INT_PTR result, const std::string& reason) {
-    std::fprintf(stderr, "%s: cannot open \"%s\": %s\n", program_invocation_short_name, file.c_str(), reason.c_str());
+    std::fputs((FailurePrefix(file) + reason + "\n").c_str(), stderr);
     return result;
+}
+
+// A file named as a Windows program, or holding a script or an ELF program.
+bool LooksLikeProgram(const std::string& path) {
+    const size_t dot = path.rfind('.');
+    if (dot != std::string::npos && path.find('/', dot) == std::string::npos) {
+        std::string extension = path.substr(dot + 1);
+        for (char& c : extension) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        if (extension == "exe" || extension == "com" || extension == "bat" || extension == "sh") {
+            return true;
+        }
+    }
+    char head[4] = {};
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    const size_t got = std::fread(head, 1, sizeof head, file);
+    std::fclose(file);
+    return (got >= 2 && head[0] == '#' && head[1] == '!') || (got == 4 && std::memcmp(head, "\x7f" "ELF", 4) == 0);
 }
 
 INT_PTR Started(const std::string& file, int error, const std::string& what) {
@@ -171,6 +268,9 @@ INT_PTR SystemShell::Execute(const ShellRequest& request) {
         if (stat(target.c_str(), &info) != 0) {
             return Fail(file, errno == EACCES ? SE_ERR_ACCESSDENIED : SE_ERR_FNF, "the file does not exist");
         }
+        if (S_ISREG(info.st_mode) && !IsExecutableFile(target) && LooksLikeProgram(target)) {
+            return Fail(file, SE_ERR_ACCESSDENIED, "the program is not executable (its execute permission is not set)");
+        }
         if (IsExecutableFile(target)) {
             std::vector<std::string> arguments{target.find('/') == std::string::npos ? "./" + target : target};
             for (std::string& parameter : Shell::SplitParameters(request.Parameters.value_or(""))) {
@@ -183,7 +283,8 @@ INT_PTR SystemShell::Execute(const ShellRequest& request) {
     if (!opener) {
         return Fail(file, SE_ERR_NOASSOC, "no program can open it (xdg-open was not found on PATH)");
     }
-    return Started(file, SpawnDetached({*opener, target}, directory), "xdg-open could not be started");
+    return Started(file, SpawnDetached({*opener, target}, directory, FailurePrefix(file)),
+                   "xdg-open could not be started");
 }
 
 INT_PTR RecordingShell::Execute(const ShellRequest& request) {

@@ -3,8 +3,11 @@
 // detached: it is not waited for, leaves no zombie and survives the caller.
 //
 // Results follow ShellExecuteA: above 32 on success, SE_ERR_FNF (2) when the file does not
-// exist, SE_ERR_NOASSOC (31) when nothing can open it. The system backend also prints one
-// line to stderr when a hand-off fails. Tests swap in a RecordingShell.
+// exist, SE_ERR_ACCESSDENIED (5) for a program without its execute permission, SE_ERR_NOASSOC
+// (31) when nothing can open it. The system backend also prints one line to stderr when a
+// hand-off fails; xdg-open is not waited for, so its failure is reported by a watcher process
+// in one line when it exits with an error (its own output is silenced). Tests swap in a
+// RecordingShell.
 #pragma once
 
 #include "platform/ui/WinUser.h"

@@ -119,6 +119,18 @@ TEST_F(EndToEnd, FailedHandOffsPrintOneLineAndStillExitWithZero) {
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << err;
 }
 
+TEST_F(EndToEnd, GameWithoutExecutePermissionIsReportedNotOpened) {
+    AddGame();
+    fs::permissions(game / "_Tarnwick.exe", fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_EQ(Run("1\n"), 0);
+    const std::string err = Err();
+    EXPECT_NE(err.find("\"_Tarnwick.exe\": the program is not executable"), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(fs::exists(Log()));  // not handed to xdg-open
+    EXPECT_FALSE(fs::exists(Marker()));
+}
+
 TEST_F(EndToEnd, MissingOrUnreadableConfigIsSaidInOneLine) {
     fs::remove(game / "config.cfg");
     ASSERT_EQ(Run("3\n"), 0);

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
@@ -157,6 +160,78 @@ TEST_F(SystemShellTest, FailuresReportTheShellsCodes) {
     EXPECT_EQ(Open("Program.sh", "", "", "print"), SE_ERR_NOASSOC);
     EXPECT_EQ(Open("Program.sh", "", "no-such-folder"), SE_ERR_FNF);
     EXPECT_FALSE(fs::exists(Log()));
+}
+
+// What is written to stderr while `run` runs, and for a while after by the processes it starts
+// (they inherit the file as their stderr), until `lines` lines have come or time is up
+// (0 lines: a fifth of a second).
+std::string CaptureStderr(const fs::path& file, const std::function<void()>& run, size_t lines) {
+    std::fflush(stderr);
+    const int saved = dup(2);
+    const int into = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(into, 2);
+    close(into);
+    run();
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    std::string text;
+    for (int i = 0; i < (lines > 0 ? 300 : 20); ++i) {
+        text = ReadAll(file);
+        if (lines > 0 && static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) >= lines) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // nothing more should come
+    return ReadAll(file);
+}
+
+TEST_F(SystemShellTest, XdgOpenExitingWithAnErrorIsReportedInOneLine) {
+    struct Case {
+        const char* body;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"echo 'xdg-open: no method available' >&2; exit 3", "xdg-open: no program to open it was found (exit status 3)"},
+        {"echo chatter; exit 4", "xdg-open: the program that opens it failed (exit status 4)"},
+        {"exit 9", "xdg-open: it failed (exit status 9)"},
+        {"kill -TERM $$", "xdg-open was ended by signal 15"},
+    };
+    setenv("PATH", (folder / "bin").string().c_str(), 1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body);
+        Script(folder / "bin" / "xdg-open", c.body);
+        INT_PTR result = 0;
+        const std::string err = CaptureStderr(folder / "err", [&] { result = Open("notes.txt"); }, 1);
+        EXPECT_GT(result, 32);  // xdg-open was started; how it ends comes later
+        EXPECT_EQ(err, std::string(program_invocation_short_name) + ": cannot open \"notes.txt\": " + c.reason + "\n");
+    }
+    // Success says nothing.
+    Script(folder / "bin" / "xdg-open", "exit 0");
+    EXPECT_EQ(CaptureStderr(folder / "err", [&] { EXPECT_GT(Open("notes.txt"), 32); }, 0), "");
+}
+
+TEST_F(SystemShellTest, ProgramWithoutExecutePermissionIsReportedNotOpened) {
+    setenv("PATH", (folder / "bin").string().c_str(), 1);
+    const auto put = [&](const char* name, const std::string& content) {
+        std::ofstream(folder / name, std::ios::binary) << content;
+        fs::permissions(folder / name, fs::perms::owner_read | fs::perms::owner_write);
+    };
+    put("game.exe", "MZ\x90");
+    put("script", "#!/bin/sh\necho run\n");
+    put("binary", std::string("\x7f" "ELF\x02\x01\x01", 7));
+    for (const char* name : {"Game.exe", "script", "binary"}) {
+        SCOPED_TRACE(name);
+        INT_PTR result = 0;
+        const std::string err = CaptureStderr(folder / "err", [&] { result = Open(name); }, 1);
+        EXPECT_EQ(result, SE_ERR_ACCESSDENIED);
+        EXPECT_NE(err.find("is not executable"), std::string::npos) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    }
+    EXPECT_FALSE(fs::exists(Log()));  // none of them went to xdg-open
+    EXPECT_GT(Open("notes.txt"), 32);  // a document still does
+    EXPECT_TRUE(WaitFor(Log(), 1));
 }
 
 }  // namespace
