@@ -73,6 +73,7 @@ struct PlainNode {
     D3DXQUATERNION orientation;
     D3DXMATRIX world;
     CPBox box{D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(0, 0, 0)};
+    CPBox collision{D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(0, 0, 0)};
     bool hasCollision;
     D3DXVECTOR3 min, max, collisionMin, collisionMax;
 };
@@ -89,6 +90,7 @@ std::vector<PlainNode> Flatten(const SceneTree& tree) {
         p.orientation = node->Orientation;
         p.box = node->Box;
         p.hasCollision = !node->CollisionBoxes.empty();
+        if (p.hasCollision) p.collision = node->CollisionBoxes.front();
         plain.push_back(p);
     }
     return plain;
@@ -110,8 +112,14 @@ void PlainUpdate(std::vector<PlainNode>& nodes) {
         n.box.Update();
         n.min = n.box.Min;
         n.max = n.box.Max;
-        n.collisionMin = n.hasCollision ? n.box.Min : emptyMin;
-        n.collisionMax = n.hasCollision ? n.box.Max : emptyMax;
+        n.collisionMin = emptyMin;
+        n.collisionMax = emptyMax;
+        if (n.hasCollision) {
+            n.collision.World = n.world;
+            n.collision.Update();
+            n.collisionMin = n.collision.Min;
+            n.collisionMax = n.collision.Max;
+        }
     }
     for (size_t i = nodes.size(); i-- > 1;) {  // children after parents: merge upwards
         PlainNode& n = nodes[i];

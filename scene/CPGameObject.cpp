@@ -6,11 +6,41 @@
 
 #include <algorithm>
 
-CPGameObject::CPGameObject(std::string name)
-    : Animations(NameBuckets),
-      Orientation(0.0f, 0.0f, 0.0f, 1.0f),
-      ChildrenByName(NameBuckets),
-      Name(std::move(name)) {
+namespace {
+
+bool IsZeroMatrix(const D3DXMATRIX& m) {
+    for (const float value : {m._11, m._12, m._13, m._14, m._21, m._22, m._23, m._24, m._31, m._32, m._33, m._34,
+                              m._41, m._42, m._43, m._44}) {
+        if (value != 0.0f) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// FindChild without a counted pointer per level and with the name hashed once; a leaf has no
+// name table to look in.
+CPGameObject* FindInSubtree(const CPGameObject& node, const HashedName& name) {
+    if (node.Children.empty()) {
+        return nullptr;
+    }
+    const auto entry = node.ChildrenByName.find(name);
+    if (entry != node.ChildrenByName.end() && entry->second != nullptr) {
+        return entry->second.Get();
+    }
+    for (const CPtr<CPGameObject>& child : node.Children) {
+        if (CPGameObject* found = FindInSubtree(*child, name)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+// The name tables start empty rather than with a hundred buckets each: most nodes are leaves,
+// and the buckets of ten thousand nodes would cost megabytes and the walks their cache.
+CPGameObject::CPGameObject(std::string name) : Orientation(0.0f, 0.0f, 0.0f, 1.0f), Name(std::move(name)) {
     D3DXMatrixIdentity(&ParentMatrix);
     D3DXMatrixIdentity(&LocalMatrix);
     D3DXMatrixIdentity(&WorldMatrix);
@@ -141,7 +171,8 @@ void CPGameObject::UpdateTransform() {
         Bounds.Include(child->Bounds);
     }
 
-    if (CastShadow) {
+    // A zero shadow matrix (no level loaded) projects nothing; skip its eight corners.
+    if (CastShadow && !IsZeroMatrix(ShadowMatrix)) {
         Bounds.ExtendByShadow();
     }
     Bounds.UpdateCentre();
@@ -187,17 +218,7 @@ void CPGameObject::DetachChild(CPGameObject* child) {
 }
 
 CPtr<CPGameObject> CPGameObject::FindChild(const std::string& name) const {
-    const auto entry = ChildrenByName.find(name);
-    if (entry != ChildrenByName.end() && entry->second != nullptr) {
-        return entry->second;
-    }
-    for (const CPtr<CPGameObject>& child : Children) {
-        CPtr<CPGameObject> found = child->FindChild(name);
-        if (found != nullptr) {
-            return found;
-        }
-    }
-    return nullptr;
+    return CPtr<CPGameObject>(FindInSubtree(*this, HashedName(name)));
 }
 
 CPtr<CPGameObject> CPGameObject::GetChild(const std::string& name) const {

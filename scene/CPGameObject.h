@@ -23,7 +23,9 @@
 #include "core/CPTask.h"
 #include "core/CPtr.h"
 #include "platform/d3dx/D3DXMath.h"
+#include "scene/CPPartAnimation.h"
 #include "scene/CPPhysicData.h"
+#include "scene/NameHash.h"
 
 #include <tinyxml.h>
 
@@ -47,10 +49,11 @@ public:
         RenderParticleTask = 4,   // a CPTask (a particle system)
         RenderGroup = 5,          // nothing to draw
     };
-    static constexpr size_t NameBuckets = 100;
     static constexpr uint32_t DefaultLineColor = 0xFF4E4E4E;
 
     using LodLevel = std::pair<CPtr<CPGameObject>, int32_t>;  // object, distance
+    // Children by name; also takes a HashedName, so one hash serves a whole search.
+    using ChildTable = std::unordered_map<std::string, CPtr<CPGameObject>, NameHash, NameEqual>;
 
     explicit CPGameObject(std::string name);
     ~CPGameObject() override;
@@ -121,9 +124,9 @@ public:
     int32_t FlameType = -1;  // flame template it burns with; -1 none
     bool Active = false;
     bool PartAnimated = false;
-    // Part animations by name (CPPartAnimation tasks); "idle" is also IdleAnimation.
-    std::unordered_map<std::string, CPtr<CPTask>> Animations;
-    CPtr<CPTask> IdleAnimation;
+    // Part animations by name; "idle" is also IdleAnimation.
+    std::unordered_map<std::string, CPtr<CPPartAnimation>> Animations;
+    CPtr<CPPartAnimation> IdleAnimation;
     // World bounds of the collision boxes of the subtree; empty when it has none.
     CPBoundingBox CollisionBounds;
     // World bounds of Box and the subtree's, widened by the shadow projection when
@@ -139,7 +142,7 @@ public:
     bool TransformDirty = true;
     std::vector<CPtr<CPGameObject>> Children;  // in order of adding
     // The last child added under each name.
-    std::unordered_map<std::string, CPtr<CPGameObject>> ChildrenByName;
+    ChildTable ChildrenByName;
     CPGameObject* Parent = nullptr;  // not counted
     std::string Name;
     bool Visible = true;

@@ -101,7 +101,6 @@ TEST(GameObject, NewNodeDefaults) {
     EXPECT_EQ(node.RenderKind, CPGameObject::RenderGroup);
     EXPECT_EQ(node.GetParent(), nullptr);
     EXPECT_EQ(node.GetScriptObject(), nullptr);
-    EXPECT_GE(node.ChildrenByName.bucket_count(), CPGameObject::NameBuckets);
     EXPECT_GT(node.CollisionBounds.Min.x, node.CollisionBounds.Max.x);
 }
 
