@@ -83,9 +83,18 @@ void Host::CreateRenderer() {
     CPTextureManager::Instance = textureManager.get();
     materialManager = std::make_unique<CPMaterialManager>();
     CPMaterialManager::Instance = materialManager.get();
+    animationManager = std::make_unique<CPAnimationManager>();
+    CPAnimationManager::Instance = animationManager.get();
+    sceneLoader = std::make_unique<CPSceneLoader>();
+    CPSceneLoader::Instance = sceneLoader.get();
 }
 
 void Host::DestroyRenderer() {
+    // The figures sharing the animations are gone before the host ends.
+    ClearInstance(CPSceneLoader::Instance, sceneLoader.get());
+    sceneLoader.reset();
+    ClearInstance(CPAnimationManager::Instance, animationManager.get());
+    animationManager.reset();
     // Materials hold effects and blocks, blocks hold textures; the managers delete their
     // resources, whose destructors look for their manager, so each goes after its pointer.
     ClearInstance(CPMaterialManager::Instance, materialManager.get());

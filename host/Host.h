@@ -11,7 +11,8 @@
 // Order of life: COM, the scheduler and the dispatcher, the DirectSound device, the sound
 // cache and manager, the music player (scheduled at once), the actions manager, the
 // Direct3D device (the recording stand-in) with the renderer, the shared effect pool and the
-// effect, texture and material managers. The end runs it backwards: the managers delete
+// effect, texture and material managers, the animation manager and the scene loader. The end
+// runs it backwards: the managers delete
 // their materials, textures and effects before the renderer and the device go, the
 // scheduler's list is emptied before the music player goes and the special sounds' entries
 // before the sounds go, so no reference outlives its object.
@@ -20,6 +21,7 @@
 #include "Sound/NSound.h"
 #include "Sound/PMusic.h"
 #include "Sound/PSoundManager.h"
+#include "Render/CPAnimationManager.h"
 #include "Render/CPEffectManager.h"
 #include "Render/CPMaterialManager.h"
 #include "Render/CPRender.h"
@@ -28,6 +30,7 @@
 #include "core/CPCommandDispatcher.h"
 #include "core/CPScheduler.h"
 #include "core/CPScriptTask.h"
+#include "scene/CPSceneLoader.h"
 #include "platform/audio/DirectSound.h"
 #include "platform/d3d9/D3D9Device.h"
 
@@ -96,6 +99,8 @@ public:
     CPEffectManager& EffectManager() { return *effectManager; }
     CPTextureManager& TextureManager() { return *textureManager; }
     CPMaterialManager& MaterialManager() { return *materialManager; }
+    CPAnimationManager& AnimationManager() { return *animationManager; }
+    CPSceneLoader& SceneLoader() { return *sceneLoader; }
 
 private:
     void CreateRenderer();
@@ -120,6 +125,8 @@ private:
     std::unique_ptr<CPEffectManager> effectManager;
     std::unique_ptr<CPTextureManager> textureManager;
     std::unique_ptr<CPMaterialManager> materialManager;
+    std::unique_ptr<CPAnimationManager> animationManager;
+    std::unique_ptr<CPSceneLoader> sceneLoader;
     // Per-frame bookkeeping of StepTasks, kept to reuse its storage.
     std::unordered_set<CPTask*> visited;
     std::vector<CPTask*> repeated;

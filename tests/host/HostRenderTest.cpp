@@ -49,6 +49,8 @@ TEST_F(HostRender, CreatesTheRendererAndItsManagersWhileItLives) {
         EXPECT_NE(host.EffectManager().Pool, nullptr);
         EXPECT_EQ(CPTextureManager::Instance, &host.TextureManager());
         EXPECT_EQ(CPMaterialManager::Instance, &host.MaterialManager());
+        EXPECT_EQ(CPAnimationManager::Instance, &host.AnimationManager());
+        EXPECT_EQ(CPSceneLoader::Instance, &host.SceneLoader());
 
         CPtr<CPMaterial> material = host.MaterialManager().GetMaterial("lit.fx,shared", {}, 0);
         ASSERT_TRUE(material);
@@ -59,6 +61,8 @@ TEST_F(HostRender, CreatesTheRendererAndItsManagersWhileItLives) {
     EXPECT_EQ(CPEffectManager::Instance, nullptr);
     EXPECT_EQ(CPTextureManager::Instance, nullptr);
     EXPECT_EQ(CPMaterialManager::Instance, nullptr);
+    EXPECT_EQ(CPAnimationManager::Instance, nullptr);
+    EXPECT_EQ(CPSceneLoader::Instance, nullptr);
 }
 
 TEST_F(HostRender, RestoresALostDevice) {
