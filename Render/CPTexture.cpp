@@ -51,6 +51,12 @@ bool CPTexture::Load(const std::string& name) {
     tokens.NextToken(fileName);
     const std::string path = ResolvePath(fileName);
     Name = name;
+    // A second load replaces what the first one made.
+    SafeRelease(Texture);
+    SafeRelease(CubeTexture);
+    IsCube = false;
+    Width = 0;
+    Height = 0;
 
     UINT mipLevels = D3DX_DEFAULT;
     bool cube = false;
