@@ -5,6 +5,9 @@
 #include "core/StringUtil.h"
 #include "platform/files/HostFiles.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -33,30 +36,58 @@ CPFileReader::CPFileReader(const std::string& name, bool scrambled) : FileName(n
 }
 
 HRESULT CPFileReader::Load() {
-    Data.clear();
-    if (std::FILE* file = HostFiles::Open(FileName, "rb")) {
-        HRESULT result = E_FAIL;
-        if (std::fseek(file, 0, SEEK_END) == 0) {
-            // The cursor and lengths are ints: larger files are refused rather than misread.
-            const long length = std::ftell(file);
-            if (length >= 0 && length <= INT32_MAX && ReadAt(file, 0, Data, static_cast<size_t>(length))) {
-                if (Scrambled) {
-                    UnscrambleBuffer(Data);
-                }
-                result = S_OK;
+    // One open, one fstat for the length and one read: the length comes with the file, so no
+    // seeks are needed. The cursor and lengths are ints: larger files are refused, not misread.
+    switch (HostFiles::ReadWhole(FileName, Data, INT32_MAX)) {
+        case HostFiles::ReadResult::Read:
+            if (Scrambled) {
+                UnscrambleBuffer(Data);
             }
-        }
-        std::fclose(file);
-        return result;
+            return S_OK;
+        case HostFiles::ReadResult::Failed:
+            return E_FAIL;
+        case HostFiles::ReadResult::NotOpened:
+            break;
     }
     return LoadFromPacks();
 }
+
+namespace {
+
+// Reads exactly size bytes at offset from a held descriptor; false on any shortfall.
+bool ReadHeld(int descriptor, uint32_t offset, std::vector<uint8_t>& data, size_t size) {
+    data.resize(size);
+    size_t got = 0;
+    while (got < size) {
+        const ssize_t n = pread(descriptor, data.data() + got, size - got, static_cast<off_t>(offset) + got);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        got += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
 
 HRESULT CPFileReader::LoadFromPacks() {
     for (const PackEntry& pack : PackFiles) {
         const auto member = pack.Directory.find(FileName);
         if (member == pack.Directory.end()) {
             continue;
+        }
+        // The held pack serves while its path still names it; one that was removed or replaced
+        // is opened by its path, as a pack that was never held is.
+        if (pack.File != nullptr && HostFiles::SameFile(pack.PackPath, pack.File->Device, pack.File->Inode)) {
+            if (member->second.Size > INT32_MAX) {
+                return E_FAIL;
+            }
+            const bool complete = ReadHeld(pack.File->Descriptor, member->second.Offset, Data, member->second.Size);
+            UnscrambleBuffer(Data);
+            return complete ? S_OK : E_FAIL;
         }
         std::FILE* file = HostFiles::Open(pack.PackPath, "rb");
         if (file == nullptr) {

@@ -5,10 +5,20 @@
 #include "platform/files/FindFile.h"
 #include "platform/files/HostFiles.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 
 std::vector<PackEntry> PackFiles;
+
+PackHandle::~PackHandle() {
+    if (Descriptor >= 0) {
+        close(Descriptor);
+    }
+}
 
 namespace {
 
@@ -131,6 +141,17 @@ HRESULT AddPackFile(const std::string& packPath) {
                      PackFormat::ParseDirectory(directory.data(), directory.size(), static_cast<uint64_t>(fileSize),
                                                 entry);
             }
+        }
+    }
+    // Kept open for the member reads; without a descriptor to spare, each read opens the pack.
+    if (ok) {
+        auto handle = std::make_shared<PackHandle>();
+        struct stat info{};
+        handle->Descriptor = fcntl(fileno(file), F_DUPFD_CLOEXEC, 0);
+        if (handle->Descriptor >= 0 && fstat(handle->Descriptor, &info) == 0) {
+            handle->Device = static_cast<uint64_t>(info.st_dev);
+            handle->Inode = static_cast<uint64_t>(info.st_ino);
+            entry.File = std::move(handle);
         }
     }
     std::fclose(file);

@@ -8,6 +8,7 @@
 #include "platform/win32/WinTypes.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -17,10 +18,25 @@ struct PackMember {
     uint32_t Size = 0;    // bytes
 };
 
+// A pack file held open while its entry is listed, so reading a member costs no open; closed
+// with the last entry that holds it. The device and inode tell whether PackPath still names it.
+struct PackHandle {
+    int Descriptor = -1;
+    uint64_t Device = 0;
+    uint64_t Inode = 0;
+
+    PackHandle() = default;
+    PackHandle(const PackHandle&) = delete;
+    PackHandle& operator=(const PackHandle&) = delete;
+    ~PackHandle();
+};
+
 struct PackEntry {
     // Lower-cased member path exactly as the engine asks for it ("data\meshes\car.msh").
     std::unordered_map<std::string, PackMember> Directory;
     std::string PackPath;
+    // Set by AddPackFile; an entry made otherwise opens PackPath for every read.
+    std::shared_ptr<PackHandle> File;
 };
 
 // Searched from the front; empty at start-up.

@@ -3,10 +3,18 @@
 // A lookup of one component in a directory that has a cached listing costs one stat of the
 // directory (to validate the listing) and one hash look-up; a directory is listed only when the
 // exact spelling is absent. Directories whose entries all match exactly are never listed.
+//
+// Every listed directory is watched through inotify where the host allows it: the events tell
+// which names came and went, and are applied to the listing when a lookup finds the directory
+// changed (or within its racy window), so neither the engine's own saves nor other programs'
+// changes make a folder be listed again. The queue is read only then; an overflowing queue
+// drops every listing. Without a watch, a changed directory is listed again, as a racy one
+// is on every miss.
 #include "platform/files/HostFiles.h"
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,6 +41,7 @@ struct Listing {
     ino_t Inode = 0;
     timespec ModifiedAt{};
     int64_t ListedAtNs = 0;
+    int Watch = -1;  // inotify watch keeping the listing current, or -1
     std::unordered_set<std::string> Exact;
     // Lower-cased name -> the entry that answers it (first in byte order).
     std::unordered_map<std::string, std::string> Folded;
@@ -47,6 +56,8 @@ struct State {
     std::unordered_map<std::string, Listing> Listings;
     size_t ListingsTaken = 0;
     int Faults[4] = {};
+    int Notify = -2;  // inotify descriptor; -2 before the first try, -1 when unavailable
+    std::unordered_map<int, std::string> Watched;  // watch -> listing key
 };
 
 State& GetState() {
@@ -150,14 +161,107 @@ bool TakeFault(State& state, Fault fault) {
     return false;
 }
 
+void Unwatch(State& state, Listing& listing) {
+    if (listing.Watch >= 0) {
+        inotify_rm_watch(state.Notify, listing.Watch);
+        state.Watched.erase(listing.Watch);
+        listing.Watch = -1;
+    }
+}
+
+void EraseListing(State& state, const std::string& dir) {
+    if (auto it = state.Listings.find(dir); it != state.Listings.end()) {
+        Unwatch(state, it->second);
+        state.Listings.erase(it);
+    }
+}
+
+void ClearListings(State& state) {
+    for (auto& [dir, listing] : state.Listings) {
+        Unwatch(state, listing);
+    }
+    state.Listings.clear();
+}
+
+// Applies the queued inotify events to the listings they concern. Caller holds the lock.
+void Drain(State& state) {
+    if (state.Notify < 0) {
+        return;
+    }
+    alignas(inotify_event) char buffer[16384];
+    for (;;) {
+        const ssize_t got = read(state.Notify, buffer, sizeof(buffer));
+        if (got <= 0) {
+            return;  // EAGAIN: nothing more queued
+        }
+        for (ssize_t at = 0; at < got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            if (event->mask & IN_Q_OVERFLOW) {
+                ClearListings(state);  // events were lost: nothing cached can be trusted
+                continue;
+            }
+            const auto watched = state.Watched.find(event->wd);
+            if (watched == state.Watched.end()) {
+                continue;
+            }
+            const std::string dir = watched->second;
+            auto it = state.Listings.find(dir);
+            if (it == state.Listings.end() || it->second.Watch != event->wd) {
+                continue;
+            }
+            if (event->mask & IN_IGNORED) {
+                state.Watched.erase(event->wd);
+                state.Listings.erase(it);
+            } else if (event->mask & (IN_DELETE_SELF | IN_MOVE_SELF)) {
+                EraseListing(state, dir);
+            } else if (event->len > 0) {
+                const std::string name = event->name;
+                if (event->mask & (IN_CREATE | IN_MOVED_TO)) {
+                    it->second.Add(name);
+                } else if (event->mask & (IN_DELETE | IN_MOVED_FROM)) {
+                    it->second.Erase(name);
+                }
+            }
+        }
+    }
+}
+
+// Starts watching dir before it is read, so no change falls between the two. -1 when the host
+// gives no watch (the listing then follows the directory's time stamp alone).
+int WatchDirectory(State& state, const std::string& dir) {
+    if (state.Notify == -2) {
+        state.Notify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    }
+    if (state.Notify < 0) {
+        return -1;
+    }
+    const int watch = inotify_add_watch(state.Notify, dir.c_str(),
+                                        IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
+                                            IN_MOVE_SELF | IN_ONLYDIR);
+    if (watch < 0) {
+        return -1;
+    }
+    // One directory reached under two keys keeps one watch: the second key goes without.
+    const auto [it, added] = state.Watched.try_emplace(watch, dir);
+    return (added || it->second == dir) ? watch : -1;
+}
+
 // Lists dir into the cache; null when it cannot be read. Caller holds the lock.
 Listing* ListDirectory(State& state, const std::string& dir, const struct stat& dirInfo) {
+    Drain(state);  // events queued before this listing must not be applied after it
+    EraseListing(state, dir);
+    const int watch = WatchDirectory(state, dir);
     DIR* handle = opendir(dir.c_str());
     if (handle == nullptr) {
-        state.Listings.erase(dir);
+        if (watch >= 0) {
+            inotify_rm_watch(state.Notify, watch);
+            state.Watched.erase(watch);
+        }
         return nullptr;
     }
     Listing listing;
+    listing.Watch = watch;
     listing.Device = dirInfo.st_dev;
     listing.Inode = dirInfo.st_ino;
     listing.ModifiedAt = dirInfo.st_mtim;
@@ -203,17 +307,33 @@ Lookup FindEntry(State& state, const std::string& dir, const std::string& name, 
     }
     struct stat dirInfo{};
     if (stat(dir.c_str(), &dirInfo) != 0 || !S_ISDIR(dirInfo.st_mode)) {
-        state.Listings.erase(dir);
+        EraseListing(state, dir);
         return Lookup::NoDirectory;
     }
-    if (it != state.Listings.end() && it->second.Device == dirInfo.st_dev && it->second.Inode == dirInfo.st_ino &&
-        SameTime(it->second.ModifiedAt, dirInfo.st_mtim)) {
-        if (const std::string* found = it->second.Find(name)) {
-            actual = *found;
-            return Lookup::Found;
-        }
-        if (it->second.ListedAtNs - ToNs(dirInfo.st_mtim) >= RacyWindowNs) {
-            return Lookup::Missing;
+    if (it != state.Listings.end() && it->second.Device == dirInfo.st_dev && it->second.Inode == dirInfo.st_ino) {
+        const bool sameTime = SameTime(it->second.ModifiedAt, dirInfo.st_mtim);
+        const bool racy = it->second.ListedAtNs - ToNs(dirInfo.st_mtim) < RacyWindowNs;
+        if (it->second.Watch >= 0 && (!sameTime || racy)) {
+            // Every change made before the stat above is in the queue by now (the engine's own
+            // saves included): applied, they bring the listing up to date.
+            Drain(state);
+            it = state.Listings.find(dir);
+            if (it != state.Listings.end()) {
+                it->second.ModifiedAt = dirInfo.st_mtim;
+                if (const std::string* found = it->second.Find(name)) {
+                    actual = *found;
+                    return Lookup::Found;
+                }
+                return Lookup::Missing;
+            }
+        } else if (sameTime) {
+            if (const std::string* found = it->second.Find(name)) {
+                actual = *found;
+                return Lookup::Found;
+            }
+            if (!racy) {
+                return Lookup::Missing;
+            }
         }
     }
     const Listing* listing = ListDirectory(state, dir, dirInfo);
@@ -339,6 +459,7 @@ void NoteRemoved(State& state, const std::string& hostPath) {
     const std::string prefix = hostPath + "/";
     for (auto it = state.Listings.begin(); it != state.Listings.end();) {
         if (it->first == hostPath || it->first.compare(0, prefix.size(), prefix) == 0) {
+            Unwatch(state, it->second);
             it = state.Listings.erase(it);
         } else {
             ++it;
@@ -371,6 +492,28 @@ bool WriteAll(int fd, const uint8_t* data, size_t size) {
         size -= static_cast<size_t>(written);
     }
     return true;
+}
+
+// Opens an existing file for reading through `opener` (path -> handle, `failed` on failure).
+// The open itself checks a path built from trusted listings; only a failure costs more.
+// Caller holds the lock; a failure leaves errno set.
+template <class Handle, class Opener>
+Handle OpenExisting(State& state, const std::string& enginePath, Handle failed, Opener opener) {
+    const Resolved resolved = Walk(state, enginePath, false);
+    if (!resolved.Found && !resolved.Trusted) {
+        errno = ENOENT;
+        return failed;
+    }
+    Handle handle = opener(resolved.Path);
+    if (handle == failed && resolved.Trusted) {
+        const int openError = errno;  // the checks below may change it
+        const Resolved checked = Walk(state, enginePath, true);
+        if (checked.Found && checked.Path != resolved.Path) {
+            return opener(checked.Path);
+        }
+        errno = openError;
+    }
+    return handle;
 }
 
 }  // namespace
@@ -413,23 +556,75 @@ std::FILE* Open(const std::string& enginePath, const char* mode) {
         }
         return file;
     }
-    // The open itself checks a path built from trusted listings; only a failure costs more.
-    const Resolved resolved = Walk(state, enginePath, false);
-    if (!resolved.Found && !resolved.Trusted) {
-        errno = ENOENT;
-        return nullptr;
-    }
-    std::FILE* file = std::fopen(resolved.Path.c_str(), mode);
-    if (file == nullptr && resolved.Trusted) {
-        const int openError = errno;  // the checks below may change it
-        const Resolved checked = Walk(state, enginePath, true);
-        if (checked.Found && checked.Path != resolved.Path) {
-            file = std::fopen(checked.Path.c_str(), mode);
-        } else {
-            errno = openError;
+    return RefuseDirectory(OpenExisting(state, enginePath, static_cast<std::FILE*>(nullptr),
+                                        [mode](const std::string& path) { return std::fopen(path.c_str(), mode); }));
+}
+
+ReadResult ReadWhole(const std::string& enginePath, std::vector<uint8_t>& data, uint64_t maxSize) {
+    data.clear();
+    int fd = -1;
+    {
+        State& state = GetState();
+        std::lock_guard<std::mutex> guard(state.Lock);
+        if (TakeFault(state, Fault::OpenRead)) {
+            return ReadResult::NotOpened;
         }
+        fd = OpenExisting(state, enginePath, -1,
+                          // Non-blocking, so that a FIFO cannot hold the open up; it is refused below.
+                          [](const std::string& path) { return open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); });
     }
-    return RefuseDirectory(file);
+    if (fd < 0) {
+        return ReadResult::NotOpened;
+    }
+    // The one fstat refuses a folder (as Windows does) or anything else that is not a plain
+    // file, and gives the length.
+    struct stat info{};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        return ReadResult::NotOpened;
+    }
+    if (static_cast<uint64_t>(info.st_size) > maxSize) {
+        close(fd);
+        return ReadResult::Failed;
+    }
+    const size_t length = static_cast<size_t>(info.st_size);
+    data.resize(length);
+    size_t got = 0;
+    while (got < length) {
+        const ssize_t n = read(fd, data.data() + got, length - got);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        got += static_cast<size_t>(n);
+    }
+    close(fd);
+    if (got < length) {
+        data.resize(got);
+        return ReadResult::Failed;
+    }
+    return ReadResult::Read;
+}
+
+bool SameFile(const std::string& enginePath, uint64_t device, uint64_t inode) {
+    State& state = GetState();
+    std::lock_guard<std::mutex> guard(state.Lock);
+    const auto same = [&](const std::string& path) {
+        struct stat now{};
+        return stat(path.c_str(), &now) == 0 && now.st_dev == device && now.st_ino == inode;
+    };
+    const Resolved resolved = Walk(state, enginePath, false);
+    if (resolved.Found && same(resolved.Path)) {
+        return true;
+    }
+    if (!resolved.Trusted) {
+        return false;
+    }
+    const Resolved checked = Walk(state, enginePath, true);
+    return checked.Found && checked.Path != resolved.Path && same(checked.Path);
 }
 
 bool WriteWhole(const std::string& enginePath, const void* data, size_t size) {
@@ -504,7 +699,8 @@ bool MakeDirectory(const std::string& enginePath) {
 void ClearCache() {
     State& state = GetState();
     std::lock_guard<std::mutex> guard(state.Lock);
-    state.Listings.clear();
+    Drain(state);
+    ClearListings(state);
 }
 
 size_t ListingCount() {

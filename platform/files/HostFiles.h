@@ -19,8 +19,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace HostFiles {
 
@@ -37,6 +39,17 @@ bool IsDirectory(const std::string& enginePath);
 // std::fopen through the layer. Modes starting with "r" open an existing file (never a folder,
 // as on Windows); "w" and "a" create or replace one. Null on failure.
 std::FILE* Open(const std::string& enginePath, const char* mode);
+
+// Reads a whole existing file into `data` with one open, one fstat for its length and reads
+// until that many bytes have arrived; no seeks. NotOpened when Open would fail (errno kept) or
+// the path names a folder, a FIFO or a device rather than a file; Failed when the file is longer than maxSize or ends before its length
+// (what arrived stays in data).
+enum class ReadResult { Read, NotOpened, Failed };
+ReadResult ReadWhole(const std::string& enginePath, std::vector<uint8_t>& data, uint64_t maxSize);
+
+// Whether the path still names the file of that device and inode (one held open, not removed,
+// replaced or renamed away since): one stat when the listings are warm.
+bool SameFile(const std::string& enginePath, uint64_t device, uint64_t inode);
 
 // Writes size bytes to a temporary file in the target's folder, flushes it to disk and renames
 // it over the target: on any failure the old file is left as it was and false is returned.

@@ -318,6 +318,32 @@ TEST_F(DataFilesTest, MembersComeFromTheFirstPackThatOpens) {
     fs::current_path(previous);
 }
 
+// A listed pack stays open: its members are read without opening it again, and it is closed
+// when the list lets it go. A pack replaced on disk is read from its path again.
+TEST_F(DataFilesTest, ListedPacksStayOpenUntilTheListLetsThemGo) {
+    const auto openFiles = [] {
+        return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator{});
+    };
+    const auto before = openFiles();
+    const std::string pack = PutPack("Game/Data.pak", {{"data\\a.txt", Text("first")}});
+    ASSERT_EQ(AddPackFile(pack), S_OK);
+    EXPECT_EQ(openFiles(), before + 1);
+    for (int i = 0; i < 3; ++i) {
+        HostFiles::FailNext(HostFiles::Fault::OpenRead, 2);  // the disk, then the pack's path
+        CPFileReader reader("Data\\A.txt", false);
+        ASSERT_EQ(reader.Load(), S_OK);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(reader.GetData()), reader.GetLength()), "first");
+        HostFiles::ClearFaults();
+    }
+    fs::remove(root / "Game/Data.pak");  // while held, its inode cannot come back for the new file
+    PutPack("Game/Data.pak", {{"data\\a.txt", Text("again")}});
+    CPFileReader replaced("data\\a.txt", false);
+    ASSERT_EQ(replaced.Load(), S_OK);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(replaced.GetData()), replaced.GetLength()), "again");
+    PackFiles.clear();
+    EXPECT_EQ(openFiles(), before);
+}
+
 TEST_F(DataFilesTest, DamagedPacksAreRefused) {
     Bytes good;
     ASSERT_TRUE(PackFormat::Encode({{"data\\a.txt", Text("hello")}, {"data\\b.txt", Text("")}}, good));

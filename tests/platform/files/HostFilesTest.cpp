@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -160,6 +161,48 @@ TEST_F(HostFilesTest, ListingsAreCachedAndFollowChangesMadeBehindTheLayer) {
     EXPECT_TRUE(HostFiles::MakeDirectory(Engine("DATA\\SAVES")));  // already there, any case
     EXPECT_TRUE(HostFiles::IsDirectory(Engine("data\\saves")));
     EXPECT_TRUE(fs::is_directory(root / "Data/Saves"));
+}
+
+// A save changes its folder; the lookups after it (every pack member asks the disk first) must
+// not list the folder again, and changes by others keep being seen without a new listing.
+TEST_F(HostFilesTest, ChangesAfterAListingAreFollowedWithoutListingAgain) {
+    for (int i = 0; i < 50; ++i) {
+        Put("Game/Item" + std::to_string(i) + ".dat", "i");
+    }
+    HostFiles::ClearCache();
+    EXPECT_FALSE(HostFiles::Exists(Engine("game\\missing.dat")));
+    const size_t listed = HostFiles::ListingCount();
+
+    ASSERT_TRUE(HostFiles::WriteWhole(Engine("GAME\\Scores.dat"), "s", 1));
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_FALSE(HostFiles::Exists(Engine("game\\missing.dat")));
+        EXPECT_TRUE(HostFiles::Exists(Engine("game\\scores.DAT")));
+    }
+    // Another program adds a case variant and removes a file, within the same time-stamp tick.
+    Put("Game/MISSING.Dat", "m");
+    fs::remove(root / "Game/Item7.dat");
+    EXPECT_TRUE(HostFiles::Exists(Engine("game\\missing.dat")));
+    EXPECT_EQ(HostFiles::Resolve(Engine("game\\missing.dat")), (root / "Game/MISSING.Dat").string());
+    EXPECT_FALSE(HostFiles::Exists(Engine("game\\item7.dat")));
+    EXPECT_EQ(HostFiles::ListingCount(), listed);
+}
+
+TEST_F(HostFilesTest, ReadWholeTakesPlainFilesOnly) {
+    Put("Data/Car.msh", "mesh bytes");
+    std::vector<uint8_t> data;
+    ASSERT_EQ(HostFiles::ReadWhole(Engine("data\\car.MSH"), data, 100), HostFiles::ReadResult::Read);
+    EXPECT_EQ(std::string(data.begin(), data.end()), "mesh bytes");
+    EXPECT_EQ(HostFiles::ReadWhole(Engine("data\\car.msh"), data, 5), HostFiles::ReadResult::Failed);
+    EXPECT_EQ(HostFiles::ReadWhole(Engine("data\\none.msh"), data, 100), HostFiles::ReadResult::NotOpened);
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_EQ(HostFiles::ReadWhole(Engine("DATA"), data, 100), HostFiles::ReadResult::NotOpened);
+    // A FIFO would block an open for reading, and a device has no length: neither is a file.
+    ASSERT_EQ(mkfifo((root / "Data/fifo.msh").c_str(), 0600), 0);
+    EXPECT_EQ(HostFiles::ReadWhole(Engine("data\\fifo.msh"), data, 100), HostFiles::ReadResult::NotOpened);
+    fs::create_symlink("/dev/zero", root / "Data/zero.msh");
+    EXPECT_EQ(HostFiles::ReadWhole(Engine("data\\zero.msh"), data, 100), HostFiles::ReadResult::NotOpened);
+    HostFiles::FailNext(HostFiles::Fault::OpenRead);
+    EXPECT_EQ(HostFiles::ReadWhole(Engine("data\\car.msh"), data, 100), HostFiles::ReadResult::NotOpened);
 }
 
 TEST_F(HostFilesTest, AFailedWholeWriteLeavesTheOldFileAndNoTemporary) {
