@@ -41,6 +41,14 @@ public:
 
     // The caller's word (the game keeps its object there); pointer-sized.
     void SetUserData(void* data) { UserData = data; }
+    // Collision group 0..63 (0 after creation); the collision table's entry of two groups
+    // says how their bodies meet. Other values change nothing.
+    void SetCollisionGroup(int32_t group) {
+        if (group >= 0 && group < 64) {
+            CollisionGroup = group;
+        }
+    }
+    int32_t GetCollisionGroup() const { return CollisionGroup; }
     void* GetUserData() const { return UserData; }
 
     // A unit box at the end of the geometry list, or null with the pool exhausted. An
@@ -90,6 +98,10 @@ public:
     RbEndpoint* UpperEndpoints[3] = {};
 
     // Links of the simulator's body list that holds the body, and of its constraint group.
+    int32_t CollisionGroup = 0;
+    // Index of the body in the step's work arrays during a step (stale between steps).
+    int32_t StepIndex = -1;
+
     RbBody* ListNext = nullptr;
     RbBody* ListPrev = nullptr;
     RbRigidBody* NextInGroup = nullptr;

@@ -23,4 +23,12 @@ public:
     RbMatrix3 Rotation = RbMatrix3::Identity();
     RbVector Position = RbVec(0.0f, 0.0f, 0.0f, 1.0f);
     int32_t TransformChanged = 0;
+
+    // Kept by the step: the pose at the end of the last step, and the velocities the pose
+    // change since then implies (what the body pushes rigid bodies with).
+    RbMatrix3 PreviousRotation = RbMatrix3::Identity();
+    RbVector PreviousPosition = RbVec(0.0f, 0.0f, 0.0f, 1.0f);
+    RbVector Velocity;
+    RbVector AngularVelocity;
+    int32_t Stepped = 0;  // 0 until the first step has seen the body
 };

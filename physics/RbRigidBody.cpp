@@ -144,6 +144,8 @@ RbController* RbRigidBody::AddController(RbControllerCallback* callback, int32_t
 
 void RbRigidBody::Wake() {
     RestCounter = 0;
+    RestTime = 0.0f;
+    Resting = 0;
     StepCounter = 0;
     Snapshot.Position = Motion.Position;
     Snapshot.Orientation = Motion.Orientation;

@@ -66,6 +66,11 @@ public:
     RbController* AddController(RbControllerCallback* callback, int32_t period);
     void SetBodyFlag(int32_t flag) { BodyFlag = flag; }
 
+    // Whether the step has put the body to rest: it stays where it is, unmoved and unmoved
+    // by gravity, until something wakes it (a pose, velocity, impulse or force change, a
+    // controller's force, or a contact with a moving body).
+    bool IsResting() const { return Resting != 0; }
+
     void Wake();
     void WakeGroup();
     // World inverse inertia := Rᵀ·I⁻¹·R for the current rotation rows R (what the step keeps).
@@ -89,6 +94,9 @@ public:
     int32_t IsParticle = 0;
     float RestThreshold = 0.2f;
     RbWakeSnapshot Snapshot;
+    // Rest state kept by the step: seconds spent slow since the last wake-up, and the mark.
+    float RestTime = 0.0f;
+    int32_t Resting = 0;
 
 private:
     // Angular velocity and quaternion derivative from the current angular momentum.

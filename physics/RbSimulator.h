@@ -20,6 +20,7 @@
 #include "physics/RbPool.h"
 #include "physics/RbRigidBody.h"
 #include "physics/RbSensor.h"
+#include "physics/RbStepper.h"
 
 #include <cstdint>
 
@@ -140,10 +141,13 @@ public:
     int32_t GetStatus() const { return Status; }
     const RbMatrix4& GetTerrainTransform() const { return TerrainTransform; }
 
-    // Advances the simulation by timeStep seconds. Defined by the stepping code in its own
-    // source file (RbSimulator_Step.cpp), which the library does not have yet: until then
-    // a call fails to link.
+    // Advances the simulation by timeStep seconds (RbStepper.h says how). A time step that
+    // is not a positive finite number does nothing; one above 0.1 s is cut to 0.1 s. The
+    // step's work arrays are taken from the allocator at the first step; when that fails,
+    // "Failed to allocate memory.\n" is reported and the step does nothing.
     void Step(float timeStep);
+    // The step's contact manifolds of its last slice (null before the first step).
+    const RbStepper* GetStepper() const { return Stepper; }
 
     // Library-internal: formats a message into the shared buffer and reports it.
     void ReportError(int32_t level, const char* message);
@@ -154,8 +158,10 @@ public:
     RbBodyList& ListOf(const RbBody& body, bool active);
 
 private:
+    friend class RbStepper;
+
     RbSimulator() = default;
-    ~RbSimulator() = default;
+    ~RbSimulator();
     RbSimulator(const RbSimulator&) = delete;
     RbSimulator& operator=(const RbSimulator&) = delete;
 
@@ -188,4 +194,5 @@ private:
     RbCollisionCallback CollisionCallback = nullptr;
     RbLogCallback LogCallback = nullptr;
     RbTerrainQueryCallback TerrainQueryCallback = nullptr;
+    RbStepper* Stepper = nullptr;
 };

@@ -1,0 +1,209 @@
+// Soft-step contact constraints: preparation, warm starting, solving and restitution.
+#include "physics/RbContactSolver.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr float TwoPi = 6.28318530718f;
+
+inline void Axpy(RbVector& y, const RbVector& x, float s) {
+    y.x += x.x * s;
+    y.y += x.y * s;
+    y.z += x.z * s;
+}
+
+// Effective mass of a constraint row with angular parts ra (of A) and rb (of B).
+float RowMass(const RbSolverBody& a, const RbSolverBody& b, const RbVector& ra, const RbVector& ira, const RbVector& rb,
+              const RbVector& irb) {
+    const float k = a.InvMass + b.InvMass + RbDot(ra, ira) + RbDot(rb, irb);
+    return k > 0.0f && std::isfinite(k) ? 1.0f / k : 0.0f;
+}
+
+inline float RowVelocity(const RbSolverBody& a, const RbSolverBody& b, const RbVector& dir, const RbVector& ra,
+                         const RbVector& rb) {
+    return RbDot(dir, RbSub(b.V, a.V)) + RbDot(b.W, rb) - RbDot(a.W, ra);
+}
+
+inline void ApplyRow(RbSolverBody& a, RbSolverBody& b, const RbVector& dir, const RbVector& ira, const RbVector& irb,
+                     float impulse) {
+    Axpy(a.V, dir, -impulse * a.InvMass);
+    Axpy(a.W, ira, -impulse);
+    Axpy(b.V, dir, impulse * b.InvMass);
+    Axpy(b.W, irb, impulse);
+}
+
+}  // namespace
+
+RbSoftness RbMakeSoft(float hertz, float dampingRatio, float h) {
+    if (hertz == 0.0f) {
+        return {0.0f, 1.0f, 0.0f};
+    }
+    const float omega = TwoPi * hertz;
+    const float a1 = 2.0f * dampingRatio + h * omega;
+    const float a2 = h * omega * a1;
+    const float a3 = 1.0f / (1.0f + a2);
+    return {omega / a1, a2 * a3, a3};
+}
+
+void RbPrepareContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodies, const RbVector* positions) {
+    for (int32_t m = 0; m < count; ++m) {
+        RbManifold& manifold = manifolds[m];
+        if (!manifold.Solve) {
+            continue;
+        }
+        RbSolverBody& a = bodies[manifold.SolverA];
+        RbSolverBody& b = bodies[manifold.SolverB];
+        a.Touching = 1;
+        b.Touching = 1;
+        const RbVector& pa = positions[manifold.SolverA];
+        const RbVector& pb = positions[manifold.SolverB];
+        const RbVector n = manifold.Normal;
+        const RbVector t1 = manifold.Tangent1;
+        const RbVector t2 = manifold.Tangent2;
+        for (int32_t i = 0; i < manifold.PointCount; ++i) {
+            RbContactPoint& cp = manifold.Points[i];
+            const RbVector ra = RbSub(cp.Point, pa);
+            const RbVector rb = RbSub(cp.Point, pb);
+            cp.RnA = RbCross(ra, n);
+            cp.RnB = RbCross(rb, n);
+            cp.IRnA = RbTransform(cp.RnA, a.InvI);
+            cp.IRnB = RbTransform(cp.RnB, b.InvI);
+            cp.Rt1A = RbCross(ra, t1);
+            cp.Rt1B = RbCross(rb, t1);
+            cp.IRt1A = RbTransform(cp.Rt1A, a.InvI);
+            cp.IRt1B = RbTransform(cp.Rt1B, b.InvI);
+            cp.Rt2A = RbCross(ra, t2);
+            cp.Rt2B = RbCross(rb, t2);
+            cp.IRt2A = RbTransform(cp.Rt2A, a.InvI);
+            cp.IRt2B = RbTransform(cp.Rt2B, b.InvI);
+            cp.NormalMass = RowMass(a, b, cp.RnA, cp.IRnA, cp.RnB, cp.IRnB);
+            cp.TangentMass[0] = RowMass(a, b, cp.Rt1A, cp.IRt1A, cp.Rt1B, cp.IRt1B);
+            cp.TangentMass[1] = RowMass(a, b, cp.Rt2A, cp.IRt2A, cp.Rt2B, cp.IRt2B);
+            cp.MeasuredVelocity = RowVelocity(a, b, n, cp.RnA, cp.RnB);
+            cp.RelativeVelocity = std::fmin(cp.MeasuredVelocity, cp.PriorRelativeVelocity);
+            cp.MaxNormalImpulse = 0.0f;
+        }
+    }
+}
+
+void RbWarmStartContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodies) {
+    for (int32_t m = 0; m < count; ++m) {
+        RbManifold& manifold = manifolds[m];
+        if (!manifold.Solve) {
+            continue;
+        }
+        RbSolverBody& a = bodies[manifold.SolverA];
+        RbSolverBody& b = bodies[manifold.SolverB];
+        for (int32_t i = 0; i < manifold.PointCount; ++i) {
+            const RbContactPoint& cp = manifold.Points[i];
+            ApplyRow(a, b, manifold.Normal, cp.IRnA, cp.IRnB, cp.NormalImpulse);
+            ApplyRow(a, b, manifold.Tangent1, cp.IRt1A, cp.IRt1B, cp.TangentImpulse[0]);
+            ApplyRow(a, b, manifold.Tangent2, cp.IRt2A, cp.IRt2B, cp.TangentImpulse[1]);
+        }
+    }
+}
+
+void RbSolveContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodies, const RbSolverSettings& settings,
+                     bool useBias) {
+    for (int32_t m = 0; m < count; ++m) {
+        RbManifold& manifold = manifolds[m];
+        if (!manifold.Solve) {
+            continue;
+        }
+        RbSolverBody& a = bodies[manifold.SolverA];
+        RbSolverBody& b = bodies[manifold.SolverB];
+        const RbSoftness& soft = (a.InvMass == 0.0f || b.InvMass == 0.0f) ? settings.Static : settings.Contact;
+        const RbVector n = manifold.Normal;
+        // The bodies' motion since the slice began, along the normal.
+        const float dn = RbDot(n, RbSub(b.DP, a.DP));
+        float totalNormal = 0.0f;
+        for (int32_t i = 0; i < manifold.PointCount; ++i) {
+            RbContactPoint& cp = manifold.Points[i];
+            const float s = cp.Separation + dn + RbDot(b.DR, cp.RnB) - RbDot(a.DR, cp.RnA);
+            float bias = 0.0f;
+            float massScale = 1.0f;
+            float impulseScale = 0.0f;
+            if (s > 0.0f) {
+                bias = s * settings.InverseH;  // speculative: close the gap, no more
+            } else if (useBias) {
+                bias = std::fmax(soft.BiasRate * s, -settings.MaxPushVelocity);
+                massScale = soft.MassScale;
+                impulseScale = soft.ImpulseScale;
+            }
+            const float vn = RowVelocity(a, b, n, cp.RnA, cp.RnB);
+            const float impulse = -cp.NormalMass * massScale * (vn + bias) - impulseScale * cp.NormalImpulse;
+            const float total = std::fmax(cp.NormalImpulse + impulse, 0.0f);
+            const float applied = total - cp.NormalImpulse;
+            cp.NormalImpulse = total;
+            cp.MaxNormalImpulse = std::fmax(cp.MaxNormalImpulse, applied);
+            totalNormal += total;
+            ApplyRow(a, b, n, cp.IRnA, cp.IRnB, applied);
+        }
+        if (totalNormal == 0.0f && manifold.Friction == 0.0f) {
+            continue;
+        }
+        for (int32_t i = 0; i < manifold.PointCount; ++i) {
+            RbContactPoint& cp = manifold.Points[i];
+            const float v1 = RowVelocity(a, b, manifold.Tangent1, cp.Rt1A, cp.Rt1B);
+            const float v2 = RowVelocity(a, b, manifold.Tangent2, cp.Rt2A, cp.Rt2B);
+            float j1 = cp.TangentImpulse[0] - cp.TangentMass[0] * v1;
+            float j2 = cp.TangentImpulse[1] - cp.TangentMass[1] * v2;
+            // Coulomb's cone, as a circle of radius μ·λn in the tangent plane.
+            const float limit = manifold.Friction * cp.NormalImpulse;
+            const float sq = j1 * j1 + j2 * j2;
+            if (sq > limit * limit) {
+                const float scale = sq > 0.0f ? limit / std::sqrt(sq) : 0.0f;
+                j1 *= scale;
+                j2 *= scale;
+            }
+            ApplyRow(a, b, manifold.Tangent1, cp.IRt1A, cp.IRt1B, j1 - cp.TangentImpulse[0]);
+            ApplyRow(a, b, manifold.Tangent2, cp.IRt2A, cp.IRt2B, j2 - cp.TangentImpulse[1]);
+            cp.TangentImpulse[0] = j1;
+            cp.TangentImpulse[1] = j2;
+        }
+    }
+}
+
+void RbApplyRestitution(RbManifold* manifolds, int32_t count, RbSolverBody* bodies, const RbSolverSettings& settings) {
+    for (int32_t m = 0; m < count; ++m) {
+        RbManifold& manifold = manifolds[m];
+        if (!manifold.Solve || manifold.Restitution == 0.0f) {
+            continue;
+        }
+        RbSolverBody& a = bodies[manifold.SolverA];
+        RbSolverBody& b = bodies[manifold.SolverB];
+        for (int32_t i = 0; i < manifold.PointCount; ++i) {
+            RbContactPoint& cp = manifold.Points[i];
+            if (cp.RelativeVelocity > -settings.RestitutionThreshold || cp.MaxNormalImpulse == 0.0f) {
+                continue;
+            }
+            const float vn = RowVelocity(a, b, manifold.Normal, cp.RnA, cp.RnB);
+            const float impulse = -cp.NormalMass * (vn + manifold.Restitution * cp.RelativeVelocity);
+            const float total = std::fmax(cp.NormalImpulse + impulse, 0.0f);
+            const float applied = total - cp.NormalImpulse;
+            cp.NormalImpulse = total;
+            cp.MaxNormalImpulse = std::fmax(cp.MaxNormalImpulse, applied);
+            ApplyRow(a, b, manifold.Normal, cp.IRnA, cp.IRnB, applied);
+        }
+    }
+}
+
+void RbMeasureContacts(RbManifold* manifolds, int32_t count, const RbSolverBody* bodies, float* separations,
+                       float* velocities) {
+    for (int32_t m = 0; m < count; ++m) {
+        const RbManifold& manifold = manifolds[m];
+        const RbSolverBody& a = bodies[manifold.SolverA];
+        const RbSolverBody& b = bodies[manifold.SolverB];
+        const float dn = RbDot(manifold.Normal, RbSub(b.DP, a.DP));
+        float gap = 1e30f;
+        float closing = 1e30f;
+        for (int32_t i = 0; i < manifold.PointCount; ++i) {
+            const RbContactPoint& cp = manifold.Points[i];
+            gap = std::fmin(gap, cp.Separation + dn + RbDot(b.DR, cp.RnB) - RbDot(a.DR, cp.RnA));
+            closing = std::fmin(closing, RowVelocity(a, b, manifold.Normal, cp.RnA, cp.RnB));
+        }
+        separations[m] = gap;
+        velocities[m] = closing;
+    }
+}

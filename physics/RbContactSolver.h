@@ -1,0 +1,107 @@
+// Contact manifolds and the soft-step contact solver.
+//
+// The solver follows the soft step of Box2D v3 (Catto, "Solver2D", 2024): each slice of a
+// step is split into substeps; every substep integrates velocities, re-applies the
+// accumulated impulses (warm starting), solves the contacts as soft constraints whose
+// stiffness depends on the substep, integrates positions and relaxes the contacts without
+// the push-out bias, so pushing bodies apart adds no energy. Restitution is applied once at
+// the end from the approach speed the contact had when the slice began. Contact separations
+// are updated from the bodies' accumulated motion, so the narrow phase runs once per slice.
+//
+// Data are plain records in arrays: solver bodies by index (0 is the static world), the
+// manifolds in the order the narrow phase produced them.
+#pragma once
+
+#include "physics/RbMath.h"
+
+#include <cstdint>
+
+class RbBody;
+class RbGeometry;
+
+struct RbSolverBody {
+    RbVector V;   // linear velocity, m/s
+    RbVector W;   // angular velocity, rad/s, world axes
+    RbVector DP;  // position change since the slice began
+    RbVector DR;  // rotation change (rotation vector) since the slice began
+    RbMatrix3 InvI;  // world inverse inertia, fixed for the slice
+    float InvMass = 0.0f;
+    int32_t Touching = 0;  // in a solved contact this slice
+};
+
+struct RbContactPoint {
+    RbVector LocalA;  // anchor in A's body space (matching the next slice's points)
+    RbVector Point;   // world, midway between the surfaces
+    RbVector RnA, RnB, IRnA, IRnB;          // r × n and its image through the inverse inertia
+    RbVector Rt1A, Rt1B, IRt1A, IRt1B;      // the same for the first tangent
+    RbVector Rt2A, Rt2B, IRt2A, IRt2B;      // and the second
+    float Separation = 0.0f;        // at the slice's start; negative when overlapping
+    float NormalImpulse = 0.0f;     // accumulated, N·s
+    float TangentImpulse[2] = {};
+    float MaxNormalImpulse = 0.0f;  // largest single normal impulse of the slice
+    float NormalMass = 0.0f;
+    float TangentMass[2] = {};
+    float RelativeVelocity = 0.0f;  // normal approach speed the bounce answers (< 0 closing)
+    float MeasuredVelocity = 0.0f;  // normal relative speed at the slice's start
+    // The approach speed before a speculative catch in the previous slice slowed the body,
+    // so the bounce answers the speed of the impact.
+    float PriorRelativeVelocity = 0.0f;
+};
+
+// Up to four points between one geometry of body A and one geometry of body B or one
+// terrain triangle (BodyB null). The normal points from A to B.
+struct RbManifold {
+    uint64_t Key = 0;  // geometry of A, then geometry of B or the triangle
+    RbBody* BodyA = nullptr;
+    RbBody* BodyB = nullptr;
+    int32_t SolverA = 0;
+    int32_t SolverB = 0;
+    int32_t Triangle = -1;
+    int32_t Code = 1;  // collision-table code
+    int32_t PointCount = 0;
+    int32_t Solve = 0;        // takes part in this slice's solve
+    int32_t Touching = 0;     // in touch (within the slop) at the slice's start and pushing
+    int32_t WasTouching = 0;  // the same in the previous slice
+    RbVector Normal;
+    RbVector Tangent1;
+    RbVector Tangent2;
+    float Friction = 0.5f;
+    float Restitution = 0.0f;
+    float Impulse = 0.0f;         // normal impulse of this slice, summed over the points, N·s
+    float ApproachSpeed = 0.0f;   // fastest closing speed of a point at the slice's start
+    // Impulse of the previous slice while still apart: a speculative contact that caught the
+    // body before it touched, reported with the touch.
+    float PendingImpulse = 0.0f;
+    float EndGap = 0.0f;  // least separation at the slice's end
+    RbContactPoint Points[4];
+};
+
+struct RbSoftness {
+    float BiasRate = 0.0f;
+    float MassScale = 1.0f;
+    float ImpulseScale = 0.0f;
+};
+
+// Soft constraint coefficients of a spring of the given frequency and damping ratio over a
+// substep h.
+RbSoftness RbMakeSoft(float hertz, float dampingRatio, float h);
+
+struct RbSolverSettings {
+    RbSoftness Contact;        // between two moving bodies
+    RbSoftness Static;         // against the terrain, kinematic or resting bodies (stiffer)
+    float InverseH = 0.0f;     // 1 / substep
+    float MaxPushVelocity = 3.0f;
+    float RestitutionThreshold = 1.0f;
+};
+
+// Masses, Jacobians and approach speeds of the manifolds to solve (Solve set), from the
+// bodies' velocities at the slice's start; marks the bodies Touching.
+void RbPrepareContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodies, const RbVector* positions);
+void RbWarmStartContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodies);
+void RbSolveContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodies, const RbSolverSettings& settings,
+                     bool useBias);
+void RbApplyRestitution(RbManifold* manifolds, int32_t count, RbSolverBody* bodies, const RbSolverSettings& settings);
+// Per manifold, the least separation and the least normal relative speed of its points at
+// the end of the slice (the Jacobians must be prepared).
+void RbMeasureContacts(RbManifold* manifolds, int32_t count, const RbSolverBody* bodies, float* separations,
+                       float* velocities);

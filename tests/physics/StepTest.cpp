@@ -1,0 +1,556 @@
+// Physical results of the simulation step, against closed forms with tolerances.
+#include "physics/RbSimulator.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr float G = 9.8f;
+constexpr float Dt = 1.0f / 60.0f;
+
+struct SimulatorDeleter {
+    void operator()(RbSimulator* simulator) const { RbSimulator::Destroy(simulator); }
+};
+using SimulatorPtr = std::unique_ptr<RbSimulator, SimulatorDeleter>;
+
+// A triangle soup answering the simulator's terrain query by brute force.
+struct Terrain {
+    std::vector<RbVector> Vertices;
+    std::vector<RbTerrainTriangle> Triangles;
+    std::vector<int32_t> Candidates;
+    int32_t Queries = 0;
+    // Hands over this many extra candidates (garbage indices) after the real ones.
+    int32_t Garbage = 0;
+
+    void AddTriangle(const RbVector& a, const RbVector& b, const RbVector& c) {
+        const int32_t base = static_cast<int32_t>(Vertices.size());
+        Vertices.push_back(a);
+        Vertices.push_back(b);
+        Vertices.push_back(c);
+        RbTerrainTriangle t;
+        t.Vertices[0] = base;
+        t.Vertices[1] = base + 1;
+        t.Vertices[2] = base + 2;
+        Triangles.push_back(t);
+    }
+    // A flat square grid at height z from -half to +half on x and y, cells of the given size.
+    void AddFlat(float half, float cell, float z) {
+        const int n = static_cast<int>(std::lround(2.0f * half / cell));
+        for (int i = 0; i < n; ++i) {
+            for (int j = 0; j < n; ++j) {
+                const float x0 = -half + cell * static_cast<float>(i);
+                const float y0 = -half + cell * static_cast<float>(j);
+                const float x1 = x0 + cell;
+                const float y1 = y0 + cell;
+                AddTriangle(RbVec(x0, y0, z), RbVec(x1, y0, z), RbVec(x1, y1, z));
+                AddTriangle(RbVec(x0, y0, z), RbVec(x1, y1, z), RbVec(x0, y1, z));
+            }
+        }
+    }
+};
+
+Terrain* ActiveTerrain = nullptr;
+
+void QueryTerrain(const RbVector& lower, const RbVector& upper, const int32_t*& candidates,
+                  const RbTerrainTriangle*& triangles, const RbVector*& vertices, int32_t& candidateCount,
+                  int32_t& triangleCount, RbBody*) {
+    Terrain& t = *ActiveTerrain;
+    ++t.Queries;
+    t.Candidates.clear();
+    for (size_t i = 0; i < t.Triangles.size(); ++i) {
+        RbVector lo = RbVec(1e30f, 1e30f, 1e30f);
+        RbVector hi = RbVec(-1e30f, -1e30f, -1e30f);
+        for (int32_t v : t.Triangles[i].Vertices) {
+            if (v >= 0) {
+                lo = RbMin(lo, t.Vertices[static_cast<size_t>(v)]);
+                hi = RbMax(hi, t.Vertices[static_cast<size_t>(v)]);
+            }
+        }
+        if (lo.x <= upper.x && hi.x >= lower.x && lo.y <= upper.y && hi.y >= lower.y && lo.z <= upper.z &&
+            hi.z >= lower.z) {
+            t.Candidates.push_back(static_cast<int32_t>(i));
+        }
+    }
+    for (int32_t i = 0; i < t.Garbage; ++i) {
+        t.Candidates.push_back(i % 3 == 0 ? -5 : static_cast<int32_t>(t.Triangles.size()) + i);
+    }
+    candidates = t.Candidates.data();
+    triangles = t.Triangles.data();
+    vertices = t.Vertices.data();
+    candidateCount = static_cast<int32_t>(t.Candidates.size());
+    triangleCount = static_cast<int32_t>(t.Triangles.size());
+}
+
+std::vector<RbCollisionInfo> Reports;
+void RecordCollision(RbCollisionInfo& info) { Reports.push_back(info); }
+
+// A simulator with gravity along -z and an optional flat terrain at z = 0.
+class StepTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ActiveTerrain = &Ground;
+        Reports.clear();
+    }
+    void TearDown() override { ActiveTerrain = nullptr; }
+
+    void MakeWorld(float gravity = G, bool withGround = true) {
+        const RbVector g = RbVec(0.0f, 0.0f, -gravity);
+        Sim.reset(RbSimulator::Create(nullptr, nullptr, &g));
+        if (withGround) {
+            Ground.AddFlat(20.0f, 4.0f, 0.0f);
+            Sim->SetTerrainQueryCallback(QueryTerrain);
+        }
+    }
+
+    // A box body of the given full sizes and mass with the inertia of a solid box.
+    RbRigidBody* AddBox(const RbVector& size, float mass, const RbVector& position) {
+        RbRigidBody* body = Sim->CreateRigidBody();
+        body->AddGeometry()->SetBoxSize(size);
+        body->UpdateBoundingInfo();
+        body->SetMass(mass);
+        body->SetInertiaTensor(RbVec(mass / 12.0f * (size.y * size.y + size.z * size.z),
+                                     mass / 12.0f * (size.x * size.x + size.z * size.z),
+                                     mass / 12.0f * (size.x * size.x + size.y * size.y)));
+        body->SetPosition(RbVec(position.x, position.y, position.z, 1.0f));
+        return body;
+    }
+
+    void Run(float seconds, float dt = Dt) {
+        const int steps = static_cast<int>(std::lround(seconds / dt));
+        for (int i = 0; i < steps; ++i) {
+            Sim->Step(dt);
+        }
+    }
+
+    Terrain Ground;
+    SimulatorPtr Sim;
+};
+
+TEST_F(StepTest, FreeFallFollowsTheClosedForm) {
+    MakeWorld(G, false);
+    RbRigidBody* body = AddBox(RbVec(1, 1, 1), 2.0f, RbVec(0, 0, 100));
+    body->SetVelocity(RbVec(1.0f, -2.0f, 3.0f));
+    // Frame times the game may hand over, one slice and three.
+    for (float dt : {Dt, 1.0f / 20.0f}) {
+        body->SetPosition(RbVec(0, 0, 100, 1));
+        body->SetVelocity(RbVec(1.0f, -2.0f, 3.0f));
+        Run(2.0f, dt);
+        const float t = 2.0f;
+        EXPECT_NEAR(body->GetPosition().x, 1.0f * t, 1e-3f);
+        EXPECT_NEAR(body->GetPosition().y, -2.0f * t, 1e-3f);
+        EXPECT_NEAR(body->GetPosition().z, 100.0f + 3.0f * t - 0.5f * G * t * t, 2e-3f);
+        EXPECT_NEAR(body->GetVelocity().z, 3.0f - G * t, 1e-3f);
+        EXPECT_FALSE(body->IsResting());
+    }
+}
+
+TEST_F(StepTest, BoxDroppedOnFlatTerrainRestsWithoutSinkingOrCreepingThenSleeps) {
+    MakeWorld();
+    RbRigidBody* box = AddBox(RbVec(1, 1, 1), 10.0f, RbVec(0.3f, -0.2f, 1.5f));
+    float lowest = 1e9f;
+    for (int i = 0; i < 180; ++i) {
+        Sim->Step(Dt);
+        lowest = std::fmin(lowest, box->GetPosition().z);
+    }
+    EXPECT_GT(lowest, 0.5f - 0.01f) << "penetration under 1 cm";
+    const RbVector settled = box->GetPosition();
+    EXPECT_NEAR(settled.z, 0.5f, 0.01f);
+    Run(10.0f);
+    const RbVector later = box->GetPosition();
+    EXPECT_LT(std::fabs(later.x - settled.x), 1e-3f);
+    EXPECT_LT(std::fabs(later.y - settled.y), 1e-3f);
+    EXPECT_LT(std::fabs(later.z - settled.z), 1e-3f);
+    EXPECT_TRUE(box->IsResting());
+    // Still level.
+    EXPECT_NEAR(box->GetTransform().M[2][2], 1.0f, 1e-3f);
+}
+
+TEST_F(StepTest, SlidingBoxStopsAtTheFrictionDistance) {
+    for (float mu : {0.3f, 0.6f}) {
+        Ground = Terrain{};
+        MakeWorld();
+        ASSERT_TRUE(Sim->SetMaterial(0, mu, 0.0f));
+        RbRigidBody* box = AddBox(RbVec(1, 1, 0.5f), 5.0f, RbVec(-15.0f, 0.0f, 0.25f));
+        Run(0.3f);  // settle on the ground
+        const float start = box->GetPosition().x;
+        const float v = 6.0f;
+        box->SetVelocity(RbVec(v, 0.0f, 0.0f));
+        Run(4.0f);
+        const float expected = v * v / (2.0f * mu * G);
+        EXPECT_NEAR(box->GetPosition().x - start, expected, 0.05f * expected) << "friction " << mu;
+        EXPECT_NEAR(box->GetPosition().y, 0.0f, 1e-2f);
+    }
+}
+
+TEST_F(StepTest, BounceRisesToRestitutionSquaredOfTheDropHeight) {
+    MakeWorld();
+    const float e = 0.6f;
+    ASSERT_TRUE(Sim->SetMaterial(0, 0.5f, e));
+    const float drop = 2.0f;
+    RbRigidBody* box = AddBox(RbVec(0.5f, 0.5f, 0.5f), 1.0f, RbVec(0.0f, 0.0f, 0.25f + drop));
+    bool bounced = false;
+    float peak = 0.0f;
+    for (int i = 0; i < 240; ++i) {
+        Sim->Step(Dt);
+        if (box->GetVelocity().z > 0.0f) {
+            bounced = true;
+        }
+        if (bounced) {
+            peak = std::fmax(peak, box->GetPosition().z - 0.25f);
+            if (box->GetVelocity().z < 0.0f) {
+                break;
+            }
+        }
+    }
+    ASSERT_TRUE(bounced);
+    EXPECT_NEAR(peak, e * e * drop, 0.1f * e * e * drop);
+}
+
+TEST_F(StepTest, StackOfEightBoxesStands) {
+    MakeWorld();
+    std::vector<RbRigidBody*> stack;
+    for (int i = 0; i < 8; ++i) {
+        stack.push_back(AddBox(RbVec(1, 1, 1), 1.0f, RbVec(0.0f, 0.0f, 0.5f + static_cast<float>(i))));
+    }
+    Run(20.0f);
+    for (int i = 0; i < 8; ++i) {
+        const RbVector p = stack[static_cast<size_t>(i)]->GetPosition();
+        EXPECT_NEAR(p.x, 0.0f, 0.02f) << i;
+        EXPECT_NEAR(p.y, 0.0f, 0.02f) << i;
+        EXPECT_NEAR(p.z, 0.5f + static_cast<float>(i), 0.05f) << i;
+    }
+    EXPECT_TRUE(stack.back()->IsResting());
+}
+
+TEST_F(StepTest, SpinningBoxKeepsItsAngularMomentum) {
+    MakeWorld(0.0f, false);
+    RbRigidBody* box = AddBox(RbVec(1.0f, 2.0f, 3.0f), 3.0f, RbVec(0, 0, 0));
+    // Mostly about the intermediate axis, the unstable one: the box tumbles.
+    const RbVector momentum = RbVec(0.05f, 2.0f, 0.1f);
+    box->SetAngularMomentum(momentum);
+    Run(10.0f);
+    const RbVector l = box->Motion.AngularMomentum;
+    const float error = RbLength(RbSub(l, momentum)) / RbLength(momentum);
+    EXPECT_LT(error, 0.01f);
+    // The orientation stays a unit quaternion and the rotation follows it.
+    const RbQuaternion q = box->GetOrientation();
+    EXPECT_NEAR(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w, 1.0f, 1e-4f);
+    // It did turn.
+    EXPECT_LT(std::fabs(q.w), 0.999f);
+    // ω = I⁻¹(world)·L.
+    const RbVector w = RbTransform(l, box->WorldInverseInertia);
+    EXPECT_NEAR(w.x, box->GetAngularVelocity().x, 1e-5f);
+    EXPECT_NEAR(w.y, box->GetAngularVelocity().y, 1e-5f);
+}
+
+// Suspension of a car-like body: each wheel sensor pushes up with k·depth along the ground's
+// normal and damps along its line.
+class Suspension final : public RbControllerCallback {
+public:
+    float Stiffness = 2000.0f;
+    float Damping = 300.0f;
+    int Calls = 0;
+    void OnStep(RbController* controller, float) override {
+        ++Calls;
+        RbRigidBody* body = controller->Body;
+        const RbMatrix4 transform = body->GetTransform();
+        RbMatrix3 rotation;
+        for (int i = 0; i < 3; ++i) {
+            rotation.Rows[i] = transform.Row(i);
+            rotation.Rows[i].w = 0.0f;
+        }
+        RbVector force;
+        RbVector torque;
+        for (RbSensor* s = body->Sensors; s != nullptr; s = s->Next) {
+            const float depth = s->GetDetectDepth();
+            if (depth <= 0.0f) {
+                continue;
+            }
+            RbVector n = s->GetDetectNormal();
+            if (n.z < 0.0f) {
+                n = RbScale(n, -1.0f);
+            }
+            const RbVector u = RbTransform(s->GetLineDirection(), rotation);
+            const RbVector r = RbTransform(s->GetLinePosition(), rotation);
+            const RbVector spring = RbScale(n, Stiffness * depth);
+            const RbVector v = body->GetVelocityAtPoint(r);
+            const RbVector damper = RbScale(u, -RbDot(v, u) * Damping);
+            const RbVector f = RbAdd(spring, damper);
+            force = RbAdd(force, f);
+            torque = RbAdd(torque, RbCross(r, f));
+        }
+        controller->SetForce(force);
+        controller->SetTorque(torque);
+    }
+};
+
+TEST_F(StepTest, CarLikeBodySettlesAtTheSpringsRideHeight) {
+    MakeWorld();
+    const float mass = 100.0f;
+    RbRigidBody* car = AddBox(RbVec(2.0f, 4.0f, 0.5f), mass, RbVec(2.0f, 1.0f, 1.2f));
+    std::vector<RbSensor*> sensors;
+    for (int i = 0; i < 4; ++i) {
+        RbSensor* s = car->AddSensor();
+        s->SetLine(RbVec(i % 2 == 0 ? -0.8f : 0.8f, i < 2 ? -1.5f : 1.5f, 0.0f), RbVec(0.0f, 0.0f, -1.0f));
+        sensors.push_back(s);
+    }
+    car->UpdateBoundingInfo();
+    Suspension suspension;
+    RbController* controller = car->AddController(&suspension, 0);
+    ASSERT_NE(controller, nullptr);
+    Run(6.0f);
+    // Four springs carry the weight: k·d·4 = m·g; the sensors start at the body's centre.
+    const float depth = mass * G / (4.0f * suspension.Stiffness);
+    EXPECT_NEAR(car->GetPosition().z, 1.0f - depth, 0.01f);
+    EXPECT_NEAR(RbLength(car->GetVelocity()), 0.0f, 1e-2f);
+    for (RbSensor* s : sensors) {
+        EXPECT_NEAR(s->GetDetectDepth(), depth, 0.01f);
+        EXPECT_NEAR(s->GetDetectContactPoint().z, 0.0f, 1e-4f);
+        EXPECT_NEAR(std::fabs(s->GetDetectNormal().z), 1.0f, 1e-5f);
+    }
+    EXPECT_EQ(suspension.Calls, 360);
+    EXPECT_FALSE(car->IsResting());
+}
+
+TEST_F(StepTest, KinematicBodyPushesARigidBody) {
+    MakeWorld();
+    ASSERT_TRUE(Sim->SetMaterial(0, 0.3f, 0.0f));
+    RbKinematicBody* pusher = Sim->CreateKinematicBody();
+    pusher->AddGeometry()->SetBoxSize(1.0f, 3.0f, 1.0f);
+    pusher->UpdateBoundingInfo();
+    pusher->SetPosition(RbVec(-3.0f, 0.0f, 0.5f, 1.0f));
+    RbRigidBody* box = AddBox(RbVec(1, 1, 1), 2.0f, RbVec(-1.0f, 0.0f, 0.5f));
+    Run(0.5f);
+    EXPECT_NEAR(box->GetPosition().x, -1.0f, 1e-3f);
+    const float speed = 1.5f;
+    float x = -3.0f;
+    for (int i = 0; i < 180; ++i) {
+        x += speed * Dt;
+        pusher->SetPosition(RbVec(x, 0.0f, 0.5f, 1.0f));
+        Sim->Step(Dt);
+    }
+    // The box travels ahead of the pusher, in touch with it, at its speed.
+    EXPECT_NEAR(box->GetPosition().x, x + 1.0f, 0.05f);
+    EXPECT_NEAR(box->GetVelocity().x, speed, 0.1f);
+    EXPECT_NEAR(box->GetPosition().z, 0.5f, 0.01f);
+}
+
+TEST_F(StepTest, CollisionTableCodeDecidesWhetherBodiesMeet) {
+    struct Case {
+        int32_t Code;
+        bool Pass;
+        bool Reported;
+    };
+    for (const Case c : {Case{0, true, false}, Case{1, false, false}, Case{2, true, true}, Case{3, false, true}}) {
+        Reports.clear();
+        MakeWorld(0.0f, false);
+        Sim->GetCollisionTable()->Set(0, 0, c.Code);
+        Sim->SetCollisionCallback(RecordCollision);
+        RbRigidBody* a = AddBox(RbVec(1, 1, 1), 1.0f, RbVec(-2, 0, 0));
+        RbRigidBody* b = AddBox(RbVec(1, 1, 1), 1.0f, RbVec(2, 0, 0));
+        a->SetVelocity(RbVec(2, 0, 0));
+        b->SetVelocity(RbVec(-2, 0, 0));
+        Run(2.0f);
+        if (c.Pass) {
+            EXPECT_GT(a->GetPosition().x, 1.0f) << c.Code;
+            EXPECT_LT(b->GetPosition().x, -1.0f) << c.Code;
+        } else {
+            EXPECT_LT(a->GetPosition().x, -0.4f) << c.Code;
+            EXPECT_GT(b->GetPosition().x, 0.4f) << c.Code;
+        }
+        EXPECT_EQ(!Reports.empty(), c.Reported) << c.Code;
+        for (const RbCollisionInfo& info : Reports) {
+            EXPECT_EQ(info.KindA, 1);
+            EXPECT_EQ(info.KindB, 1);
+        }
+    }
+}
+
+TEST_F(StepTest, CallbackReceivesTheImpulseOfABoxHittingAWall) {
+    for (float e : {0.0f, 0.5f}) {
+        Reports.clear();
+        Ground = Terrain{};
+        MakeWorld(0.0f, false);
+        Sim->SetMaterial(0, 0.5f, e);
+        Sim->GetCollisionTable()->Set(0, 0, 3);
+        Sim->SetCollisionCallback(RecordCollision);
+        RbKinematicBody* wall = Sim->CreateKinematicBody();
+        wall->AddGeometry()->SetBoxSize(1.0f, 10.0f, 10.0f);
+        wall->UpdateBoundingInfo();
+        wall->SetPosition(RbVec(3.0f, 0.0f, 0.0f, 1.0f));
+        const float mass = 4.0f;
+        const float v = 5.0f;
+        RbRigidBody* box = AddBox(RbVec(1, 1, 1), mass, RbVec(0, 0, 0));
+        box->SetVelocity(RbVec(v, 0, 0));
+        Run(1.0f);
+        ASSERT_EQ(Reports.size(), 1u) << e;
+        const RbCollisionInfo& info = Reports[0];
+        EXPECT_EQ(info.BodyA, box);
+        EXPECT_EQ(info.BodyB, wall);
+        EXPECT_EQ(info.KindA, 1);
+        EXPECT_EQ(info.KindB, 0);
+        EXPECT_NEAR(RbLength(info.Contact), mass * v * (1.0f + e), 0.05f * mass * v * (1.0f + e)) << e;
+        EXPECT_NEAR(info.Normal.x, -1.0f, 1e-4f);
+        EXPECT_LT(info.Contact.x, 0.0f);
+        EXPECT_NEAR(info.PointA.x, 2.5f, 0.05f);
+        EXPECT_NEAR(box->GetVelocity().x, -e * v, 0.1f) << e;
+    }
+}
+
+TEST_F(StepTest, GroundContactReportsOnceWithAVerticalNormal) {
+    MakeWorld();
+    Sim->GetCollisionTable()->Set(0, -1, 3);
+    Sim->SetCollisionCallback(RecordCollision);
+    AddBox(RbVec(1, 1, 1), 1.0f, RbVec(0.5f, 0.5f, 1.0f));
+    Run(2.0f);
+    // The box bounces (restitution 0.4) a few times, each a new impact; then rests quietly.
+    ASSERT_GE(Reports.size(), 1u);
+    EXPECT_LE(Reports.size(), 4u);
+    const size_t settled = Reports.size();
+    Run(1.0f);
+    EXPECT_EQ(Reports.size(), settled);
+    EXPECT_EQ(Reports[0].BodyB, nullptr);
+    EXPECT_EQ(Reports[0].KindB, 0);
+    EXPECT_EQ(Reports[0].Normal.x, 0.0f);
+    EXPECT_EQ(Reports[0].Normal.y, 0.0f);
+    EXPECT_EQ(Reports[0].Normal.z, 1.0f);
+    EXPECT_NEAR(Reports[0].PointA.z, 0.0f, 0.05f);
+}
+
+TEST_F(StepTest, ARestingBoxWakesWhenHit) {
+    MakeWorld();
+    RbRigidBody* below = AddBox(RbVec(1, 1, 1), 1.0f, RbVec(0, 0, 0.5f));
+    Run(1.5f);
+    ASSERT_TRUE(below->IsResting());
+    RbRigidBody* above = AddBox(RbVec(1, 1, 1), 1.0f, RbVec(0.2f, 0, 3.0f));
+    bool woke = false;
+    for (int i = 0; i < 120; ++i) {
+        Sim->Step(Dt);
+        woke = woke || !below->IsResting();
+    }
+    EXPECT_TRUE(woke);
+    EXPECT_NEAR(above->GetPosition().z, 1.5f, 0.02f);
+    // A force wakes a resting body; a controller that pushes too.
+    Run(2.0f);
+    ASSERT_TRUE(above->IsResting());
+    above->SetForce(RbVec(0, 0, 1), above->GetPosition());
+    EXPECT_FALSE(above->IsResting());
+}
+
+// Walks the state of every active rigid body into one hash.
+uint64_t StateHash(RbSimulator& sim) {
+    uint64_t hash = 1469598103934665603ull;
+    auto mix = [&hash](const void* data, size_t size) {
+        const unsigned char* bytes = static_cast<const unsigned char*>(data);
+        for (size_t i = 0; i < size; ++i) {
+            hash = (hash ^ bytes[i]) * 1099511628211ull;
+        }
+    };
+    for (RbBodyListKind kind : {RbActiveRigidBodies, RbActiveRigidParticles}) {
+        for (RbBody* b = sim.GetBodyList(kind).Head; b != nullptr; b = b->ListNext) {
+            const RbRigidBody& r = static_cast<const RbRigidBody&>(*b);
+            mix(&r.Motion.Position, 12);
+            mix(&r.Motion.Orientation, 16);
+            mix(&r.Velocity, 12);
+            mix(&r.Motion.AngularMomentum, 12);
+        }
+    }
+    return hash;
+}
+
+TEST_F(StepTest, TwoRunsAreBitIdentical) {
+    uint64_t hashes[2] = {};
+    for (uint64_t& hash : hashes) {
+        Ground = Terrain{};
+        MakeWorld();
+        for (int i = 0; i < 6; ++i) {
+            RbRigidBody* b = AddBox(RbVec(1.0f, 0.8f, 0.6f), 1.0f + static_cast<float>(i),
+                                    RbVec(0.3f * static_cast<float>(i), 0.1f, 0.5f + 1.1f * static_cast<float>(i)));
+            b->SetAngularMomentum(RbVec(0.1f * static_cast<float>(i), 0.0f, 0.2f));
+        }
+        RbRigidBody* barrel = Sim->CreateRigidBody();
+        barrel->AddGeometry()->SetCylinder(0.8f, 1.2f);
+        barrel->UpdateBoundingInfo();
+        barrel->SetPosition(RbVec(3.0f, 0.0f, 2.0f, 1.0f));
+        barrel->SetVelocity(RbVec(-1.0f, 0.0f, 0.0f));
+        Run(2.0f);
+        hash = StateHash(*Sim);
+    }
+    EXPECT_EQ(hashes[0], hashes[1]);
+}
+
+TEST_F(StepTest, CylinderRestsOnItsSideAndOnItsEnd) {
+    MakeWorld();
+    // Axis along local Y: upright when local Y is world Z.
+    RbRigidBody* upright = Sim->CreateRigidBody();
+    RbGeometry* g = upright->AddGeometry();
+    g->SetCylinder(1.0f, 2.0f);
+    upright->UpdateBoundingInfo();
+    const float s = std::sqrt(0.5f);
+    upright->SetRotation(RbQuaternion{s, 0.0f, 0.0f, s});  // local Y onto world Z
+    upright->SetPosition(RbVec(-5.0f, 0.0f, 1.2f, 1.0f));
+    RbRigidBody* lying = Sim->CreateRigidBody();
+    lying->AddGeometry()->SetCylinder(1.0f, 2.0f);
+    lying->UpdateBoundingInfo();
+    lying->SetPosition(RbVec(5.0f, 0.0f, 0.8f, 1.0f));
+    Run(3.0f);
+    EXPECT_NEAR(upright->GetPosition().z, 1.0f, 0.01f);
+    // The 12-sided prism lies on a side or a corner edge: its centre sits between the
+    // polygon's inner radius and the cylinder's radius.
+    EXPECT_GT(lying->GetPosition().z, 0.5f * std::cos(3.14159265f / 12.0f) - 0.01f);
+    EXPECT_LT(lying->GetPosition().z, 0.5f + 0.01f);
+}
+
+TEST_F(StepTest, DegenerateInputNeverPutsNaNIntoTheState) {
+    MakeWorld();
+    // A degenerate terrain triangle right under the bodies, and garbage candidate indices.
+    Ground.AddTriangle(RbVec(0, 0, 0.1f), RbVec(1, 1, 0.1f), RbVec(2, 2, 0.1f));
+    Ground.AddTriangle(RbVec(0, 0, 0.2f), RbVec(0, 0, 0.2f), RbVec(0, 0, 0.2f));
+    RbTerrainTriangle unfilled;  // indices -1
+    Ground.Triangles.push_back(unfilled);
+    Ground.Garbage = 3000;  // far more candidates than a body's work array holds
+    RbRigidBody* zeroBox = AddBox(RbVec(0, 0, 0), 1.0f, RbVec(0, 0, 1));
+    RbRigidBody* a = AddBox(RbVec(1, 1, 1), 1.0f, RbVec(3, 3, 2));
+    RbRigidBody* b = AddBox(RbVec(1, 1, 1), 1.0f, RbVec(3, 3, 2));  // coincident centres
+    RbSensor* sensor = a->AddSensor();
+    sensor->SetLine(RbVec(0, 0, 0), RbVec(0, 0, 0));  // zero length
+    a->UpdateBoundingInfo();
+    RbRigidBody* flat = Sim->CreateRigidBody();
+    flat->AddGeometry()->SetCylinder(0.0f, 0.0f);
+    flat->UpdateBoundingInfo();
+    flat->SetPosition(RbVec(-3, -3, 1, 1));
+    for (float dt : {Dt, 0.0f, -1.0f, std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN(),
+                     1e30f, Dt}) {
+        Sim->Step(dt);
+    }
+    Run(1.0f);
+    for (RbRigidBody* body : {zeroBox, a, b, flat}) {
+        EXPECT_TRUE(RbIsFinite(body->GetPosition()));
+        EXPECT_TRUE(RbIsFinite(body->GetVelocity()));
+        EXPECT_TRUE(RbIsFinite(body->GetOrientation()));
+        EXPECT_TRUE(RbIsFinite(body->Motion.AngularMomentum));
+    }
+    EXPECT_EQ(sensor->GetDetectDepth(), 0.0f);
+    // The overlapping pair was pushed apart.
+    EXPECT_GT(RbLength(RbSub(a->GetPosition(), b->GetPosition())), 0.9f);
+    EXPECT_GT(Ground.Queries, 0);
+}
+
+TEST_F(StepTest, HugeForcesLeaveTheStateFinite) {
+    MakeWorld();
+    RbRigidBody* box = AddBox(RbVec(1, 1, 1), 1.0f, RbVec(0, 0, 0.5f));
+    box->SetForce(RbVec(3e38f, 0, 0), RbVec(0, 0, 3));
+    Run(0.5f);
+    EXPECT_TRUE(RbIsFinite(box->GetPosition()));
+    EXPECT_TRUE(RbIsFinite(box->GetVelocity()));
+    EXPECT_TRUE(RbIsFinite(box->Motion.AngularMomentum));
+}
+
+}  // namespace
