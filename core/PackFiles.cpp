@@ -163,7 +163,7 @@ HRESULT AddPackFile(const std::string& packPath) {
     return S_OK;
 }
 
-int AddPackFiles(const std::string& pattern) {
+int AddPackFiles(const std::string& pattern, std::vector<std::string>* refused) {
     const size_t separator = pattern.find_last_of("\\/");
     const std::string folder = separator == std::string::npos ? std::string() : pattern.substr(0, separator + 1);
     std::vector<std::string> names;
@@ -182,6 +182,8 @@ int AddPackFiles(const std::string& pattern) {
     for (const std::string& name : names) {
         if (SUCCEEDED(AddPackFile(name))) {
             ++added;
+        } else if (refused != nullptr) {
+            refused->push_back(name);
         }
     }
     return added;

@@ -69,8 +69,8 @@ bool Encode(const std::vector<Source>& members, std::vector<uint8_t>& pack);
 
 // Adds every pack file matching the pattern ("*.pak", "Data\*.pak"; wildcards in the last
 // component), in name order without regard to case, and returns how many were added. Files
-// that are not valid packs are passed over.
-int AddPackFiles(const std::string& pattern);
+// that are not valid packs are passed over; their paths go to `refused` when given.
+int AddPackFiles(const std::string& pattern, std::vector<std::string>* refused = nullptr);
 
 // Reads the directory of the pack file at packPath (an engine path) and appends it to
 // PackFiles. E_FAIL, adding nothing, when the file cannot be read or is not a valid pack.

@@ -70,7 +70,8 @@ public:
     void UnregisterScriptTask(const CPScriptTask* task);
 
     // Adds the pack files matching the pattern to PackFiles (see core/PackFiles.h), in name
-    // order; returns how many were added. A game program calls it once at start-up.
+    // order; returns how many were added. A game program calls it once at start-up. Each
+    // damaged or unreadable pack is reported once through the log.
     int AddPackFiles(const std::string& pattern = "*.pak");
 
     // Loads "Data\Sounds\" + fileName as the special sound name (is3D 1 for a 3-D sound);
@@ -130,4 +131,6 @@ private:
     // Per-frame bookkeeping of StepTasks, kept to reuse its storage.
     std::unordered_set<CPTask*> visited;
     std::vector<CPTask*> repeated;
+    // Packs already reported as damaged.
+    std::unordered_set<std::string> reportedPacks;
 };

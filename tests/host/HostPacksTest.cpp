@@ -1,4 +1,5 @@
 #include "core/CPFileReader.h"
+#include "core/CPLog.h"
 #include "core/PackFiles.h"
 #include "host/Host.h"
 
@@ -9,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -43,6 +45,34 @@ TEST(HostPacks, PacksOfTheGameFolderAreSearchedInNameOrder) {
         EXPECT_EQ(PackFiles.back().PackPath, "DATA\\inner.pak");
         EXPECT_EQ(host.AddPackFiles("*.zip"), 0);
     }
+    PackFiles.clear();
+    fs::current_path(previous);
+    fs::remove_all(root);
+}
+
+// A damaged pack is passed over and said once in the log, not again when the folder is
+// searched again; a good pack is never reported.
+TEST(HostPacks, DamagedPacksAreReportedOnceEach) {
+    const fs::path root = fs::temp_directory_path() / ("hostpacks_damaged_" + std::to_string(getpid()));
+    fs::remove_all(root);
+    fs::create_directories(root);
+    const fs::path previous = fs::current_path();
+    fs::current_path(root);
+    PutPack("good.pak", "data\\x.txt", "good");
+    std::ofstream("broken.pak") << "not a pack";
+    std::ofstream("Empty.PAK");
+    std::vector<std::string> reports;
+    CPLog::GetInstance().SetSink([&](const CPLogReport& report) { reports.push_back(report.Text); });
+    PackFiles.clear();
+    {
+        Host host;
+        EXPECT_EQ(host.AddPackFiles(), 1);
+        EXPECT_EQ(host.AddPackFiles("*.PAK"), 1);
+    }
+    CPLog::GetInstance().SetSink(nullptr);
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_NE(reports[0].find("\"broken.pak\""), std::string::npos) << reports[0];
+    EXPECT_NE(reports[1].find("\"Empty.PAK\""), std::string::npos) << reports[1];
     PackFiles.clear();
     fs::current_path(previous);
     fs::remove_all(root);
