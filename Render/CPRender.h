@@ -30,6 +30,9 @@
 #include <unordered_map>
 #include <vector>
 
+class CPGameObject;
+class CPPhysicData;
+
 class CPRender {
 public:
     static CPRender* Instance;
@@ -118,6 +121,21 @@ public:
     HRESULT ResetDevice(D3DPRESENT_PARAMETERS* parameters);
 
     CPtr<CPMaterial> GetShadowMaterial() const { return ShadowMaterial; }
+
+    // One whole loading frame, drawn and presented (CPRender_Loading.cpp): the background
+    // picture over the screen and the progress bar of percent (clamped to 0..100).
+    void DrawLoadingScreen(int percent);
+    // The car's shadow decal (CPRender_Decal.cpp): the shadow object's render object gets the
+    // terrain triangles of the car's last terrain query, lifted 0.03, textured so that the
+    // picture covers the car's footprint (collision half extents + 0.1) placed by world.
+    void ProjectDecal(CPtr<CPGameObject> shadow, const D3DXMATRIX* world, CPtr<CPPhysicData> physics);
+    // Fits the frame (origin, u, v) to take in far, then writes the decal; a frame that stays
+    // degenerate leaves the previous decal.
+    static void BuildDecal(CPtr<CPGameObject> shadow, const D3DXVECTOR2& origin, const D3DXVECTOR2& far,
+                           const D3DXVECTOR2& u, const D3DXVECTOR2& v, CPtr<CPPhysicData> physics);
+    // Makes the frame usable: a degenerate one is rebuilt towards far; an invertible one is
+    // widened to the smallest frame-aligned one holding itself, far, far + u and far + v.
+    static void FitDecalFrame(D3DXVECTOR2& origin, D3DXVECTOR2& u, D3DXVECTOR2& v, const D3DXVECTOR2& far);
 
     std::unordered_map<std::string, std::shared_ptr<MeshBuffers>> MeshBufferMap;
     int32_t MotionBlur = 0;
