@@ -51,6 +51,7 @@ void CPRenderObject::TransformToWorld() {
         world = Owner->WorldMatrix;
     }
     VertexTransform::ToWorld(WorldVertices.data(), Vertices.data(), Vertices.size(), world);
+    UpdateDamageBoxes();
 }
 
 void CPRenderObject::TransformVertices(const D3DXMATRIX& m) {

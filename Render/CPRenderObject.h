@@ -3,6 +3,7 @@
 // to the batcher each frame (through the texture modifiers, when it has any).
 #pragma once
 
+#include "Render/CPDamageRegion.h"
 #include "Render/CPMaterial.h"
 #include "Render/CPRender.h"
 #include "Render/CPTextureModifier.h"
@@ -51,6 +52,15 @@ public:
     // Appends a modifier (owned).
     void AddModifier(std::unique_ptr<CPTextureModifier> modifier);
 
+    // Car damage (CPRenderObject_Damage.cpp). InitDamageModel gathers the vertices of this
+    // object and of the owner's mesh parts below it (wheels "w0".."w3", "w0d".."w3d" left out)
+    // into regions with boxes; ApplyDamage (world-space ray, amount above 0.01) dents every
+    // region whose box the ray crosses within 1.7 direction lengths; TransformToWorld moves
+    // the boxes of unsaturated regions with the owner.
+    void InitDamageModel();
+    void ApplyDamage(const D3DXVECTOR3& origin, const D3DXVECTOR3& direction, float amount);
+    void UpdateDamageBoxes();
+
     CPGameObject* Owner = nullptr;  // not counted
     bool HasModifiers = false;
     std::vector<std::unique_ptr<CPTextureModifier>> Modifiers;
@@ -61,4 +71,6 @@ public:
     bool Excluded = false;
     std::string MeshBufferName;
     std::shared_ptr<CPRender::MeshBuffers> MeshBuffers;
+    bool DamageEnabled = false;
+    std::vector<CPDamageRegion> DamageRegions;
 };
