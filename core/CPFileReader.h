@@ -1,7 +1,8 @@
 // Whole-file reader of the engine's data files.
 //
-// Load reads the file with one seek and one read; a file that is not on disk is looked up by
-// its lower-cased name in the pack files (members are stored scrambled). The typed reads then
+// Load reads the file with one open, one fstat (its length) and one read; a file that is not on
+// disk is looked up by its lower-cased name in the pack files (members are stored scrambled),
+// read from the pack's held descriptor without opening it again. The typed reads then
 // work on memory: 32-bit little-endian ints and floats, and strings stored as an int length
 // and that many bytes.
 //

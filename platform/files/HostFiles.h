@@ -8,10 +8,12 @@
 //
 // Directory listings are cached per directory. A name found in a cached listing is trusted and
 // the final path checked with one system call (or by the open itself); when that fails, and on
-// every miss, each listing is checked against its directory's identity and modification time
-// and taken again if it changed, so files created or removed behind the engine's back are still
-// seen. A miss in a listing taken within two seconds of the directory's last change lists it
-// again (the time stamp may be too coarse to show a change made just after listing). Files the
+// every miss, each listing is checked against its directory's identity and modification time,
+// so files created or removed behind the engine's back are still seen. Each listed directory
+// is watched (inotify): when its time stamp moved, or the listing is younger than two seconds
+// after the directory's last change (the time stamp may be too coarse to show a change made
+// just after listing), the queued changes are applied to the listing instead of listing the
+// directory again. A directory that cannot be watched is listed again in those cases. Files the
 // engine itself creates, renames or removes through this layer update the cache directly.
 //
 // Paths that begin with "/" are absolute host paths; every other path is relative to the working
