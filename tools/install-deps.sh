@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake g++ make pkg-config libgtest-dev libbenchmark-dev liblua5.1-0-dev libtinyxml-dev
           libjpeg-dev libpng-dev zlib1g-dev libavformat-dev libavcodec-dev libswscale-dev
-          libavutil-dev "$@")
+          libavutil-dev libbullet-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

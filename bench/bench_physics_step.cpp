@@ -1,0 +1,464 @@
+// The simulation step against Bullet, the general engine it is measured by, on the same
+// scenes: 25 car-like bodies (box hull, four downward sensors, suspension, drive and grip
+// forces every step) driving over a 60 000-triangle terrain mesh, and a pile of 500 boxes
+// dropped onto it. Each iteration steps both worlds by 1/60 s; x_baseline is our time per
+// step over Bullet's. After the timed steps both worlds run on and must end alike (cars at
+// their ride height on the terrain, boxes at rest on it, nothing fallen through), or the
+// benchmark fails: the ratio only means something for equal work.
+//
+// Matching settings: 1/60 s steps, no sleeping for the cars (their springs always push),
+// friction 0.5 on every contact (Bullet multiplies the two sides' coefficients, we take
+// their geometric mean), no restitution, bodies at rest after 0.5 s below about 5 cm/s.
+#include "bench/BaselineRatio.h"
+#include "physics/RbSimulator.h"
+
+#include <benchmark/benchmark.h>
+#include <btBulletDynamicsCommon.h>
+
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr float Dt = 1.0f / 60.0f;
+constexpr float Gravity = 9.8f;
+
+// ---------------------------------------------------------------------------------------
+// The terrain: a gently rolling height field as a triangle soup, and the game's 4 m grid
+// of cells answering the simulator's terrain query.
+
+constexpr int QuadsX = 150;
+constexpr int QuadsY = 200;
+constexpr float Spacing = 2.0f;
+constexpr float OriginX = -0.5f * QuadsX * Spacing;
+constexpr float OriginY = -0.5f * QuadsY * Spacing;
+
+float Height(float x, float y) { return 0.6f * std::sin(0.045f * x) * std::cos(0.035f * y) + 0.002f * x; }
+
+struct TerrainMesh {
+    std::vector<RbVector> Vertices;
+    std::vector<RbTerrainTriangle> Triangles;
+    std::vector<int32_t> Indices;  // three per triangle, for Bullet
+    // 4 m cells over the terrain, each listing the triangles whose bounds reach into it.
+    static constexpr float Cell = 4.0f;
+    int CellsX = 0;
+    int CellsY = 0;
+    std::vector<std::vector<int32_t>> Cells;
+    std::vector<int32_t> Candidates;
+
+    TerrainMesh() {
+        for (int j = 0; j <= QuadsY; ++j) {
+            for (int i = 0; i <= QuadsX; ++i) {
+                const float x = OriginX + Spacing * static_cast<float>(i);
+                const float y = OriginY + Spacing * static_cast<float>(j);
+                Vertices.push_back(RbVec(x, y, Height(x, y)));
+            }
+        }
+        auto vertex = [](int i, int j) { return j * (QuadsX + 1) + i; };
+        for (int j = 0; j < QuadsY; ++j) {
+            for (int i = 0; i < QuadsX; ++i) {
+                const int quad[2][3] = {{vertex(i, j), vertex(i + 1, j), vertex(i + 1, j + 1)},
+                                        {vertex(i, j), vertex(i + 1, j + 1), vertex(i, j + 1)}};
+                for (const auto& t : quad) {
+                    RbTerrainTriangle record;
+                    for (int k = 0; k < 3; ++k) {
+                        record.Vertices[k] = t[k];
+                        Indices.push_back(t[k]);
+                    }
+                    Triangles.push_back(record);
+                }
+            }
+        }
+        CellsX = static_cast<int>(QuadsX * Spacing / Cell) + 1;
+        CellsY = static_cast<int>(QuadsY * Spacing / Cell) + 1;
+        Cells.resize(static_cast<size_t>(CellsX * CellsY));
+        for (size_t t = 0; t < Triangles.size(); ++t) {
+            RbVector lo = RbVec(1e30f, 1e30f, 0);
+            RbVector hi = RbVec(-1e30f, -1e30f, 0);
+            for (int32_t v : Triangles[t].Vertices) {
+                lo = RbMin(lo, Vertices[static_cast<size_t>(v)]);
+                hi = RbMax(hi, Vertices[static_cast<size_t>(v)]);
+            }
+            for (int cy = CellY(lo.y); cy <= CellY(hi.y); ++cy) {
+                for (int cx = CellX(lo.x); cx <= CellX(hi.x); ++cx) {
+                    Cells[static_cast<size_t>(cy * CellsX + cx)].push_back(static_cast<int32_t>(t));
+                }
+            }
+        }
+        Candidates.reserve(4096);
+    }
+    int CellX(float x) const {
+        const int c = static_cast<int>((x - OriginX) / Cell);
+        return c < 0 ? 0 : (c >= CellsX ? CellsX - 1 : c);
+    }
+    int CellY(float y) const {
+        const int c = static_cast<int>((y - OriginY) / Cell);
+        return c < 0 ? 0 : (c >= CellsY ? CellsY - 1 : c);
+    }
+};
+
+TerrainMesh& Terrain() {
+    static TerrainMesh mesh;
+    return mesh;
+}
+
+void QueryTerrain(const RbVector& lower, const RbVector& upper, const int32_t*& candidates,
+                  const RbTerrainTriangle*& triangles, const RbVector*& vertices, int32_t& candidateCount,
+                  int32_t& triangleCount, RbBody*) {
+    TerrainMesh& t = Terrain();
+    t.Candidates.clear();
+    for (int cy = t.CellY(lower.y); cy <= t.CellY(upper.y); ++cy) {
+        for (int cx = t.CellX(lower.x); cx <= t.CellX(upper.x); ++cx) {
+            const std::vector<int32_t>& cell = t.Cells[static_cast<size_t>(cy * t.CellsX + cx)];
+            t.Candidates.insert(t.Candidates.end(), cell.begin(), cell.end());
+        }
+    }
+    candidates = t.Candidates.data();
+    triangles = t.Triangles.data();
+    vertices = t.Vertices.data();
+    candidateCount = static_cast<int32_t>(t.Candidates.size());
+    triangleCount = static_cast<int32_t>(t.Triangles.size());
+}
+
+// ---------------------------------------------------------------------------------------
+// The car model both worlds share: four wheels, each a downward line of Length from the
+// hull's centre plane; suspension spring and damper, drive up to a cruising speed, and
+// lateral grip. Body axes as the game's: nose along -y, roof along +z.
+
+constexpr float CarMass = 800.0f;
+constexpr float HullX = 2.0f;
+constexpr float HullY = 4.0f;
+constexpr float HullZ = 0.6f;
+constexpr float Length = 1.0f;
+constexpr float Stiffness = 7840.0f;  // 0.25 m of compression carries the car
+constexpr float Damping = 1200.0f;
+constexpr float Drive = 2400.0f;
+constexpr float Cruise = 8.0f;
+constexpr float Grip = 900.0f;
+constexpr float RideDepth = CarMass * Gravity / (4.0f * Stiffness);
+constexpr int Cars = 25;
+const RbVector WheelStarts[4] = {{-0.8f, -1.5f, 0.0f, 0.0f}, {0.8f, -1.5f, 0.0f, 0.0f},
+                                 {-0.8f, 1.5f, 0.0f, 0.0f}, {0.8f, 1.5f, 0.0f, 0.0f}};
+
+struct WheelHit {
+    float Depth = 0.0f;  // 0: in the air
+    RbVector Normal;
+    RbVector Point;
+};
+
+struct CarPose {
+    RbMatrix3 Rotation;  // rows: body axes in the world
+    RbVector Position;
+    RbVector Velocity;
+    RbVector AngularVelocity;
+};
+
+RbVector PointVelocity(const CarPose& pose, const RbVector& r) {
+    return RbAdd(pose.Velocity, RbCross(pose.AngularVelocity, r));
+}
+
+// Force and torque (about the body's position) of the wheels.
+void CarForces(const CarPose& pose, const WheelHit (&hits)[4], RbVector* force, RbVector* torque) {
+    const RbVector forward = RbScale(pose.Rotation.Rows[1], -1.0f);
+    const RbVector side = pose.Rotation.Rows[0];
+    const RbVector down = RbScale(pose.Rotation.Rows[2], -1.0f);
+    const float speed = RbDot(pose.Velocity, forward);
+    RbVector f;
+    RbVector t;
+    for (int i = 0; i < 4; ++i) {
+        const WheelHit& hit = hits[i];
+        if (hit.Depth <= 0.0f) {
+            continue;
+        }
+        RbVector n = hit.Normal;
+        if (n.z < 0.0f) {
+            n = RbScale(n, -1.0f);
+        }
+        const RbVector rs = RbTransform(WheelStarts[i], pose.Rotation);
+        const RbVector spring = RbScale(n, Stiffness * hit.Depth);
+        const RbVector damper = RbScale(down, -RbDot(PointVelocity(pose, rs), down) * Damping);
+        const RbVector rc = RbSub(hit.Point, pose.Position);
+        const RbVector grip = RbScale(side, -RbDot(PointVelocity(pose, rc), side) * Grip);
+        const RbVector drive = RbScale(forward, speed < Cruise ? Drive * 0.25f : 0.0f);
+        for (const auto& [part, at] : {std::pair{spring, rs}, std::pair{damper, rs}, std::pair{grip, rc}, std::pair{drive, rc}}) {
+            f = RbAdd(f, part);
+            t = RbAdd(t, RbCross(at, part));
+        }
+    }
+    *force = f;
+    *torque = t;
+}
+
+RbVector CarStart(int i) {
+    const float x = -30.0f + 15.0f * static_cast<float>(i % 5);
+    const float y = -30.0f + 15.0f * static_cast<float>(i / 5);
+    return RbVec(x, y, Height(x, y) + Length - RideDepth + 0.05f);
+}
+
+// ---------------------------------------------------------------------------------------
+// The pile: 500 unit boxes in ten by ten columns of five, offset a little so they settle.
+
+constexpr int PileColumns = 10;
+constexpr int PileLayers = 5;
+constexpr int Boxes = PileColumns * PileColumns * PileLayers;
+constexpr float BoxMass = 20.0f;
+const float PileX = 40.0f;
+const float PileY = 60.0f;
+
+RbVector BoxStart(int i, uint32_t* seed) {
+    auto jitter = [seed]() {
+        *seed = *seed * 214013u + 2531011u;
+        return (static_cast<float>((*seed >> 16) & 0x7FFF) / 32767.0f - 0.5f) * 0.1f;
+    };
+    const int layer = i / (PileColumns * PileColumns);
+    const int column = i % (PileColumns * PileColumns);
+    const float x = PileX + 1.3f * static_cast<float>(column % PileColumns) + jitter();
+    const float y = PileY + 1.3f * static_cast<float>(column / PileColumns) + jitter();
+    return RbVec(x, y, Height(x, y) + 0.7f + 1.15f * static_cast<float>(layer));
+}
+
+float BoxInertia() { return BoxMass / 6.0f; }
+
+// ---------------------------------------------------------------------------------------
+// Our world.
+
+class SuspensionController final : public RbControllerCallback {
+public:
+    void OnStep(RbController* controller, float) override {
+        RbRigidBody& body = *controller->Body;
+        CarPose pose{body.Motion.Rotation, body.GetPosition(), body.GetVelocity(), body.GetAngularVelocity()};
+        WheelHit hits[4];
+        int i = 0;
+        for (RbSensor* s = body.Sensors; s != nullptr && i < 4; s = s->Next, ++i) {
+            hits[i] = {s->GetDetectDepth(), s->GetDetectNormal(), s->GetDetectContactPoint()};
+        }
+        RbVector force;
+        RbVector torque;
+        CarForces(pose, hits, &force, &torque);
+        controller->SetForce(force);
+        controller->SetTorque(torque);
+    }
+};
+
+struct OurWorld {
+    RbSimulator* Sim = nullptr;
+    std::vector<RbRigidBody*> Bodies;
+    SuspensionController Suspension;
+
+    explicit OurWorld(bool cars) {
+        Terrain();
+        RbSizeLimits limits;
+        limits.rigidBodiesCount = 600;
+        limits.geometriesCount = 1000;
+        limits.pairsCount = 20000;
+        limits.sensorsCount = 200;
+        limits.constraintSetsCount = 100;
+        const RbVector g = RbVec(0.0f, 0.0f, -Gravity);
+        Sim = RbSimulator::Create(&limits, nullptr, &g);
+        Sim->SetMaterial(0, 0.5f, 0.0f);
+        Sim->SetTerrainQueryCallback(QueryTerrain);
+        if (cars) {
+            for (int i = 0; i < Cars; ++i) {
+                RbRigidBody* body = Sim->CreateRigidBody();
+                body->AddGeometry()->SetBoxSize(HullX, HullY, HullZ);
+                for (const RbVector& start : WheelStarts) {
+                    body->AddSensor()->SetLine(start, RbVec(0.0f, 0.0f, -Length));
+                }
+                body->UpdateBoundingInfo();
+                body->SetMass(CarMass);
+                body->SetInertiaTensor(RbVec(CarMass / 12.0f * (HullY * HullY + HullZ * HullZ),
+                                             CarMass / 12.0f * (HullX * HullX + HullZ * HullZ),
+                                             CarMass / 12.0f * (HullX * HullX + HullY * HullY)));
+                body->AddController(&Suspension, 0);
+                body->SetPosition(CarStart(i));
+                Bodies.push_back(body);
+            }
+        } else {
+            uint32_t seed = 1;
+            for (int i = 0; i < Boxes; ++i) {
+                RbRigidBody* body = Sim->CreateRigidBody();
+                body->AddGeometry()->SetBoxSize(1.0f, 1.0f, 1.0f);
+                body->UpdateBoundingInfo();
+                body->SetMass(BoxMass);
+                body->SetInertiaTensor(RbVec(BoxInertia(), BoxInertia(), BoxInertia()));
+                body->SetPosition(BoxStart(i, &seed));
+                Bodies.push_back(body);
+            }
+        }
+    }
+    ~OurWorld() { RbSimulator::Destroy(Sim); }
+    void Step() { Sim->Step(Dt); }
+    RbVector Position(size_t i) const { return Bodies[i]->GetPosition(); }
+    float Speed(size_t i) const { return RbLength(Bodies[i]->GetVelocity()); }
+};
+
+// ---------------------------------------------------------------------------------------
+// Bullet's world: a BVH triangle mesh for the terrain, boxes for hulls and boxes, closest-hit
+// ray tests for the wheels, forces applied before every step.
+
+struct BulletWorld {
+    btDefaultCollisionConfiguration Configuration;
+    btCollisionDispatcher Dispatcher{&Configuration};
+    btDbvtBroadphase Broadphase;
+    btSequentialImpulseConstraintSolver Solver;
+    btDiscreteDynamicsWorld World{&Dispatcher, &Broadphase, &Solver, &Configuration};
+    std::unique_ptr<btTriangleIndexVertexArray> Mesh;
+    std::unique_ptr<btBvhTriangleMeshShape> TerrainShape;
+    std::unique_ptr<btRigidBody> Ground;
+    std::unique_ptr<btBoxShape> Shape;
+    std::vector<std::unique_ptr<btDefaultMotionState>> States;
+    std::vector<std::unique_ptr<btRigidBody>> Bodies;
+    std::vector<float> VertexData;
+    bool IsCars;
+
+    explicit BulletWorld(bool cars) : IsCars(cars) {
+        TerrainMesh& t = Terrain();
+        World.setGravity(btVector3(0, 0, -Gravity));
+        for (const RbVector& v : t.Vertices) {
+            VertexData.insert(VertexData.end(), {v.x, v.y, v.z});
+        }
+        Mesh = std::make_unique<btTriangleIndexVertexArray>(static_cast<int>(t.Triangles.size()), t.Indices.data(),
+                                                            3 * static_cast<int>(sizeof(int32_t)),
+                                                            static_cast<int>(t.Vertices.size()), VertexData.data(),
+                                                            3 * static_cast<int>(sizeof(float)));
+        TerrainShape = std::make_unique<btBvhTriangleMeshShape>(Mesh.get(), true);
+        Ground = std::make_unique<btRigidBody>(0.0f, nullptr, TerrainShape.get());
+        Ground->setFriction(std::sqrt(0.5f));
+        Ground->setRestitution(0.0f);
+        World.addRigidBody(Ground.get());
+        // Rest rules like ours: half a second below about 5 cm/s.
+        gDeactivationTime = 0.5f;
+        const btVector3 half = cars ? btVector3(HullX / 2, HullY / 2, HullZ / 2) : btVector3(0.5f, 0.5f, 0.5f);
+        Shape = std::make_unique<btBoxShape>(half);
+        const float mass = cars ? CarMass : BoxMass;
+        btVector3 inertia;
+        Shape->calculateLocalInertia(mass, inertia);
+        uint32_t seed = 1;
+        const int count = cars ? Cars : Boxes;
+        for (int i = 0; i < count; ++i) {
+            const RbVector p = cars ? CarStart(i) : BoxStart(i, &seed);
+            btTransform transform;
+            transform.setIdentity();
+            transform.setOrigin(btVector3(p.x, p.y, p.z));
+            States.push_back(std::make_unique<btDefaultMotionState>(transform));
+            btRigidBody::btRigidBodyConstructionInfo info(mass, States.back().get(), Shape.get(), inertia);
+            Bodies.push_back(std::make_unique<btRigidBody>(info));
+            btRigidBody& body = *Bodies.back();
+            body.setFriction(std::sqrt(0.5f));
+            body.setRestitution(0.0f);
+            body.setSleepingThresholds(0.05f, 0.05f);
+            if (cars) {
+                body.setActivationState(DISABLE_DEACTIVATION);
+            }
+            World.addRigidBody(&body);
+        }
+    }
+    ~BulletWorld() {
+        for (auto& body : Bodies) {
+            World.removeRigidBody(body.get());
+        }
+        World.removeRigidBody(Ground.get());
+    }
+
+    void Step() {
+        if (IsCars) {
+            for (auto& body : Bodies) {
+                const btTransform& transform = body->getWorldTransform();
+                const btMatrix3x3& basis = transform.getBasis();
+                CarPose pose;
+                // Our rows are the images of the body axes: Bullet's basis columns.
+                for (int r = 0; r < 3; ++r) {
+                    const btVector3 column = basis.getColumn(r);
+                    pose.Rotation.Rows[r] = RbVec(column.x(), column.y(), column.z());
+                }
+                const btVector3& o = transform.getOrigin();
+                pose.Position = RbVec(o.x(), o.y(), o.z());
+                const btVector3& v = body->getLinearVelocity();
+                const btVector3& w = body->getAngularVelocity();
+                pose.Velocity = RbVec(v.x(), v.y(), v.z());
+                pose.AngularVelocity = RbVec(w.x(), w.y(), w.z());
+                WheelHit hits[4];
+                for (int i = 0; i < 4; ++i) {
+                    const btVector3 from = transform * btVector3(WheelStarts[i].x, WheelStarts[i].y, WheelStarts[i].z);
+                    const btVector3 to = transform * btVector3(WheelStarts[i].x, WheelStarts[i].y, -Length);
+                    btCollisionWorld::ClosestRayResultCallback ray(from, to);
+                    World.rayTest(from, to, ray);
+                    if (ray.hasHit() && ray.m_collisionObject != body.get()) {
+                        const btVector3& n = ray.m_hitNormalWorld;
+                        const btVector3& p = ray.m_hitPointWorld;
+                        hits[i] = {Length * (1.0f - ray.m_closestHitFraction), RbVec(n.x(), n.y(), n.z()),
+                                   RbVec(p.x(), p.y(), p.z())};
+                    }
+                }
+                RbVector force;
+                RbVector torque;
+                CarForces(pose, hits, &force, &torque);
+                body->applyCentralForce(btVector3(force.x, force.y, force.z));
+                body->applyTorque(btVector3(torque.x, torque.y, torque.z));
+            }
+        }
+        World.stepSimulation(Dt, 1, Dt);
+    }
+    RbVector Position(size_t i) const {
+        const btVector3& o = Bodies[i]->getWorldTransform().getOrigin();
+        return RbVec(o.x(), o.y(), o.z());
+    }
+    float Speed(size_t i) const { return Bodies[i]->getLinearVelocity().length(); }
+};
+
+// ---------------------------------------------------------------------------------------
+
+// Empty when the world ended as the scene expects, else what is wrong.
+template <class World>
+std::string CheckEnd(const World& world, bool cars, const char* name) {
+    const size_t count = cars ? Cars : Boxes;
+    for (size_t i = 0; i < count; ++i) {
+        const RbVector p = world.Position(i);
+        const float ground = Height(p.x, p.y);
+        if (!(p.z > ground)) {
+            return std::string(name) + ": a body fell through the terrain";
+        }
+        if (cars) {
+            // Riding on its springs: the centre at the spring's length above the ground.
+            if (std::fabs(p.z - ground - (Length - RideDepth)) > 0.25f) {
+                return std::string(name) + ": a car is off its ride height";
+            }
+        } else if (p.z - ground < 0.4f || world.Speed(i) > 0.25f) {
+            return std::string(name) + ": box " + std::to_string(i) + " is not resting on the terrain or the pile (" +
+                   std::to_string(p.z - ground) + " m up, " + std::to_string(world.Speed(i)) + " m/s)";
+        }
+    }
+    return {};
+}
+
+void RunScene(benchmark::State& state, bool cars) {
+    OurWorld ours(cars);
+    BulletWorld bullet(cars);
+    RunAgainstBaseline(state, [&] { ours.Step(); }, [&] { bullet.Step(); });
+    // Let both worlds finish what the timed steps started, then compare.
+    for (int i = 0; i < 300; ++i) {
+        ours.Step();
+        bullet.Step();
+    }
+    std::string problem = CheckEnd(ours, cars, "ours");
+    if (problem.empty()) {
+        problem = CheckEnd(bullet, cars, "Bullet");
+    }
+    if (!problem.empty()) {
+        state.SkipWithError(problem.c_str());
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(cars ? Cars : Boxes));
+}
+
+// Four seconds of driving from the drop onto the springs.
+void BM_StepCarsOnTerrain(benchmark::State& state) { RunScene(state, true); }
+BENCHMARK(BM_StepCarsOnTerrain)->Iterations(240)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// Two seconds of the pile falling, colliding and settling.
+void BM_StepBoxPile(benchmark::State& state) { RunScene(state, false); }
+BENCHMARK(BM_StepBoxPile)->Iterations(120)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+}  // namespace
