@@ -21,7 +21,7 @@ struct D3D9ZeroedAllocator {
     template <class U>
     D3D9ZeroedAllocator(const D3D9ZeroedAllocator<U>&) {}
     T* allocate(size_t n) {
-        if (void* p = std::calloc(n, sizeof(T))) {
+        if (void* p = std::calloc(n > 0 ? n : 1, sizeof(T))) {
             return static_cast<T*>(p);
         }
         throw std::bad_alloc();

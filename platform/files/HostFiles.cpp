@@ -319,7 +319,9 @@ Lookup FindEntry(State& state, const std::string& dir, const std::string& name, 
             Drain(state);
             it = state.Listings.find(dir);
             if (it != state.Listings.end()) {
+                // As good as a listing taken now: later changes will queue events too.
                 it->second.ModifiedAt = dirInfo.st_mtim;
+                it->second.ListedAtNs = NowNs();
                 if (const std::string* found = it->second.Find(name)) {
                     actual = *found;
                     return Lookup::Found;
