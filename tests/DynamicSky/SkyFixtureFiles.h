@@ -205,11 +205,11 @@ e 8
 
 // One pass that draws with the layer's texture.
 inline const char* const OnePassEffect = R"(texture tex0;
-technique Sky { pass P0 { ZEnable = false; AlphaBlendEnable = true; } }
+technique Sky { pass P0 { Texture[0] = <tex0>; ZEnable = false; AlphaBlendEnable = true; } }
 )";
 // Two passes, for the cloud layers' second effect.
 inline const char* const TwoPassEffect = R"(texture tex0;
-technique Clouds { pass P0 { ZEnable = false; } pass P1 { ZWriteEnable = false; } }
+technique Clouds { pass P0 { Texture[0] = <tex0>; ZEnable = false; } pass P1 { ZWriteEnable = false; } }
 )";
 
 // A 1 x 1 uncompressed 24-bit TGA.
