@@ -45,7 +45,7 @@ static_assert(sizeof(RbSizeLimits) == 48, "twelve 32-bit counts");
 struct RbMaterial {
     float Friction = 0.5f;
     float Restitution = 0.4f;
-    float ThirdCoefficient = 1.0f;  // meaning left to the step
+    float ThirdCoefficient = 1.0f;  // kept; the step gives it no effect (docs/PhysicsStep.md)
 };
 
 // A terrain triangle as the terrain query hands it over: three indices into the vertex
@@ -56,8 +56,8 @@ struct RbTerrainTriangle {
 };
 static_assert(sizeof(RbTerrainTriangle) == 24, "terrain triangle layout");
 
-// One contact, as handed to the collision callback. Kinds: 1 rigid body; 0 terrain or a
-// kinematic body.
+// One contact, as handed to the collision callback. Kinds: 1 rigid body; 0 terrain (BodyB
+// null) or a kinematic body. A is the rigid body against the terrain or a kinematic body.
 struct RbCollisionInfo {
     RbBody* BodyA = nullptr;
     RbBody* BodyB = nullptr;
@@ -67,8 +67,8 @@ struct RbCollisionInfo {
     int32_t Reserved1[3] = {};
     RbVector PointA;   // contact point on A, world
     RbVector PointB;   // contact point on B, world
-    RbVector Contact;  // its length measures the impact
-    RbVector Normal;   // contact normal, world
+    RbVector Contact;  // the impulse on A in the step's slice, N·s: Normal · its size
+    RbVector Normal;   // unit contact normal from B towards A, world
 };
 
 using RbCollisionCallback = void (*)(RbCollisionInfo& info);
