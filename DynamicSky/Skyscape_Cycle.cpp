@@ -36,7 +36,13 @@ D3DXVECTOR3 Grey(float v) {
 }
 
 // A colour component or an alpha as the byte a vertex colour takes: truncated, low 8 bits.
-uint32_t LowByte(float value) { return static_cast<uint32_t>(SkyTruncate(value)) & 0xFFu; }
+// Clamped colours take the direct conversion; others (NaN, out of range) the saturating one.
+uint32_t LowByte(float value) {
+    if (value >= 0.0f && value < 256.0f) {
+        return static_cast<uint32_t>(value);
+    }
+    return static_cast<uint32_t>(SkyTruncate(value)) & 0xFFu;
+}
 
 // (next - current) / duration; a duration of 0 gives no change.
 float Rate(float current, float next, float duration) { return duration != 0.0f ? (next - current) / duration : 0.0f; }
