@@ -25,6 +25,9 @@ bool D3DXDecodeImage(const uint8_t* data, size_t size, D3DXDecodedImage& image, 
 }
 
 bool D3DXReadImageHeader(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error) {
+    if (data != nullptr && size >= 4 && std::memcmp(data, "DDS ", 4) == 0) {
+        return D3DXReadDdsHeader(data, size, image, error);
+    }
     if (data != nullptr && size >= 8 && data[0] == 0x89 && std::memcmp(data + 1, "PNG", 3) == 0) {
         return D3DXReadPngHeader(data, size, image, error);
     }

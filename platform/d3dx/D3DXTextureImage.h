@@ -26,7 +26,7 @@ struct D3DXDecodedImage {
     UINT mipLevels = 1;
     // Face-major: face f, level l is surfaces[f * mipLevels + l]; one face unless cube.
     std::vector<D3DXImageSurface> surfaces;
-    // After a header-only read of a JPEG or PNG: the size, and no surfaces yet.
+    // After a header-only read: the size, and no surfaces.
     bool pending = false;
     UINT width = 0;
     UINT height = 0;
@@ -45,9 +45,11 @@ bool D3DXDecodePng(const uint8_t* data, size_t size, D3DXDecodedImage& image, st
 // Recognises the kind by content and runs its decoder.
 bool D3DXDecodeImage(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error);
 
-// The header alone for JPEG and PNG (image.pending set, no surfaces), enough for the size and
-// formats; DDS and TGA, whose decoding is a copy, are decoded whole and checked.
+// The header alone for JPEG, PNG and DDS (image.pending set, no surfaces), enough for the size
+// and formats; a DDS is also checked to hold all its levels. TGA, whose run-length data must be
+// walked to be checked, is decoded whole.
 bool D3DXReadImageHeader(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error);
+bool D3DXReadDdsHeader(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error);
 // The two halves of the JPEG and PNG decoders.
 bool D3DXReadJpegHeader(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error);
 bool D3DXDecodeJpegPixels(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error);

@@ -36,9 +36,23 @@ uint8_t Channel(DWORD pixel, DWORD mask, uint8_t fallback) {
     return static_cast<uint8_t>((value * 255 + max / 2) / max);
 }
 
+// Reads the header and checks that every level of every face is in the file; with `pixels`
+// the levels are also decoded into surfaces, without only the size is kept.
+bool ReadDds(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error, bool pixels);
+
 }  // namespace
 
 bool D3DXDecodeDds(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error) {
+    return ReadDds(data, size, image, error, true);
+}
+
+bool D3DXReadDdsHeader(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error) {
+    return ReadDds(data, size, image, error, false);
+}
+
+namespace {
+
+bool ReadDds(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error, bool pixels) {
     if (size < kHeaderEnd || std::memcmp(data, "DDS ", 4) != 0 || ReadDword(data + 4) != 124) {
         error = "not a DDS file";
         return false;
@@ -63,6 +77,9 @@ bool D3DXDecodeDds(const uint8_t* data, size_t size, D3DXDecodedImage& image, st
     }
     image = D3DXDecodedImage{};
     image.fileFormat = D3DXIFF_DDS;
+    image.width = width;
+    image.height = height;
+    image.pending = !pixels;
     image.cube = (caps2 & DDSCAPS2_CUBEMAP) != 0;
     if (image.cube && (caps2 & DDSCAPS2_CUBEMAP_ALLFACES) != DDSCAPS2_CUBEMAP_ALLFACES) {
         error = "cube map without all six faces";
@@ -125,18 +142,24 @@ bool D3DXDecodeDds(const uint8_t* data, size_t size, D3DXDecodedImage& image, st
                     error = "DDS file is truncated";
                     return false;
                 }
-                surface.bytes.assign(data + offset, data + offset + need);
+                if (pixels) {
+                    surface.bytes.assign(data + offset, data + offset + need);
+                }
                 offset += need;
             } else {
-                const size_t pixels = size_t{surface.width} * surface.height;
-                if ((size - offset) / pixelBytes < pixels) {
+                const size_t count = size_t{surface.width} * surface.height;
+                if ((size - offset) / pixelBytes < count) {
                     error = "DDS file is truncated";
                     return false;
                 }
-                surface.bytes.resize(pixels * 4);
+                if (!pixels) {
+                    offset += count * pixelBytes;
+                    continue;
+                }
+                surface.bytes.resize(count * 4);
                 const bool luminance = (pfFlags & DDPF_LUMINANCE) != 0;
                 const bool alpha = image.format == D3DFMT_A8R8G8B8;
-                for (size_t i = 0; i < pixels; ++i) {
+                for (size_t i = 0; i < count; ++i) {
                     DWORD pixel = 0;
                     std::memcpy(&pixel, data + offset + i * pixelBytes, pixelBytes);
                     uint8_t* out = &surface.bytes[i * 4];
@@ -149,10 +172,14 @@ bool D3DXDecodeDds(const uint8_t* data, size_t size, D3DXDecodedImage& image, st
                     }
                     out[3] = alpha ? Channel(pixel, masks[3], 255) : 255;
                 }
-                offset += pixels * pixelBytes;
+                offset += count * pixelBytes;
             }
-            image.surfaces.push_back(std::move(surface));
+            if (pixels) {
+                image.surfaces.push_back(std::move(surface));
+            }
         }
     }
     return true;
 }
+
+}  // namespace

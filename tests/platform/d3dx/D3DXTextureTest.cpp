@@ -298,6 +298,12 @@ TEST_F(D3DXTextureTest, DdsCubeWithSixFacesAndItsMips) {
     EXPECT_EQ(info.ResourceType, D3DRTYPE_CUBETEXTURE);
     EXPECT_EQ(info.MipLevels, 3u);
     EXPECT_EQ(cube->GetLevelCount(), 3u);
+    // The header alone tells the same, and a file missing its last byte is refused by it too.
+    D3DXIMAGE_INFO header;
+    ASSERT_EQ(D3DXGetImageInfoFromFileInMemory(file.data(), static_cast<UINT>(file.size()), &header), S_OK);
+    EXPECT_EQ(std::memcmp(&header, &info, sizeof(info)), 0);
+    EXPECT_EQ(D3DXGetImageInfoFromFileInMemory(file.data(), static_cast<UINT>(file.size() - 1), &header),
+              D3DXERR_INVALIDDATA);
     const D3D9CubeTexture* view = D3D9CubeTexture::From(cube);
     for (UINT face = 0; face < 6; ++face) {
         const auto f = static_cast<D3DCUBEMAP_FACES>(face);
