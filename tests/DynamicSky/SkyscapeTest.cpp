@@ -222,6 +222,27 @@ TEST_F(SkyscapeTest, OneFrameRecordsItsCallsInOrder) {
     EXPECT_EQ(lightEnables, 30);
 }
 
+TEST_F(SkyscapeTest, AFrameAfterADeviceResetRecordsWhatItDidBefore) {
+    auto sky = LoadFixture();
+    sky->Render(0.02f);
+    auto frame = [&] {
+        device->ClearCalls();
+        sky->Render(0.02f);
+        std::vector<std::string> calls;
+        for (const D3D9Call& call : device->Calls()) {
+            calls.push_back(call.Text());
+        }
+        return calls;
+    };
+    const std::vector<std::string> before = frame();
+    device->EndScene();
+    device->LoseDevice();
+    D3DPRESENT_PARAMETERS parameters{};
+    ASSERT_EQ(render->ResetDevice(&parameters), S_OK);
+    device->BeginScene();
+    EXPECT_EQ(frame(), before);
+}
+
 TEST_F(SkyscapeTest, ScheduleSwitchesCloudSetsAtTheDrawnTimes) {
     auto sky = LoadFixture();
     CloudSet* clear = sky->CloudSets["clear.txt"].get();
