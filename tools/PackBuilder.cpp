@@ -30,10 +30,32 @@ bool ReadWhole(const std::string& path, std::vector<uint8_t>& bytes) {
     return ok;
 }
 
+// An absolute path (host or Windows style) or one that climbs with "..".
+bool OutsideTheGameFolder(const std::string& folder) {
+    if (!folder.empty() && (folder[0] == '/' || folder[0] == '\\')) {
+        return true;
+    }
+    if (folder.size() >= 2 && folder[1] == ':') {
+        return true;  // "C:..."
+    }
+    size_t start = 0;
+    while (start <= folder.size()) {
+        size_t end = folder.find_first_of("/\\", start);
+        if (end == std::string::npos) {
+            end = folder.size();
+        }
+        if (folder.compare(start, end - start, "..") == 0) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool BuildPack(const std::string& outputPath, const std::string& gameFolder, const std::vector<std::string>& folders,
-               std::string& error, size_t* memberCount) {
+               std::string& error, size_t* memberCount, std::vector<std::string>* skipped) {
     // Folder names are matched without regard to case, as everywhere in the engine; the output
     // is the file WriteWhole will replace, so it is never packed into itself.
     const fs::path base = HostFiles::Resolve(gameFolder.empty() ? std::string(".") : gameFolder);
@@ -43,6 +65,10 @@ bool BuildPack(const std::string& outputPath, const std::string& gameFolder, con
     std::map<std::string, fs::path> files;
     const std::vector<std::string> roots = folders.empty() ? std::vector<std::string>{""} : folders;
     for (const std::string& folder : roots) {
+        if (OutsideTheGameFolder(folder)) {
+            error = "not a folder inside the game folder: " + folder;
+            return false;
+        }
         const fs::path start = folder.empty() ? base : fs::path(HostFiles::Resolve((base / folder).string()));
         if (!fs::is_directory(start, code)) {
             error = "not a folder: " + start.string();
@@ -50,10 +76,19 @@ bool BuildPack(const std::string& outputPath, const std::string& gameFolder, con
         }
         fs::recursive_directory_iterator it(start, fs::directory_options::follow_directory_symlink, code);
         for (; !code && it != fs::recursive_directory_iterator(); it.increment(code)) {
-            if (!it->is_regular_file(code) || fs::weakly_canonical(it->path(), code) == output) {
+            if (it->is_symlink(code) && !fs::exists(it->status(code))) {
+                if (skipped != nullptr) {
+                    skipped->push_back(it->path().string());
+                }
+                code.clear();
                 continue;
             }
-            std::string name = fs::relative(it->path(), base, code).generic_string();
+            if (!it->is_regular_file(code) || fs::weakly_canonical(it->path(), code) == output) {
+                code.clear();
+                continue;
+            }
+            // Lexically: a file behind a link keeps the link's path (fs::relative would follow it).
+            std::string name = it->path().lexically_relative(base).generic_string();
             std::replace(name.begin(), name.end(), '/', '\\');
             ToLower(name);
             if (!files.emplace(name, it->path()).second) {

@@ -6,9 +6,11 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 
@@ -94,6 +96,69 @@ TEST_F(PackBuilderTest, RefusesCaseClashesAndMissingFolders) {
     EXPECT_FALSE(fs::exists(root / "x.pak"));
     EXPECT_FALSE(BuildPack((root / "x.pak").string(), (root / "game").string(), {"Nowhere"}, error));
     EXPECT_NE(error.find("not a folder"), std::string::npos);
+}
+
+TEST_F(PackBuilderTest, RefusesFoldersOutsideTheGameFolder) {
+    Put("Data/a.txt", "1");
+    fs::create_directories(root / "outside");
+    std::ofstream(root / "outside" / "secret.txt") << "not for the pack";
+    for (const char* folder : {"..", "../outside", "Data/../..", "..\\outside", "/etc", "\\Data", "C:\\Data"}) {
+        SCOPED_TRACE(folder);
+        std::string error;
+        EXPECT_FALSE(BuildPack((root / "x.pak").string(), (root / "game").string(), {folder}, error));
+        EXPECT_NE(error.find("not a folder inside the game folder"), std::string::npos) << error;
+        EXPECT_FALSE(fs::exists(root / "x.pak"));
+    }
+    std::string error;
+    EXPECT_TRUE(BuildPack((root / "x.pak").string(), (root / "game").string(), {"Data/./"}, error)) << error;
+}
+
+// A file behind a link is named by the link's path (it used to be named by its target, which
+// clashed with the target's own entry), and a link that leads nowhere is passed over.
+TEST_F(PackBuilderTest, LinksAreNamedByTheirOwnPathAndDanglingOnesSkipped) {
+    Put("Data/Real/a.txt", "real");
+    fs::create_directory_symlink("Real", root / "game" / "Data" / "Linked");
+    fs::create_symlink("Real/a.txt", root / "game" / "Data" / "alias.txt");
+    fs::create_symlink("Real/gone.txt", root / "game" / "Data" / "dangling.txt");
+    std::string error;
+    size_t count = 0;
+    std::vector<std::string> skipped;
+    ASSERT_TRUE(BuildPack((root / "x.pak").string(), (root / "game").string(), {"Data"}, error, &count, &skipped))
+        << error;
+    EXPECT_EQ(count, 3u);
+    ASSERT_EQ(skipped.size(), 1u);
+    EXPECT_EQ(fs::path(skipped[0]).filename(), "dangling.txt");
+    fs::current_path(root);
+    ASSERT_EQ(AddPackFile("x.pak"), S_OK);
+    for (const char* name : {"data\\real\\a.txt", "data\\linked\\a.txt", "data\\alias.txt"}) {
+        EXPECT_EQ(PackFiles[0].Directory.count(name), 1u) << name;
+    }
+}
+
+TEST_F(PackBuilderTest, ProgramPrintsUsageForHelpAndReportsDanglingLinks) {
+    const auto run = [&](const std::string& arguments) {
+        const std::string command = std::string(PACKBUILD_EXE) + " " + arguments + " > '" + (root / "out").string() +
+                                    "' 2> '" + (root / "err").string() + "'";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    const auto read = [&](const char* name) {
+        std::ifstream in(root / name);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    EXPECT_EQ(run("--help"), 0);
+    EXPECT_EQ(read("out").rfind("usage: ", 0), 0u) << read("out");
+    EXPECT_EQ(read("err"), "");
+    EXPECT_EQ(run(""), 2);
+    EXPECT_NE(read("err").find("usage: "), std::string::npos);
+
+    Put("Data/a.txt", "1");
+    fs::create_symlink("nowhere", root / "game" / "Data" / "gone");
+    EXPECT_EQ(run("'" + (root / "x.pak").string() + "' '" + (root / "game").string() + "' Data"), 0);
+    EXPECT_NE(read("err").find("skipped a link that leads nowhere: "), std::string::npos) << read("err");
+    EXPECT_NE(read("out").find("1 files"), std::string::npos) << read("out");
+    EXPECT_EQ(run("'" + (root / "y.pak").string() + "' '" + (root / "game").string() + "' .."), 1);
+    EXPECT_NE(read("err").find("not a folder inside the game folder"), std::string::npos) << read("err");
 }
 
 }  // namespace

@@ -3,16 +3,38 @@
 #include "tools/PackBuilder.h"
 
 #include <cstdio>
+#include <cstring>
+
+namespace {
+
+void Usage(std::FILE* to, const char* program) {
+    std::fprintf(to,
+                 "usage: %s <output.pak> <game folder> [<folder inside it> ...]\n"
+                 "Packs the files under the folders (the whole game folder when none is given);\n"
+                 "member names are their paths relative to the game folder.\n",
+                 program);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        Usage(stdout, argv[0]);
+        return 0;
+    }
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s <output.pak> <game folder> [<folder inside it> ...]\n", argv[0]);
+        Usage(stderr, argv[0]);
         return 2;
     }
     std::vector<std::string> folders(argv + 3, argv + argc);
     std::string error;
     size_t count = 0;
-    if (!BuildPack(argv[1], argv[2], folders, error, &count)) {
+    std::vector<std::string> skipped;
+    const bool built = BuildPack(argv[1], argv[2], folders, error, &count, &skipped);
+    for (const std::string& link : skipped) {
+        std::fprintf(stderr, "packbuild: skipped a link that leads nowhere: %s\n", link.c_str());
+    }
+    if (!built) {
         std::fprintf(stderr, "packbuild: %s\n", error.c_str());
         return 1;
     }
