@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang (installing it when missing) and runs each for a while.
-#   tests/fuzz/run.sh [seconds per target, default 60] [target names, default all]
+#   tests/fuzz/run.sh [seconds per target, default 60] [target names, default every fuzz_* built]
 # New inputs go to build-fuzz/corpus/<target>/ (the seeds in tests/fuzz/corpus/ stay as
 # they are); a crashing input is left in build-fuzz/ as crash-<hash> and stops the script.
 set -euo pipefail
@@ -12,7 +12,9 @@ cmake -S tests/fuzz -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=
 cmake --build build-fuzz -j"$(nproc)"
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(config actions linereader pack filereader xml wave texture effect)
+  for program in build-fuzz/fuzz_*; do
+    targets+=("${program#build-fuzz/fuzz_}")
+  done
 fi
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
