@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
 #include <string_view>
 #include <sys/stat.h>
 #include <vector>
@@ -69,25 +69,27 @@ bool CPConfig::Load(const std::string& fileName) {
     if (file == nullptr) {
         return false;
     }
-    // Whole lines at a time; lines longer than MaxLineLength are cut there.
-    char* buffer = nullptr;
-    size_t capacity = 0;
+    // Read in large blocks and split at "\n"; lines longer than MaxLineLength are cut there and
+    // the rest skipped, so memory stays bounded whatever the file holds.
     std::string line;
-    for (;;) {
-        const ssize_t read = getline(&buffer, &capacity, file);
-        if (read < 0) {
-            break;
+    char block[1 << 16];
+    for (size_t got; (got = std::fread(block, 1, sizeof(block), file)) > 0;) {
+        const char* at = block;
+        const char* const end = block + got;
+        while (at < end) {
+            const auto* newline = static_cast<const char*>(std::memchr(at, '\n', static_cast<size_t>(end - at)));
+            const char* stop = newline != nullptr ? newline : end;
+            line.append(at, std::min(static_cast<size_t>(stop - at), MaxLineLength - line.size()));
+            if (newline == nullptr) {
+                break;
+            }
+            ParseLine(line);
+            line.clear();
+            at = newline + 1;
         }
-        size_t length = static_cast<size_t>(read);
-        const bool ended = length > 0 && buffer[length - 1] == '\n';
-        if (ended) {
-            --length;
-        }
-        line.assign(buffer, std::min(length, MaxLineLength));
-        ParseLine(line);
     }
-    // A file that ends with a line end yields a final empty line, which changes nothing.
-    std::free(buffer);
+    // The last line, with or without its end: after a final line end it is empty and ignored.
+    ParseLine(line);
     std::fclose(file);
     return true;
 }

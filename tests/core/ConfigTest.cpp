@@ -116,6 +116,23 @@ TEST_F(ConfigTest, OverlongLineIsCutAndReadingGoesOn) {
     EXPECT_EQ(Cfg::distance, 50);
 }
 
+// Files are read in large blocks: a line that straddles two of them still reads whole.
+TEST_F(ConfigTest, LinesAcrossReadBlocksReadWhole) {
+    for (size_t at : {size_t{65536} - 5, size_t{65536}, size_t{131072} - 1}) {
+        SCOPED_TRACE(at);
+        std::string text;
+        while (text.size() + 40 < at) {
+            text += "// padding line of no effect\r\n";
+        }
+        text += std::string(at - text.size(), ' ') + "screenWidth=1234\r\nbloom=0";
+        Cfg::ResetDefaults();
+        CPConfig config;
+        EXPECT_TRUE(config.Load(Write(text)));
+        EXPECT_EQ(Cfg::screenWidth, 1234);
+        EXPECT_EQ(Cfg::bloom, 0);
+    }
+}
+
 TEST_F(ConfigTest, RegistryBindsAllKeysAndClearsInstance) {
     {
         CPConfig config;
