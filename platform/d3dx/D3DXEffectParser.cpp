@@ -24,6 +24,9 @@ namespace {
 constexpr int MaxNesting = 256;
 constexpr int MaxMacroNesting = 64;
 constexpr size_t MaxExpandedTokens = size_t{1} << 18;
+// Numbers held by all parameters together (each a double here, a 32-bit word in the effect):
+// 32 MB. The largest single parameter, 65536 elements of float4x4, takes half of it.
+constexpr size_t MaxParameterValues = size_t{1} << 21;
 
 struct CompileError {
     std::string file;
@@ -1012,7 +1015,12 @@ private:
             }
             const bool numeric = p.parameterClass != D3DXPC_OBJECT && p.parameterClass != D3DXPC_STRUCT;
             if (numeric) {
-                p.numbers.assign(size_t{p.rows} * p.columns * std::max(1u, p.elements), 0.0);
+                const size_t count = size_t{p.rows} * p.columns * std::max(1u, p.elements);
+                if (count > MaxParameterValues - parameterValues) {
+                    Error(nameToken, "X3000", "the effect's parameters hold too many values");
+                }
+                parameterValues += count;
+                p.numbers.assign(count, 0.0);
             }
             const bool isSampler = p.type >= D3DXPT_SAMPLER && p.type <= D3DXPT_SAMPLERCUBE;
             if (isSampler && (IsPunct("{") || IsWord("sampler_state") || (IsPunct("=") && IsSamplerState(1)))) {
@@ -1273,6 +1281,7 @@ private:
     std::vector<D3DXEffectToken> tokens;
     size_t at = 0;
     int depth = 0;  // of brackets and unary operators in the expression being read
+    size_t parameterValues = 0;
     D3DXEffectSource& out;
     std::set<std::string> structs;
     std::map<std::string, TypeInfo> aliases;

@@ -455,6 +455,7 @@ TEST_F(D3DXEffectTest, HostileTextIsACompileError) {
         {"initialiser braces", "float a = " + repeat("{", 20000) + "1" + repeat("}", 20000) + ";", "nested too deeply"},
         {"#if parentheses", "#if " + repeat("(", 20000) + "1" + repeat(")", 20000) + "\n#endif\n", "nested too deeply"},
         {"#if negations", "#if " + repeat("!", 20000) + "1\n#endif\n", "nested too deeply"},
+        {"parameters past 32 MB", "float4x4 a[65536], b[65536], c[65536];", "too many values"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
