@@ -2,7 +2,8 @@
 # Builds the fuzz targets with clang (installing it when missing) and runs each for a while.
 #   tests/fuzz/run.sh [seconds per target, default 60] [target names, default every fuzz_* built]
 # New inputs go to build-fuzz/corpus/<target>/ (the seeds in tests/fuzz/corpus/ stay as
-# they are); a crashing input is left in build-fuzz/ as crash-<hash> and stops the script.
+# they are); tests/fuzz/<target>.dict, when there, gives libFuzzer words of the format.
+# A crashing input is left in build-fuzz/ as crash-<hash> and stops the script.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds=${1:-60}
@@ -21,6 +22,8 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 for target in "${targets[@]}"; do
   mkdir -p "build-fuzz/corpus/$target"
   echo "== $target, $seconds s"
-  (cd build-fuzz && "./fuzz_$target" "corpus/$target" "../tests/fuzz/corpus/$target" \
+  dictionary=()
+  [ -f "tests/fuzz/$target.dict" ] && dictionary=(-dict="../tests/fuzz/$target.dict")
+  (cd build-fuzz && "./fuzz_$target" "corpus/$target" "../tests/fuzz/corpus/$target" "${dictionary[@]}" \
      -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1)
 done
