@@ -21,6 +21,7 @@
 #include "DynamicSky/CloudLayer.h"
 #include "DynamicSky/CloudSchedule.h"
 #include "DynamicSky/CloudSet.h"
+#include "DynamicSky/SkyDescription.h"
 #include "DynamicSky/SkyLayer.h"
 #include "DynamicSky/VertexObject.h"
 #include "DynamicSky/VolumeClouds.h"
@@ -43,6 +44,9 @@ public:
     // Reads "Data\Clouds\" + fileName and the schedule it names, and builds the whole sky.
     // Called once, on a new sky. A file that cannot be read leaves the sky as constructed.
     void Load(const std::string& fileName) override;
+    // Load's work after the sky file is read: the dome, layers, cloud layers and cloud sets of
+    // the records (its lists are taken), then the schedule file it names.
+    void BuildFrom(SkyDescription& sky);
     // The dome: rings from the horizon circle at the centre's height up to the zenith. A
     // dome larger than the vertex buffers hold is refused (reported) and not built.
     void BuildDome(float radius, int segments, const D3DXVECTOR3& centre, float height);
