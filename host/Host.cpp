@@ -83,6 +83,10 @@ void Host::CreateRenderer() {
     CPTextureManager::Instance = textureManager.get();
     materialManager = std::make_unique<CPMaterialManager>();
     CPMaterialManager::Instance = materialManager.get();
+    videoPlayer = std::make_unique<CPAVIPlayer>();
+    CPAVIPlayer::Instance = videoPlayer.get();
+    videoPlayer1 = std::make_unique<CPAVIPlayer1>();
+    CPAVIPlayer1::Instance = videoPlayer1.get();
     animationManager = std::make_unique<CPAnimationManager>();
     CPAnimationManager::Instance = animationManager.get();
     sceneLoader = std::make_unique<CPSceneLoader>();
@@ -95,6 +99,14 @@ void Host::DestroyRenderer() {
     sceneLoader.reset();
     ClearInstance(CPAnimationManager::Instance, animationManager.get());
     animationManager.reset();
+    // The players leave the task list before they go; a texture still shown goes to its entry.
+    scheduler->Tasks.remove_if([this](const CPtr<CPTask>& task) {
+        return task.Get() == videoPlayer.get() || task.Get() == videoPlayer1.get();
+    });
+    ClearInstance(CPAVIPlayer1::Instance, videoPlayer1.get());
+    videoPlayer1.reset();
+    ClearInstance(CPAVIPlayer::Instance, videoPlayer.get());
+    videoPlayer.reset();
     // Materials hold effects and blocks, blocks hold textures; the managers delete their
     // resources, whose destructors look for their manager, so each goes after its pointer.
     ClearInstance(CPMaterialManager::Instance, materialManager.get());

@@ -11,8 +11,9 @@
 // Order of life: COM, the scheduler and the dispatcher, the DirectSound device, the sound
 // cache and manager, the music player (scheduled at once), the actions manager, the
 // Direct3D device (the recording stand-in) with the renderer, the shared effect pool and the
-// effect, texture and material managers, the animation manager and the scene loader. The end
-// runs it backwards: the managers delete
+// effect, texture and material managers, the two video players, the animation manager and
+// the scene loader. The end runs it backwards (the video players leave the scheduler's list
+// first, and their installed textures to the texture manager): the managers delete
 // their materials, textures and effects before the renderer and the device go, the
 // scheduler's list is emptied before the music player goes and the special sounds' entries
 // before the sounds go, so no reference outlives its object.
@@ -21,6 +22,8 @@
 #include "Sound/NSound.h"
 #include "Sound/PMusic.h"
 #include "Sound/PSoundManager.h"
+#include "Render/CPAVIPlayer.h"
+#include "Render/CPAVIPlayer1.h"
 #include "Render/CPAnimationManager.h"
 #include "Render/CPEffectManager.h"
 #include "Render/CPMaterialManager.h"
@@ -101,6 +104,8 @@ public:
     CPTextureManager& TextureManager() { return *textureManager; }
     CPMaterialManager& MaterialManager() { return *materialManager; }
     CPAnimationManager& AnimationManager() { return *animationManager; }
+    CPAVIPlayer& VideoPlayer() { return *videoPlayer; }
+    CPAVIPlayer1& VideoPlayer1() { return *videoPlayer1; }
     CPSceneLoader& SceneLoader() { return *sceneLoader; }
 
 private:
@@ -126,6 +131,8 @@ private:
     std::unique_ptr<CPEffectManager> effectManager;
     std::unique_ptr<CPTextureManager> textureManager;
     std::unique_ptr<CPMaterialManager> materialManager;
+    std::unique_ptr<CPAVIPlayer> videoPlayer;
+    std::unique_ptr<CPAVIPlayer1> videoPlayer1;
     std::unique_ptr<CPAnimationManager> animationManager;
     std::unique_ptr<CPSceneLoader> sceneLoader;
     // Per-frame bookkeeping of StepTasks, kept to reuse its storage.
