@@ -1,9 +1,12 @@
 // Textures from DDS, TGA, JPEG and PNG files: the header read alone, then a texture made with
-// the file's size and the full chain of levels, each level locked and read.
+// the file's size and the full chain of levels, each level locked and read, then a cube
+// texture (six faces of a cube file, or a flat picture on all six).
 #include "FuzzFiles.h"
 
 #include "platform/d3d9/D3D9Device.h"
 #include "platform/d3dx/D3DXTexture.h"
+
+#include <algorithm>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     D3DXIMAGE_INFO info;
@@ -28,6 +31,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         }
         texture->Release();
+    }
+    // The cube's edge comes from the picture's longer side: keep its six faces within 24 MB.
+    if (header && std::max(info.Width, info.Height) <= 1024) {
+        IDirect3DCubeTexture9* cube = nullptr;
+        if (SUCCEEDED(D3DXCreateCubeTextureFromFileInMemory(device, data, length, &cube))) {
+            cube->Release();
+        }
     }
     device->Release();
     return 0;
