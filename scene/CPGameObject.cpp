@@ -48,6 +48,7 @@ CPGameObject::CPGameObject(std::string name) : Orientation(0.0f, 0.0f, 0.0f, 1.0
 }
 
 CPGameObject::~CPGameObject() {
+    CPGameObject::Deactivate();
     if (Parent != nullptr) {
         Parent->DetachChild(this);
         Parent = nullptr;

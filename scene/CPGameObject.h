@@ -37,6 +37,8 @@
 
 class CPEnemyController;
 class CPScriptTask;
+struct CPAnimationParams;
+struct CPPickInfo;
 
 class CPGameObject : public CPObject {
 public:
@@ -96,6 +98,17 @@ public:
     // Appends the node, then the subtrees of its children in order (pre-order).
     virtual void CollectTree(std::vector<CPtr<CPGameObject>>& out);
 
+    // Activation (CPGameObject_Activation.cpp). Activate hands the idle animation, the
+    // particle task of a visible kind-4 node and the script task to the scheduler at that
+    // priority, recursively, and says "add_object"; Deactivate stops them and says
+    // "delete_object". Each runs once per change of Active.
+    virtual void Activate(int32_t priority);
+    virtual void Deactivate();
+    // Makes this node, freshly created under the source's name, a deep copy of source
+    // (CPGameObject_Copy.cpp): own render object, boxes, part animations, children and
+    // physics data; materials, shared resources and the script task stay shared.
+    virtual void CopyFrom(CPtr<CPGameObject> source);
+
     // Animation events (CPGameObject_Animation.cpp). A part animation of the node reached
     // its end, every pass when it loops: "animation_end" with the node's address to the
     // script task. The animated mesh has just sent "animation_stopped" / "animation_report"
@@ -103,6 +116,26 @@ public:
     virtual void OnAnimationEnd();
     void OnAnimationStopped();
     void OnAnimationReport();
+
+    // Registers a part animation; "idle" (exactly) also becomes IdleAnimation and loops.
+    void AddPartAnimation(const std::string& name, CPtr<CPPartAnimation> animation);
+    // Starts a vertex animation on every animated figure of the subtree.
+    void SetAnimation(const CPAnimationParams& params, bool force);
+    // "damage" with the amount to the script task unless silent; the enemy controller hears
+    // of it either way. The tree is not walked.
+    void Damage(const D3DXVECTOR3& position, const D3DXVECTOR3& impact, float amount, bool noEffect, bool silent);
+    // Every node of the subtree with a flame type gets a "flame" child running a clone of
+    // that flame prototype, once. intensity is handed on and has no other effect.
+    void SpawnFlame(float intensity);
+    // FireMaterial becomes the material of the render objects of the subtree that have one.
+    void ApplyFireMaterial();
+    // Ray picks against the collision boxes of the subtree (CPGameObject_Pick.cpp); pick
+    // ends with the nearest hit. True when some box was hit.
+    bool RayPick(CPPickInfo& pick);
+    // The nearest node up from this one (itself first) with a script task, else the root.
+    CPtr<CPGameObject> FindScriptOwner();
+    // Loads "Data\Descriptions\" + DescriptionName into XmlDocument (CPGameObject_Copy.cpp).
+    bool LoadDescription();
 
     void SetVisible(bool visible) { Visible = visible; }
     // Also on the level-of-detail substitutes.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/CPTask.h"
+#include "core/CPtr.h"
 
 #include <cstdint>
 #include <unordered_set>
@@ -28,6 +29,13 @@ public:
 
     // The world of the running game, or null; set by whoever creates the world.
     static inline CPPhysicWorld* Instance = nullptr;
+
+    // Switch a node's physics on and off (CPPhysicWorld_Activation.cpp): the node enters or
+    // leaves ActiveObjects and its physics data's Active flag follows; switching off also
+    // takes its body (the rigid one, else the kinematic one) out of the simulation. Nothing
+    // for a node without physics data.
+    void ActivateObject(CPtr<CPGameObject> node);
+    void DeactivateObject(CPtr<CPGameObject> node);
 
     // Nodes whose physics takes part in the simulation (not counted).
     std::unordered_set<CPGameObject*> ActiveObjects;

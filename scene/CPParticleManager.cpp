@@ -1,0 +1,60 @@
+#include "scene/CPParticleManager.h"
+
+#include "core/Singletons.h"
+#include "platform/win32/CrtRand.h"
+
+CPParticleManager* GetParticleManager() { return CPParticleManager::Instance; }
+
+CPParticleManager::CPParticleManager() : Templates(TableBuckets), Emitters(TableBuckets) {}
+
+CPParticleManager::~CPParticleManager() {
+    if (Instance == this) {
+        Instance = nullptr;
+    }
+}
+
+void CPParticleManager::Spawn(const CPParticleDesc& request) {
+    CPParticleParams params;
+    params.Position = request.Position;
+    params.Velocity = request.Velocity;
+    params.Acceleration = request.Acceleration;
+    params.Param2 = request.Param2;
+    params.Param1 = request.Param1;
+    params.Param3 = request.Param3;
+    params.Flag1 = request.Flag1;
+    // 0.017453292: the game's degrees-to-radians factor.
+    params.Angle = static_cast<float>(CrtRand() % 360) * 0.017453292f;
+    params.Flag2 = request.Flag2;
+    if (request.Next != nullptr) {
+        params.Chain = std::make_unique<CPParticleDesc>();
+        CPParticleDesc::CopyChain(*params.Chain, *request.Next);
+    }
+    params.Tag = request.Tag;
+    params.Object = request.Object;
+
+    const auto entry = Templates.find(request.Name);
+    if (entry == Templates.end() || entry->second == nullptr) {
+        return;
+    }
+    const CPtr<CPParticleTemplate> target = entry->second;
+    if (target->Active == 0) {
+        Active.push_back(target);
+    }
+    target->Emit(params);
+}
+
+void CPParticleManager::Clear() {
+    for (auto& [name, target] : Templates) {
+        if (target != nullptr) {
+            target->Reset();
+        }
+    }
+    Active.clear();
+}
+
+CPtr<CPTask> CPParticleManager::CloneFlame(int type) {
+    if (type < 0 || static_cast<size_t>(type) >= FlamePrototypes.size() || FlamePrototypes[type] == nullptr) {
+        return nullptr;
+    }
+    return FlamePrototypes[type]->Clone();
+}

@@ -1,0 +1,173 @@
+#include "scene/CPParticleSystem.h"
+
+#include "core/FrameTime.h"
+#include "platform/win32/CrtRand.h"
+#include "scene/CPGameObject.h"
+#include "scene/CPParticleManager.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <utility>
+
+namespace {
+
+constexpr float DegreesToRadians = 0.017453292f;
+
+float RandUnit() { return static_cast<float>(CrtRand()) / 32767.0f; }
+
+}  // namespace
+
+CPParticleSystem::CPParticleSystem(CPGameObject* owner, std::vector<std::string> emitterNames)
+    : EmitterNames(std::move(emitterNames)), Owner(owner) {
+    CPParticleManager* manager = CPParticleManager::Instance;
+    if (manager == nullptr) {
+        return;
+    }
+    for (const std::string& name : EmitterNames) {
+        const auto entry = manager->Emitters.find(name);
+        if (entry == manager->Emitters.end()) {
+            continue;
+        }
+        // The copy is normalised, not the shared description other systems read.
+        CPEmitterDesc emitter = entry->second;
+        D3DXVec3Normalize(&emitter.Axis, &emitter.Axis);
+        Emitters.push_back(std::move(emitter));
+    }
+}
+
+bool CPParticleSystem::Start() {
+    Accumulator = 0.0f;
+    Elapsed = 0.0f;
+    return CPTask::Start();
+}
+
+bool CPParticleSystem::SetPeriod(float period) {
+    if (!(period > 0.0f)) {
+        return false;
+    }
+    Period = period;
+    return true;
+}
+
+void CPParticleSystem::Update() {
+    const bool beforeHalf = Duration * 0.5f > Elapsed;
+    const float start = Accumulator;
+    Accumulator += FrameTime;
+    if (!std::isfinite(Accumulator)) {
+        Accumulator = start;  // a broken frame time passes no time
+    }
+
+    int emitted = 0;
+    while (Accumulator > Period && emitted < MaxEmitsPerStep) {
+        ++emitted;
+        if (Target != nullptr) {
+            const float dx = RandUnit() - 0.5f;
+            const float dy = RandUnit() - 0.5f;
+            const float dz = RandUnit() - 0.5f;
+            Target->Damage(Target->Position, D3DXVECTOR3(dx, dy, dz), Damage, false, false);
+        }
+        Accumulator -= Period;
+        Elapsed += Period;
+        if (Owner != nullptr) {
+            const CPtr<CPGameObject> owner = Owner->FindScriptOwner();
+            owner->Damage(D3DXVECTOR3(), D3DXVECTOR3(), Damage, false, false);
+        }
+        Emit();
+        if (Duration > 0.0f && Elapsed > Duration) {
+            Stop();
+        }
+    }
+    if (Accumulator > Period) {
+        // Past the cap: the remaining periods pass in one go, without requests or damage,
+        // leaving what is left of the last one (a whole period stays, as the loop would).
+        float rest = std::fmod(Accumulator, Period);
+        if (rest <= 0.0f) {
+            rest = Period;
+        }
+        Elapsed += Accumulator - rest;
+        Accumulator = rest;
+        if (Duration > 0.0f && Elapsed > Duration) {
+            Stop();
+        }
+    }
+
+    if (beforeHalf && !(Duration * 0.5f > Elapsed) && Owner != nullptr) {
+        Owner->FindScriptOwner()->ApplyFireMaterial();
+    }
+    Elapsed += Accumulator - start;
+}
+
+void CPParticleSystem::Emit() {
+    if (Emitters.empty()) {
+        return;
+    }
+    CPParticleDesc first;
+    MakeDesc(first, Emitters.front(), true);
+    std::unique_ptr<CPParticleDesc>* link = &first.Next;
+    for (size_t i = 1; i < Emitters.size(); ++i) {
+        *link = std::make_unique<CPParticleDesc>();
+        MakeDesc(**link, Emitters[i], false);
+        link = &(*link)->Next;
+    }
+    if (CPParticleManager* manager = CPParticleManager::Instance) {
+        manager->Spawn(first);
+    }
+}
+
+void CPParticleSystem::MakeDesc(CPParticleDesc& out, const CPEmitterDesc& emitter, bool atOwner) const {
+    out.Name = emitter.Name;
+    out.Acceleration = emitter.Acceleration;
+    out.Param1 = emitter.Param1;
+    out.Param2 = emitter.Param2;
+    out.Param3 = emitter.Param3;
+    out.Flag1 = emitter.Flag1;
+    out.Flag2 = 0;
+    out.Tag = nullptr;
+    out.Object = nullptr;
+
+    // Uniform in [-j, j] per axis, x first.
+    out.Position.x = 2.0f * RandUnit() * emitter.Jitter.x - emitter.Jitter.x;
+    out.Position.y = 2.0f * RandUnit() * emitter.Jitter.y - emitter.Jitter.y;
+    out.Position.z = 2.0f * RandUnit() * emitter.Jitter.z - emitter.Jitter.z;
+
+    D3DXMATRIX world;
+    if (Owner != nullptr) {
+        world = Owner->WorldMatrix;
+    } else {
+        D3DXMatrixIdentity(&world);
+    }
+    if (atOwner) {
+        out.Position.x += world._41;
+        out.Position.y += world._42;
+        out.Position.z += world._43;
+    }
+
+    const float azimuth = static_cast<float>(CrtRand() % 360) * DegreesToRadians;
+    // Tilt within half the spread; below 2 degrees the half is 0 and the request goes
+    // straight along the axis.
+    const int halfSpread = emitter.Spread / 2;
+    const float tilt = halfSpread > 0 ? static_cast<float>(CrtRand() % halfSpread) * DegreesToRadians : 0.0f;
+
+    // Speed within half the spread of +z, then +z turned onto Axis.
+    const D3DXVECTOR3 local(std::sin(tilt) * emitter.Speed * std::cos(azimuth),
+                            std::sin(tilt) * emitter.Speed * std::sin(azimuth), std::cos(tilt) * emitter.Speed);
+    const D3DXVECTOR3 turnAxis(-emitter.Axis.y, emitter.Axis.x, 0.0f);
+    const float turnAngle = std::acos(std::clamp(emitter.Axis.z, -1.0f, 1.0f));
+    D3DXMATRIX turn;
+    D3DXMatrixRotationAxis(&turn, &turnAxis, turnAngle);
+    D3DXVECTOR3 turned;
+    D3DXVec3TransformNormal(&turned, &local, &turn);
+    D3DXVec3TransformNormal(&out.Velocity, &turned, &world);
+}
+
+CPtr<CPTask> CPParticleSystem::Clone() {
+    auto* copy = new CPParticleSystem(Owner, EmitterNames);
+    copy->Period = Period;
+    copy->Duration = Duration;
+    copy->Damage = Damage;
+    copy->Target = Target;
+    copy->Emitters = Emitters;
+    copy->EmitterNames = EmitterNames;
+    return CPtr<CPTask>(copy);
+}
