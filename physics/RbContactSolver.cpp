@@ -83,6 +83,7 @@ void RbPrepareContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodie
             cp.MeasuredVelocity = RowVelocity(a, b, n, cp.RnA, cp.RnB);
             cp.RelativeVelocity = std::fmin(cp.MeasuredVelocity, cp.PriorRelativeVelocity);
             cp.MaxNormalImpulse = 0.0f;
+            cp.RestImpulse = 0.0f;
         }
     }
 }
@@ -165,27 +166,74 @@ void RbSolveContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodies,
     }
 }
 
-void RbApplyRestitution(RbManifold* manifolds, int32_t count, RbSolverBody* bodies, const RbSolverSettings& settings) {
+void RbApplyRestitution(RbManifold* manifolds, int32_t count, RbSolverBody* bodies, const RbVector* positions,
+                        const RbSolverSettings& settings) {
+    // The bounce of a manifold acts at the centre of its hitting points with their mean
+    // approach speed: solved point by point, the first point of a flat face would take the
+    // whole bounce and set the body spinning. Only a contact that was not touching before
+    // bounces; touching contacts take part with a target of no approach, so a bounce passes
+    // through a resting contact instead of pushing a body into the ground (a box hit from
+    // above does not sink, nor jump off the ground).
     for (int32_t m = 0; m < count; ++m) {
         RbManifold& manifold = manifolds[m];
-        if (!manifold.Solve || manifold.Restitution == 0.0f) {
+        if (!manifold.Solve) {
+            continue;
+        }
+        bool pushed = false;
+        bool touching = false;
+        for (int32_t i = 0; i < manifold.PointCount; ++i) {
+            pushed = pushed || manifold.Points[i].MaxNormalImpulse > 0.0f;
+            touching = touching || manifold.Points[i].Separation <= settings.LinearSlop;
+        }
+        const bool bounces = pushed && manifold.Restitution > 0.0f && !manifold.WasTouching;
+        if (!bounces && !touching) {
             continue;
         }
         RbSolverBody& a = bodies[manifold.SolverA];
         RbSolverBody& b = bodies[manifold.SolverB];
+        if (!bounces) {
+            // Point by point, so the contact also takes up the turn a bounce next to it gives.
+            for (int32_t i = 0; i < manifold.PointCount; ++i) {
+                RbContactPoint& cp = manifold.Points[i];
+                const float vn = RowVelocity(a, b, manifold.Normal, cp.RnA, cp.RnB);
+                const float total = std::fmax(cp.RestImpulse - cp.NormalMass * vn, 0.0f);
+                const float applied = total - cp.RestImpulse;
+                cp.RestImpulse = total;
+                manifold.BounceImpulse += applied;
+                ApplyRow(a, b, manifold.Normal, cp.IRnA, cp.IRnB, applied);
+            }
+            continue;
+        }
+        RbVector centre;
+        float approach = 0.0f;
+        int32_t hitting = 0;
         for (int32_t i = 0; i < manifold.PointCount; ++i) {
-            RbContactPoint& cp = manifold.Points[i];
-            if (cp.RelativeVelocity > -settings.RestitutionThreshold || cp.MaxNormalImpulse == 0.0f) {
+            const RbContactPoint& cp = manifold.Points[i];
+            if (bounces && cp.RelativeVelocity > -settings.RestitutionThreshold) {
                 continue;
             }
-            const float vn = RowVelocity(a, b, manifold.Normal, cp.RnA, cp.RnB);
-            const float impulse = -cp.NormalMass * (vn + manifold.Restitution * cp.RelativeVelocity);
-            const float total = std::fmax(cp.NormalImpulse + impulse, 0.0f);
-            const float applied = total - cp.NormalImpulse;
-            cp.NormalImpulse = total;
-            cp.MaxNormalImpulse = std::fmax(cp.MaxNormalImpulse, applied);
-            ApplyRow(a, b, manifold.Normal, cp.IRnA, cp.IRnB, applied);
+            centre = RbAdd(centre, cp.Point);
+            approach += cp.RelativeVelocity;
+            ++hitting;
         }
+        if (hitting == 0) {
+            continue;
+        }
+        const float share = 1.0f / static_cast<float>(hitting);
+        centre = RbScale(centre, share);
+        const float target = -manifold.Restitution * approach * share;
+        const RbVector& n = manifold.Normal;
+        const RbVector rnA = RbCross(RbSub(centre, positions[manifold.SolverA]), n);
+        const RbVector rnB = RbCross(RbSub(centre, positions[manifold.SolverB]), n);
+        const RbVector irnA = RbTransform(rnA, bodies[manifold.SolverA].InvI);
+        const RbVector irnB = RbTransform(rnB, bodies[manifold.SolverB].InvI);
+        const float mass = RowMass(a, b, rnA, irnA, rnB, irnB);
+        const float vn = RowVelocity(a, b, n, rnA, rnB);
+        const float impulse = mass * (target - vn);
+        const float total = std::fmax(manifold.BounceImpulse + impulse, 0.0f);
+        const float applied = total - manifold.BounceImpulse;
+        manifold.BounceImpulse = total;
+        ApplyRow(a, b, n, irnA, irnB, applied);
     }
 }
 

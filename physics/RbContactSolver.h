@@ -39,6 +39,7 @@ struct RbContactPoint {
     float NormalImpulse = 0.0f;     // accumulated, N·s
     float TangentImpulse[2] = {};
     float MaxNormalImpulse = 0.0f;  // largest single normal impulse of the slice
+    float RestImpulse = 0.0f;       // taken up during the bounce passes
     float NormalMass = 0.0f;
     float TangentMass[2] = {};
     float RelativeVelocity = 0.0f;  // normal approach speed the bounce answers (< 0 closing)
@@ -73,6 +74,7 @@ struct RbManifold {
     // body before it touched, reported with the touch.
     float PendingImpulse = 0.0f;
     float EndGap = 0.0f;  // least separation at the slice's end
+    float BounceImpulse = 0.0f;  // restitution impulse of this slice
     RbContactPoint Points[4];
 };
 
@@ -92,6 +94,7 @@ struct RbSolverSettings {
     float InverseH = 0.0f;     // 1 / substep
     float MaxPushVelocity = 3.0f;
     float RestitutionThreshold = 1.0f;
+    float LinearSlop = 0.005f;  // points closer than this touch
 };
 
 // Masses, Jacobians and approach speeds of the manifolds to solve (Solve set), from the
@@ -100,7 +103,9 @@ void RbPrepareContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodie
 void RbWarmStartContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodies);
 void RbSolveContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodies, const RbSolverSettings& settings,
                      bool useBias);
-void RbApplyRestitution(RbManifold* manifolds, int32_t count, RbSolverBody* bodies, const RbSolverSettings& settings);
+// Call BounceImpulse := 0 first, then as many passes as wanted.
+void RbApplyRestitution(RbManifold* manifolds, int32_t count, RbSolverBody* bodies, const RbVector* positions,
+                        const RbSolverSettings& settings);
 // Per manifold, the least separation and the least normal relative speed of its points at
 // the end of the slice (the Jacobians must be prepared).
 void RbMeasureContacts(RbManifold* manifolds, int32_t count, const RbSolverBody* bodies, float* separations,

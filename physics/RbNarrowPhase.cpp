@@ -374,9 +374,9 @@ int ClipPolygon(const RbVector* in, int count, const RbVector& n, float d, RbVec
     return written;
 }
 
-// At most four of the points: the deepest, the one farthest from it, then the two spanning
-// the largest areas on either side of that line (normal n).
-void ReducePoints(const RbContactPointOut* points, int count, const RbVector& n, RbContactResult* result) {
+}  // namespace
+
+void RbReduceContactPoints(const RbContactPointOut* points, int32_t count, const RbVector& n, RbContactResult* result) {
     if (count <= 4) {
         for (int i = 0; i < count; ++i) {
             result->Points[i] = points[i];
@@ -384,10 +384,28 @@ void ReducePoints(const RbContactPointOut* points, int count, const RbVector& n,
         result->Count = count;
         return;
     }
+    // The deepest point when it is clearly the deepest, else the point farthest from the
+    // centre (a corner of the patch: with equal depths any point could come first, and an
+    // inner one would cost a corner).
     int i0 = 0;
-    for (int i = 1; i < count; ++i) {
+    float shallowest = points[0].Separation;
+    RbVector centre;
+    for (int i = 0; i < count; ++i) {
         if (points[i].Separation < points[i0].Separation) {
             i0 = i;
+        }
+        shallowest = std::fmax(shallowest, points[i].Separation);
+        centre = RbAdd(centre, points[i].Point);
+    }
+    if (shallowest - points[i0].Separation < 0.01f) {
+        centre = RbScale(centre, 1.0f / static_cast<float>(count));
+        float far = -1.0f;
+        for (int i = 0; i < count; ++i) {
+            const float d = RbLengthSquared(RbSub(points[i].Point, centre));
+            if (d > far) {
+                far = d;
+                i0 = i;
+            }
         }
     }
     int i1 = -1;
@@ -427,6 +445,8 @@ void ReducePoints(const RbContactPointOut* points, int count, const RbVector& n,
     }
     result->Count = k;
 }
+
+namespace {
 
 constexpr int ClipCapacity = 2 * RbHullMaxVertices + 8;
 
@@ -489,7 +509,7 @@ bool FaceContact(const RbHull& ref, int face, const RbHull& inc, float margin, b
         return false;
     }
     result->Normal = refIsA ? n : RbScale(n, -1.0f);
-    ReducePoints(points, kept, n, result);
+    RbReduceContactPoints(points, kept, n, result);
     return true;
 }
 

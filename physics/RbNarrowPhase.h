@@ -58,6 +58,12 @@ struct RbContactResult {
     RbContactPointOut Points[4];
 };
 
+// At most four of the points into result (its normal untouched): the deepest (or, with
+// nearly equal depths, the one farthest from their centre), the one farthest from it, then
+// the two spanning the largest areas on either side of that line.
+void RbReduceContactPoints(const RbContactPointOut* points, int32_t count, const RbVector& normal,
+                           RbContactResult* result);
+
 // Contacts of A against B with separations up to margin (speculative contacts beyond 0).
 // With bIsTerrain the triangle's own face is preferred as the reference, so a body sliding
 // over a mesh is never caught on the shared edges inside it. false when the hulls are

@@ -12,6 +12,8 @@
 namespace {
 
 constexpr uint64_t TerrainKeyBit = 0x80000000u;
+// Triangle part of the key of a geometry's merged terrain manifold.
+constexpr uint64_t MergedTriangles = 0x7FFFFFFFu;
 // Points of consecutive slices within this distance (in A's body space) are one point.
 constexpr float MatchDistanceSquared = 0.04f * 0.04f;
 // Contact frequency and damping of the soft contacts (Box2D v3's defaults).
@@ -608,15 +610,22 @@ void RbStepper::CollidePair(RbStepBody& a, RbStepBody& b, int32_t code) {
 }
 
 void RbStepper::CollideTerrain(RbStepBody& body, int32_t code) {
+    // The triangles a geometry touches give one manifold when their normals agree (a flat
+    // or gently curved piece of ground), so a box over several triangles rests on four
+    // points, not four per triangle; across a crease each triangle keeps its own.
+    constexpr int32_t MaxMerged = 32;
+    constexpr float SameNormal = 0.9997f;  // within about 1.4 degrees
     const float margin = body.Margin;
-    const RbMaterial* terrain = Simulator->GetMaterial(0);
-    (void)terrain;
+    RbContactResult results[MaxMerged];
+    int32_t triangles[MaxMerged];
     for (const RbGeometry* g = body.Body->Geometries; g != nullptr; g = g->Next) {
         const int32_t ih = HullIndex(g, body);
         if (ih < 0) {
             continue;
         }
         const uint64_t geometryKey = static_cast<uint64_t>(Simulator->Geometries.IndexOf(g)) << 32;
+        int32_t found = 0;
+        bool agree = true;
         for (int32_t c = 0; c < body.TerrainCount; ++c) {
             const int32_t t = TerrainIndices[body.TerrainFirst + c];
             RbVector p0, p1, p2;
@@ -629,14 +638,49 @@ void RbStepper::CollideTerrain(RbStepBody& body, int32_t code) {
             if (!BoxesOverlap(hull.Lower, hull.Upper, lower, upper, margin)) {
                 continue;
             }
-            RbHull triangle;
+            RbHull& triangle = TriangleHull;
             if (!RbBuildTriangleHull(p0, p1, p2, &triangle)) {
                 continue;  // degenerate triangle: no contact
             }
             RbContactResult result;
-            if (RbCollideHulls(hull, triangle, margin, true, &result)) {
+            if (!RbCollideHulls(hull, triangle, margin, true, &result)) {
+                continue;
+            }
+            if (found == MaxMerged) {
                 NewManifold(geometryKey | TerrainKeyBit | static_cast<uint64_t>(t), result, body, nullptr, code,
                             g->MaterialIndex, 0);
+                continue;
+            }
+            agree = agree && (found == 0 || RbDot(result.Normal, results[0].Normal) > SameNormal);
+            results[found] = result;
+            triangles[found] = t;
+            ++found;
+        }
+        if (found == 1 || (found > 1 && !agree)) {
+            for (int32_t i = 0; i < found; ++i) {
+                NewManifold(geometryKey | TerrainKeyBit | static_cast<uint64_t>(triangles[i]), results[i], body, nullptr,
+                            code, g->MaterialIndex, 0);
+            }
+        } else if (found > 1) {
+            RbContactPointOut points[MaxMerged * 4];
+            int32_t count = 0;
+            int32_t deepest = 0;
+            float least = 1e30f;
+            for (int32_t i = 0; i < found; ++i) {
+                for (int32_t k = 0; k < results[i].Count; ++k) {
+                    if (results[i].Points[k].Separation < least) {
+                        least = results[i].Points[k].Separation;
+                        deepest = i;
+                    }
+                    points[count++] = results[i].Points[k];
+                }
+            }
+            RbContactResult merged;
+            merged.Normal = results[deepest].Normal;
+            RbReduceContactPoints(points, count, merged.Normal, &merged);
+            if (RbManifold* m = NewManifold(geometryKey | TerrainKeyBit | MergedTriangles, merged, body, nullptr, code,
+                                            g->MaterialIndex, 0)) {
+                m->Triangle = triangles[deepest];
             }
         }
     }
@@ -784,25 +828,20 @@ void RbStepper::Solve(float h) {
             }
         }
     }
+    // A few passes, so bounces passed between touching bodies settle.
     for (int32_t m = 0; m < count; ++m) {
-        RbManifold& manifold = manifolds[m];
-        for (int32_t i = 0; i < manifold.PointCount; ++i) {
-            manifold.Impulse -= manifold.Points[i].NormalImpulse * (manifold.Solve ? 1.0f : 0.0f);
-        }
+        manifolds[m].BounceImpulse = 0.0f;
     }
-    // A few passes, so the points of a face share the bounce instead of the first taking it.
     for (int32_t pass = 0; pass < 3; ++pass) {
-        RbApplyRestitution(manifolds, count, bodies, settings);
+        RbApplyRestitution(manifolds, count, bodies, Positions.GetData(), settings);
     }
     // A contact touches once its gap has closed and it no longer closes fast: an impact
     // caught speculatively before the bodies met is reported with the touch that follows.
     for (int32_t m = 0; m < count; ++m) {
         RbManifold& manifold = manifolds[m];
         float deepest = 1e30f;
+        manifold.Impulse += manifold.BounceImpulse;
         for (int32_t i = 0; i < manifold.PointCount; ++i) {
-            if (manifold.Solve) {
-                manifold.Impulse += manifold.Points[i].NormalImpulse;
-            }
             deepest = std::fmin(deepest, manifold.Points[i].Separation);
         }
         if (!manifold.Solve) {

@@ -128,6 +128,7 @@ private:
     RbGrowArray<int32_t> HullSlots;   // per geometry pool index: slot in Hulls or -1
     RbGrowArray<uint32_t> HullStamps;  // per geometry pool index: slice the slot belongs to
     RbGrowArray<int32_t> Parents;     // islands (union-find over work indices)
+    RbHull TriangleHull;  // scratch for the terrain's triangles
     uint32_t SliceNumber = 0;
     float StepTime = 0.0f;
     bool Created = false;
