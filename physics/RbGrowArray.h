@@ -39,6 +39,16 @@ public:
 
     // Appends a value-initialised entry; null when the array is full and cannot grow.
     T* Append() {
+        T* entry = AppendUninitialised();
+        if (entry != nullptr) {
+            *entry = T{};
+        }
+        return entry;
+    }
+
+    // Appends an entry holding whatever the block held (for records the caller fills
+    // whole); null when the array is full and cannot grow.
+    T* AppendUninitialised() {
         if (Used == Capacity) {
             int32_t grown = 0;
             if (GrowBy == -1) {
@@ -50,9 +60,7 @@ public:
                 return nullptr;
             }
         }
-        T* entry = &Data[Used++];
-        *entry = T{};
-        return entry;
+        return &Data[Used++];
     }
 
     void Clear() { Used = 0; }

@@ -11,6 +11,11 @@
 
 namespace {
 
+// Plain comparisons: the library calls behind std::fmin and std::fmax cost more than the
+// NaN handling they add, and no NaN reaches these.
+inline float Min(float a, float b) { return a < b ? a : b; }
+inline float Max(float a, float b) { return a > b ? a : b; }
+
 constexpr uint64_t TerrainKeyBit = 0x80000000u;
 // Triangle part of the key of a geometry's merged terrain manifold.
 constexpr uint64_t MergedTriangles = 0x7FFFFFFFu;
@@ -64,10 +69,10 @@ void Tangents(const RbVector& n, RbVector* t1, RbVector* t2) {
 // Two materials act as one: friction by the geometric mean (so equal materials keep theirs
 // and a frictionless one makes the contact frictionless), restitution by the larger.
 void Combine(const RbMaterial& a, const RbMaterial& b, float* friction, float* restitution) {
-    const float f = std::sqrt(std::fmax(a.Friction, 0.0f) * std::fmax(b.Friction, 0.0f));
+    const float f = std::sqrt(Max(a.Friction, 0.0f) * Max(b.Friction, 0.0f));
     *friction = std::isfinite(f) ? f : 0.0f;
-    const float e = std::fmax(a.Restitution, b.Restitution);
-    *restitution = std::isfinite(e) ? std::fmin(std::fmax(e, 0.0f), 1.0f) : 0.0f;
+    const float e = Max(a.Restitution, b.Restitution);
+    *restitution = std::isfinite(e) ? Min(Max(e, 0.0f), 1.0f) : 0.0f;
 }
 
 }  // namespace
@@ -114,7 +119,7 @@ void RbStepper::Step(float timeStep) {
     if (!Created || !std::isfinite(timeStep) || timeStep <= 0.0f) {
         return;
     }
-    const float dt = std::fmin(timeStep, MaxTimeStep);
+    const float dt = Min(timeStep, MaxTimeStep);
     // Equal slices of at most MaxSlice; the small tolerance keeps 1/60 one slice.
     int32_t slices = static_cast<int32_t>(std::ceil(dt / MaxSlice - 1e-3f));
     slices = std::max(slices, 1);
@@ -228,7 +233,7 @@ void RbStepper::Gather(float h) {
                     solver->V = r.Velocity;
                     solver->W = r.AngularVelocity;
                     const float reach = RbLength(r.Velocity) + RbLength(r.AngularVelocity) * body->LargestRadius;
-                    work->Margin = SpeculativeDistance + h * std::fmin(reach, 1e4f);
+                    work->Margin = SpeculativeDistance + h * Min(reach, 1e4f);
                     if (body->GeometryCount > 0) {
                         RbVector lower;
                         RbVector upper;
@@ -326,7 +331,7 @@ int32_t RbStepper::HullIndex(const RbGeometry* geometry, const RbStepBody& owner
     if (HullStamps[index] != SliceNumber) {
         HullStamps[index] = SliceNumber;
         HullSlots[index] = -1;
-        RbHull* hull = Hulls.Append();
+        RbHull* hull = Hulls.AppendUninitialised();
         if (hull != nullptr) {
             if (RbBuildGeometryHull(*geometry, owner.Rotation, owner.Position, hull)) {
                 HullSlots[index] = Hulls.GetCount() - 1;
@@ -474,10 +479,17 @@ const RbManifold* RbStepper::FindPrevious(uint64_t key) const {
 
 RbManifold* RbStepper::NewManifold(uint64_t key, const RbContactResult& result, RbStepBody& a, RbStepBody* b,
                                    int32_t code, int32_t materialA, int32_t materialB) {
-    RbManifold* m = Manifolds[Current ^ 1].Append();
+    // Filled field by field: a manifold is large and most of its points go unused.
+    RbManifold* m = Manifolds[Current ^ 1].AppendUninitialised();
     if (m == nullptr) {
         return nullptr;
     }
+    m->Solve = 0;
+    m->Touching = 0;
+    m->Impulse = 0.0f;
+    m->ApproachSpeed = 0.0f;
+    m->EndGap = 0.0f;
+    m->BounceImpulse = 0.0f;
     m->Key = key;
     m->BodyA = a.Body;
     m->BodyB = b != nullptr ? b->Body : nullptr;
@@ -499,6 +511,10 @@ RbManifold* RbStepper::NewManifold(uint64_t key, const RbContactResult& result, 
     m->PointCount = result.Count;
     for (int32_t i = 0; i < result.Count; ++i) {
         RbContactPoint& cp = m->Points[i];
+        cp.NormalImpulse = 0.0f;
+        cp.TangentImpulse[0] = 0.0f;
+        cp.TangentImpulse[1] = 0.0f;
+        cp.PriorRelativeVelocity = 0.0f;
         cp.Point = result.Points[i].Point;
         cp.Separation = result.Points[i].Separation;
         // Matched by the point on A's surface, which stays put while the gap closes.
@@ -763,7 +779,7 @@ void RbStepper::Solve(float h) {
 
     const float hs = h / static_cast<float>(Substeps);
     RbSolverSettings settings;
-    const float hertz = std::fmin(ContactHertz, 0.25f / hs);
+    const float hertz = Min(ContactHertz, 0.25f / hs);
     settings.Contact = RbMakeSoft(hertz, ContactDampingRatio, hs);
     settings.Static = RbMakeSoft(2.0f * hertz, ContactDampingRatio, hs);
     settings.InverseH = 1.0f / hs;
@@ -772,7 +788,7 @@ void RbStepper::Solve(float h) {
     for (int32_t m = 0; m < count; ++m) {
         RbManifold& manifold = manifolds[m];
         for (int32_t i = 0; i < manifold.PointCount; ++i) {
-            manifold.ApproachSpeed = std::fmax(manifold.ApproachSpeed, -manifold.Points[i].RelativeVelocity);
+            manifold.ApproachSpeed = Max(manifold.ApproachSpeed, -manifold.Points[i].RelativeVelocity);
         }
     }
 
@@ -842,7 +858,7 @@ void RbStepper::Solve(float h) {
         float deepest = 1e30f;
         manifold.Impulse += manifold.BounceImpulse;
         for (int32_t i = 0; i < manifold.PointCount; ++i) {
-            deepest = std::fmin(deepest, manifold.Points[i].Separation);
+            deepest = Min(deepest, manifold.Points[i].Separation);
         }
         if (!manifold.Solve) {
             manifold.Touching = deepest <= 0.0f;
@@ -933,7 +949,7 @@ void RbStepper::Sleep(float h) {
         }
         RbRigidBody& r = *work.Rigid;
         const float slow = 0.25f * r.RestThreshold;
-        const float reach = std::fmax(r.LargestRadius, 0.1f);
+        const float reach = Max(r.LargestRadius, 0.1f);
         const bool isSlow = RbLengthSquared(r.Velocity) < slow * slow &&
                             RbLengthSquared(r.AngularVelocity) * reach * reach < slow * slow;
         if (isSlow) {
@@ -944,7 +960,7 @@ void RbStepper::Sleep(float h) {
             r.RestCounter = 0;
         }
         RbStepBody& root = Work[Find(i)];
-        root.IslandRest = std::fmin(root.IslandRest, r.RestTime);
+        root.IslandRest = Min(root.IslandRest, r.RestTime);
     }
     for (int32_t i = 1; i < Work.GetCount(); ++i) {
         RbStepBody& work = Work[i];
