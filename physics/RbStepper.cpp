@@ -85,7 +85,7 @@ bool RbStepper::Create(RbSimulator* simulator, RbAllocator* allocator) {
     bool ok = Work.Create(allocator, 64, -1) && Bodies.Create(allocator, 64, -1) && Positions.Create(allocator, 64, -1) &&
               Manifolds[0].Create(allocator, 256, -1) && Manifolds[1].Create(allocator, 256, -1) &&
               PreviousKeys.Create(allocator, 256, -1) && TerrainIndices.Create(allocator, 1024, -1) &&
-              Scratch.Create(allocator, MaxTerrainCandidates, 0) && Hulls.Create(allocator, 64, -1) &&
+              TriangleStamps.Create(allocator, 0, -1) && Hulls.Create(allocator, 64, -1) &&
               HullSlots.Create(allocator, geometries, 0) && HullStamps.Create(allocator, geometries, 0) &&
               Parents.Create(allocator, 64, -1);
     for (int32_t i = 0; ok && i < geometries; ++i) {
@@ -107,7 +107,7 @@ void RbStepper::Destroy() {
     Manifolds[1].Destroy();
     PreviousKeys.Destroy();
     TerrainIndices.Destroy();
-    Scratch.Destroy();
+    TriangleStamps.Destroy();
     Hulls.Destroy();
     HullSlots.Destroy();
     HullStamps.Destroy();
@@ -259,6 +259,10 @@ void RbStepper::Gather(float h) {
     }
 }
 
+namespace {
+bool TriangleCorners(const RbTerrainTriangle& t, const RbVector* vertices, RbVector* a, RbVector* b, RbVector* c);
+}  // namespace
+
 void RbStepper::QueryTerrain() {
     const RbTerrainQueryCallback query = Simulator->GetTerrainQueryCallback();
     if (query == nullptr) {
@@ -296,26 +300,46 @@ void RbStepper::QueryTerrain() {
             triangleCount <= 0) {
             continue;
         }
-        // A list longer than the work array is cut; indices outside the triangle array are
-        // dropped; a triangle listed by several grid cells is kept once.
-        Scratch.Clear();
+        // A list longer than the work array is cut; indices outside the triangle array, and
+        // records with an index below 0, are dropped; a triangle listed by several grid cells
+        // is kept once; triangles whose bounds miss the box are dropped.
+        while (TriangleStamps.GetCount() < triangleCount) {
+            uint32_t* stamp = TriangleStamps.Append();
+            if (stamp == nullptr) {
+                break;
+            }
+        }
+        if (++QueryNumber == 0) {
+            for (int32_t t = 0; t < TriangleStamps.GetCount(); ++t) {
+                TriangleStamps[t] = 0;
+            }
+            QueryNumber = 1;
+        }
+        const int32_t stamped = TriangleStamps.GetCount();
+        work.TerrainFirst = TerrainIndices.GetCount();
         const int32_t taken = std::min(candidateCount, MaxTerrainCandidates);
         for (int32_t c = 0; c < taken; ++c) {
             const int32_t t = candidates[c];
-            if (t >= 0 && t < triangleCount) {
-                *Scratch.Append() = t;
+            if (t < 0 || t >= triangleCount || t >= stamped || TriangleStamps[t] == QueryNumber) {
+                continue;
             }
-        }
-        int32_t* data = Scratch.GetData();
-        std::sort(data, data + Scratch.GetCount());
-        const int32_t unique = static_cast<int32_t>(std::unique(data, data + Scratch.GetCount()) - data);
-        work.TerrainFirst = TerrainIndices.GetCount();
-        for (int32_t c = 0; c < unique; ++c) {
-            int32_t* slot = TerrainIndices.Append();
+            TriangleStamps[t] = QueryNumber;
+            RbVector p0, p1, p2;
+            if (!TriangleCorners(triangles[t], vertices, &p0, &p1, &p2)) {
+                continue;
+            }
+            const RbVector lo = RbMin(RbMin(p0, p1), p2);
+            const RbVector hi = RbMax(RbMax(p0, p1), p2);
+            if (!BoxesOverlap(lo, hi, lower, upper, 0.0f)) {
+                continue;
+            }
+            RbTerrainCandidate* slot = TerrainIndices.AppendUninitialised();
             if (slot == nullptr) {
                 break;
             }
-            *slot = data[c];
+            slot->Index = t;
+            slot->Lower = lo;
+            slot->Upper = hi;
         }
         work.TerrainCount = TerrainIndices.GetCount() - work.TerrainFirst;
         work.Triangles = triangles;
@@ -390,9 +414,16 @@ void RbStepper::CastSensors() {
             if (table.Get(work.Body->CollisionGroup, RbCollisionTable::TerrainGroup) == 0) {
                 continue;
             }
+            const RbVector end = Madd(origin, direction, sensor->Length);
+            const RbVector lineLower = RbMin(origin, end);
+            const RbVector lineUpper = RbMax(origin, end);
             for (int32_t c = 0; c < work.TerrainCount; ++c) {
+                const RbTerrainCandidate& candidate = TerrainIndices[work.TerrainFirst + c];
+                if (!BoxesOverlap(candidate.Lower, candidate.Upper, lineLower, lineUpper, 0.0f)) {
+                    continue;
+                }
                 RbVector a, b, cc;
-                if (!TriangleCorners(work.Triangles[TerrainIndices[work.TerrainFirst + c]], work.Vertices, &a, &b, &cc)) {
+                if (!TriangleCorners(work.Triangles[candidate.Index], work.Vertices, &a, &b, &cc)) {
                     continue;
                 }
                 RbRayHit hit;
@@ -643,15 +674,14 @@ void RbStepper::CollideTerrain(RbStepBody& body, int32_t code) {
         int32_t found = 0;
         bool agree = true;
         for (int32_t c = 0; c < body.TerrainCount; ++c) {
-            const int32_t t = TerrainIndices[body.TerrainFirst + c];
-            RbVector p0, p1, p2;
-            if (!TriangleCorners(body.Triangles[t], body.Vertices, &p0, &p1, &p2)) {
+            const RbTerrainCandidate& candidate = TerrainIndices[body.TerrainFirst + c];
+            const RbHull& hull = Hulls[ih];
+            if (!BoxesOverlap(hull.Lower, hull.Upper, candidate.Lower, candidate.Upper, margin)) {
                 continue;
             }
-            const RbHull& hull = Hulls[ih];
-            const RbVector lower = RbMin(RbMin(p0, p1), p2);
-            const RbVector upper = RbMax(RbMax(p0, p1), p2);
-            if (!BoxesOverlap(hull.Lower, hull.Upper, lower, upper, margin)) {
+            const int32_t t = candidate.Index;
+            RbVector p0, p1, p2;
+            if (!TriangleCorners(body.Triangles[t], body.Vertices, &p0, &p1, &p2)) {
                 continue;
             }
             RbHull& triangle = TriangleHull;

@@ -36,6 +36,13 @@ class RbSensor;
 class RbSimulator;
 struct RbTerrainTriangle;
 
+// A terrain triangle near a body, with its world bounds.
+struct RbTerrainCandidate {
+    int32_t Index = 0;
+    RbVector Lower;
+    RbVector Upper;
+};
+
 // One active body during a slice.
 struct RbStepBody {
     RbBody* Body = nullptr;
@@ -122,8 +129,9 @@ private:
         int32_t Index;
     };
     RbGrowArray<KeyIndex> PreviousKeys;  // the previous slice's manifolds by key
-    RbGrowArray<int32_t> TerrainIndices;
-    RbGrowArray<int32_t> Scratch;
+    RbGrowArray<RbTerrainCandidate> TerrainIndices;
+    RbGrowArray<uint32_t> TriangleStamps;  // per terrain triangle: the last query that listed it
+    uint32_t QueryNumber = 0;
     RbGrowArray<RbHull> Hulls;
     RbGrowArray<int32_t> HullSlots;   // per geometry pool index: slot in Hulls or -1
     RbGrowArray<uint32_t> HullStamps;  // per geometry pool index: slice the slot belongs to
