@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 namespace {
 
@@ -368,6 +369,10 @@ TEST(CloudDescriptionTest, ReadingStopsWhenTheLinesRunOut) {
 }
 
 // --- Cloud sets ---
+
+// Sets own their descriptions and puffs point at theirs: neither may be copied.
+static_assert(!std::is_copy_constructible_v<CloudSet> && !std::is_copy_assignable_v<CloudSet>);
+static_assert(!std::is_copy_constructible_v<CloudDescription> && !std::is_copy_assignable_v<CloudDescription>);
 
 TEST(CloudSetTest, FileRecordsInOrder) {
     CloudSetFile file;
