@@ -1,5 +1,6 @@
 #include "platform/ui/TerminalDialog.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +22,8 @@ constexpr int kReadTimeout = -2;
 constexpr int kReadResized = -3;
 // How long the rest of an escape sequence may take to arrive after its Escape byte.
 constexpr int kEscapeSequenceMs = 40;
+// How long a terminal may take to say where its cursor is.
+constexpr int kCursorReplyMs = 300;
 constexpr int kInnerWidth = 72;
 constexpr int kWindowWidth = kInnerWidth + 4;
 // Assumed when the terminal does not tell its size.
@@ -33,6 +36,7 @@ bool TakesEscapeCodes(std::FILE* output) {
     return isatty(fileno(output)) != 0 && term != nullptr && term[0] != '\0' && std::strcmp(term, "dumb") != 0;
 }
 
+std::string Csi(int a, char final) { return "\x1b[" + std::to_string(a) + final; }
 std::string Csi(int a, int b, char final) {
     return "\x1b[" + std::to_string(a) + ";" + std::to_string(b) + final;
 }
@@ -235,7 +239,7 @@ std::vector<std::string> TerminalDialog::WindowLines(HWND dialog) const {
 
 void TerminalDialog::Draw(HWND dialog) {
     if (escapeCodes) {
-        DrawOnScreen(dialog);
+        DrawOnScreen(dialog, !drawn);
         return;
     }
     std::string text;
@@ -250,9 +254,45 @@ void TerminalDialog::Draw(HWND dialog) {
     std::fflush(output);
 }
 
+// Where the cursor stands (1-based), asked of the terminal; false when it does not answer in
+// time. Keys typed before the answer are dropped.
+bool TerminalDialog::CursorPosition(int& row, int& column) {
+    std::fputs("\x1b[6n", output);
+    std::fflush(output);
+    // The answer is ESC [ row ; column R.
+    int state = 0;
+    row = 0;
+    column = 0;
+    for (int i = 0; i < 64; ++i) {
+        const int byte = ReadByte(kCursorReplyMs);
+        if (byte < 0) {
+            return false;
+        }
+        if (byte == 0x1B) {
+            state = 1;
+            row = column = 0;
+        } else if (state == 1 && byte == '[') {
+            state = 2;
+        } else if (state == 2 && byte >= '0' && byte <= '9') {
+            row = std::min(row * 10 + (byte - '0'), 100000);
+        } else if (state == 2 && byte == ';') {
+            state = 3;
+        } else if (state == 3 && byte >= '0' && byte <= '9') {
+            column = std::min(column * 10 + (byte - '0'), 100000);
+        } else if (state == 3 && byte == 'R') {
+            return row > 0 && column > 0;
+        } else {
+            state = 0;
+        }
+    }
+    return false;
+}
+
 // The window from the top line, the button row under it, and below that a scrolling region
-// for whatever else is written to the terminal, so that the window stays whole.
-void TerminalDialog::DrawOnScreen(HWND dialog) {
+// for whatever else is written to the terminal, so that the window stays whole. The first
+// time, what the terminal showed above the cursor (the launcher's own lines among it) is kept
+// where it fits, moved into the scrolling region; a redraw after a resize starts afresh.
+void TerminalDialog::DrawOnScreen(HWND dialog, bool keepShown) {
     winsize size{};
     const bool known = ioctl(fileno(output), TIOCGWINSZ, &size) == 0 && size.ws_row > 0 && size.ws_col > 0;
     screenRows = known ? size.ws_row : kDefaultRows;
@@ -262,14 +302,31 @@ void TerminalDialog::DrawOnScreen(HWND dialog) {
     // The window, its button row and one line of the scrolling region.
     tooSmall = columns < kWindowWidth || screenRows < buttonRowLine + 1;
 
-    std::string text = "\x1b[r\x1b[H\x1b[2J";
+    std::string text = "\x1b[r";
+    int row = 0;
+    int column = 0;
+    int kept = 0;
+    if (tooSmall || !keepShown || !CursorPosition(row, column)) {
+        text += "\x1b[H\x1b[2J";
+    } else {
+        // Lines 1..shown hold output; the last `kept` of them go just below the button row.
+        const int shown = std::min(column > 1 ? row : row - 1, screenRows);
+        kept = std::clamp(shown, 0, screenRows - buttonRowLine - 1);
+        const int shift = buttonRowLine + kept - shown;
+        if (shift > 0) {
+            text += "\x1b[H" + Csi(shift, 'L');  // down: lines inserted at the top
+        } else if (shift < 0) {
+            text += Csi(screenRows, 1, 'H') + std::string(static_cast<size_t>(-shift), '\n');  // up
+        }
+        text += "\x1b[H";
+    }
     if (tooSmall) {
         text += "terminal too small";
     } else {
         for (const std::string& line : lines) {
-            text += line + "\n";
+            text += "\x1b[2K" + line + "\n";
         }
-        text += Csi(buttonRowLine + 1, screenRows, 'r') + Csi(buttonRowLine + 1, 1, 'H');
+        text += Csi(buttonRowLine + 1, screenRows, 'r') + Csi(buttonRowLine + 1 + kept, 1, 'H');
     }
     std::fputs(text.c_str(), output);
     std::fflush(output);

@@ -11,8 +11,8 @@
 // Three ways of drawing. Piped input: the window once, then a line per pressed button. A
 // terminal that takes escape codes (output is a terminal, TERM set and not "dumb"): the window
 // at the top of the screen, the button row updated in place, and the lines below it a
-// scrolling area where other output (a failed hand-off's line) goes; redrawn when the terminal
-// is resized, and "terminal too small" when the window does not fit. Any other terminal gets
+// scrolling area that keeps what the terminal showed before and where other output (a failed
+// hand-off's line) goes; redrawn when the terminal is resized, and "terminal too small" when the window does not fit. Any other terminal gets
 // plain text with no escape codes, the focused button marked <like this>.
 #pragma once
 
@@ -40,7 +40,8 @@ private:
     std::vector<HWND> Buttons(HWND dialog) const;
     std::vector<std::string> WindowLines(HWND dialog) const;
     void Draw(HWND dialog);
-    void DrawOnScreen(HWND dialog);
+    void DrawOnScreen(HWND dialog, bool keepShown);
+    bool CursorPosition(int& row, int& column);
     void ShowButtonRow(HWND dialog);
 
     int input;

@@ -143,7 +143,7 @@ protected:
 
     // `type` runs on its own thread with the pty's master side; it ends the dialog by typing
     // Ctrl-D. Returns everything the dialog wrote.
-    std::string Run(const Screen& screen, const std::function<void(int master)>& type) {
+    std::string Run(const Screen& screen, const std::function<void(int master)>& type, bool waitForWindow = true) {
         const char* term = std::getenv("TERM");
         const std::optional<std::string> savedTerm = term != nullptr ? std::optional<std::string>(term) : std::nullopt;
         if (screen.Term != nullptr) {
@@ -172,7 +172,9 @@ protected:
             sigemptyset(&resize);
             sigaddset(&resize, SIGWINCH);
             pthread_sigmask(SIG_BLOCK, &resize, nullptr);
-            WaitFor("\x1b[2J", "Keys:");
+            if (waitForWindow) {
+                WaitFor("\x1b[2J", "Keys:");
+            }
             type(master);
         });
         (void)dialogThread;
@@ -277,6 +279,26 @@ TEST_F(TerminalDialogOnPty, PressesRedrawTheButtonRowInPlace) {
     for (const std::string& line : VisibleLines(often)) {
         EXPECT_LE(line.size(), 80u) << line;
     }
+}
+
+// A terminal that says where its cursor is keeps what it showed (the launcher's own lines)
+// below the window instead of having it erased.
+TEST_F(TerminalDialogOnPty, EarlierOutputMovesBelowTheWindow) {
+    const std::string text = Run(
+        {"xterm", 24, 80},
+        [this](int master) {
+            WaitFor("\x1b[6n");
+            Type(master, "\x1b[3;1R");  // two lines of output above the cursor
+            WaitFor("Keys:");
+            Type(master, "\x04");
+        },
+        false);
+    EXPECT_EQ(seen, (std::vector<int>{0}));
+    EXPECT_EQ(text.find("\x1b[2J"), std::string::npos);
+    // The window takes 10 lines and the button row the 11th: the two lines move down by 11,
+    // the region below the row scrolls, and the cursor goes under the two kept lines.
+    EXPECT_NE(text.find("\x1b[H\x1b[11L\x1b[H"), std::string::npos);
+    EXPECT_NE(text.find("\x1b[12;24r\x1b[14;1H"), std::string::npos);
 }
 
 TEST_F(TerminalDialogOnPty, TooSmallATerminalSaysSoAndAResizeRedraws) {
