@@ -38,6 +38,11 @@ inline void ApplyRow(RbSolverBody& a, RbSolverBody& b, const RbVector& dir, cons
     Axpy(b.W, irb, impulse);
 }
 
+inline void ApplyTwist(RbSolverBody& a, RbSolverBody& b, const RbFrictionPatch& patch, float impulse) {
+    Axpy(a.W, patch.ITwistA, -impulse);
+    Axpy(b.W, patch.ITwistB, impulse);
+}
+
 }  // namespace
 
 RbSoftness RbMakeSoft(float hertz, float dampingRatio, float h) {
@@ -66,6 +71,7 @@ void RbPrepareContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodie
         const RbVector n = manifold.Normal;
         const RbVector t1 = manifold.Tangent1;
         const RbVector t2 = manifold.Tangent2;
+        RbVector centre;
         for (int32_t i = 0; i < manifold.PointCount; ++i) {
             RbContactPoint& cp = manifold.Points[i];
             const RbVector ra = RbSub(cp.Point, pa);
@@ -74,22 +80,34 @@ void RbPrepareContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodie
             cp.RnB = RbCross(rb, n);
             cp.IRnA = RbTransform(cp.RnA, a.InvI);
             cp.IRnB = RbTransform(cp.RnB, b.InvI);
-            cp.Rt1A = RbCross(ra, t1);
-            cp.Rt1B = RbCross(rb, t1);
-            cp.IRt1A = RbTransform(cp.Rt1A, a.InvI);
-            cp.IRt1B = RbTransform(cp.Rt1B, b.InvI);
-            cp.Rt2A = RbCross(ra, t2);
-            cp.Rt2B = RbCross(rb, t2);
-            cp.IRt2A = RbTransform(cp.Rt2A, a.InvI);
-            cp.IRt2B = RbTransform(cp.Rt2B, b.InvI);
             cp.NormalMass = RowMass(a, b, cp.RnA, cp.IRnA, cp.RnB, cp.IRnB);
-            cp.TangentMass[0] = RowMass(a, b, cp.Rt1A, cp.IRt1A, cp.Rt1B, cp.IRt1B);
-            cp.TangentMass[1] = RowMass(a, b, cp.Rt2A, cp.IRt2A, cp.Rt2B, cp.IRt2B);
             cp.MeasuredVelocity = RowVelocity(a, b, n, cp.RnA, cp.RnB);
             cp.RelativeVelocity = Min(cp.MeasuredVelocity, cp.PriorRelativeVelocity);
             cp.MaxNormalImpulse = 0.0f;
             cp.RestImpulse = 0.0f;
+            centre = RbAdd(centre, cp.Point);
         }
+        RbFrictionPatch& patch = manifold.Patch;
+        centre = RbScale(centre, manifold.PointCount > 0 ? 1.0f / static_cast<float>(manifold.PointCount) : 0.0f);
+        const RbVector ra = RbSub(centre, pa);
+        const RbVector rb = RbSub(centre, pb);
+        const RbVector tangents[2] = {manifold.Tangent1, manifold.Tangent2};
+        for (int k = 0; k < 2; ++k) {
+            patch.RtA[k] = RbCross(ra, tangents[k]);
+            patch.RtB[k] = RbCross(rb, tangents[k]);
+            patch.IRtA[k] = RbTransform(patch.RtA[k], a.InvI);
+            patch.IRtB[k] = RbTransform(patch.RtB[k], b.InvI);
+            patch.TangentMass[k] = RowMass(a, b, patch.RtA[k], patch.IRtA[k], patch.RtB[k], patch.IRtB[k]);
+        }
+        patch.ITwistA = RbTransform(n, a.InvI);
+        patch.ITwistB = RbTransform(n, b.InvI);
+        const float k = RbDot(n, patch.ITwistA) + RbDot(n, patch.ITwistB);
+        patch.TwistMass = k > 0.0f && std::isfinite(k) ? 1.0f / k : 0.0f;
+        float radius = 0.0f;
+        for (int32_t i = 0; i < manifold.PointCount; ++i) {
+            radius += RbLength(RbSub(manifold.Points[i].Point, centre));
+        }
+        patch.Radius = manifold.PointCount > 0 ? radius / static_cast<float>(manifold.PointCount) : 0.0f;
     }
 }
 
@@ -104,9 +122,11 @@ void RbWarmStartContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bod
         for (int32_t i = 0; i < manifold.PointCount; ++i) {
             const RbContactPoint& cp = manifold.Points[i];
             ApplyRow(a, b, manifold.Normal, cp.IRnA, cp.IRnB, cp.NormalImpulse);
-            ApplyRow(a, b, manifold.Tangent1, cp.IRt1A, cp.IRt1B, cp.TangentImpulse[0]);
-            ApplyRow(a, b, manifold.Tangent2, cp.IRt2A, cp.IRt2B, cp.TangentImpulse[1]);
         }
+        const RbFrictionPatch& patch = manifold.Patch;
+        ApplyRow(a, b, manifold.Tangent1, patch.IRtA[0], patch.IRtB[0], patch.Impulse[0]);
+        ApplyRow(a, b, manifold.Tangent2, patch.IRtA[1], patch.IRtB[1], patch.Impulse[1]);
+        ApplyTwist(a, b, patch, patch.TwistImpulse);
     }
 }
 
@@ -146,28 +166,31 @@ void RbSolveContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodies,
             totalNormal += total;
             ApplyRow(a, b, n, cp.IRnA, cp.IRnB, applied);
         }
-        if (totalNormal == 0.0f && manifold.Friction == 0.0f) {
+        if (manifold.Friction == 0.0f) {
             continue;
         }
-        for (int32_t i = 0; i < manifold.PointCount; ++i) {
-            RbContactPoint& cp = manifold.Points[i];
-            const float v1 = RowVelocity(a, b, manifold.Tangent1, cp.Rt1A, cp.Rt1B);
-            const float v2 = RowVelocity(a, b, manifold.Tangent2, cp.Rt2A, cp.Rt2B);
-            float j1 = cp.TangentImpulse[0] - cp.TangentMass[0] * v1;
-            float j2 = cp.TangentImpulse[1] - cp.TangentMass[1] * v2;
-            // Coulomb's cone, as a circle of radius μ·λn in the tangent plane.
-            const float limit = manifold.Friction * cp.NormalImpulse;
-            const float sq = j1 * j1 + j2 * j2;
-            if (sq > limit * limit) {
-                const float scale = sq > 0.0f ? limit / std::sqrt(sq) : 0.0f;
-                j1 *= scale;
-                j2 *= scale;
-            }
-            ApplyRow(a, b, manifold.Tangent1, cp.IRt1A, cp.IRt1B, j1 - cp.TangentImpulse[0]);
-            ApplyRow(a, b, manifold.Tangent2, cp.IRt2A, cp.IRt2B, j2 - cp.TangentImpulse[1]);
-            cp.TangentImpulse[0] = j1;
-            cp.TangentImpulse[1] = j2;
+        RbFrictionPatch& patch = manifold.Patch;
+        const float v1 = RowVelocity(a, b, manifold.Tangent1, patch.RtA[0], patch.RtB[0]);
+        const float v2 = RowVelocity(a, b, manifold.Tangent2, patch.RtA[1], patch.RtB[1]);
+        float j1 = patch.Impulse[0] - patch.TangentMass[0] * v1;
+        float j2 = patch.Impulse[1] - patch.TangentMass[1] * v2;
+        // Coulomb's cone, as a circle of radius μ·λn in the tangent plane.
+        const float limit = manifold.Friction * totalNormal;
+        const float sq = j1 * j1 + j2 * j2;
+        if (sq > limit * limit) {
+            const float scale = sq > 0.0f ? limit / std::sqrt(sq) : 0.0f;
+            j1 *= scale;
+            j2 *= scale;
         }
+        ApplyRow(a, b, manifold.Tangent1, patch.IRtA[0], patch.IRtB[0], j1 - patch.Impulse[0]);
+        ApplyRow(a, b, manifold.Tangent2, patch.IRtA[1], patch.IRtB[1], j2 - patch.Impulse[1]);
+        patch.Impulse[0] = j1;
+        patch.Impulse[1] = j2;
+        const float twistLimit = limit * patch.Radius;
+        const float spin = RbDot(n, RbSub(b.W, a.W));
+        const float twist = Max(-twistLimit, Min(patch.TwistImpulse - patch.TwistMass * spin, twistLimit));
+        ApplyTwist(a, b, patch, twist - patch.TwistImpulse);
+        patch.TwistImpulse = twist;
     }
 }
 

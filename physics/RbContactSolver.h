@@ -32,21 +32,31 @@ struct RbSolverBody {
 struct RbContactPoint {
     RbVector LocalA;  // anchor in A's body space (matching the next slice's points)
     RbVector Point;   // world, midway between the surfaces
-    RbVector RnA, RnB, IRnA, IRnB;          // r × n and its image through the inverse inertia
-    RbVector Rt1A, Rt1B, IRt1A, IRt1B;      // the same for the first tangent
-    RbVector Rt2A, Rt2B, IRt2A, IRt2B;      // and the second
+    RbVector RnA, RnB, IRnA, IRnB;  // r × n and its image through the inverse inertia
     float Separation = 0.0f;        // at the slice's start; negative when overlapping
     float NormalImpulse = 0.0f;     // accumulated, N·s
-    float TangentImpulse[2] = {};
     float MaxNormalImpulse = 0.0f;  // largest single normal impulse of the slice
     float RestImpulse = 0.0f;       // taken up during the bounce passes
     float NormalMass = 0.0f;
-    float TangentMass[2] = {};
     float RelativeVelocity = 0.0f;  // normal approach speed the bounce answers (< 0 closing)
     float MeasuredVelocity = 0.0f;  // normal relative speed at the slice's start
     // The approach speed before a speculative catch in the previous slice slowed the body,
     // so the bounce answers the speed of the impact.
     float PriorRelativeVelocity = 0.0f;
+};
+
+// Friction of a manifold acts at the centre of its points: two tangent rows bounded together
+// by μ times the manifold's normal impulse, and a twist row about the normal bounded by that
+// times the points' mean distance from the centre. Fewer rows than friction per point, and
+// no fight between the points over a load they share.
+struct RbFrictionPatch {
+    RbVector RtA[2], RtB[2], IRtA[2], IRtB[2];  // r × t and images, per tangent
+    RbVector ITwistA, ITwistB;                   // inverse inertia times n
+    float TangentMass[2] = {};
+    float TwistMass = 0.0f;
+    float Radius = 0.0f;
+    float Impulse[2] = {};      // accumulated tangent impulses, N·s
+    float TwistImpulse = 0.0f;  // accumulated, N·m·s
 };
 
 // Up to four points between one geometry of body A and one geometry of body B or one
@@ -75,6 +85,7 @@ struct RbManifold {
     float PendingImpulse = 0.0f;
     float EndGap = 0.0f;  // least separation at the slice's end
     float BounceImpulse = 0.0f;  // restitution impulse of this slice
+    RbFrictionPatch Patch;
     RbContactPoint Points[4];
 };
 

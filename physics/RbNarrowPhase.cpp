@@ -140,6 +140,13 @@ PrismTable MakePrismTable() {
 
 const PrismTable Prism = MakePrismTable();
 
+// Plain comparisons: the library calls behind std::fmin and std::fmax cost more than the
+// NaN handling they add, and hull data are finite.
+inline float Min(float a, float b) { return a < b ? a : b; }
+inline float Max(float a, float b) { return a > b ? a : b; }
+inline RbVector MinV(const RbVector& a, const RbVector& b) { return {Min(a.x, b.x), Min(a.y, b.y), Min(a.z, b.z), 0.0f}; }
+inline RbVector MaxV(const RbVector& a, const RbVector& b) { return {Max(a.x, b.x), Max(a.y, b.y), Max(a.z, b.z), 0.0f}; }
+
 inline RbVector Madd(const RbVector& a, const RbVector& b, float s) {
     return {a.x + b.x * s, a.y + b.y * s, a.z + b.z * s, 0.0f};
 }
@@ -149,8 +156,8 @@ void FinishHull(RbHull* hull) {
     RbVector lo = hull->Vertices[0];
     RbVector hi = hull->Vertices[0];
     for (int i = 1; i < t.VertexCount; ++i) {
-        lo = RbMin(lo, hull->Vertices[i]);
-        hi = RbMax(hi, hull->Vertices[i]);
+        lo = MinV(lo, hull->Vertices[i]);
+        hi = MaxV(hi, hull->Vertices[i]);
     }
     hull->Lower = lo;
     hull->Upper = hi;
@@ -394,7 +401,7 @@ void RbReduceContactPoints(const RbContactPointOut* points, int32_t count, const
         if (points[i].Separation < points[i0].Separation) {
             i0 = i;
         }
-        shallowest = std::fmax(shallowest, points[i].Separation);
+        shallowest = Max(shallowest, points[i].Separation);
         centre = RbAdd(centre, points[i].Point);
     }
     if (shallowest - points[i0].Separation < 0.01f) {
@@ -547,15 +554,15 @@ void ClosestPoints(const RbVector& p1, const RbVector& q1, const RbVector& p2, c
     const float b = RbDot(d1, d2);
     const float denom = a * e - b * b;
     if (denom > 1e-12f) {
-        s = std::fmin(std::fmax((b * f - c * e) / denom, 0.0f), 1.0f);
+        s = Min(Max((b * f - c * e) / denom, 0.0f), 1.0f);
     }
     t = e > 1e-12f ? (b * s + f) / e : 0.0f;
     if (t < 0.0f) {
         t = 0.0f;
-        s = a > 1e-12f ? std::fmin(std::fmax(-c / a, 0.0f), 1.0f) : 0.0f;
+        s = a > 1e-12f ? Min(Max(-c / a, 0.0f), 1.0f) : 0.0f;
     } else if (t > 1.0f) {
         t = 1.0f;
-        s = a > 1e-12f ? std::fmin(std::fmax((b - c) / a, 0.0f), 1.0f) : 0.0f;
+        s = a > 1e-12f ? Min(Max((b - c) / a, 0.0f), 1.0f) : 0.0f;
     }
     *c1 = Madd(p1, d1, s);
     *c2 = Madd(p2, d2, t);
@@ -601,7 +608,7 @@ bool RbCollideHulls(const RbHull& a, const RbHull& b, float margin, bool bIsTerr
         // near the triangle's plane outside the triangle touches the neighbouring triangle
         // instead, so nothing is made of the edge between them.
         const float best = edge.Separation > faceBest ? edge.Separation : faceBest;
-        if (faceB.Separation >= std::fmin(best, 0.0f) - 0.05f) {
+        if (faceB.Separation >= Min(best, 0.0f) - 0.05f) {
             return FaceContact(b, faceB.Index, a, margin, false, result);
         }
     }

@@ -165,5 +165,25 @@ void RbRigidBody::WakeGroup() {
 
 void RbRigidBody::UpdateWorldInverseInertia() {
     const RbMatrix3& rotation = Motion.Rotation;
+    const RbVector* d = InverseInertia.Rows;
+    if (d[0].y == 0.0f && d[0].z == 0.0f && d[1].x == 0.0f && d[1].z == 0.0f && d[2].x == 0.0f && d[2].y == 0.0f) {
+        // A diagonal tensor (every tensor this library makes): M_ij = Σ_k R_ki · d_k · R_kj.
+        const RbVector* r = rotation.Rows;
+        const float dk[3] = {d[0].x, d[1].y, d[2].z};
+        float m[3][3] = {};
+        for (int k = 0; k < 3; ++k) {
+            const float row[3] = {r[k].x, r[k].y, r[k].z};
+            for (int i = 0; i < 3; ++i) {
+                const float s = row[i] * dk[k];
+                for (int j = 0; j < 3; ++j) {
+                    m[i][j] += s * row[j];
+                }
+            }
+        }
+        for (int i = 0; i < 3; ++i) {
+            WorldInverseInertia.Rows[i] = {m[i][0], m[i][1], m[i][2], 0.0f};
+        }
+        return;
+    }
     WorldInverseInertia = RbMultiply(RbMultiply(RbTranspose(rotation), InverseInertia), rotation);
 }

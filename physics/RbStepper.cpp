@@ -15,6 +15,8 @@ namespace {
 // NaN handling they add, and no NaN reaches these.
 inline float Min(float a, float b) { return a < b ? a : b; }
 inline float Max(float a, float b) { return a > b ? a : b; }
+inline RbVector MinV(const RbVector& a, const RbVector& b) { return {Min(a.x, b.x), Min(a.y, b.y), Min(a.z, b.z), 0.0f}; }
+inline RbVector MaxV(const RbVector& a, const RbVector& b) { return {Max(a.x, b.x), Max(a.y, b.y), Max(a.z, b.z), 0.0f}; }
 
 constexpr uint64_t TerrainKeyBit = 0x80000000u;
 // Triangle part of the key of a geometry's merged terrain manifold.
@@ -328,8 +330,8 @@ void RbStepper::QueryTerrain() {
             if (!TriangleCorners(triangles[t], vertices, &p0, &p1, &p2)) {
                 continue;
             }
-            const RbVector lo = RbMin(RbMin(p0, p1), p2);
-            const RbVector hi = RbMax(RbMax(p0, p1), p2);
+            const RbVector lo = MinV(MinV(p0, p1), p2);
+            const RbVector hi = MaxV(MaxV(p0, p1), p2);
             if (!BoxesOverlap(lo, hi, lower, upper, 0.0f)) {
                 continue;
             }
@@ -415,8 +417,8 @@ void RbStepper::CastSensors() {
                 continue;
             }
             const RbVector end = Madd(origin, direction, sensor->Length);
-            const RbVector lineLower = RbMin(origin, end);
-            const RbVector lineUpper = RbMax(origin, end);
+            const RbVector lineLower = MinV(origin, end);
+            const RbVector lineUpper = MaxV(origin, end);
             for (int32_t c = 0; c < work.TerrainCount; ++c) {
                 const RbTerrainCandidate& candidate = TerrainIndices[work.TerrainFirst + c];
                 if (!BoxesOverlap(candidate.Lower, candidate.Upper, lineLower, lineUpper, 0.0f)) {
@@ -540,11 +542,22 @@ RbManifold* RbStepper::NewManifold(uint64_t key, const RbContactResult& result, 
     m->PendingImpulse =
         previous != nullptr && previous->Touching == 0 ? previous->Impulse + previous->PendingImpulse : 0.0f;
     m->PointCount = result.Count;
+    // The friction of the last slice, turned into the new tangent frame.
+    RbFrictionPatch& patch = m->Patch;
+    patch.Impulse[0] = 0.0f;
+    patch.Impulse[1] = 0.0f;
+    patch.TwistImpulse = 0.0f;
+    if (previous != nullptr) {
+        const RbFrictionPatch& old = previous->Patch;
+        const RbVector friction =
+            Madd(RbScale(previous->Tangent1, old.Impulse[0]), previous->Tangent2, old.Impulse[1]);
+        patch.Impulse[0] = RbDot(friction, m->Tangent1);
+        patch.Impulse[1] = RbDot(friction, m->Tangent2);
+        patch.TwistImpulse = old.TwistImpulse * RbDot(previous->Normal, m->Normal);
+    }
     for (int32_t i = 0; i < result.Count; ++i) {
         RbContactPoint& cp = m->Points[i];
         cp.NormalImpulse = 0.0f;
-        cp.TangentImpulse[0] = 0.0f;
-        cp.TangentImpulse[1] = 0.0f;
         cp.PriorRelativeVelocity = 0.0f;
         cp.Point = result.Points[i].Point;
         cp.Separation = result.Points[i].Separation;
@@ -568,10 +581,6 @@ RbManifold* RbStepper::NewManifold(uint64_t key, const RbContactResult& result, 
         if (nearest >= 0) {
             const RbContactPoint& old = previous->Points[nearest];
             cp.NormalImpulse = old.NormalImpulse;
-            const RbVector friction = Madd(RbScale(previous->Tangent1, old.TangentImpulse[0]), previous->Tangent2,
-                                           old.TangentImpulse[1]);
-            cp.TangentImpulse[0] = RbDot(friction, m->Tangent1);
-            cp.TangentImpulse[1] = RbDot(friction, m->Tangent2);
             if (previous->Touching == 0 && previous->Impulse > 0.0f) {
                 cp.PriorRelativeVelocity = old.MeasuredVelocity;
             }
@@ -745,7 +754,7 @@ void RbStepper::KeepUndetected() {
         if (a.Processed || bProcessed) {
             continue;  // detected afresh (or gone)
         }
-        RbManifold* kept = next.Append();
+        RbManifold* kept = next.AppendUninitialised();
         if (kept == nullptr) {
             break;
         }
