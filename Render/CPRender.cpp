@@ -1,6 +1,7 @@
 #include "Render/CPRender.h"
 
 #include "Render/CPDeviceObject.h"
+#include "Render/CPRenderFactory.h"
 #include "core/ConfigVars.h"
 
 #include <cmath>
@@ -21,7 +22,11 @@ DWORD FloatBits(float value) {
 
 }  // namespace
 
-CPRender::CPRender() { D3DXMatrixIdentity(&ViewProjection); }
+// Copied nodes and burning nodes reach the render-object classes through the factory.
+CPRender::CPRender() {
+    D3DXMatrixIdentity(&ViewProjection);
+    CPRenderFactory::Install();
+}
 
 CPRender::~CPRender() {
     Sky.reset();

@@ -1,0 +1,3 @@
+#include "scene/MainView.h"
+
+CPPerspectiveCamera* MainView = nullptr;
