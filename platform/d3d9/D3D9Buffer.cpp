@@ -34,7 +34,7 @@ HRESULT D3D9BufferMemory::Unlock() {
 // --- vertex buffer ---
 
 D3D9VertexBuffer::D3D9VertexBuffer(IDirect3DDevice9* owner, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool)
-    : device(owner), memory(length) {
+    : device(owner), memory(length), poolEntry(owner, pool) {
     desc.Format = D3DFMT_UNKNOWN;  // "D3DFMT_VERTEXDATA" on Windows
     desc.Usage = usage;
     desc.Pool = pool;
@@ -64,7 +64,7 @@ D3D9VertexBuffer* D3D9VertexBuffer::From(IDirect3DVertexBuffer9* buffer) { retur
 // --- index buffer ---
 
 D3D9IndexBuffer::D3D9IndexBuffer(IDirect3DDevice9* owner, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool)
-    : device(owner), memory(length) {
+    : device(owner), memory(length), poolEntry(owner, pool) {
     desc.Format = format;
     desc.Usage = usage;
     desc.Pool = pool;

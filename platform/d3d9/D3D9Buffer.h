@@ -8,6 +8,7 @@
 
 #include "platform/d3d9/D3D9.h"
 #include "platform/d3d9/D3D9Faults.h"
+#include "platform/d3d9/D3D9Resource.h"
 
 #include <vector>
 
@@ -52,6 +53,7 @@ private:
     IDirect3DDevice9* device;  // not owned: resources do not keep their device alive
     D3DVERTEXBUFFER_DESC desc;
     D3D9BufferMemory memory;
+    D3D9DefaultPoolEntry poolEntry;
 };
 
 class D3D9IndexBuffer final : public ComObject<IDirect3DIndexBuffer9> {
@@ -78,4 +80,5 @@ private:
     IDirect3DDevice9* device;
     D3DINDEXBUFFER_DESC desc;
     D3D9BufferMemory memory;
+    D3D9DefaultPoolEntry poolEntry;
 };

@@ -92,7 +92,8 @@ public:
     // The recorded calls of one name, in order.
     std::vector<const D3D9Call*> CallsNamed(const std::string& name) const;
     void SetCaps(const D3DCAPS9& value) { caps = value; }
-    // Simulates device loss: Present and TestCooperativeLevel report it until Reset.
+    // Simulates device loss: Present and TestCooperativeLevel report it until Reset, which
+    // Direct3D refuses (D3DERR_INVALIDCALL) while default-pool resources of the device live.
     // resettable false makes TestCooperativeLevel say D3DERR_DEVICELOST (the window has
     // not come back yet) instead of D3DERR_DEVICENOTRESET, and Reset fail.
     void LoseDevice(bool resettable = true) {

@@ -124,7 +124,7 @@ DWORD ApplyLod(DWORD& lod, DWORD requested, D3DPOOL pool, DWORD levelCount) {
 
 D3D9Texture::D3D9Texture(IDirect3DDevice9* owner, UINT width, UINT height, UINT levels, DWORD use, D3DFORMAT format,
                          D3DPOOL where)
-    : device(owner), usage(use), pool(where), chain(format, width, height, levels) {}
+    : device(owner), usage(use), pool(where), chain(format, width, height, levels), poolEntry(owner, where) {}
 
 HRESULT D3D9Texture::QueryInterface(REFIID riid, void** object) { return D3D9QueryUnknown(this, riid, object); }
 HRESULT D3D9Texture::GetDevice(IDirect3DDevice9** out) { return D3D9HandOutDevice(device, out); }
@@ -140,7 +140,8 @@ D3D9Texture* D3D9Texture::From(IDirect3DBaseTexture9* texture) { return dynamic_
 
 D3D9CubeTexture::D3D9CubeTexture(IDirect3DDevice9* owner, UINT edge, UINT levels, DWORD use, D3DFORMAT format,
                                  D3DPOOL where)
-    : device(owner), usage(use), pool(where), faces(6, D3D9MipChain(format, edge, edge, levels)) {}
+    : device(owner), usage(use), pool(where), faces(6, D3D9MipChain(format, edge, edge, levels)),
+      poolEntry(owner, where) {}
 
 HRESULT D3D9CubeTexture::QueryInterface(REFIID riid, void** object) { return D3D9QueryUnknown(this, riid, object); }
 HRESULT D3D9CubeTexture::GetDevice(IDirect3DDevice9** out) { return D3D9HandOutDevice(device, out); }

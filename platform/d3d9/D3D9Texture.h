@@ -6,6 +6,7 @@
 
 #include "platform/d3d9/D3D9.h"
 #include "platform/d3d9/D3D9Faults.h"
+#include "platform/d3d9/D3D9Resource.h"
 
 #include <cstdlib>
 #include <new>
@@ -106,6 +107,7 @@ private:
     D3DPOOL pool;
     DWORD lod = 0;
     D3D9MipChain chain;
+    D3D9DefaultPoolEntry poolEntry;
 };
 
 class D3D9CubeTexture final : public ComObject<IDirect3DCubeTexture9> {
@@ -136,4 +138,5 @@ private:
     D3DPOOL pool;
     DWORD lod = 0;
     std::vector<D3D9MipChain> faces;
+    D3D9DefaultPoolEntry poolEntry;
 };

@@ -193,3 +193,40 @@ TEST_F(DeviceLossTest, AResetThatFailsLeavesTheObjectsLost) {
     EXPECT_EQ(render->ResetDevice(&parameters), S_OK);
     EXPECT_EQ(fx->ResetCount(), 1);
 }
+
+namespace {
+
+// A device object with a dynamic buffer of the default pool, as the batchers and the sky hold.
+class DynamicBuffer : public CPDeviceObject {
+public:
+    explicit DynamicBuffer(IDirect3DDevice9* device) : device(device) { OnResetDevice(); }
+    ~DynamicBuffer() override { SafeRelease(buffer); }
+    void OnLostDevice() override { SafeRelease(buffer); }
+    void OnResetDevice() override {
+        device->CreateVertexBuffer(48 * 16, D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC, 0x2D2, D3DPOOL_DEFAULT, &buffer,
+                                   nullptr);
+    }
+    IDirect3DDevice9* device;
+    IDirect3DVertexBuffer9* buffer = nullptr;
+};
+
+}  // namespace
+
+TEST_F(DeviceLossTest, DefaultPoolResourcesAreGivenUpAndMadeAgain) {
+    DynamicBuffer dynamic(device);
+    ASSERT_NE(dynamic.buffer, nullptr);
+    device->LoseDevice();
+    D3DPRESENT_PARAMETERS parameters;
+    EXPECT_EQ(render->ResetDevice(&parameters), S_OK);
+    EXPECT_NE(dynamic.buffer, nullptr);
+
+    // A holder that keeps its buffer through the loss makes the reset fail, as Direct3D does.
+    IDirect3DVertexBuffer9* kept = nullptr;
+    ASSERT_EQ(device->CreateVertexBuffer(48, 0, 0x2D2, D3DPOOL_DEFAULT, &kept, nullptr), S_OK);
+    device->LoseDevice();
+    EXPECT_EQ(render->ResetDevice(&parameters), D3DERR_INVALIDCALL);
+    EXPECT_EQ(dynamic.buffer, nullptr);
+    kept->Release();
+    EXPECT_EQ(render->ResetDevice(&parameters), S_OK);
+    EXPECT_NE(dynamic.buffer, nullptr);
+}

@@ -245,6 +245,24 @@ TEST_F(D3D9Test, BoundTexturesAreCountedAndHandedOut) {
     EXPECT_EQ(texture->Release(), 1u);  // the device still holds it; released with the device
 }
 
+TEST_F(D3D9Test, ResetIsRefusedWhileDefaultPoolResourcesLive) {
+    IDirect3DVertexBuffer9* dynamic = nullptr;
+    IDirect3DTexture9* target = nullptr;
+    IDirect3DIndexBuffer9* managed = nullptr;
+    ASSERT_EQ(device->CreateVertexBuffer(96, D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT, &dynamic, nullptr), S_OK);
+    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &target, nullptr), S_OK);
+    ASSERT_EQ(device->CreateIndexBuffer(12, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &managed, nullptr), S_OK);
+    device->SetStreamSource(0, dynamic, 0, 48);
+    device->LoseDevice();
+    D3DPRESENT_PARAMETERS parameters;
+    EXPECT_EQ(device->Reset(&parameters), D3DERR_INVALIDCALL);
+    EXPECT_EQ(dynamic->Release(), 0u);  // the binding went with the attempt
+    EXPECT_EQ(device->Reset(&parameters), D3DERR_INVALIDCALL);
+    EXPECT_EQ(target->Release(), 0u);
+    EXPECT_EQ(device->Reset(&parameters), S_OK);  // managed resources survive a reset
+    EXPECT_EQ(managed->Release(), 0u);
+}
+
 TEST_F(D3D9Test, LostDeviceResetsToDefaults) {
     IDirect3DTexture9* texture = nullptr;
     ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), S_OK);
