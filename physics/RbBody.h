@@ -92,6 +92,7 @@ public:
     // Broad-phase data: state, world bounds and per-axis endpoint entries (null until the
     // broad phase sorts the body in).
     int32_t BroadPhaseState = RbNeverAdded;
+    int32_t SortingIn = 0;  // queued body being sorted in (broad phase scratch)
     RbVector WorldLower;
     RbVector WorldUpper;
     RbEndpoint* LowerEndpoints[3] = {};

@@ -58,6 +58,10 @@ bool RbBroadPhase::Create(RbSimulator* owner, RbAllocator* allocator, const RbSi
         ok = Axes[i].Endpoints.Create(allocator, static_cast<int32_t>(2 * bodies));
     }
     if (ok) {
+        Sorting = static_cast<RbEndpoint**>(allocator->Alloc(sizeof(RbEndpoint*) * static_cast<size_t>(2 * bodies + 1), 0));
+        ok = Sorting != nullptr;
+    }
+    if (ok) {
         uint32_t slots = 2;
         while (slots < 2 * pairs) {
             slots *= 2;
@@ -89,6 +93,10 @@ void RbBroadPhase::Destroy() {
     if (PairSlots != nullptr) {
         Allocator->Free(PairSlots);
     }
+    if (Sorting != nullptr) {
+        Allocator->Free(Sorting);
+    }
+    Sorting = nullptr;
     PairSlots = nullptr;
     PairSlotMask = 0;
     Created = false;
@@ -183,13 +191,30 @@ bool Overlap(const RbBody* a, const RbBody* b, uint32_t mask) {
 }  // namespace
 
 void RbBroadPhase::InsertNewBodies() {
+    // All queued bodies at once: their endpoints sorted per axis and merged into the lists in
+    // one walk, then one sweep along x finds the pairs with a new body, so filling a level
+    // costs n·log n plus the overlaps rather than n² for one body after another.
+    int32_t fresh = 0;
     for (int32_t n = 0; n < NewBodies.GetCount(); ++n) {
         RbBody* body = NewBodies[n].Body;
         if (body->BroadPhaseRecord == nullptr || HasEndpoints(body)) {
             continue;
         }
-        for (Axis& axis : Axes) {
-            if ((AxisMask & axis.Bit) == 0) {
+        body->SortingIn = 1;
+        ++fresh;
+    }
+    NewBodies.Clear();
+    if (fresh == 0) {
+        return;
+    }
+    for (Axis& axis : Axes) {
+        if ((AxisMask & axis.Bit) == 0) {
+            continue;
+        }
+        int32_t taken = 0;
+        for (RbBroadPhaseRecord* record = Records.FirstUsed(); record != nullptr; record = Records.NextUsed(record)) {
+            RbBody* body = record->Body;
+            if (body->SortingIn == 0) {
                 continue;
             }
             RbEndpoint* lower = axis.Endpoints.Take();
@@ -202,26 +227,40 @@ void RbBroadPhase::InsertNewBodies() {
             *upper = {body, RbComponent(body->WorldUpper, axis.Number), 1, nullptr, nullptr};
             body->LowerEndpoints[axis.Number] = lower;
             body->UpperEndpoints[axis.Number] = upper;
-            for (RbEndpoint* endpoint : {lower, upper}) {
-                RbEndpoint* next = axis.First;
-                while (next != nullptr && !Precedes(endpoint, next)) {
-                    next = next->Next;
-                }
-                RbEndpoint* prev = next != nullptr ? next->Prev : axis.Last;
-                endpoint->Prev = prev;
-                endpoint->Next = next;
-                (prev != nullptr ? prev->Next : axis.First) = endpoint;
-                (next != nullptr ? next->Prev : axis.Last) = endpoint;
-            }
+            Sorting[taken++] = lower;
+            Sorting[taken++] = upper;
         }
-        for (RbBroadPhaseRecord* record = Records.FirstUsed(); record != nullptr; record = Records.NextUsed(record)) {
-            RbBody* other = record->Body;
-            if (other != body && HasEndpoints(other) && Overlap(body, other, AxisMask)) {
-                AddPair(body, other);
+        std::stable_sort(Sorting, Sorting + taken, Precedes);
+        RbEndpoint* next = axis.First;
+        for (int32_t i = 0; i < taken; ++i) {
+            RbEndpoint* endpoint = Sorting[i];
+            while (next != nullptr && !Precedes(endpoint, next)) {
+                next = next->Next;
+            }
+            RbEndpoint* prev = next != nullptr ? next->Prev : axis.Last;
+            endpoint->Prev = prev;
+            endpoint->Next = next;
+            (prev != nullptr ? prev->Next : axis.First) = endpoint;
+            (next != nullptr ? next->Prev : axis.Last) = endpoint;
+        }
+    }
+    // Every pair overlapping on x: the body whose lower bound comes first sees the other's
+    // lower bound before its own upper bound.
+    const int k = (AxisMask & 1u) != 0 ? 0 : ((AxisMask & 2u) != 0 ? 1 : 2);
+    for (RbEndpoint* e = Axes[k].First; e != nullptr; e = e->Next) {
+        if (e->IsUpper) {
+            continue;
+        }
+        RbBody* body = e->Body;
+        for (RbEndpoint* f = e->Next; f != nullptr && f != body->UpperEndpoints[k]; f = f->Next) {
+            if (!f->IsUpper && (body->SortingIn != 0 || f->Body->SortingIn != 0) && Overlap(body, f->Body, AxisMask)) {
+                AddPair(body, f->Body);
             }
         }
     }
-    NewBodies.Clear();
+    for (RbBroadPhaseRecord* record = Records.FirstUsed(); record != nullptr; record = Records.NextUsed(record)) {
+        record->Body->SortingIn = 0;
+    }
 }
 
 void RbBroadPhase::SortAxis(Axis& axis) {

@@ -107,6 +107,7 @@ private:
     // Open-addressed index of the pair records by their two body ids (linear probing,
     // at most half full); sized with the pair pool, so it never grows.
     RbPairRecord** PairSlots = nullptr;
+    RbEndpoint** Sorting = nullptr;  // scratch of two entries per body for sorting bodies in
     uint32_t PairSlotMask = 0;
     RbAllocator* Allocator = nullptr;
     bool Created = false;
