@@ -214,19 +214,90 @@ TEST_F(StepTest, BounceRisesToRestitutionSquaredOfTheDropHeight) {
 }
 
 TEST_F(StepTest, StackOfEightBoxesStands) {
+    // At the game's usual frame time and at the longest it must stay stable with.
+    for (float dt : {Dt, 1.0f / 20.0f}) {
+        Ground = Terrain{};
+        MakeWorld();
+        std::vector<RbRigidBody*> stack;
+        for (int i = 0; i < 8; ++i) {
+            stack.push_back(AddBox(RbVec(1, 1, 1), 1.0f, RbVec(0.0f, 0.0f, 0.5f + static_cast<float>(i))));
+        }
+        Run(20.0f, dt);
+        for (int i = 0; i < 8; ++i) {
+            const RbVector p = stack[static_cast<size_t>(i)]->GetPosition();
+            EXPECT_NEAR(p.x, 0.0f, 0.02f) << i;
+            EXPECT_NEAR(p.y, 0.0f, 0.02f) << i;
+            EXPECT_NEAR(p.z, 0.5f + static_cast<float>(i), 0.05f) << i;
+        }
+        EXPECT_TRUE(stack.back()->IsResting());
+    }
+}
+
+TEST_F(StepTest, RigidParticleFallsAndRestsLikeARigidBody) {
     MakeWorld();
-    std::vector<RbRigidBody*> stack;
-    for (int i = 0; i < 8; ++i) {
-        stack.push_back(AddBox(RbVec(1, 1, 1), 1.0f, RbVec(0.0f, 0.0f, 0.5f + static_cast<float>(i))));
+    RbRigidBody* particle = Sim->CreateRigidParticle();
+    ASSERT_NE(particle, nullptr);
+    particle->AddGeometry()->SetBoxSize(0.2f, 0.2f, 0.2f);
+    particle->UpdateBoundingInfo();
+    particle->SetMass(0.1f);
+    particle->SetInertiaTensor(RbVec(0.1f * 0.08f / 12.0f, 0.1f * 0.08f / 12.0f, 0.1f * 0.08f / 12.0f));
+    particle->SetPosition(RbVec(1.0f, 1.0f, 2.0f, 1.0f));
+    Run(3.0f);
+    EXPECT_NEAR(particle->GetPosition().z, 0.1f, 0.01f);
+    EXPECT_TRUE(particle->IsResting());
+}
+
+// Counts its calls; pushes nothing.
+class CountingController final : public RbControllerCallback {
+public:
+    int Calls = 0;
+    float LastStep = 0.0f;
+    void OnStep(RbController*, float timeStep) override {
+        ++Calls;
+        LastStep = timeStep;
     }
-    Run(20.0f);
-    for (int i = 0; i < 8; ++i) {
-        const RbVector p = stack[static_cast<size_t>(i)]->GetPosition();
-        EXPECT_NEAR(p.x, 0.0f, 0.02f) << i;
-        EXPECT_NEAR(p.y, 0.0f, 0.02f) << i;
-        EXPECT_NEAR(p.z, 0.5f + static_cast<float>(i), 0.05f) << i;
-    }
-    EXPECT_TRUE(stack.back()->IsResting());
+};
+
+TEST_F(StepTest, ControllersAreCalledWhenDueWithTheSlice) {
+    MakeWorld(0.0f, false);
+    RbRigidBody* body = AddBox(RbVec(1, 1, 1), 1.0f, RbVec(0, 0, 0));
+    CountingController every;
+    CountingController third;
+    body->AddController(&every, 1);
+    body->AddController(&third, 3);
+    Run(1.0f);
+    EXPECT_EQ(every.Calls, 60);
+    EXPECT_EQ(third.Calls, 20);
+    EXPECT_FLOAT_EQ(every.LastStep, Dt);
+    // A 1/20 s frame runs as three slices.
+    Sim->Step(1.0f / 20.0f);
+    EXPECT_EQ(every.Calls, 63);
+    EXPECT_NEAR(every.LastStep, 1.0f / 60.0f, 1e-6f);
+}
+
+TEST_F(StepTest, SensorsSeeOtherBodiesAndTheNearestHit) {
+    MakeWorld();
+    // A kinematic slab 0.5 m thick with its top at z = 1, under the first of two sensors.
+    RbKinematicBody* slab = Sim->CreateKinematicBody();
+    slab->AddGeometry()->SetBoxSize(2.0f, 2.0f, 0.5f);
+    slab->UpdateBoundingInfo();
+    slab->SetPosition(RbVec(0.0f, 0.0f, 0.75f, 1.0f));
+    RbRigidBody* probe = AddBox(RbVec(0.2f, 0.2f, 0.2f), 1.0f, RbVec(0.0f, 0.0f, 3.0f));
+    probe->SetMass(0.0f);  // held in place
+    RbSensor* overSlab = probe->AddSensor();
+    overSlab->SetLine(RbVec(0, 0, 0), RbVec(0, 0, -4));
+    RbSensor* overGround = probe->AddSensor();
+    overGround->SetLine(RbVec(3, 0, 0), RbVec(0, 0, -4));
+    RbSensor* tooShort = probe->AddSensor();
+    tooShort->SetLine(RbVec(0, 0, 0), RbVec(0, 0, -1));
+    probe->UpdateBoundingInfo();
+    Sim->Step(Dt);
+    EXPECT_NEAR(overSlab->GetDetectDepth(), 2.0f, 1e-4f);  // hit at 2 m of 4
+    EXPECT_NEAR(overSlab->GetDetectContactPoint().z, 1.0f, 1e-4f);
+    EXPECT_NEAR(overSlab->GetDetectNormal().z, 1.0f, 1e-5f);
+    EXPECT_NEAR(overGround->GetDetectDepth(), 1.0f, 1e-4f);  // the ground at 3 m of 4
+    EXPECT_NEAR(overGround->GetDetectContactPoint().x, 3.0f, 1e-4f);
+    EXPECT_EQ(tooShort->GetDetectDepth(), 0.0f);
 }
 
 TEST_F(StepTest, SpinningBoxKeepsItsAngularMomentum) {
