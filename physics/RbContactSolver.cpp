@@ -166,6 +166,9 @@ void RbSolveContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodies,
             totalNormal += total;
             ApplyRow(a, b, n, cp.IRnA, cp.IRnB, applied);
         }
+        if (!useBias) {
+            manifold.Impulse += totalNormal;  // what the substep applied, once settled
+        }
         if (manifold.Friction == 0.0f) {
             continue;
         }

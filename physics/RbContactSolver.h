@@ -112,6 +112,7 @@ struct RbSolverSettings {
 // bodies' velocities at the slice's start; marks the bodies Touching.
 void RbPrepareContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodies, const RbVector* positions);
 void RbWarmStartContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodies);
+// useBias false is the relax pass; it adds the substep's settled normal impulse to Impulse.
 void RbSolveContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodies, const RbSolverSettings& settings,
                      bool useBias);
 // Call BounceImpulse := 0 first, then as many passes as wanted.

@@ -873,21 +873,22 @@ void RbStepper::Solve(float h) {
             }
             body.DR = Madd(body.DR, body.W, hs);
         }
-        RbSolveContacts(manifolds, count, bodies, settings, false);
-        for (int32_t m = 0; m < count; ++m) {
-            RbManifold& manifold = manifolds[m];
-            if (manifold.Solve) {
-                for (int32_t i = 0; i < manifold.PointCount; ++i) {
-                    manifold.Impulse += manifold.Points[i].NormalImpulse;
-                }
+        RbSolveContacts(manifolds, count, bodies, settings, false);  // adds to Impulse
+    }
+    // A few passes, so bounces passed between touching bodies settle; none in a slice
+    // without a new hit.
+    bool bounce = false;
+    for (int32_t m = 0; m < count; ++m) {
+        RbManifold& manifold = manifolds[m];
+        manifold.BounceImpulse = 0.0f;
+        if (manifold.Solve && !manifold.WasTouching && manifold.Restitution > 0.0f) {
+            for (int32_t i = 0; i < manifold.PointCount; ++i) {
+                const RbContactPoint& cp = manifold.Points[i];
+                bounce = bounce || (cp.RelativeVelocity <= -settings.RestitutionThreshold && cp.MaxNormalImpulse > 0.0f);
             }
         }
     }
-    // A few passes, so bounces passed between touching bodies settle.
-    for (int32_t m = 0; m < count; ++m) {
-        manifolds[m].BounceImpulse = 0.0f;
-    }
-    for (int32_t pass = 0; pass < 3; ++pass) {
+    for (int32_t pass = 0; bounce && pass < 3; ++pass) {
         RbApplyRestitution(manifolds, count, bodies, Positions.GetData(), settings);
     }
     // A contact touches once its gap has closed and it no longer closes fast: an impact
