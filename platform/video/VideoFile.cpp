@@ -5,6 +5,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/error.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/macros.h>
 #include <libavutil/mem.h>
 #include <libswscale/swscale.h>
 }
@@ -17,6 +18,7 @@ extern "C" {
 namespace {
 
 constexpr int IoBufferSize = 4096;
+constexpr int ScratchAlign = 64;
 // Pictures due within this many seconds of a time count as due, so that sums of frame
 // durations (0.1 + 0.2) land on the picture they mean.
 constexpr double TimeSlack = 1e-6;
@@ -127,6 +129,8 @@ struct VideoFile::Demuxer {
     AVFrame* current = nullptr;
     AVFrame* next = nullptr;
     SwsContext* scaler = nullptr;
+    uint8_t* scratch = nullptr;  // converted rows, av_malloc'd
+    size_t scratchSize = 0;
     int stream = -1;
     AVRational timeBase{1, 25};
     int64_t startTicks = 0;
@@ -135,6 +139,7 @@ struct VideoFile::Demuxer {
 
     ~Demuxer() {
         sws_freeContext(scaler);
+        av_freep(&scratch);
         av_frame_free(&current);
         av_frame_free(&next);
         av_packet_free(&packet);
@@ -365,7 +370,26 @@ bool VideoFile::CopyPicture(uint8_t* pixels, int pitch, Layout layout) {
     if (demuxer->scaler == nullptr) {
         return false;
     }
-    uint8_t* planes[4] = {pixels, nullptr, nullptr, nullptr};
-    int pitches[4] = {pitch, 0, 0, 0};
-    return sws_scale(demuxer->scaler, frame->data, frame->linesize, 0, frame->height, planes, pitches) == height;
+    // libswscale's vector code may write past the end of a row, also of the last one: it writes
+    // into aligned, padded rows of its own, which are then copied out.
+    const int scratchPitch = FFALIGN(minimumPitch, ScratchAlign) + ScratchAlign;
+    const size_t scratchSize = static_cast<size_t>(scratchPitch) * (height + 2);
+    if (demuxer->scratchSize < scratchSize) {
+        av_freep(&demuxer->scratch);
+        demuxer->scratch = static_cast<uint8_t*>(av_malloc(scratchSize));
+        demuxer->scratchSize = demuxer->scratch != nullptr ? scratchSize : 0;
+        if (demuxer->scratch == nullptr) {
+            return false;
+        }
+    }
+    uint8_t* planes[4] = {demuxer->scratch, nullptr, nullptr, nullptr};
+    int pitches[4] = {scratchPitch, 0, 0, 0};
+    if (sws_scale(demuxer->scaler, frame->data, frame->linesize, 0, frame->height, planes, pitches) != height) {
+        return false;
+    }
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(pixels + static_cast<ptrdiff_t>(y) * pitch,
+                    demuxer->scratch + static_cast<ptrdiff_t>(y) * scratchPitch, static_cast<size_t>(minimumPitch));
+    }
+    return true;
 }

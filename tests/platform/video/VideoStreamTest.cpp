@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -127,6 +128,26 @@ TEST_F(VideoFixture, MjpegFileDecodesCloseToItsColours) {
         EXPECT_NEAR(static_cast<int>(p >> 16 & 255), c.r, 6);
         EXPECT_NEAR(static_cast<int>(p >> 8 & 255), c.g, 6);
         EXPECT_NEAR(static_cast<int>(p & 255), c.b, 6);
+    }
+}
+
+TEST_F(VideoFixture, ConversionWritesNothingPastTheLastRow) {
+    // Widths that are no multiple of the converter's vector width, in both layouts.
+    for (const int width : {124, 30, 3}) {
+        for (const auto codec : {TestAvi::Codec::Raw, TestAvi::Codec::Mjpeg}) {
+            SCOPED_TRACE(testing::Message() << width << (codec == TestAvi::Codec::Raw ? " raw" : " mjpeg"));
+            auto file = OpenBytes(TestAvi::ReadBytes(
+                Make("w.avi", {.width = width, .height = 8, .frames = 1, .codec = codec})));
+            ASSERT_NE(file, nullptr);
+            ASSERT_EQ(file->ShowAt(0.0), VideoFile::Show::Picture);
+            for (const auto& [layout, bytes] : {std::pair{VideoFile::Layout::X8R8G8B8, 4},
+                                               std::pair{VideoFile::Layout::R5G6B5, 2}}) {
+                const size_t size = static_cast<size_t>(width) * 8 * bytes;
+                std::vector<uint8_t> pixels(size + 256, 0xAB);
+                ASSERT_TRUE(file->CopyPicture(pixels.data(), width * bytes, layout));
+                EXPECT_EQ(std::count(pixels.begin() + static_cast<std::ptrdiff_t>(size), pixels.end(), 0xAB), 256);
+            }
+        }
     }
 }
 
