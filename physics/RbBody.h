@@ -15,6 +15,7 @@ class RbSensor;
 class RbSimulator;
 struct RbBroadPhaseRecord;
 struct RbEndpoint;
+struct RbTerrainTriangle;
 
 // A group of rigid bodies woken together; made by the step's constraint solver, never by
 // the operations of this library.
@@ -100,6 +101,15 @@ public:
 
     // Links of the simulator's body list that holds the body, and of its constraint group.
     int32_t CollisionGroup = 0;
+    // The step's terrain cache: the widened box of the last query, its candidates' place in
+    // the step's arrays, the slice that made them, and the query's arrays.
+    RbVector TerrainLower;
+    RbVector TerrainUpper;
+    int32_t TerrainFirst = 0;
+    int32_t TerrainCount = 0;
+    uint32_t TerrainSlice = 0;
+    const RbTerrainTriangle* TerrainTriangles = nullptr;
+    const RbVector* TerrainVertices = nullptr;
     // Index of the body in the step's work arrays during a step (stale between steps).
     int32_t StepIndex = -1;
 

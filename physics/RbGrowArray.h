@@ -64,6 +64,18 @@ public:
     }
 
     void Clear() { Used = 0; }
+    // Exchanges the contents (same allocator expected).
+    void Swap(RbGrowArray& other) {
+        T* data = Data;
+        Data = other.Data;
+        other.Data = data;
+        const int32_t used = Used;
+        Used = other.Used;
+        other.Used = used;
+        const int32_t capacity = Capacity;
+        Capacity = other.Capacity;
+        other.Capacity = capacity;
+    }
     void RemoveLast() {
         if (Used > 0) {
             --Used;

@@ -21,6 +21,7 @@
 #include "physics/RbRigidBody.h"
 #include "physics/RbSensor.h"
 #include "physics/RbStepper.h"
+#include "physics/RbTerrain.h"
 
 #include <cstdint>
 
@@ -48,13 +49,6 @@ struct RbMaterial {
     float ThirdCoefficient = 1.0f;  // kept; the step gives it no effect (docs/PhysicsStep.md)
 };
 
-// A terrain triangle as the terrain query hands it over: three indices into the vertex
-// array, then three words that are 0.
-struct RbTerrainTriangle {
-    int32_t Vertices[3] = {-1, -1, -1};
-    int32_t Reserved[3] = {};
-};
-static_assert(sizeof(RbTerrainTriangle) == 24, "terrain triangle layout");
 
 // One contact, as handed to the collision callback. Kinds: 1 rigid body; 0 terrain (BodyB
 // null) or a kinematic body. A is the rigid body against the terrain or a kinematic body.
@@ -72,12 +66,6 @@ struct RbCollisionInfo {
 };
 
 using RbCollisionCallback = void (*)(RbCollisionInfo& info);
-// Candidate terrain triangles for the world box lower..upper around body: the callee
-// fills a list of candidate indices into its triangle array, the arrays themselves and the
-// two counts. The arrays stay the callee's.
-using RbTerrainQueryCallback = void (*)(const RbVector& lower, const RbVector& upper, const int32_t*& candidates,
-                                        const RbTerrainTriangle*& triangles, const RbVector*& vertices,
-                                        int32_t& candidateCount, int32_t& triangleCount, RbBody* body);
 using RbLogCallback = void (*)(const char* text);
 
 // The six body lists, in the simulator's order.

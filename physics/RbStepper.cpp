@@ -28,6 +28,8 @@ constexpr float ContactHertz = 30.0f;
 constexpr float ContactDampingRatio = 10.0f;
 // Bodies closer than this count as touching.
 constexpr float LinearSlop = 0.005f;
+// How far beyond a body's box the terrain is asked for, so slow bodies reuse the answer.
+constexpr float TerrainReach = 0.25f;
 
 bool IsNegligible(const RbVector& v) {
     return std::fabs(v.x) < 1e-6f && std::fabs(v.y) < 1e-6f && std::fabs(v.z) < 1e-6f;
@@ -87,7 +89,7 @@ bool RbStepper::Create(RbSimulator* simulator, RbAllocator* allocator) {
     bool ok = Work.Create(allocator, 64, -1) && Bodies.Create(allocator, 64, -1) && Positions.Create(allocator, 64, -1) &&
               Manifolds[0].Create(allocator, 256, -1) && Manifolds[1].Create(allocator, 256, -1) &&
               PreviousKeys.Create(allocator, 256, -1) && TerrainIndices.Create(allocator, 1024, -1) &&
-              TriangleStamps.Create(allocator, 0, -1) && Hulls.Create(allocator, 64, -1) &&
+              TriangleStamps.Create(allocator, 0, -1) && TerrainCache.Create(allocator, 1024, -1) && Hulls.Create(allocator, 64, -1) &&
               HullSlots.Create(allocator, geometries, 0) && HullStamps.Create(allocator, geometries, 0) &&
               Parents.Create(allocator, 64, -1);
     for (int32_t i = 0; ok && i < geometries; ++i) {
@@ -110,6 +112,7 @@ void RbStepper::Destroy() {
     PreviousKeys.Destroy();
     TerrainIndices.Destroy();
     TriangleStamps.Destroy();
+    TerrainCache.Destroy();
     Hulls.Destroy();
     HullSlots.Destroy();
     HullStamps.Destroy();
@@ -194,7 +197,6 @@ void RbStepper::Gather(float h) {
     Work.Clear();
     Bodies.Clear();
     Positions.Clear();
-    TerrainIndices.Clear();
     Hulls.Clear();
     // Index 0: the static world (terrain), never moving.
     if (Work.Append() == nullptr || Bodies.Append() == nullptr || Positions.Append() == nullptr) {
@@ -267,6 +269,9 @@ bool TriangleCorners(const RbTerrainTriangle& t, const RbVector* vertices, RbVec
 
 void RbStepper::QueryTerrain() {
     const RbTerrainQueryCallback query = Simulator->GetTerrainQueryCallback();
+    // Last slice's candidates become the cache this slice copies from.
+    TerrainCache.Swap(TerrainIndices);
+    TerrainIndices.Clear();
     if (query == nullptr) {
         return;
     }
@@ -291,13 +296,44 @@ void RbStepper::QueryTerrain() {
         if (!RbIsFinite(lower) || !RbIsFinite(upper)) {
             continue;
         }
+        work.TerrainQueried = 1;
+        // The terrain is static: while the box stays inside the widened box of the last
+        // query (made in the previous slice), its triangles are still the candidates.
+        if (body.TerrainSlice == SliceNumber - 1 && body.TerrainSlice != 0 && query == CachedQuery &&
+            lower.x >= body.TerrainLower.x &&
+            lower.y >= body.TerrainLower.y && lower.z >= body.TerrainLower.z && upper.x <= body.TerrainUpper.x &&
+            upper.y <= body.TerrainUpper.y && upper.z <= body.TerrainUpper.z) {
+            work.TerrainFirst = TerrainIndices.GetCount();
+            for (int32_t c = 0; c < body.TerrainCount; ++c) {
+                RbTerrainCandidate* slot = TerrainIndices.AppendUninitialised();
+                if (slot == nullptr) {
+                    break;
+                }
+                *slot = TerrainCache[body.TerrainFirst + c];
+            }
+            work.TerrainCount = TerrainIndices.GetCount() - work.TerrainFirst;
+            work.Triangles = body.TerrainTriangles;
+            work.Vertices = body.TerrainVertices;
+            body.TerrainFirst = work.TerrainFirst;
+            body.TerrainCount = work.TerrainCount;
+            body.TerrainSlice = SliceNumber;
+            continue;
+        }
+        lower = RbSub(lower, RbVec(TerrainReach, TerrainReach, TerrainReach));
+        upper = RbAdd(upper, RbVec(TerrainReach, TerrainReach, TerrainReach));
         const int32_t* candidates = nullptr;
         const RbTerrainTriangle* triangles = nullptr;
         const RbVector* vertices = nullptr;
         int32_t candidateCount = 0;
         int32_t triangleCount = 0;
         query(lower, upper, candidates, triangles, vertices, candidateCount, triangleCount, &body);
-        work.TerrainQueried = 1;
+        body.TerrainSlice = SliceNumber;
+        body.TerrainLower = lower;
+        body.TerrainUpper = upper;
+        body.TerrainFirst = TerrainIndices.GetCount();
+        body.TerrainCount = 0;
+        body.TerrainTriangles = nullptr;
+        body.TerrainVertices = nullptr;
         if (candidates == nullptr || triangles == nullptr || vertices == nullptr || candidateCount <= 0 ||
             triangleCount <= 0) {
             continue;
@@ -343,9 +379,13 @@ void RbStepper::QueryTerrain() {
             slot->Lower = lo;
             slot->Upper = hi;
         }
+        CachedQuery = query;
         work.TerrainCount = TerrainIndices.GetCount() - work.TerrainFirst;
         work.Triangles = triangles;
         work.Vertices = vertices;
+        body.TerrainCount = work.TerrainCount;
+        body.TerrainTriangles = triangles;
+        body.TerrainVertices = vertices;
     }
 }
 

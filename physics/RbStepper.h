@@ -24,6 +24,7 @@
 #include "physics/RbGrowArray.h"
 #include "physics/RbMath.h"
 #include "physics/RbNarrowPhase.h"
+#include "physics/RbTerrain.h"
 
 #include <cstdint>
 
@@ -130,6 +131,8 @@ private:
     };
     RbGrowArray<KeyIndex> PreviousKeys;  // the previous slice's manifolds by key
     RbGrowArray<RbTerrainCandidate> TerrainIndices;
+    RbGrowArray<RbTerrainCandidate> TerrainCache;  // the previous slice's TerrainIndices
+    RbTerrainQueryCallback CachedQuery = nullptr;
     RbGrowArray<uint32_t> TriangleStamps;  // per terrain triangle: the last query that listed it
     uint32_t QueryNumber = 0;
     RbGrowArray<RbHull> Hulls;
