@@ -10,97 +10,106 @@
 #include "scene/CPParticleSystem.h"
 #include "scene/CPRenderObjectFactory.h"
 
-void CPGameObject::CopyFrom(CPtr<CPGameObject> source) {
-    if (source == nullptr || source.Get() == this) {
-        return;
-    }
-    const CPGameObject& from = *source;
+namespace {
 
-    Box = from.Box;
-    Bounds = from.Bounds;
-    RenderKind = from.RenderKind;
-    XmlDocument = from.XmlDocument;
-
-    RenderObject = nullptr;
-    switch (RenderKind) {
-    case RenderMesh:
-    case RenderAnimatedMesh:
-    case RenderLight:
-    case RenderSprite:
+// A new render object of the source's kind for `to`.
+CPtr<CPObject> CopyRenderObject(CPGameObject& to, const CPGameObject& from) {
+    switch (from.RenderKind) {
+    case CPGameObject::RenderMesh:
+    case CPGameObject::RenderAnimatedMesh:
+    case CPGameObject::RenderLight:
+    case CPGameObject::RenderSprite:
         if (from.RenderObject != nullptr && CPRenderObjectFactory::Instance != nullptr) {
-            RenderObject = CPRenderObjectFactory::Instance->CopyRenderObject(RenderKind, from.RenderObject.Get(), this);
+            return CPRenderObjectFactory::Instance->CopyRenderObject(from.RenderKind, from.RenderObject.Get(), &to);
         }
-        if (RenderKind == RenderMesh) {
-            ShadowMaterial = from.ShadowMaterial;
-        }
-        break;
-    case RenderParticleTask:
+        return nullptr;
+    case CPGameObject::RenderParticleTask:
+        // A particle system clones itself; the clone is started when the copy is activated.
         if (auto* task = dynamic_cast<CPTask*>(from.RenderObject.Get())) {
             const CPtr<CPTask> clone = task->Clone();
             if (auto* system = dynamic_cast<CPParticleSystem*>(clone.Get())) {
-                system->Owner = this;
+                system->Owner = &to;
             }
-            RenderObject = clone;
+            return clone;
         }
-        break;
+        return nullptr;
     default:
-        break;
+        return nullptr;
     }
+}
 
-    // Whole boxes, each with its Local placement (a car's boxes sit off its origin).
-    for (const CPBox& box : from.CollisionBoxes) {
-        CollisionBoxes.push_back(box);
-    }
+// Everything of CopyFrom but the final transform update: the root of the copy recomputes the
+// whole subtree once, which the children's own updates would only have repeated.
+void CopyNode(CPGameObject& to, const CPGameObject& from) {
+    to.Box = from.Box;
+    to.Bounds = from.Bounds;
+    to.RenderKind = from.RenderKind;
+    to.XmlDocument = from.XmlDocument;
+    to.RenderObject = CopyRenderObject(to, from);
+
+    // Whole boxes, each with its Local placement (a car's hull sits off its origin).
+    to.CollisionBoxes.insert(to.CollisionBoxes.end(), from.CollisionBoxes.begin(), from.CollisionBoxes.end());
 
     for (const auto& [name, animation] : from.Animations) {
         CPtr<CPPartAnimation> copy;
         if (animation != nullptr) {
             copy = new CPPartAnimation();
             copy->CopyFrom(animation);
-            copy->Target = this;
+            copy->Target = &to;
         }
-        AddPartAnimation(name, copy);
+        to.AddPartAnimation(name, copy);
     }
 
     // A snapshot: copying a tree into one of its own nodes must not chase its own additions.
     const std::vector<CPtr<CPGameObject>> sourceChildren = from.Children;
+    to.Children.reserve(to.Children.size() + sourceChildren.size());
     for (const CPtr<CPGameObject>& sourceChild : sourceChildren) {
         const CPtr<CPGameObject> child(new CPGameObject(sourceChild->Name));
-        child->Parent = this;
-        child->CopyFrom(sourceChild);
-        Children.push_back(child);
-        ChildrenByName[child->Name] = child;
+        child->Parent = &to;
+        CopyNode(*child, *sourceChild);
+        to.Children.push_back(child);
+        to.ChildrenByName[child->Name] = child;
     }
 
-    ShadowMaterial = from.ShadowMaterial;
-    FireMaterial = from.FireMaterial;
-    FlameType = from.FlameType;
+    to.ShadowMaterial = from.ShadowMaterial;
+    to.FireMaterial = from.FireMaterial;
+    to.FlameType = from.FlameType;
 
-    Position = from.Position;
-    Orientation = from.Orientation;
-    ParentMatrix = from.ParentMatrix;
-    LocalMatrix = from.LocalMatrix;
-    WorldMatrix = from.WorldMatrix;
-    TransformUpdated = false;
-    TransformDirty = true;
+    to.Position = from.Position;
+    to.Orientation = from.Orientation;
+    to.ParentMatrix = from.ParentMatrix;
+    to.LocalMatrix = from.LocalMatrix;
+    to.WorldMatrix = from.WorldMatrix;
+    to.AnimatedTransform = from.AnimatedTransform;
+    to.HasAnimatedTransform = from.HasAnimatedTransform;
+    to.TransformUpdated = false;
+    to.TransformDirty = true;
 
-    Name = from.Name;
-    Visible = from.Visible;
-    Static = from.Static;
-    CastShadow = from.CastShadow;
-    ScriptObject = from.ScriptObject;
+    to.Name = from.Name;
+    to.Visible = from.Visible;
+    to.Static = from.Static;
+    to.CastShadow = from.CastShadow;
+    to.ScriptObject = from.ScriptObject;
 
     if (from.Physics != nullptr) {
-        Physics = new CPPhysicData(this);
-        Physics->MainShape = from.Physics->MainShape;
-        Physics->Shapes = from.Physics->Shapes;
+        to.Physics = new CPPhysicData(&to);
+        to.Physics->MainShape = from.Physics->MainShape;
+        to.Physics->Shapes = from.Physics->Shapes;
         // The records' geometries belong to the source's body; the copy has none yet.
-        Physics->MainShape.Geometry = nullptr;
-        for (CPPhysicShape& shape : Physics->Shapes) {
+        to.Physics->MainShape.Geometry = nullptr;
+        for (CPPhysicShape& shape : to.Physics->Shapes) {
             shape.Geometry = nullptr;
         }
     }
+}
 
+}  // namespace
+
+void CPGameObject::CopyFrom(CPtr<CPGameObject> source) {
+    if (source == nullptr || source.Get() == this) {
+        return;
+    }
+    CopyNode(*this, *source);
     UpdateTransform();
 }
 
