@@ -579,6 +579,62 @@ TEST_F(StepTest, CylinderRestsOnItsSideAndOnItsEnd) {
     EXPECT_LT(lying->GetPosition().z, 0.5f + 0.01f);
 }
 
+// A unit quaternion from the game's generator, for tumbling starts.
+RbQuaternion RandomOrientation(uint32_t* seed) {
+    float q[4];
+    float length = 0.0f;
+    for (float& c : q) {
+        *seed = *seed * 214013u + 2531011u;
+        c = static_cast<float>((*seed >> 16) & 0x7FFF) / 32767.0f - 0.5f;
+        length += c * c;
+    }
+    length = std::sqrt(length);
+    return RbQuaternion{q[0] / length, q[1] / length, q[2] / length, q[3] / length};
+}
+
+TEST_F(StepTest, TumblingBoxesAndCylindersComeToRestOnTheirFaces) {
+    // Each dropped apart from the others, from a random orientation: corners and edges hit
+    // first, and every body must end lying still on a face.
+    MakeWorld();
+    uint32_t seed = 7;
+    std::vector<RbRigidBody*> bodies;
+    for (int i = 0; i < 10; ++i) {
+        RbRigidBody* body = Sim->CreateRigidBody();
+        RbGeometry* g = body->AddGeometry();
+        if (i % 3 == 2) {
+            g->SetCylinder(0.8f, 1.0f);
+        } else {
+            g->SetBoxSize(1.0f, 0.6f, 0.8f);
+        }
+        body->UpdateBoundingInfo();
+        body->SetMass(2.0f);
+        body->SetInertiaTensor(RbVec(0.3f, 0.3f, 0.3f));
+        body->SetRotation(RandomOrientation(&seed));
+        body->SetPosition(RbVec(-12.0f + 2.5f * static_cast<float>(i), 0.3f * static_cast<float>(i % 2),
+                                1.0f + 0.3f * static_cast<float>(i), 1.0f));
+        bodies.push_back(body);
+    }
+    Run(10.0f);
+    for (RbRigidBody* body : bodies) {
+        const RbVector p = body->GetPosition();
+        EXPECT_GT(p.z, 0.29f) << "no body sinks below its smallest half size";
+        EXPECT_TRUE(body->IsResting());
+        const RbMatrix4 t = body->GetTransform();
+        if (body->Geometries->Type == RbShapeCylinder) {
+            // On an end (axis vertical) or on a side (axis level).
+            const float up = std::fabs(t.M[1][2]);
+            EXPECT_TRUE(up > 0.99f || up < 0.01f) << up;
+        } else {
+            // On a face: some body axis is vertical.
+            float most = 0.0f;
+            for (int k = 0; k < 3; ++k) {
+                most = std::fmax(most, std::fabs(t.M[k][2]));
+            }
+            EXPECT_GT(most, 0.99f);
+        }
+    }
+}
+
 TEST_F(StepTest, DegenerateInputNeverPutsNaNIntoTheState) {
     MakeWorld();
     // A degenerate terrain triangle right under the bodies, and garbage candidate indices.
