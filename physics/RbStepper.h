@@ -100,12 +100,12 @@ private:
     void CastSensors();
     void CastSensorsAgainst(RbStepBody& owner, const RbBody& other);
     void CallControllers(float h);
-    void NarrowPhase(float h);
+    void NarrowPhase();
     void CollidePair(RbStepBody& a, RbStepBody& b, int32_t code);
     void CollideTerrain(RbStepBody& body, int32_t code);
     void KeepUndetected();
     void Solve(float h);
-    void WriteBack(float h);
+    void WriteBack();
     void Sleep(float h);
     void Report();
 

@@ -1,0 +1,212 @@
+// The step's terrain queries (with their reuse) and the sensors' line casts.
+#include "physics/RbStepper.h"
+
+#include "physics/RbSimulator.h"
+#include "physics/RbStepShared.h"
+
+#include <algorithm>
+#include <cmath>
+#include <initializer_list>
+
+using namespace RbStep;
+
+void RbStepper::QueryTerrain() {
+    const RbTerrainQueryCallback query = Simulator->GetTerrainQueryCallback();
+    // Last slice's candidates become the cache this slice copies from.
+    TerrainCache.Swap(TerrainIndices);
+    TerrainIndices.Clear();
+    if (query == nullptr) {
+        return;
+    }
+    const RbCollisionTable& table = *Simulator->GetCollisionTable();
+    for (int32_t i = 1; i < Work.GetCount(); ++i) {
+        RbStepBody& work = Work[i];
+        RbBody& body = *work.Body;
+        if (table.Get(body.CollisionGroup, RbCollisionTable::TerrainGroup) == 0) {
+            continue;
+        }
+        const bool contacts = work.Rigid != nullptr && work.Processed && body.GeometryCount > 0;
+        const bool sensors = body.Sensors != nullptr && (work.Processed || work.Kinematic != nullptr);
+        if (!contacts && !sensors) {
+            continue;
+        }
+        RbVector lower;
+        RbVector upper;
+        BoxBounds(body, work.Rotation, work.Position, &lower, &upper);
+        const RbVector m = RbVec(work.Margin, work.Margin, work.Margin);
+        lower = RbSub(lower, m);
+        upper = RbAdd(upper, m);
+        if (!RbIsFinite(lower) || !RbIsFinite(upper)) {
+            continue;
+        }
+        work.TerrainQueried = 1;
+        // The terrain is static: while the box stays inside the widened box of the last
+        // query (made in the previous slice), its triangles are still the candidates.
+        if (body.TerrainSlice == SliceNumber - 1 && body.TerrainSlice != 0 && query == CachedQuery &&
+            lower.x >= body.TerrainLower.x &&
+            lower.y >= body.TerrainLower.y && lower.z >= body.TerrainLower.z && upper.x <= body.TerrainUpper.x &&
+            upper.y <= body.TerrainUpper.y && upper.z <= body.TerrainUpper.z) {
+            work.TerrainFirst = TerrainIndices.GetCount();
+            for (int32_t c = 0; c < body.TerrainCount; ++c) {
+                RbTerrainCandidate* slot = TerrainIndices.AppendUninitialised();
+                if (slot == nullptr) {
+                    break;
+                }
+                *slot = TerrainCache[body.TerrainFirst + c];
+            }
+            work.TerrainCount = TerrainIndices.GetCount() - work.TerrainFirst;
+            work.Triangles = body.TerrainTriangles;
+            work.Vertices = body.TerrainVertices;
+            body.TerrainFirst = work.TerrainFirst;
+            body.TerrainCount = work.TerrainCount;
+            body.TerrainSlice = SliceNumber;
+            continue;
+        }
+        lower = RbSub(lower, RbVec(TerrainReach, TerrainReach, TerrainReach));
+        upper = RbAdd(upper, RbVec(TerrainReach, TerrainReach, TerrainReach));
+        const int32_t* candidates = nullptr;
+        const RbTerrainTriangle* triangles = nullptr;
+        const RbVector* vertices = nullptr;
+        int32_t candidateCount = 0;
+        int32_t triangleCount = 0;
+        query(lower, upper, candidates, triangles, vertices, candidateCount, triangleCount, &body);
+        body.TerrainSlice = SliceNumber;
+        body.TerrainLower = lower;
+        body.TerrainUpper = upper;
+        body.TerrainFirst = TerrainIndices.GetCount();
+        body.TerrainCount = 0;
+        body.TerrainTriangles = nullptr;
+        body.TerrainVertices = nullptr;
+        if (candidates == nullptr || triangles == nullptr || vertices == nullptr || candidateCount <= 0 ||
+            triangleCount <= 0) {
+            continue;
+        }
+        // A list longer than the work array is cut; indices outside the triangle array, and
+        // records with an index below 0, are dropped; a triangle listed by several grid cells
+        // is kept once; triangles whose bounds miss the box are dropped.
+        while (TriangleStamps.GetCount() < triangleCount) {
+            uint32_t* stamp = TriangleStamps.Append();
+            if (stamp == nullptr) {
+                break;
+            }
+        }
+        if (++QueryNumber == 0) {
+            for (int32_t t = 0; t < TriangleStamps.GetCount(); ++t) {
+                TriangleStamps[t] = 0;
+            }
+            QueryNumber = 1;
+        }
+        const int32_t stamped = TriangleStamps.GetCount();
+        work.TerrainFirst = TerrainIndices.GetCount();
+        const int32_t taken = std::min(candidateCount, MaxTerrainCandidates);
+        for (int32_t c = 0; c < taken; ++c) {
+            const int32_t t = candidates[c];
+            if (t < 0 || t >= triangleCount || t >= stamped || TriangleStamps[t] == QueryNumber) {
+                continue;
+            }
+            TriangleStamps[t] = QueryNumber;
+            RbVector p0, p1, p2;
+            if (!TriangleCorners(triangles[t], vertices, &p0, &p1, &p2)) {
+                continue;
+            }
+            const RbVector lo = MinV(MinV(p0, p1), p2);
+            const RbVector hi = MaxV(MaxV(p0, p1), p2);
+            if (!BoxesOverlap(lo, hi, lower, upper, 0.0f)) {
+                continue;
+            }
+            RbTerrainCandidate* slot = TerrainIndices.AppendUninitialised();
+            if (slot == nullptr) {
+                break;
+            }
+            slot->Index = t;
+            slot->Lower = lo;
+            slot->Upper = hi;
+        }
+        CachedQuery = query;
+        work.TerrainCount = TerrainIndices.GetCount() - work.TerrainFirst;
+        work.Triangles = triangles;
+        work.Vertices = vertices;
+        body.TerrainCount = work.TerrainCount;
+        body.TerrainTriangles = triangles;
+        body.TerrainVertices = vertices;
+    }
+}
+
+void RbStepper::CastSensors() {
+    const RbCollisionTable& table = *Simulator->GetCollisionTable();
+    for (int32_t i = 1; i < Work.GetCount(); ++i) {
+        RbStepBody& work = Work[i];
+        if (work.Body->Sensors == nullptr || !(work.Processed || work.Kinematic != nullptr)) {
+            continue;  // a resting body's sensors keep their last results
+        }
+        for (RbSensor* sensor = work.Body->Sensors; sensor != nullptr; sensor = sensor->Next) {
+            sensor->Depth = 0.0f;
+            sensor->Normal = RbVector{};
+            sensor->ContactPoint = RbVector{};
+            if (!(sensor->Length > 0.0f) || !std::isfinite(sensor->Length) || !RbIsFinite(sensor->Start)) {
+                continue;
+            }
+            const RbVector origin = RbAdd(RbTransform(sensor->Start, work.Rotation), work.Position);
+            const RbVector direction = RbTransform(sensor->Direction, work.Rotation);
+            if (!RbIsFinite(origin) || !RbIsFinite(direction)) {
+                continue;
+            }
+            if (table.Get(work.Body->CollisionGroup, RbCollisionTable::TerrainGroup) == 0) {
+                continue;
+            }
+            const RbVector end = Madd(origin, direction, sensor->Length);
+            const RbVector lineLower = MinV(origin, end);
+            const RbVector lineUpper = MaxV(origin, end);
+            for (int32_t c = 0; c < work.TerrainCount; ++c) {
+                const RbTerrainCandidate& candidate = TerrainIndices[work.TerrainFirst + c];
+                if (!BoxesOverlap(candidate.Lower, candidate.Upper, lineLower, lineUpper, 0.0f)) {
+                    continue;
+                }
+                RbVector a, b, cc;
+                if (!TriangleCorners(work.Triangles[candidate.Index], work.Vertices, &a, &b, &cc)) {
+                    continue;
+                }
+                RbRayHit hit;
+                if (RbCastTriangle(a, b, cc, origin, direction, sensor->Length, &hit)) {
+                    RecordHit(*sensor, origin, direction, hit);
+                }
+            }
+        }
+    }
+    // Other bodies: those whose bounds the broad phase pairs with the sensor's body.
+    RbBroadPhase& broadPhase = Simulator->GetBroadPhase();
+    for (RbPairRecord* pair = broadPhase.Pairs.FirstUsed(); pair != nullptr; pair = broadPhase.Pairs.NextUsed(pair)) {
+        if (!IsGathered(pair->First) || !IsGathered(pair->Second)) {
+            continue;
+        }
+        if (table.Get(pair->First->CollisionGroup, pair->Second->CollisionGroup) == 0) {
+            continue;
+        }
+        RbStepBody& first = Work[pair->First->StepIndex];
+        RbStepBody& second = Work[pair->Second->StepIndex];
+        if (first.Body->Sensors != nullptr && (first.Processed || first.Kinematic != nullptr)) {
+            CastSensorsAgainst(first, *second.Body);
+        }
+        if (second.Body->Sensors != nullptr && (second.Processed || second.Kinematic != nullptr)) {
+            CastSensorsAgainst(second, *first.Body);
+        }
+    }
+}
+
+void RbStepper::CastSensorsAgainst(RbStepBody& owner, const RbBody& other) {
+    const RbStepBody& target = Work[other.StepIndex];
+    for (RbSensor* sensor = owner.Body->Sensors; sensor != nullptr; sensor = sensor->Next) {
+        if (!(sensor->Length > 0.0f) || !std::isfinite(sensor->Length)) {
+            continue;
+        }
+        const RbVector origin = RbAdd(RbTransform(sensor->Start, owner.Rotation), owner.Position);
+        const RbVector direction = RbTransform(sensor->Direction, owner.Rotation);
+        for (const RbGeometry* g = other.Geometries; g != nullptr; g = g->Next) {
+            const int32_t hull = HullIndex(g, target);
+            RbRayHit hit;
+            if (hull >= 0 && RbCastHull(Hulls[hull], origin, direction, sensor->Length, &hit)) {
+                RecordHit(*sensor, origin, direction, hit);
+            }
+        }
+    }
+}
