@@ -413,6 +413,36 @@ TEST_F(StepTest, KinematicBodyPushesARigidBody) {
     EXPECT_NEAR(box->GetPosition().z, 0.5f, 0.01f);
 }
 
+TEST_F(StepTest, TurningKinematicPaddleSweepsARigidBodyAlong) {
+    MakeWorld();
+    ASSERT_TRUE(Sim->SetMaterial(0, 0.2f, 0.0f));
+    RbKinematicBody* paddle = Sim->CreateKinematicBody();
+    paddle->AddGeometry()->SetBoxSize(6.0f, 0.4f, 1.0f);
+    paddle->UpdateBoundingInfo();
+    paddle->SetPosition(RbVec(0.0f, 0.0f, 0.5f, 1.0f));
+    RbRigidBody* box = AddBox(RbVec(0.8f, 0.8f, 0.8f), 1.0f, RbVec(2.0f, 0.7f, 0.4f));
+    Run(0.3f);
+    const float rate = 1.0f;  // rad/s about z
+    float angle = 0.0f;
+    for (int i = 0; i < 60; ++i) {
+        angle += rate * Dt;
+        paddle->SetRotation(RbQuaternion{0.0f, 0.0f, std::sin(0.5f * angle), std::cos(0.5f * angle)});
+        Sim->Step(Dt);
+    }
+    // In the paddle's frame the box stays in front of the arm: pushed, not passed through.
+    const RbVector p = box->GetPosition();
+    const float along = p.x * std::cos(angle) + p.y * std::sin(angle);
+    const float ahead = -p.x * std::sin(angle) + p.y * std::cos(angle);
+    EXPECT_GT(ahead, 0.2f + 0.4f - 0.05f);
+    EXPECT_GT(along, 1.0f);
+    EXPECT_GT(std::atan2(p.y, p.x), angle - 0.1f);
+    // Carried at the arm's speed there: the paddle pushes with the velocity its turning gives
+    // that point, not only by pushing the overlap out.
+    const RbVector v = box->GetVelocity();
+    const float sideways = -v.x * std::sin(angle) + v.y * std::cos(angle);
+    EXPECT_NEAR(sideways, rate * along, 0.25f * rate * along);
+}
+
 TEST_F(StepTest, CollisionTableCodeDecidesWhetherBodiesMeet) {
     struct Case {
         int32_t Code;
