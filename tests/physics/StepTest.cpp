@@ -474,6 +474,28 @@ TEST_F(StepTest, CollisionTableCodeDecidesWhetherBodiesMeet) {
     }
 }
 
+TEST_F(StepTest, CollisionGroupsPickTheirTableEntry) {
+    MakeWorld(0.0f, false);
+    Sim->GetCollisionTable()->Set(1, 2, 0);  // groups 1 and 2 ignore each other
+    RbRigidBody* a = AddBox(RbVec(1, 1, 1), 1.0f, RbVec(-2, 0, 0));
+    RbRigidBody* b = AddBox(RbVec(1, 1, 1), 1.0f, RbVec(2, 0, 0));
+    RbRigidBody* c = AddBox(RbVec(1, 1, 1), 1.0f, RbVec(2, 3, 0));
+    RbRigidBody* d = AddBox(RbVec(1, 1, 1), 1.0f, RbVec(-2, 3, 0));
+    a->SetCollisionGroup(1);
+    b->SetCollisionGroup(2);
+    c->SetCollisionGroup(1);  // against d in group 0: the default entry, 1
+    c->SetCollisionGroup(64);  // out of range: stays 1
+    EXPECT_EQ(c->GetCollisionGroup(), 1);
+    EXPECT_EQ(d->GetCollisionGroup(), 0);
+    a->SetVelocity(RbVec(2, 0, 0));
+    b->SetVelocity(RbVec(-2, 0, 0));
+    c->SetVelocity(RbVec(-2, 0, 0));
+    d->SetVelocity(RbVec(2, 0, 0));
+    Run(2.0f);
+    EXPECT_GT(a->GetPosition().x, 1.0f);  // passed through b
+    EXPECT_GT(c->GetPosition().x, d->GetPosition().x + 0.9f);  // met d and bounced back
+}
+
 TEST_F(StepTest, CallbackReceivesTheImpulseOfABoxHittingAWall) {
     for (float e : {0.0f, 0.5f}) {
         Reports.clear();
