@@ -54,7 +54,7 @@ public:
     // layers' effects and textures.
     void BeginLayer();
     // One frame; frameTime in seconds.
-    virtual void Render(float frameTime);
+    void Render(float frameTime) override;
     // Cross-fades from the current cloud set to the one of the new Entry.
     void SwitchCloudSets();
 
