@@ -1,6 +1,7 @@
 #include "Render/CPRender.h"
 
 #include "Render/CPDeviceObject.h"
+#include "Render/CPRenderBatcher.h"
 #include "Render/CPRenderFactory.h"
 #include "core/ConfigVars.h"
 
@@ -29,6 +30,8 @@ CPRender::CPRender() {
 }
 
 CPRender::~CPRender() {
+    StaticBatcher = nullptr;
+    DynamicBatcher = nullptr;
     Sky.reset();
     Layers.clear();
     ownCameras.clear();
@@ -231,7 +234,11 @@ bool CPRender::AddLight(const D3DLIGHT9& light) {
     return true;
 }
 
+CPtr<CPRenderBatcher> CPRender::GetStaticBatcher() const { return StaticBatcher; }
+CPtr<CPRenderBatcher> CPRender::GetDynamicBatcher() const { return DynamicBatcher; }
+
 void CPRender::ApplyLights() {
+    ++LightsApplied;
     const int count = LightCount < 0 ? 0 : (LightCount > MaxLights ? MaxLights : LightCount);
     for (int i = 0; i < count; ++i) {
         if (Device != nullptr) {

@@ -32,6 +32,7 @@
 
 class CPGameObject;
 class CPPhysicData;
+class CPRenderBatcher;
 
 class CPRender {
 public:
@@ -121,6 +122,9 @@ public:
     HRESULT ResetDevice(D3DPRESENT_PARAMETERS* parameters);
 
     CPtr<CPMaterial> GetShadowMaterial() const { return ShadowMaterial; }
+    // The host's batchers (CPRenderBatcher); null until it sets them.
+    CPtr<CPRenderBatcher> GetStaticBatcher() const;
+    CPtr<CPRenderBatcher> GetDynamicBatcher() const;
 
     // One whole loading frame, drawn and presented (CPRender_Loading.cpp): the background
     // picture over the screen and the progress bar of percent (clamped to 0..100).
@@ -144,6 +148,10 @@ public:
     uint8_t BlurAlpha = 255;
     int32_t DrawCounter = 0;
     CPtr<CPMaterial> ShadowMaterial;
+    CPtr<CPRenderBatcher> StaticBatcher;   // filled every frame; the host's
+    CPtr<CPRenderBatcher> DynamicBatcher;  // its ring holds the level's static meshes; the host's
+    // ApplyLights calls so far: the frame drawing applies the table itself when no sky did.
+    uint32_t LightsApplied = 0;
     bool LinesPending = false;
     std::vector<CPVertex> Lines;  // two vertices per line
     D3DLIGHT9 Lights[MaxLights];
