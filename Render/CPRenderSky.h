@@ -10,4 +10,7 @@ public:
     virtual ~CPRenderSky() = default;
     // Reads the sky file; a sky whose file is missing or damaged stays in place.
     virtual void Load(const std::string& fileName) = 0;
+    // Draws the sky for a frame of frameTime seconds, before the scene; a sky that draws
+    // applies the renderer's light table (ApplyLights). Nothing by default.
+    virtual void Render(float frameTime) { (void)frameTime; }
 };
