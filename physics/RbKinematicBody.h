@@ -31,4 +31,5 @@ public:
     RbVector Velocity;
     RbVector AngularVelocity;
     int32_t Stepped = 0;  // 0 until the first step has seen the body
+    int32_t Moved = 0;    // the pose differs from the last step's (or the body is new)
 };

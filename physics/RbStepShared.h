@@ -25,6 +25,9 @@ constexpr float MatchDistanceSquared = 0.04f * 0.04f;
 // Contact frequency and damping of the soft contacts (Box2D v3's defaults).
 constexpr float ContactHertz = 30.0f;
 constexpr float ContactDampingRatio = 10.0f;
+// Above these a kinematic body's pose change is taken as a teleport (m/s, rad/s).
+constexpr float MaxKinematicSpeed = 100.0f;
+constexpr float MaxKinematicTurn = 30.0f;
 // Bodies closer than this count as touching.
 constexpr float LinearSlop = 0.005f;
 // How far beyond a body's box the terrain is asked for, so slow bodies reuse the answer.

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <initializer_list>
 
 using namespace RbStep;
@@ -76,6 +77,8 @@ void RbStepper::BeginStep(float timeStep) {
         RbKinematicBody& k = static_cast<RbKinematicBody&>(*body);
         k.Velocity = RbVector{};
         k.AngularVelocity = RbVector{};
+        k.Moved = k.Stepped == 0 || std::memcmp(&k.Position, &k.PreviousPosition, 3 * sizeof(float)) != 0 ||
+                  std::memcmp(&k.Rotation, &k.PreviousRotation, sizeof(RbMatrix3)) != 0;
         if (k.Stepped != 0) {
             k.Velocity = RbScale(RbSub(k.Position, k.PreviousPosition), 1.0f / timeStep);
             // For a small rotation each axis turns as a' = a + θ × a, and Σ a × a' = 2θ.
@@ -84,7 +87,11 @@ void RbStepper::BeginStep(float timeStep) {
                 twice = RbAdd(twice, RbCross(k.PreviousRotation.Rows[i], k.Rotation.Rows[i]));
             }
             k.AngularVelocity = RbScale(twice, 0.5f / timeStep);
-            if (!RbIsFinite(k.Velocity) || !RbIsFinite(k.AngularVelocity)) {
+            // A jump faster than anything drives is a teleport (a respawn, a parked body):
+            // it moves the body, it does not hit with that speed.
+            if (!RbIsFinite(k.Velocity) || !RbIsFinite(k.AngularVelocity) ||
+                RbLengthSquared(k.Velocity) > MaxKinematicSpeed * MaxKinematicSpeed ||
+                RbLengthSquared(k.AngularVelocity) > MaxKinematicTurn * MaxKinematicTurn) {
                 k.Velocity = RbVector{};
                 k.AngularVelocity = RbVector{};
             }
@@ -149,7 +156,7 @@ void RbStepper::Gather(float h) {
                 work->Kinematic = &k;
                 work->Rotation = k.Rotation;
                 work->Position = k.Position;
-                work->Processed = !IsNegligible(k.Velocity) || !IsNegligible(k.AngularVelocity);
+                work->Processed = k.Moved;
                 solver->V = k.Velocity;
                 solver->W = k.AngularVelocity;
                 work->Margin = SpeculativeDistance + h * (RbLength(k.Velocity) + RbLength(k.AngularVelocity) * body->LargestRadius);

@@ -413,6 +413,22 @@ TEST_F(StepTest, KinematicBodyPushesARigidBody) {
     EXPECT_NEAR(box->GetPosition().z, 0.5f, 0.01f);
 }
 
+TEST_F(StepTest, TeleportedKinematicBodyPushesOutInsteadOfHitting) {
+    MakeWorld();
+    RbKinematicBody* wall = Sim->CreateKinematicBody();
+    wall->AddGeometry()->SetBoxSize(1.0f, 4.0f, 2.0f);
+    wall->UpdateBoundingInfo();
+    wall->SetPosition(RbVec(-50.0f, 0.0f, 1.0f, 1.0f));
+    RbRigidBody* box = AddBox(RbVec(1, 1, 1), 1.0f, RbVec(0.0f, 0.0f, 0.5f));
+    Run(0.5f);
+    wall->SetPosition(RbVec(-0.95f, 0.0f, 1.0f, 1.0f));  // 5 cm into the box
+    Sim->Step(Dt);
+    EXPECT_LT(RbLength(box->GetVelocity()), 4.0f);
+    Run(0.5f);
+    EXPECT_GT(box->GetPosition().x, 0.04f);
+    EXPECT_LT(box->GetPosition().x, 0.5f);
+}
+
 TEST_F(StepTest, TurningKinematicPaddleSweepsARigidBodyAlong) {
     MakeWorld();
     ASSERT_TRUE(Sim->SetMaterial(0, 0.2f, 0.0f));
