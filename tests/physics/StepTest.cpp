@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -701,6 +702,35 @@ TEST_F(StepTest, TumblingBoxesAndCylindersComeToRestOnTheirFaces) {
             EXPECT_GT(most, 0.99f);
         }
     }
+}
+
+// Counts the blocks a simulator takes.
+class CountingAllocator final : public RbAllocator {
+public:
+    void* Alloc(size_t size, uint32_t) override {
+        ++Calls;
+        return std::malloc(size);
+    }
+    void Free(void* pointer) override { std::free(pointer); }
+    int Calls = 0;
+};
+
+TEST_F(StepTest, ARunningSceneAllocatesNothing) {
+    CountingAllocator allocator;
+    const RbVector g = RbVec(0.0f, 0.0f, -G);
+    Sim.reset(RbSimulator::Create(nullptr, &allocator, &g));
+    Ground.AddFlat(20.0f, 4.0f, 0.0f);
+    Sim->SetTerrainQueryCallback(QueryTerrain);
+    for (int i = 0; i < 6; ++i) {
+        AddBox(RbVec(1, 1, 1), 1.0f, RbVec(0.2f * static_cast<float>(i), 0.0f, 0.5f + 1.05f * static_cast<float>(i)));
+    }
+    RbRigidBody* slider = AddBox(RbVec(1, 1, 1), 1.0f, RbVec(-10.0f, 0.0f, 0.5f));
+    Run(1.0f);
+    const int warm = allocator.Calls;
+    slider->SetVelocity(RbVec(3.0f, 0.0f, 0.0f));
+    Run(2.0f);
+    EXPECT_EQ(allocator.Calls, warm);
+    Sim.reset();
 }
 
 TEST_F(StepTest, DegenerateInputNeverPutsNaNIntoTheState) {
