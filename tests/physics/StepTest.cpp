@@ -316,6 +316,19 @@ TEST_F(StepTest, SpinningBoxKeepsItsAngularMomentum) {
     EXPECT_NEAR(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w, 1.0f, 1e-4f);
     // It did turn.
     EXPECT_LT(std::fabs(q.w), 0.999f);
+    // The world inverse inertia follows the rotation: in column terms R·I⁻¹·Rᵀ, which for
+    // the row layout (rows = body axes in the world) is Σ_k row_k ⊗ row_k / I_k.
+    const RbMatrix4 t = box->GetTransform();
+    const float inertia[3] = {3.0f / 12.0f * (4.0f + 9.0f), 3.0f / 12.0f * (1.0f + 9.0f), 3.0f / 12.0f * (1.0f + 4.0f)};
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            float expected = 0.0f;
+            for (int k = 0; k < 3; ++k) {
+                expected += t.M[k][i] * t.M[k][j] / inertia[k];
+            }
+            EXPECT_NEAR(RbComponent(box->WorldInverseInertia.Rows[i], j), expected, 1e-4f) << i << j;
+        }
+    }
     // ω = I⁻¹(world)·L.
     const RbVector w = RbTransform(l, box->WorldInverseInertia);
     EXPECT_NEAR(w.x, box->GetAngularVelocity().x, 1e-5f);
