@@ -51,6 +51,9 @@ bool CPParticleSystem::SetPeriod(float period) {
 }
 
 void CPParticleSystem::Update() {
+    if (!(Period > 0.0f)) {
+        Period = DefaultPeriod;  // written past SetPeriod; a period of 0 would never end
+    }
     const bool beforeHalf = Duration * 0.5f > Elapsed;
     const float start = Accumulator;
     Accumulator += FrameTime;

@@ -264,6 +264,11 @@ TEST_F(ParticleTest, BadPeriodsAreRefusedAndLongStepsAreCapped) {
     EXPECT_NEAR(system.Elapsed, 1000.2f, 1e-3f);
     Step(system, 0.5f);
     EXPECT_EQ(fire.requests.size(), static_cast<size_t>(CPParticleSystem::MaxEmitsPerStep) + 1);
+    // A period written directly past SetPeriod falls back to the default.
+    system.Period = 0.0f;
+    Step(system, 0.75f);
+    EXPECT_EQ(system.Period, 0.5f);
+    EXPECT_EQ(fire.requests.size(), static_cast<size_t>(CPParticleSystem::MaxEmitsPerStep) + 2);
     // A broken frame time passes no time.
     const float elapsed = system.Elapsed;
     Step(system, INFINITY);
