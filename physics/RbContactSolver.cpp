@@ -69,8 +69,6 @@ void RbPrepareContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodie
         const RbVector& pa = positions[manifold.SolverA];
         const RbVector& pb = positions[manifold.SolverB];
         const RbVector n = manifold.Normal;
-        const RbVector t1 = manifold.Tangent1;
-        const RbVector t2 = manifold.Tangent2;
         RbVector centre;
         for (int32_t i = 0; i < manifold.PointCount; ++i) {
             RbContactPoint& cp = manifold.Points[i];

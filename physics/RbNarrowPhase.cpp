@@ -19,8 +19,6 @@ struct RbHullTopology {
 
 namespace {
 
-constexpr float Pi = 3.14159265358979f;
-
 // Box vertex i has the sign of half axis k set when bit k of i is set.
 RbHullTopology MakeBoxTopology() {
     RbHullTopology t;
