@@ -51,6 +51,11 @@ void ClearInstance(T*& instance, const T* own) {
 
 // Fade steps of the screen fade (0 none, MaxFade black).
 constexpr int32_t MaxFade = 255;
+// The batchers' rings: the frame's objects are written anew every frame into two slots of
+// what 16-bit indices reach; the level's static meshes once into one.
+constexpr int FrameRingSlots = 2;
+constexpr uint32_t RingVertices = 65536;
+constexpr uint32_t RingIndices = 3 * 65536;
 // Cells of the radial-blur grid across and down the screen.
 constexpr int BlurColumns = 16;
 constexpr int BlurRows = 12;
@@ -72,6 +77,11 @@ void Host::CreateRenderer() {
     render->MaxFade = MaxFade;
     render->CreateBlurGrid(BlurColumns, BlurRows);
     CPRender::Instance = render.get();
+    staticBatcher = std::make_unique<CPRenderBatcher>(FrameRingSlots, RingVertices, RingIndices);
+    dynamicBatcher = std::make_unique<CPRenderBatcher>(1, RingVertices, RingIndices);
+    render->StaticBatcher = staticBatcher.get();
+    render->DynamicBatcher = dynamicBatcher.get();
+    frame = std::make_unique<CPRenderFrame>(*render);
 
     if (FAILED(D3DXCreateEffectPool(&effectPool))) {
         effectPool = nullptr;  // effects then compile on their own
@@ -116,6 +126,12 @@ void Host::DestroyRenderer() {
     ClearInstance(CPEffectManager::Instance, effectManager.get());
     effectManager.reset();
     SafeRelease(effectPool);
+    // The batchers hold device buffers: they go before the renderer and its device.
+    frame.reset();
+    render->StaticBatcher = nullptr;
+    render->DynamicBatcher = nullptr;
+    staticBatcher.reset();
+    dynamicBatcher.reset();
     ClearInstance(CPRender::Instance, render.get());
     render.reset();
     SafeRelease(renderDevice);
@@ -164,6 +180,10 @@ bool Host::RunFrame(float seconds) {
     // Wraps instead of overflowing; readers only compare it for equality.
     FrameNumber = static_cast<int32_t>(static_cast<uint32_t>(FrameNumber) + 1u);
     StepTasks();
+    // A device that can be reset is reset first; one still lost makes the drawing drop what
+    // the frame gathered, and the next frame tries again.
+    RestoreDevice();
+    frame->Draw(seconds);
     return true;
 }
 

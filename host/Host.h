@@ -10,7 +10,8 @@
 //
 // Order of life: COM, the scheduler and the dispatcher, the DirectSound device, the sound
 // cache and manager, the music player (scheduled at once), the actions manager, the
-// Direct3D device (the recording stand-in) with the renderer, the shared effect pool and the
+// Direct3D device (the recording stand-in) with the renderer, its two batchers and the frame
+// drawing, the shared effect pool and the
 // effect, texture and material managers, the two video players, the animation manager and
 // the scene loader. The end runs it backwards (the video players leave the scheduler's list
 // first, and their installed textures to the texture manager): the managers delete
@@ -28,6 +29,8 @@
 #include "Render/CPEffectManager.h"
 #include "Render/CPMaterialManager.h"
 #include "Render/CPRender.h"
+#include "Render/CPRenderBatcher.h"
+#include "Render/CPRenderFrame.h"
 #include "Render/CPTextureManager.h"
 #include "core/CPActionsManager.h"
 #include "core/CPCommandDispatcher.h"
@@ -52,7 +55,9 @@ public:
     Host& operator=(const Host&) = delete;
 
     // One frame of seconds: FrameTime := seconds, FullTime += seconds, FrameNumber += 1,
-    // then StepTasks. A negative or non-finite frame time runs nothing and gives false.
+    // then StepTasks, then the frame drawing (skipped while the device is lost; a device that
+    // can be reset is reset first). A negative or non-finite frame time runs nothing and
+    // gives false.
     bool RunFrame(float seconds);
 
     // Calls Update of every running, unfinished task once, in list order, then takes the
@@ -100,6 +105,10 @@ public:
     CPActionsManager& ActionsManager() { return *actions; }
     D3D9RecordingDevice& RenderDevice() { return *renderDevice; }
     CPRender& Render() { return *render; }
+    // The renderer's StaticBatcher and DynamicBatcher, and the frame drawing.
+    CPRenderBatcher& StaticBatcher() { return *staticBatcher; }
+    CPRenderBatcher& DynamicBatcher() { return *dynamicBatcher; }
+    CPRenderFrame& Frame() { return *frame; }
     CPEffectManager& EffectManager() { return *effectManager; }
     CPTextureManager& TextureManager() { return *textureManager; }
     CPMaterialManager& MaterialManager() { return *materialManager; }
@@ -127,6 +136,9 @@ private:
     D3D9RecordingDevice* renderDevice = nullptr;  // owned
     D3DPRESENT_PARAMETERS presentParameters;
     std::unique_ptr<CPRender> render;
+    std::unique_ptr<CPRenderBatcher> staticBatcher;
+    std::unique_ptr<CPRenderBatcher> dynamicBatcher;
+    std::unique_ptr<CPRenderFrame> frame;
     ID3DXEffectPool* effectPool = nullptr;  // owned
     std::unique_ptr<CPEffectManager> effectManager;
     std::unique_ptr<CPTextureManager> textureManager;

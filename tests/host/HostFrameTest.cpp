@@ -1,0 +1,42 @@
+// The host's frame: the two batchers set in the renderer, one drawn and presented frame per
+// RunFrame after the tasks, skipped while the device is lost and drawn again once it is reset.
+#include "host/Host.h"
+
+#include "core/ConfigVars.h"
+#include "core/Singletons.h"
+#include "scene/CPGameObject.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(HostFrame, DrawsOneFrameAfterTheTasksAndRecoversFromALostDevice) {
+    Cfg::ResetDefaults();
+    Host host;
+    CPRender& render = host.Render();
+    EXPECT_EQ(render.GetStaticBatcher().Get(), &host.StaticBatcher());
+    EXPECT_EQ(render.GetDynamicBatcher().Get(), &host.DynamicBatcher());
+    D3D9RecordingDevice& device = host.RenderDevice();
+
+    render.AddLine(0xFFFFFFFFu, D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(1, 0, 0));
+    ASSERT_TRUE(host.RunFrame(0.02f));
+    EXPECT_EQ(device.PresentCount(), 1);
+    EXPECT_EQ(device.CallsNamed("DrawPrimitiveUP").size(), 1u);
+    EXPECT_TRUE(render.Lines.empty());
+
+    // Lost and not yet resettable: nothing is drawn and the gathered lines are dropped.
+    device.LoseDevice(false);
+    render.AddLine(0xFFFFFFFFu, D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(1, 0, 0));
+    ASSERT_TRUE(host.RunFrame(0.02f));
+    EXPECT_EQ(device.PresentCount(), 1);
+    EXPECT_EQ(device.SceneCount(), 1);
+    EXPECT_TRUE(render.Lines.empty());
+
+    // Resettable: the host resets the device and the frame is drawn again.
+    device.LoseDevice(true);
+    ASSERT_TRUE(host.RunFrame(0.02f));
+    EXPECT_EQ(device.ResetCount(), 1);
+    EXPECT_EQ(device.PresentCount(), 2);
+}
+
+}  // namespace
