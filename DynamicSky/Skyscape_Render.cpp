@@ -102,13 +102,14 @@ void Skyscape::Render(float frameTime) {
     }
     ClearSkyDepth();
 
-    if (cycle && LayerTime > Layers[static_cast<size_t>(CurrentLayer)].Duration) {
-        LayerTime = 0.0f;
-        CurrentLayer += 1;
-        if (CurrentLayer >= static_cast<int>(Layers.size())) {
-            CurrentLayer = 0;
+    if (cycle) {
+        const int layers = static_cast<int>(Layers.size());
+        const int current = CurrentLayer >= 0 && CurrentLayer < layers ? CurrentLayer : 0;
+        if (LayerTime > Layers[static_cast<size_t>(current)].Duration) {
+            LayerTime = 0.0f;
+            CurrentLayer = current + 1 < layers ? current + 1 : 0;
+            BeginLayer();
         }
-        BeginLayer();
     }
     if (schedule) {
         if (EntryTime > EntryDuration) {
