@@ -85,6 +85,12 @@ struct RbManifold {
     float PendingImpulse = 0.0f;
     float EndGap = 0.0f;  // least separation at the slice's end
     float BounceImpulse = 0.0f;  // restitution impulse of this slice
+    // Where B was relative to A when the points were found (B's position in A's axes and
+    // conj(qA)·qB; w above 1 when B is no rigid body), and the normal in A's axes: while the
+    // two keep that pose the points are carried over instead of found again.
+    RbVector SnapshotPosition;
+    RbQuaternion SnapshotOrientation;
+    RbVector LocalNormal;
     RbFrictionPatch Patch;
     RbContactPoint Points[4];
 };

@@ -28,6 +28,10 @@ constexpr float ContactDampingRatio = 10.0f;
 // Above these a kinematic body's pose change is taken as a teleport (m/s, rad/s).
 constexpr float MaxKinematicSpeed = 100.0f;
 constexpr float MaxKinematicTurn = 30.0f;
+// Two rigid bodies whose relative pose moved less than this since their contact points were
+// found keep those points (m, and the cosine of half the turn: about 0.1 degree).
+constexpr float ReuseDistance = 0.0005f;
+constexpr float ReuseCosine = 0.9999996f;
 // Bodies closer than this count as touching.
 constexpr float LinearSlop = 0.005f;
 // How far beyond a body's box the terrain is asked for, so slow bodies reuse the answer.

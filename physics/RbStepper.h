@@ -102,6 +102,9 @@ private:
     void CallControllers(float h);
     void NarrowPhase();
     void CollidePair(RbStepBody& a, RbStepBody& b, int32_t code);
+    // Carries the previous slice's manifold of the key over when B kept its pose relative to A
+    // (both rigid); false when it must be found again.
+    bool ReuseManifold(uint64_t key, RbStepBody& a, RbStepBody& b, int32_t code);
     void CollideTerrain(RbStepBody& body, int32_t code);
     void KeepUndetected();
     void Solve(float h);

@@ -66,6 +66,14 @@ RbManifold* RbStepper::NewManifold(uint64_t key, const RbContactResult& result, 
     const RbMaterial* mb = Simulator->GetMaterial(materialB);
     Combine(ma != nullptr ? *ma : fallback, mb != nullptr ? *mb : fallback, &m->Friction, &m->Restitution);
     const RbMatrix3 toA = RbTranspose(a.Rotation);
+    m->LocalNormal = RbTransform(result.Normal, toA);
+    if (b != nullptr && b->Rigid != nullptr) {
+        m->SnapshotPosition = RbTransform(RbSub(b->Position, a.Position), toA);
+        const RbQuaternion& qa = a.Orientation;
+        m->SnapshotOrientation = RbQuaternionMultiply(RbQuaternion{-qa.x, -qa.y, -qa.z, qa.w}, b->Orientation);
+    } else {
+        m->SnapshotOrientation = RbQuaternion{0.0f, 0.0f, 0.0f, 2.0f};
+    }
     const RbManifold* previous = FindPrevious(key);
     m->WasTouching = previous != nullptr ? previous->Touching : 0;
     m->PendingImpulse =
@@ -153,15 +161,73 @@ void RbStepper::NarrowPhase() {
     }
 }
 
+bool RbStepper::ReuseManifold(uint64_t key, RbStepBody& a, RbStepBody& b, int32_t code) {
+    const RbManifold* previous = FindPrevious(key);
+    if (previous == nullptr || b.Rigid == nullptr || previous->SnapshotOrientation.w > 1.0f ||
+        previous->PointCount == 0) {
+        return false;
+    }
+    const RbMatrix3 toA = RbTranspose(a.Rotation);
+    const RbVector position = RbTransform(RbSub(b.Position, a.Position), toA);
+    if (RbLengthSquared(RbSub(position, previous->SnapshotPosition)) > ReuseDistance * ReuseDistance) {
+        return false;
+    }
+    const RbQuaternion& qa = a.Orientation;
+    const RbQuaternion q = RbQuaternionMultiply(RbQuaternion{-qa.x, -qa.y, -qa.z, qa.w}, b.Orientation);
+    const RbQuaternion& s = previous->SnapshotOrientation;
+    if (std::fabs(q.x * s.x + q.y * s.y + q.z * s.z + q.w * s.w) < ReuseCosine) {
+        return false;
+    }
+    RbManifold* m = Manifolds[Current ^ 1].AppendUninitialised();
+    if (m == nullptr) {
+        return false;
+    }
+    // The same points in A's axes, where A is now; the gaps are what they were.
+    *m = *previous;
+    m->SolverA = a.Body->StepIndex;
+    m->SolverB = b.Body->StepIndex;
+    m->Code = code;
+    m->Solve = 0;
+    m->Touching = 0;
+    m->Impulse = 0.0f;
+    m->ApproachSpeed = 0.0f;
+    m->EndGap = 0.0f;
+    m->BounceImpulse = 0.0f;
+    m->WasTouching = previous->Touching;
+    m->PendingImpulse = previous->Touching == 0 ? previous->Impulse + previous->PendingImpulse : 0.0f;
+    m->Normal = RbNormalize(RbTransform(m->LocalNormal, a.Rotation));
+    Tangents(m->Normal, &m->Tangent1, &m->Tangent2);
+    const RbFrictionPatch& old = previous->Patch;
+    const RbVector friction = Madd(RbScale(previous->Tangent1, old.Impulse[0]), previous->Tangent2, old.Impulse[1]);
+    m->Patch.Impulse[0] = RbDot(friction, m->Tangent1);
+    m->Patch.Impulse[1] = RbDot(friction, m->Tangent2);
+    for (int32_t i = 0; i < m->PointCount; ++i) {
+        RbContactPoint& cp = m->Points[i];
+        const RbVector onA = RbAdd(RbTransform(cp.LocalA, a.Rotation), a.Position);
+        cp.Point = Madd(onA, m->Normal, 0.5f * cp.Separation);
+        cp.PriorRelativeVelocity =
+            previous->Touching == 0 && previous->Impulse > 0.0f ? previous->Points[i].MeasuredVelocity : 0.0f;
+    }
+    return true;
+}
+
 void RbStepper::CollidePair(RbStepBody& a, RbStepBody& b, int32_t code) {
     const float margin = a.Margin + b.Margin - SpeculativeDistance;
     bool touched = false;
     for (const RbGeometry* ga = a.Body->Geometries; ga != nullptr; ga = ga->Next) {
-        const int32_t ia = HullIndex(ga, a);
-        if (ia < 0) {
-            continue;
-        }
+        const uint64_t keyA = static_cast<uint64_t>(Simulator->Geometries.IndexOf(ga)) << 32;
+        int32_t ia = -2;  // built on first need
         for (const RbGeometry* gb = b.Body->Geometries; gb != nullptr; gb = gb->Next) {
+            if (ReuseManifold(keyA | static_cast<uint64_t>(Simulator->Geometries.IndexOf(gb)), a, b, code)) {
+                touched = true;
+                continue;
+            }
+            if (ia == -2) {
+                ia = HullIndex(ga, a);
+            }
+            if (ia < 0) {
+                break;
+            }
             const int32_t ib = HullIndex(gb, b);
             if (ib < 0) {
                 continue;
@@ -175,8 +241,7 @@ void RbStepper::CollidePair(RbStepBody& a, RbStepBody& b, int32_t code) {
             if (!RbCollideHulls(ha, hb, margin, false, &result)) {
                 continue;
             }
-            const uint64_t key = (static_cast<uint64_t>(Simulator->Geometries.IndexOf(ga)) << 32) |
-                                 static_cast<uint64_t>(Simulator->Geometries.IndexOf(gb));
+            const uint64_t key = keyA | static_cast<uint64_t>(Simulator->Geometries.IndexOf(gb));
             if (NewManifold(key, result, a, &b, code, ga->MaterialIndex, gb->MaterialIndex) != nullptr) {
                 touched = true;
             }
