@@ -105,6 +105,10 @@ private:
     // Carries the previous slice's manifold of the key over when B kept its pose relative to A
     // (both rigid); false when it must be found again.
     bool ReuseManifold(uint64_t key, RbStepBody& a, RbStepBody& b, int32_t code);
+    // The same for all terrain manifolds of a geometry when its body kept its pose.
+    bool ReuseTerrain(uint64_t geometryKey, RbStepBody& body, int32_t code);
+    static bool SamePose(const RbVector& position, const RbQuaternion& orientation, const RbManifold& m);
+    bool CarryOver(const RbManifold& previous, RbStepBody& a, RbStepBody* b, int32_t code);
     void CollideTerrain(RbStepBody& body, int32_t code);
     void KeepUndetected();
     void Solve(float h);

@@ -71,6 +71,9 @@ RbManifold* RbStepper::NewManifold(uint64_t key, const RbContactResult& result, 
         m->SnapshotPosition = RbTransform(RbSub(b->Position, a.Position), toA);
         const RbQuaternion& qa = a.Orientation;
         m->SnapshotOrientation = RbQuaternionMultiply(RbQuaternion{-qa.x, -qa.y, -qa.z, qa.w}, b->Orientation);
+    } else if (b == nullptr) {
+        m->SnapshotPosition = a.Position;  // against the terrain: A's own pose
+        m->SnapshotOrientation = a.Orientation;
     } else {
         m->SnapshotOrientation = RbQuaternion{0.0f, 0.0f, 0.0f, 2.0f};
     }
@@ -167,25 +170,58 @@ bool RbStepper::ReuseManifold(uint64_t key, RbStepBody& a, RbStepBody& b, int32_
         previous->PointCount == 0) {
         return false;
     }
-    const RbMatrix3 toA = RbTranspose(a.Rotation);
-    const RbVector position = RbTransform(RbSub(b.Position, a.Position), toA);
-    if (RbLengthSquared(RbSub(position, previous->SnapshotPosition)) > ReuseDistance * ReuseDistance) {
-        return false;
-    }
     const RbQuaternion& qa = a.Orientation;
-    const RbQuaternion q = RbQuaternionMultiply(RbQuaternion{-qa.x, -qa.y, -qa.z, qa.w}, b.Orientation);
-    const RbQuaternion& s = previous->SnapshotOrientation;
-    if (std::fabs(q.x * s.x + q.y * s.y + q.z * s.z + q.w * s.w) < ReuseCosine) {
+    if (!SamePose(RbTransform(RbSub(b.Position, a.Position), RbTranspose(a.Rotation)),
+                  RbQuaternionMultiply(RbQuaternion{-qa.x, -qa.y, -qa.z, qa.w}, b.Orientation), *previous)) {
         return false;
     }
+    return CarryOver(*previous, a, &b, code);
+}
+
+bool RbStepper::ReuseTerrain(uint64_t geometryKey, RbStepBody& body, int32_t code) {
+    // The geometry's terrain manifolds of the last slice: consecutive in key order.
+    const uint64_t first = geometryKey | TerrainKeyBit;
+    const KeyIndex* begin = PreviousKeys.GetData();
+    const KeyIndex* end = begin + PreviousKeys.GetCount();
+    const KeyIndex* from =
+        std::lower_bound(begin, end, first, [](const KeyIndex& entry, uint64_t k) { return entry.Key < k; });
+    const KeyIndex* to = from;
+    while (to != end && to->Key <= (first | MergedTriangles)) {
+        const RbManifold& m = Manifolds[Current][to->Index];
+        if (m.BodyA != body.Body || m.PointCount == 0 || !SamePose(body.Position, body.Orientation, m)) {
+            return false;
+        }
+        ++to;
+    }
+    if (to == from) {
+        return false;
+    }
+    for (const KeyIndex* k = from; k != to; ++k) {
+        if (!CarryOver(Manifolds[Current][k->Index], body, nullptr, code)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool RbStepper::SamePose(const RbVector& position, const RbQuaternion& orientation, const RbManifold& m) {
+    if (RbLengthSquared(RbSub(position, m.SnapshotPosition)) > ReuseDistance * ReuseDistance) {
+        return false;
+    }
+    const RbQuaternion& s = m.SnapshotOrientation;
+    return std::fabs(orientation.x * s.x + orientation.y * s.y + orientation.z * s.z + orientation.w * s.w) >=
+           ReuseCosine;
+}
+
+bool RbStepper::CarryOver(const RbManifold& previous, RbStepBody& a, RbStepBody* b, int32_t code) {
     RbManifold* m = Manifolds[Current ^ 1].AppendUninitialised();
     if (m == nullptr) {
         return false;
     }
     // The same points in A's axes, where A is now; the gaps are what they were.
-    *m = *previous;
+    *m = previous;
     m->SolverA = a.Body->StepIndex;
-    m->SolverB = b.Body->StepIndex;
+    m->SolverB = b != nullptr ? b->Body->StepIndex : 0;
     m->Code = code;
     m->Solve = 0;
     m->Touching = 0;
@@ -193,12 +229,12 @@ bool RbStepper::ReuseManifold(uint64_t key, RbStepBody& a, RbStepBody& b, int32_
     m->ApproachSpeed = 0.0f;
     m->EndGap = 0.0f;
     m->BounceImpulse = 0.0f;
-    m->WasTouching = previous->Touching;
-    m->PendingImpulse = previous->Touching == 0 ? previous->Impulse + previous->PendingImpulse : 0.0f;
+    m->WasTouching = previous.Touching;
+    m->PendingImpulse = previous.Touching == 0 ? previous.Impulse + previous.PendingImpulse : 0.0f;
     m->Normal = RbNormalize(RbTransform(m->LocalNormal, a.Rotation));
     Tangents(m->Normal, &m->Tangent1, &m->Tangent2);
-    const RbFrictionPatch& old = previous->Patch;
-    const RbVector friction = Madd(RbScale(previous->Tangent1, old.Impulse[0]), previous->Tangent2, old.Impulse[1]);
+    const RbFrictionPatch& old = previous.Patch;
+    const RbVector friction = Madd(RbScale(previous.Tangent1, old.Impulse[0]), previous.Tangent2, old.Impulse[1]);
     m->Patch.Impulse[0] = RbDot(friction, m->Tangent1);
     m->Patch.Impulse[1] = RbDot(friction, m->Tangent2);
     for (int32_t i = 0; i < m->PointCount; ++i) {
@@ -206,7 +242,7 @@ bool RbStepper::ReuseManifold(uint64_t key, RbStepBody& a, RbStepBody& b, int32_
         const RbVector onA = RbAdd(RbTransform(cp.LocalA, a.Rotation), a.Position);
         cp.Point = Madd(onA, m->Normal, 0.5f * cp.Separation);
         cp.PriorRelativeVelocity =
-            previous->Touching == 0 && previous->Impulse > 0.0f ? previous->Points[i].MeasuredVelocity : 0.0f;
+            previous.Touching == 0 && previous.Impulse > 0.0f ? previous.Points[i].MeasuredVelocity : 0.0f;
     }
     return true;
 }
@@ -268,11 +304,14 @@ void RbStepper::CollideTerrain(RbStepBody& body, int32_t code) {
     RbContactResult results[MaxMerged];
     int32_t triangles[MaxMerged];
     for (const RbGeometry* g = body.Body->Geometries; g != nullptr; g = g->Next) {
+        const uint64_t geometryKey = static_cast<uint64_t>(Simulator->Geometries.IndexOf(g)) << 32;
+        if (ReuseTerrain(geometryKey, body, code)) {
+            continue;
+        }
         const int32_t ih = HullIndex(g, body);
         if (ih < 0) {
             continue;
         }
-        const uint64_t geometryKey = static_cast<uint64_t>(Simulator->Geometries.IndexOf(g)) << 32;
         int32_t found = 0;
         bool agree = true;
         for (int32_t c = 0; c < body.TerrainCount; ++c) {
