@@ -350,7 +350,9 @@ void CPRenderFrame::DrawPiece(const Piece& piece) {
         char text[512];
         std::snprintf(text, sizeof(text), "block \"%s\" type %d objects %zu vertices %u indices %u",
                       MaterialName(material).c_str(), material != nullptr ? material->Type : 0,
-                      frameBlock.Block->Objects.size(), piece.Vertices, piece.DynamicIndices + piece.StaticIndices);
+                      frameBlock.Block->Objects.size(),
+                      piece.Vertices + (piece.StaticIndices > 0 ? piece.StaticEnd - piece.StaticMin : 0),
+                      piece.DynamicIndices + piece.StaticIndices);
         Note(text);
     }
 

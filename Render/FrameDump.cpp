@@ -126,6 +126,9 @@ std::string CallLine(const D3D9Call& call, Names& names) {
         return Format("Clear flags %llu colour 0x%08llX", static_cast<unsigned long long>(a[2]),
                       static_cast<unsigned long long>(a[3]));
     }
+    if (n == "SetFVF" && a.size() == 1) {
+        return Format("SetFVF 0x%llX", static_cast<unsigned long long>(a[0]));
+    }
     if (n == "Present") {
         return "Present";
     }

@@ -1,5 +1,6 @@
 #include "host/Host.h"
 
+#include "Render/FrameDump.h"
 #include "core/ConfigVars.h"
 #include "core/FrameTime.h"
 #include "platform/win32/ComRuntime.h"
@@ -185,6 +186,14 @@ bool Host::RunFrame(float seconds) {
     RestoreDevice();
     frame->Draw(seconds);
     return true;
+}
+
+std::string Host::DumpFrame(float seconds) {
+    FrameDump dump(renderDevice);
+    frame->Dump = &dump;
+    RunFrame(seconds);
+    frame->Dump = nullptr;
+    return dump.Text();
 }
 
 void Host::StepTasks() {

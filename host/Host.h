@@ -60,6 +60,10 @@ public:
     // gives false.
     bool RunFrame(float seconds);
 
+    // RunFrame, and the readable dump of what the frame asked of the device (see
+    // Render/FrameDump.h): its calls with the frame drawing's notes of layers and blocks.
+    std::string DumpFrame(float seconds);
+
     // Calls Update of every running, unfinished task once, in list order, then takes the
     // finished tasks out of the list and stops those still running, so a task flagged by
     // CPScheduler::KillAllTasks can be added again.

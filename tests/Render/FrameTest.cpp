@@ -82,7 +82,7 @@ TEST_F(FrameTest, ASceneDrawsOneCallPerMaterialBlock) {
               "  SetLight 0 DIRECTIONAL\n"
               "  LightEnable 0 1\n"
               "  LightEnable 1-29 0\n"
-              "  SetFVF 722\n"
+              "  SetFVF 0x2D2\n"
               "layer 16\n"
               "  SetTransform VIEW\n"
               "  SetTransform PROJECTION\n"
@@ -108,7 +108,7 @@ TEST_F(FrameTest, ASceneDrawsOneCallPerMaterialBlock) {
               "  SetTransform WORLD\n"
               "  SetRenderState LIGHTING 0\n"
               "  SetTexture 0 null\n"
-              "  SetFVF 722\n"
+              "  SetFVF 0x2D2\n"
               "  DrawPrimitiveUP LINELIST primitives 2 stride 48\n"
               "  SetRenderState LIGHTING 1\n"
               "  EndScene\n"
@@ -298,7 +298,7 @@ TEST_F(FrameTest, StaticMeshesDrawFromTheLevelRingAndAgainAfterALostDevice) {
         // The meshes' indices only are written this frame; their vertices are the level's.
         EXPECT_NE(dump.find("DrawIndexedPrimitive TRIANGLELIST base 0 min 0 vertices 10 start 0 primitives 6"),
                   std::string::npos) << dump;
-        return dump.find("block \"stone.fx\" type 0 objects 2 vertices 0 indices 18") != std::string::npos;
+        return dump.find("block \"stone.fx\" type 0 objects 2 vertices 10 indices 18") != std::string::npos;
     };
     EXPECT_TRUE(drawsFromLevel());
     // The draw of the stone block named the level's vertex buffer.
