@@ -145,6 +145,9 @@ void CPRenderBatcher::AddStaticTreeInner(CPGameObject* node) {
 
 bool CPRenderBatcher::FillStatic(const std::vector<CPtr<CPGameObject>>& roots) {
     if (!VertexRing->Lock(0, 0, true, -1)) {
+        // A lost device, say: the trees are written once the ring can be locked again.
+        staticRoots.insert(staticRoots.end(), roots.begin(), roots.end());
+        VertexRing->Refill = true;
         return false;
     }
     for (const CPtr<CPGameObject>& root : roots) {
@@ -158,11 +161,18 @@ void CPRenderBatcher::RefillIfLost() {
     if (!VertexRing->Refill) {
         return;
     }
-    VertexRing->Refill = false;
-    VertexRing->Forget();
-    if (staticRoots.empty() || !VertexRing->Lock(0, 0, true, -1)) {
+    if (staticRoots.empty()) {
+        VertexRing->Refill = false;
         return;
     }
+    if (VertexRing->Locked || !VertexRing->HasBuffers()) {
+        return;  // tried again next frame
+    }
+    VertexRing->Forget();
+    if (!VertexRing->Lock(0, 0, true, -1)) {
+        return;
+    }
+    VertexRing->Refill = false;
     ++staticDepth;  // the roots are remembered already
     for (const CPtr<CPGameObject>& root : staticRoots) {
         AddStaticTreeInner(root.Get());

@@ -46,10 +46,12 @@ public:
     // outermost call remembers the node, so the ring can be written again after a lost device.
     void AddStaticTree(CPtr<CPGameObject> node);
     // Locks the whole ring, writes the trees with AddStaticTree and unlocks it: what a level
-    // does when it loads. False when the ring cannot be locked.
+    // does when it loads. False when the ring cannot be locked; the trees are then written
+    // by the first RefillIfLost that can lock it.
     bool FillStatic(const std::vector<CPtr<CPGameObject>>& roots);
     // Writes the remembered trees again into a ring made again after a lost device (its
-    // Refill flag); nothing otherwise.
+    // Refill flag), or that could not be locked before; nothing otherwise. Refill stays set
+    // until the trees are written.
     void RefillIfLost();
     // Forgets the ring's contents and the remembered trees (a new level).
     void ForgetStatic();

@@ -343,6 +343,20 @@ TEST_F(RingTest, ALostDeviceEmptiesTheRingAndTheBatcherWritesItsTreesAgain) {
     EXPECT_TRUE(ring.Written.empty());
 }
 
+TEST_F(RingTest, ALevelFillThatCannotLockIsWrittenByTheNextRefill) {
+    CPGameObject* root = Mesh("root", stone, 4);
+    D3D9Faults::Fail(D3D9Fault::LockVertexBuffer, D3DERR_INVALIDCALL, 0, 2);
+    CPIVertexBuffer& ring = *levelBatcher->VertexRing;
+    EXPECT_FALSE(levelBatcher->FillStatic({root}));
+    EXPECT_TRUE(ring.Refill);
+    levelBatcher->RefillIfLost();  // still refused: tried again later
+    EXPECT_TRUE(ring.Refill);
+    EXPECT_TRUE(ring.Written.empty());
+    levelBatcher->RefillIfLost();
+    EXPECT_FALSE(ring.Refill);
+    EXPECT_EQ(ring.Written.size(), 1u);
+}
+
 // --- the quadtree ---
 
 class QuadTreeTest : public BatchTest {
