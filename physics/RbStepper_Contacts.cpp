@@ -233,6 +233,14 @@ bool RbStepper::CarryOver(const RbManifold& previous, RbStepBody& a, RbStepBody*
     m->PendingImpulse = previous.Touching == 0 ? previous.Impulse + previous.PendingImpulse : 0.0f;
     m->Normal = RbNormalize(RbTransform(m->LocalNormal, a.Rotation));
     Tangents(m->Normal, &m->Tangent1, &m->Tangent2);
+    // The materials as they are now (they may have been set since).
+    const RbGeometry* ga = Simulator->Geometries.At(static_cast<int32_t>(m->Key >> 32));
+    const RbGeometry* gb =
+        (m->Key & TerrainKeyBit) != 0 ? nullptr : Simulator->Geometries.At(static_cast<int32_t>(m->Key & 0x7FFFFFFFu));
+    const RbMaterial fallback;
+    const RbMaterial* ma = ga != nullptr ? Simulator->GetMaterial(ga->MaterialIndex) : nullptr;
+    const RbMaterial* mb = Simulator->GetMaterial(gb != nullptr ? gb->MaterialIndex : 0);
+    Combine(ma != nullptr ? *ma : fallback, mb != nullptr ? *mb : fallback, &m->Friction, &m->Restitution);
     const RbFrictionPatch& old = previous.Patch;
     const RbVector friction = Madd(RbScale(previous.Tangent1, old.Impulse[0]), previous.Tangent2, old.Impulse[1]);
     m->Patch.Impulse[0] = RbDot(friction, m->Tangent1);
