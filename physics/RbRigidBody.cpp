@@ -23,6 +23,7 @@ void RbRigidBody::SetMass(float mass) {
 void RbRigidBody::SetInertiaTensor(const RbVector& diagonal) {
     Inertia = RbMatrix3::Diagonal(diagonal.x, diagonal.y, diagonal.z);
     RbInverse(Inertia, 1e-17f, &InverseInertia);
+    InertiaStale = 1;
 }
 
 void RbRigidBody::SetPosition(const RbVector& position) {
@@ -39,6 +40,7 @@ void RbRigidBody::SetRotation(const RbQuaternion& q) {
     }
     Motion.Orientation = q;
     Motion.Rotation = RbRotationFromQuaternion(q);
+    InertiaStale = 1;
     Wake();
 }
 
@@ -164,6 +166,7 @@ void RbRigidBody::WakeGroup() {
 }
 
 void RbRigidBody::UpdateWorldInverseInertia() {
+    InertiaStale = 0;
     const RbMatrix3& rotation = Motion.Rotation;
     const RbVector* d = InverseInertia.Rows;
     if (d[0].y == 0.0f && d[0].z == 0.0f && d[1].x == 0.0f && d[1].z == 0.0f && d[2].x == 0.0f && d[2].y == 0.0f) {

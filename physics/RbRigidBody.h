@@ -97,6 +97,8 @@ public:
     // Rest state kept by the step: seconds spent slow since the last wake-up, and the mark.
     float RestTime = 0.0f;
     int32_t Resting = 0;
+    // Set when the rotation or the inertia changed since WorldInverseInertia was derived.
+    int32_t InertiaStale = 1;
 
 private:
     // Angular velocity and quaternion derivative from the current angular momentum.

@@ -170,7 +170,9 @@ void RbStepper::Gather(float h) {
                 if (work->Awake) {
                     // The state is kept as angular momentum; the angular velocity follows
                     // from it through the current world inverse inertia.
-                    r.UpdateWorldInverseInertia();
+                    if (r.InertiaStale != 0) {
+                        r.UpdateWorldInverseInertia();
+                    }
                     r.AngularVelocity = RbTransform(r.Motion.AngularMomentum, r.WorldInverseInertia);
                     solver->V = r.Velocity;
                     solver->W = r.AngularVelocity;
@@ -372,9 +374,20 @@ void RbStepper::WriteBack() {
         // Angular momentum changes by what torques and contacts changed the angular velocity,
         // through the inertia the slice used; free spin keeps it exactly.
         const RbMatrix3& rotation = work.Rotation;
-        const RbMatrix3 inertia = RbMultiply(RbMultiply(RbTranspose(rotation), r.Inertia), rotation);
-        const RbVector momentum =
-            RbAdd(r.Motion.AngularMomentum, RbTransform(RbSub(body.W, work.StartAngularVelocity), inertia));
+        const RbVector change = RbSub(body.W, work.StartAngularVelocity);
+        const RbVector* d = r.Inertia.Rows;
+        RbVector momentumChange;
+        if (d[0].y == 0.0f && d[0].z == 0.0f && d[1].x == 0.0f && d[1].z == 0.0f && d[2].x == 0.0f && d[2].y == 0.0f) {
+            // Diagonal inertia: into body axes, scale, back.
+            const float k[3] = {d[0].x, d[1].y, d[2].z};
+            for (int i = 0; i < 3; ++i) {
+                momentumChange = Madd(momentumChange, rotation.Rows[i], RbDot(change, rotation.Rows[i]) * k[i]);
+            }
+        } else {
+            momentumChange =
+                RbTransform(change, RbMultiply(RbMultiply(RbTranspose(rotation), r.Inertia), rotation));
+        }
+        const RbVector momentum = RbAdd(r.Motion.AngularMomentum, momentumChange);
         const RbQuaternion& q = work.Orientation;
         if (!RbIsFinite(work.Position) || !RbIsFinite(q) || !RbIsFinite(body.V) || !RbIsFinite(momentum)) {
             continue;  // a degenerate input never reaches the state: the body stays as it was
