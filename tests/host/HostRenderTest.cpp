@@ -8,6 +8,7 @@
 #include "core/Singletons.h"
 #include "platform/d3dx/D3DXEffectObject.h"
 #include "platform/files/HostFiles.h"
+#include "tests/TestTempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,7 @@ namespace {
 class HostRender : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = std::filesystem::temp_directory_path() / "host_render_test";
+        dir = TestTempDir("host_render_test");
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir / "Data" / "Effects");
         std::ofstream(dir / "Data" / "Effects" / "lit.fx") << "texture tex0;\ntechnique T { pass P { } }\n";

@@ -6,6 +6,7 @@
 #include "platform/d3d9/D3D9Texture.h"
 #include "platform/files/HostFiles.h"
 #include "platform/win32/Clock.h"
+#include "tests/TestTempDir.h"
 #include "tests/platform/video/TestAvi.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +19,7 @@ namespace {
 class HostVideo : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = std::filesystem::temp_directory_path() / "host_video_test";
+        dir = TestTempDir("host_video_test");
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir / "Data" / "Video");
         std::filesystem::create_directories(dir / "Data" / "Textures");

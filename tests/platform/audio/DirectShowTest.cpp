@@ -3,6 +3,7 @@
 #include "platform/audio/DirectShow.h"
 #include "platform/files/HostFiles.h"
 #include "platform/win32/TextCodec.h"
+#include "tests/TestTempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +21,7 @@ protected:
         CoInitialize(nullptr);
         DirectShowStandIn::ClearFailures();
         DirectShowStandIn::SetMediaDuration(3.0);
-        file = (std::filesystem::temp_directory_path() / "filter_graph_test.ogg").string();
+        file = (TestTempDir("filter_graph_test") += ".ogg").string();
         std::ofstream(file) << "x";
         ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                    reinterpret_cast<void**>(&graph)),
