@@ -57,6 +57,8 @@ constexpr int32_t MaxFade = 255;
 constexpr int FrameRingSlots = 2;
 constexpr uint32_t RingVertices = 65536;
 constexpr uint32_t RingIndices = 3 * 65536;
+// Device calls kept in the recording device's log before a frame starts it afresh.
+constexpr size_t MaxLoggedCalls = 1 << 16;
 // Cells of the radial-blur grid across and down the screen.
 constexpr int BlurColumns = 16;
 constexpr int BlurRows = 12;
@@ -176,6 +178,7 @@ bool Host::RunFrame(float seconds) {
     if (!std::isfinite(seconds) || seconds < 0.0f) {
         return false;
     }
+    BoundCallLog();
     FrameTime = seconds;
     FullTime += seconds;
     // Wraps instead of overflowing; readers only compare it for equality.
@@ -188,7 +191,15 @@ bool Host::RunFrame(float seconds) {
     return true;
 }
 
+void Host::BoundCallLog() {
+    // The recording device logs every call; a host running for long keeps only the recent ones.
+    if (renderDevice->Calls().size() > MaxLoggedCalls) {
+        renderDevice->ClearCalls();
+    }
+}
+
 std::string Host::DumpFrame(float seconds) {
+    BoundCallLog();
     FrameDump dump(renderDevice);
     frame->Dump = &dump;
     RunFrame(seconds);

@@ -56,7 +56,8 @@ public:
 
     // One frame of seconds: FrameTime := seconds, FullTime += seconds, FrameNumber += 1,
     // then StepTasks, then the frame drawing (skipped while the device is lost; a device that
-    // can be reset is reset first). A negative or non-finite frame time runs nothing and
+    // can be reset is reset first). The recording device's call log is emptied first once
+    // it holds more than 65536 calls. A negative or non-finite frame time runs nothing and
     // gives false.
     bool RunFrame(float seconds);
 
@@ -124,6 +125,8 @@ public:
 private:
     void CreateRenderer();
     void DestroyRenderer();
+    // Empties the recording device's call log once it holds more than a frame's worth many times.
+    void BoundCallLog();
 
     bool comInitialized = false;
     std::unique_ptr<CPScheduler> scheduler;

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
 namespace {
 
 TEST(HostFrame, DrawsOneFrameAfterTheTasksAndRecoversFromALostDevice) {
@@ -37,6 +40,21 @@ TEST(HostFrame, DrawsOneFrameAfterTheTasksAndRecoversFromALostDevice) {
     ASSERT_TRUE(host.RunFrame(0.02f));
     EXPECT_EQ(device.ResetCount(), 1);
     EXPECT_EQ(device.PresentCount(), 2);
+}
+
+TEST(HostFrame, TheDeviceLogStaysBoundedOverLongRuns) {
+    Cfg::ResetDefaults();
+    Host host;
+    size_t largest = 0;
+    for (int i = 0; i < 4000; ++i) {
+        host.RunFrame(0.01f);
+        largest = std::max(largest, host.RenderDevice().Calls().size());
+    }
+    EXPECT_LE(largest, size_t{1 << 16} + 1000);
+    // A dump taken at any point holds its whole frame.
+    const std::string dump = host.DumpFrame(0.01f);
+    EXPECT_EQ(dump.rfind("  BeginScene\n", 0), 0u);
+    EXPECT_NE(dump.find("  Present\n"), std::string::npos);
 }
 
 }  // namespace
