@@ -6,6 +6,7 @@
 #include "Render/CPRenderSky.h"
 #include "Render/FrameDump.h"
 #include "platform/d3d9/D3D9Buffer.h"
+#include "platform/win32/CrtRand.h"
 
 #include <gtest/gtest.h>
 
@@ -348,6 +349,58 @@ TEST_F(FrameTest, ExcludedMeshesDrawFromTheirSharedBuffersWhereTheirNodesStand) 
         }
     }
     EXPECT_TRUE(placed);
+}
+
+TEST_F(FrameTest, RandomScenesDrawEveryTriangleOnceWithDrawsTheDeviceAccepts) {
+    // Meshes of 3 to 200 vertices in up to five materials, some written into the level's ring
+    // first, some moving, some excluded with shared buffers, over rings of 256 vertices.
+    CrtSrand(7);
+    std::vector<CPMaterial*> palette = {stone, glow};
+    for (int m = 0; m < 3; ++m) {
+        WriteEffect("m" + std::to_string(m) + ".fx", "texture tex0;");
+        palette.push_back(materials->GetMaterial("m" + std::to_string(m) + ".fx", {"glow.tga"}, 0).Get());
+    }
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        std::vector<CPGameObject*> scene;
+        std::vector<CPtr<CPGameObject>> level;
+        uint64_t triangles = 0;
+        const int count = 1 + CrtRand() % 12;
+        for (int i = 0; i < count; ++i) {
+            const int vertices = 3 + CrtRand() % 198;
+            CPMaterial* material = palette[static_cast<size_t>(CrtRand()) % palette.size()];
+            CPGameObject* node = Mesh("r" + std::to_string(round) + "_" + std::to_string(i), material, vertices,
+                                      static_cast<float>(i));
+            triangles += static_cast<uint64_t>(vertices - 2);
+            switch (CrtRand() % 4) {
+            case 0:
+                level.emplace_back(node);
+                break;
+            case 1:
+                node->Static = false;
+                break;
+            case 2: {
+                CPRenderObject* mesh = MeshOf(node);
+                mesh->MeshBuffers = render->CreateMeshBuffers(node->Name, mesh->Vertices.data(), mesh->Indices.data(),
+                                                              vertices, static_cast<int>(mesh->Indices.size()));
+                mesh->SetExcluded(true);
+                break;
+            }
+            default:
+                break;
+            }
+            scene.push_back(node);
+        }
+        levelBatcher->ForgetStatic();
+        levelBatcher->FillStatic(level);
+        for (CPGameObject* node : scene) {
+            frameBatcher->AddObject(node);
+        }
+        Dumped();
+        EXPECT_TRUE(drawn);
+        EXPECT_EQ(frame->Last.Refused, 0);
+        EXPECT_EQ(frame->Last.Primitives, triangles);
+    }
 }
 
 }  // namespace
