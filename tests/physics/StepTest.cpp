@@ -722,10 +722,17 @@ class CountingAllocator final : public RbAllocator {
 public:
     void* Alloc(size_t size, uint32_t) override {
         ++Calls;
+        ++Outstanding;
         return std::malloc(size);
     }
-    void Free(void* pointer) override { std::free(pointer); }
+    void Free(void* pointer) override {
+        if (pointer != nullptr) {
+            --Outstanding;
+        }
+        std::free(pointer);
+    }
     int Calls = 0;
+    int Outstanding = 0;
 };
 
 TEST_F(StepTest, ARunningSceneAllocatesNothing) {
@@ -744,6 +751,7 @@ TEST_F(StepTest, ARunningSceneAllocatesNothing) {
     Run(2.0f);
     EXPECT_EQ(allocator.Calls, warm);
     Sim.reset();
+    EXPECT_EQ(allocator.Outstanding, 0) << "the step's arrays go back through the allocator";
 }
 
 TEST_F(StepTest, DegenerateInputNeverPutsNaNIntoTheState) {
