@@ -301,6 +301,27 @@ TEST_F(StepTest, SensorsSeeOtherBodiesAndTheNearestHit) {
     EXPECT_EQ(tooShort->GetDetectDepth(), 0.0f);
 }
 
+TEST_F(StepTest, KinematicSensorSeesALyingCylinder) {
+    MakeWorld(G, false);
+    // A barrel lying along y (the cylinder's axis is its local y) with its axis at z = 1.
+    RbRigidBody* barrel = Sim->CreateRigidBody();
+    barrel->AddGeometry()->SetCylinder(1.0f, 2.0f);
+    barrel->UpdateBoundingInfo();
+    barrel->SetMass(0.0f);  // held in place
+    barrel->SetPosition(RbVec(0.0f, 0.0f, 1.0f, 1.0f));
+    RbKinematicBody* probe = Sim->CreateKinematicBody();
+    probe->AddGeometry()->SetBoxSize(0.1f, 0.1f, 0.1f);
+    RbSensor* down = probe->AddSensor();
+    down->SetLine(RbVec(0.0f, 0.0f, 0.0f), RbVec(0.0f, 0.0f, -2.0f));
+    probe->UpdateBoundingInfo();
+    probe->SetPosition(RbVec(0.0f, 0.5f, 2.5f, 1.0f));
+    Sim->Step(Dt);
+    // The prism's top corner lies on the circle: the top at z = 1.5, 1 m below the start.
+    EXPECT_NEAR(down->GetDetectDepth(), 1.0f, 1e-4f);
+    EXPECT_NEAR(down->GetDetectContactPoint().z, 1.5f, 1e-4f);
+    EXPECT_GT(down->GetDetectNormal().z, 0.8f);
+}
+
 TEST_F(StepTest, SpinningBoxKeepsItsAngularMomentum) {
     MakeWorld(0.0f, false);
     RbRigidBody* box = AddBox(RbVec(1.0f, 2.0f, 3.0f), 3.0f, RbVec(0, 0, 0));
