@@ -124,7 +124,9 @@ Outcome ReadBytes(const std::vector<uint8_t>& bytes, Kind kind) {
 void ExpectSameNode(const MeshFile::Node& read, const MeshFile::Node& written) {
     EXPECT_EQ(read.Name, written.Name);
     ASSERT_EQ(read.Vertices.size(), written.Vertices.size());
-    EXPECT_EQ(std::memcmp(read.Vertices.data(), written.Vertices.data(), read.Vertices.size() * sizeof(CPVertex)), 0);
+    for (size_t k = 0; k < read.Vertices.size(); ++k) {
+        EXPECT_EQ(std::memcmp(&read.Vertices[k], &written.Vertices[k], sizeof(CPVertex)), 0);
+    }
     EXPECT_EQ(read.Indices, written.Indices);
     ASSERT_EQ(read.Boxes.size(), written.Boxes.size());
     ASSERT_EQ(read.Shapes.size(), written.Shapes.size());
