@@ -53,8 +53,8 @@ public:
     // Prepares CurrentLayer: running values from it, rates toward the next layer, the cloud
     // layers' effects and textures.
     void BeginLayer();
-    // One frame; frameTime in seconds. Overrides the renderer's sky frame where it has one.
-    virtual void Render(float frameTime);
+    // One frame; frameTime in seconds. The renderer's frame drawing calls it before the scene.
+    void Render(float frameTime) override;
     // Cross-fades from the current cloud set to the one of the new Entry.
     void SwitchCloudSets();
 

@@ -80,7 +80,7 @@ TEST_F(SkyscapeTest, LoadSkyKeepsASkyWhoseFileIsMissing) {
     // Such a sky draws nothing, but still applies the lights and clears the depth.
     render->LightCount = 3;
     device->ClearCalls();
-    sky->Render(0.02f);
+    render->Sky->Render(0.02f);  // as the frame drawing calls it
     EXPECT_TRUE(Named("DrawIndexedPrimitive").empty());
     EXPECT_EQ(Named("Clear").size(), 1u);
     EXPECT_EQ(Named("LightEnable").size(), 30u);
