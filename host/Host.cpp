@@ -32,6 +32,8 @@ Host::Host() {
 
     actions = std::make_unique<CPActionsManager>();
     CPActionsManager::Instance = actions.get();
+    gameData = std::make_unique<CPGameData>();
+    CPGameData::Instance = gameData.get();
 
     CreateRenderer();
 
@@ -104,9 +106,14 @@ void Host::CreateRenderer() {
     CPAnimationManager::Instance = animationManager.get();
     sceneLoader = std::make_unique<CPSceneLoader>();
     CPSceneLoader::Instance = sceneLoader.get();
+    fontManager = std::make_unique<CPFontManager>();
+    CPFontManager::Instance = fontManager.get();
 }
 
 void Host::DestroyRenderer() {
+    // Fonts hold materials of the material manager.
+    ClearInstance(CPFontManager::Instance, fontManager.get());
+    fontManager.reset();
     // The figures sharing the animations are gone before the host ends.
     ClearInstance(CPSceneLoader::Instance, sceneLoader.get());
     sceneLoader.reset();
@@ -150,6 +157,8 @@ bool Host::RestoreDevice() {
 
 Host::~Host() {
     DestroyRenderer();
+    ClearInstance(CPGameData::Instance, gameData.get());
+    gameData.reset();
     ClearInstance(CPActionsManager::Instance, actions.get());
     ClearInstance(CPMusic::Instance, music.get());
     ClearInstance(CPSoundManager::Instance, soundManager.get());
@@ -183,6 +192,7 @@ bool Host::RunFrame(float seconds) {
     FullTime += seconds;
     // Wraps instead of overflowing; readers only compare it for equality.
     FrameNumber = static_cast<int32_t>(static_cast<uint32_t>(FrameNumber) + 1u);
+    PollInput();
     StepTasks();
     // A device that can be reset is reset first; one still lost makes the drawing drop what
     // the frame gathered, and the next frame tries again.
@@ -299,4 +309,22 @@ bool Host::AddSpecialSound(const std::string& name, const std::string& fileName,
 void Host::SetMousePosition(float x, float y) {
     actions->MouseX = x;
     actions->MouseY = y;
+}
+
+void Host::PollInput() {
+    MouseEvent event;
+    while (mouse.Poll(event)) {
+        switch (event.EventKind) {
+        case MouseEvent::Move:
+            SetMousePosition(event.X, event.Y);
+            CPInterface::OnMouseMove(event.X, event.Y);
+            break;
+        case MouseEvent::Press:
+            CPInterface::OnMouseDown(event.Button, actions->MouseX, actions->MouseY);
+            break;
+        case MouseEvent::Release:
+            CPInterface::OnMouseUp(event.Button, actions->MouseX, actions->MouseY);
+            break;
+        }
+    }
 }

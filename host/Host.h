@@ -9,11 +9,11 @@
 // while they are listed or registered, and past the host's end, which releases its lists.
 //
 // Order of life: COM, the scheduler and the dispatcher, the DirectSound device, the sound
-// cache and manager, the music player (scheduled at once), the actions manager, the
-// Direct3D device (the recording stand-in) with the renderer, its two batchers and the frame
+// cache and manager, the music player (scheduled at once), the actions manager, the game
+// data, the Direct3D device (the recording stand-in) with the renderer, its two batchers and the frame
 // drawing, the shared effect pool and the
-// effect, texture and material managers, the two video players, the animation manager and
-// the scene loader. The end runs it backwards (the video players leave the scheduler's list
+// effect, texture and material managers, the two video players, the animation manager,
+// the scene loader and the font manager. The end runs it backwards (the video players leave the scheduler's list
 // first, and their installed textures to the texture manager): the managers delete
 // their materials, textures and effects before the renderer and the device go, the
 // scheduler's list is emptied before the music player goes and the special sounds' entries
@@ -36,6 +36,10 @@
 #include "core/CPCommandDispatcher.h"
 #include "core/CPScheduler.h"
 #include "core/CPScriptTask.h"
+#include "interface/CPFontManager.h"
+#include "interface/CPGameData.h"
+#include "interface/CPInterface.h"
+#include "platform/input/ScriptedMouse.h"
 #include "scene/CPSceneLoader.h"
 #include "platform/audio/DirectSound.h"
 #include "platform/d3d9/D3D9Device.h"
@@ -94,6 +98,11 @@ public:
 
     // The cursor in pixels, as the input polling reads it.
     void SetMousePosition(float x, float y);
+    // Hands the pointer device's waiting events to the interface screens, oldest first: a
+    // move sets the mouse position and goes to CPInterface::OnMouseMove, a button press or
+    // release goes to CPInterface::OnMouseDown / OnMouseUp at the current position. Each
+    // frame starts with it.
+    void PollInput();
 
     // Brings a lost device back when it can be reset (device objects give up and take back
     // their resources, the level's device state is put back). True when the device can draw;
@@ -121,6 +130,10 @@ public:
     CPAVIPlayer& VideoPlayer() { return *videoPlayer; }
     CPAVIPlayer1& VideoPlayer1() { return *videoPlayer1; }
     CPSceneLoader& SceneLoader() { return *sceneLoader; }
+    CPFontManager& FontManager() { return *fontManager; }
+    CPGameData& GameData() { return *gameData; }
+    // The pointer device that PollInput reads.
+    ScriptedMouse& Mouse() { return mouse; }
 
 private:
     void CreateRenderer();
@@ -154,6 +167,9 @@ private:
     std::unique_ptr<CPAVIPlayer1> videoPlayer1;
     std::unique_ptr<CPAnimationManager> animationManager;
     std::unique_ptr<CPSceneLoader> sceneLoader;
+    std::unique_ptr<CPFontManager> fontManager;
+    std::unique_ptr<CPGameData> gameData;
+    ScriptedMouse mouse;
     // Per-frame bookkeeping of StepTasks, kept to reuse its storage.
     std::unordered_set<CPTask*> visited;
     std::vector<CPTask*> repeated;

@@ -129,6 +129,8 @@ BOOL IsWindow(HWND window);
 
 // Windows' rounding multiply-divide (halves away from zero); -1 when divisor is 0.
 int MulDiv(int number, int numerator, int denominator);
+// Whether the character is a letter or a digit of the ANSI code page (1252, as TextCodec).
+BOOL IsCharAlphaNumericA(char character);
 
 // What a user sees and does with a modal dialog.
 class DialogBackend {

@@ -1,0 +1,94 @@
+// A game folder in a scratch directory holding the test menu and font of tests/data/interface,
+// a host with the renderer, its managers and the pointer device, the font "small" loaded and
+// a script task "gamemenu" in the category "interface" that records what it is told.
+#pragma once
+
+#include "../TestTempDir.h"
+#include "core/CPScriptTask.h"
+#include "core/ConfigVars.h"
+#include "host/Host.h"
+#include "interface/CPInterface.h"
+#include "platform/files/HostFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace InterfaceFixtures {
+
+class InterfaceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = TestTempDir("interface_test");
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir / "Data" / "Interface");
+        for (const char* name : {"menu1024.int", "small.fnt"}) {
+            std::filesystem::copy_file(std::filesystem::path(TEST_DATA_DIR) / "interface" / name,
+                                       dir / "Data" / "Interface" / name);
+        }
+        previous = std::filesystem::current_path();
+        std::filesystem::current_path(dir);
+        HostFiles::ClearCache();
+        Cfg::ResetDefaults();
+        SetScreen(1024, 768);
+        host = std::make_unique<Host>();
+        ASSERT_TRUE(host->FontManager().LoadFont("small"));
+        host->GameData().TextTable["menu_title"] = "AB^aB";
+        task = std::make_unique<CPScriptTask>();
+        ASSERT_TRUE(host->RegisterScriptTask(task.get(), "gamemenu", {"interface"}));
+        host->Scheduler().AddTask(CPtr<CPTask>(task.get()));
+    }
+    void TearDown() override {
+        screens.clear();
+        host->UnregisterScriptTask(task.get());
+        host.reset();
+        task.reset();
+        std::filesystem::current_path(previous);
+        std::filesystem::remove_all(dir);
+        HostFiles::ClearCache();
+    }
+
+    static void SetScreen(int w, int h) {
+        Cfg::screenWidth = w;
+        Cfg::screenHeight = h;
+    }
+
+    void WriteFile(const std::string& name, const std::string& text) {
+        std::ofstream(dir / "Data" / "Interface" / name, std::ios::binary) << text;
+        HostFiles::ClearCache();
+    }
+
+    template <class T = CPInterface>
+    T& Load(const std::string& name, int number = 0) {
+        screens.push_back(std::make_unique<T>());
+        screens.back()->Load(name, number);
+        return static_cast<T&>(*screens.back());
+    }
+
+    // "name:params" of every command received since the last call, in the order sent.
+    std::vector<std::string> Received() {
+        std::vector<std::string> out;
+        for (auto it = task->Commands.rbegin(); it != task->Commands.rend(); ++it) {
+            std::string text = it->Name + ":";
+            for (size_t i = 0; i < it->Params.size(); ++i) {
+                text += (i ? "," : "") + it->Params[i];
+            }
+            out.push_back(text);
+        }
+        task->Commands.clear();
+        task->Current = nullptr;
+        return out;
+    }
+
+    std::filesystem::path dir;
+    std::filesystem::path previous;
+    std::unique_ptr<Host> host;
+    std::unique_ptr<CPScriptTask> task;
+    std::vector<std::unique_ptr<CPInterface>> screens;
+};
+
+}  // namespace InterfaceFixtures
