@@ -188,10 +188,13 @@ void CPSceneLoader::ApplyMaterialSection(CPtr<CPGameObject> node, MaterialSectio
                 part->AddPartAnimation(pieces[0], animation);
                 if (replaced != nullptr && replaced != animation.Get()) delete replaced;
             }
-            // Tracks no node took are nobody's.
+            // Tracks no node took are nobody's: deleted once the table lets go of them.
+            std::vector<CPPartAnimation*> unused;
             for (auto& [name, animation] : table) {
-                if (!given[name]) delete animation.Get();
+                if (!given[name]) unused.push_back(animation.Get());
             }
+            table.clear();
+            for (CPPartAnimation* animation : unused) delete animation;
         }
     }
 }

@@ -283,11 +283,17 @@ TEST(MeshFileTest, CountsOutOfRange) {
         const Outcome read = ReadBytes(bytes, Kind::Static);
         EXPECT_EQ(read.Ok, c.Ok) << c.What << ": " << read.Problem;
     }
-    // A negative vertex count reads no vertices; the following bytes are then read as the
-    // index count, so the file no longer lines up and is refused.
-    std::vector<uint8_t> bytes = OneNodeStatic();
+    // Negative vertex and index counts read as none.
+    MeshFile::File empty;
+    empty.NodeCount = 1;
+    empty.Nodes.resize(1);
+    std::vector<uint8_t> bytes = MeshFile::Write(empty, Kind::Static);
     Poke(bytes, VertexCountAt, -1);
-    EXPECT_FALSE(ReadBytes(bytes, Kind::Static).Ok);
+    Poke(bytes, VertexCountAt + 4, INT_MIN);
+    const Outcome read = ReadBytes(bytes, Kind::Static);
+    ASSERT_TRUE(read.Ok) << read.Problem;
+    EXPECT_TRUE(read.File.Nodes[0].Vertices.empty());
+    EXPECT_TRUE(read.File.Nodes[0].Indices.empty());
 }
 
 TEST(MeshFileTest, NamesWithoutTheirZeroAreCut) {
