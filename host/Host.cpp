@@ -1,5 +1,6 @@
 #include "host/Host.h"
 
+#include "DynamicSky/Skyscape.h"
 #include "Render/FrameDump.h"
 #include "core/ConfigVars.h"
 #include "core/FrameTime.h"
@@ -81,6 +82,7 @@ void Host::CreateRenderer() {
     }
     render->MaxFade = MaxFade;
     render->CreateBlurGrid(BlurColumns, BlurRows);
+    render->CreateSky = [] { return std::make_unique<Skyscape>(); };
     CPRender::Instance = render.get();
     staticBatcher = std::make_unique<CPRenderBatcher>(FrameRingSlots, RingVertices, RingIndices);
     dynamicBatcher = std::make_unique<CPRenderBatcher>(1, RingVertices, RingIndices);

@@ -2,6 +2,7 @@
 // down with them, and brought back after a device loss.
 #include "host/Host.h"
 
+#include "DynamicSky/Skyscape.h"
 #include "Render/CPDeviceObject.h"
 #include "core/CPLog.h"
 #include "core/ConfigVars.h"
@@ -57,6 +58,10 @@ TEST_F(HostRender, CreatesTheRendererAndItsManagersWhileItLives) {
         ASSERT_TRUE(material);
         EXPECT_NE(material->Effect->Effect, nullptr);
         EXPECT_EQ(material->Render, &host.Render());
+
+        // A level's sky comes from the host's factory, even when its file is missing.
+        host.Render().LoadSky(7);
+        EXPECT_NE(dynamic_cast<Skyscape*>(host.Render().Sky.get()), nullptr);
     }
     EXPECT_EQ(GetRender(), nullptr);
     EXPECT_EQ(CPEffectManager::Instance, nullptr);
