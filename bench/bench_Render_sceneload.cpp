@@ -1,0 +1,309 @@
+// Loading a level's worth of objects: 40 descriptions, each a mesh file of five nodes of 1 000
+// triangles (200 000 triangles in all, half of them physics meshes), with their material
+// sections over 8 textures and 4 effects, all read from a pack. Cold: fresh resource managers
+// and no shared mesh buffers, so every texture, effect and buffer is made; warm: everything
+// found by name. Each load ends by deleting the trees, as a level does.
+//
+// The baselines do the same reading without the loader: every file read through the file
+// reader, the description lines split at "=", the vertex and index blocks copied out at their
+// offsets without a check; cold, the textures and effects are also created once each straight
+// through D3DX. Triangles per second count the engine's loads.
+#include "BaselineRatio.h"
+
+#include "Render/CPAnimationManager.h"
+#include "Render/CPEffectManager.h"
+#include "Render/CPMaterialManager.h"
+#include "Render/CPRender.h"
+#include "Render/CPTextureManager.h"
+#include "Render/MeshFile.h"
+#include "core/CPFileReader.h"
+#include "core/PackFiles.h"
+#include "platform/d3d9/D3D9Device.h"
+#include "platform/d3dx/D3DXTexture.h"
+#include "platform/files/HostFiles.h"
+#include "scene/CPGameObject.h"
+#include "scene/CPSceneLoader.h"
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int ObjectCount = 40;
+constexpr int NodesPerObject = 5;
+constexpr int GridX = 20;  // 20 x 25 quads: 1 000 triangles a node
+constexpr int GridY = 25;
+constexpr int TextureCount = 8;
+constexpr int EffectCount = 4;
+constexpr int64_t TrianglesPerLoad = int64_t{ObjectCount} * NodesPerObject * GridX * GridY * 2;
+
+std::vector<uint8_t> Tga(int size, int seed) {
+    std::vector<uint8_t> b = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(size), 0,
+                              static_cast<uint8_t>(size), 0, 24, 0};
+    for (int i = 0; i < size * size * 3; ++i) b.push_back(static_cast<uint8_t>(i * 7 + seed));
+    return b;
+}
+
+std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+MeshFile::Node Grid(const std::string& name, float offset) {
+    MeshFile::Node node;
+    node.Name = name;
+    node.Rotation = D3DXQUATERNION(0, 0, 0, 1);
+    node.Position = D3DXVECTOR3(offset, 0, 0);
+    node.Body.SizeX = node.Body.Height = node.Body.SizeY = 1.0f;
+    node.Body.Mass = 10.0f;
+    for (int y = 0; y <= GridY; ++y) {
+        for (int x = 0; x <= GridX; ++x) {
+            CPVertex v;
+            v.Position = D3DXVECTOR3(static_cast<float>(x) * 0.1f + offset, static_cast<float>(y) * 0.1f, 0.0f);
+            v.Normal = D3DXVECTOR3(0, 0, 1);
+            v.U = static_cast<float>(x) / GridX;
+            v.V = static_cast<float>(y) / GridY;
+            node.Vertices.push_back(v);
+        }
+    }
+    for (int y = 0; y < GridY; ++y) {
+        for (int x = 0; x < GridX; ++x) {
+            const auto a = static_cast<uint16_t>(y * (GridX + 1) + x);
+            const auto b = static_cast<uint16_t>(a + GridX + 1);
+            node.Indices.insert(node.Indices.end(), {a, static_cast<uint16_t>(a + 1), b, b,
+                                                     static_cast<uint16_t>(a + 1), static_cast<uint16_t>(b + 1)});
+        }
+    }
+    node.Boxes.push_back({D3DXVECTOR3(offset, 1, 0), D3DXVECTOR3(1, 1, 0.1f)});
+    MeshFile::Shape hull;
+    hull.SizeX = hull.Height = hull.SizeY = 1.0f;
+    hull.Rotation = D3DXQUATERNION(0, 0, 0, 1);
+    node.Shapes.push_back(hull);
+    return node;
+}
+
+std::string MeshName(int k) { return "obj" + std::to_string(k) + (k % 2 == 0 ? ".p3d" : ".msh"); }
+
+// The game folder: one pack with every file, nothing on disk, and the renderer's device.
+class Level {
+public:
+    Level() {
+        dir = std::filesystem::temp_directory_path() / "bench_render_sceneload";
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        previous = std::filesystem::current_path();
+        std::filesystem::current_path(dir);
+        HostFiles::ClearCache();
+
+        std::vector<PackFormat::Source> members;
+        for (int i = 0; i < TextureCount; ++i) {
+            members.push_back({"data\\textures\\t" + std::to_string(i) + ".tga", Tga(32, i)});
+        }
+        for (int i = 0; i < EffectCount; ++i) {
+            members.push_back({"data\\effects\\fx" + std::to_string(i) + ".fx",
+                               Bytes("texture tex0;\ntechnique T { pass P0 { ZEnable = true; } }\n")});
+        }
+        for (int k = 0; k < ObjectCount; ++k) {
+            MeshFile::File file;
+            file.NodeCount = 1;
+            MeshFile::Node body = Grid("body", 0.0f);
+            std::string rdf = "mesh = " + MeshName(k) + "\n";
+            for (int part = 1; part < NodesPerObject; ++part) {
+                body.Children.push_back(Grid("part" + std::to_string(part), static_cast<float>(part) * 3.0f));
+            }
+            for (int part = 0; part < NodesPerObject; ++part) {
+                const int n = k * NodesPerObject + part;
+                rdf += "[" + (part == 0 ? std::string("body") : "part" + std::to_string(part)) + "]\n" +
+                       "effectfile = fx" + std::to_string(n % EffectCount) + ".fx\ntexturefile1 = t" +
+                       std::to_string(n % TextureCount) + ".tga\ntype = " + std::to_string(part % 2) + "\n";
+            }
+            file.Nodes.push_back(std::move(body));
+            const MeshFile::Kind kind = k % 2 == 0 ? MeshFile::Kind::Physics : MeshFile::Kind::Static;
+            members.push_back({"data\\meshes\\" + MeshName(k), MeshFile::Write(file, kind)});
+            members.push_back({"data\\meshes\\obj" + std::to_string(k) + ".rdf", Bytes(rdf)});
+        }
+        std::vector<uint8_t> pack;
+        PackFormat::Encode(members, pack);
+        std::ofstream(dir / "level.pak", std::ios::binary)
+            .write(reinterpret_cast<const char*>(pack.data()), static_cast<std::streamsize>(pack.size()));
+        PackFiles.clear();
+        AddPackFile("level.pak");
+
+        device = D3D9RecordingDevice::Create();
+        render.Device = device;
+        CPRender::Instance = &render;
+        CPSceneLoader::Instance = &loader;
+    }
+    ~Level() {
+        CPSceneLoader::Instance = nullptr;
+        render.ReleaseMeshBuffers();
+        CPRender::Instance = nullptr;
+        render.Device = nullptr;
+        device->Release();
+        PackFiles.clear();
+        std::filesystem::current_path(previous);
+        std::filesystem::remove_all(dir);
+        HostFiles::ClearCache();
+    }
+
+    // Loads every object and deletes the trees.
+    void LoadAll() {
+        std::vector<CPtr<CPGameObject>> roots;
+        for (int k = 0; k < ObjectCount; ++k) {
+            roots.push_back(loader.LoadObject("obj" + std::to_string(k) + ".rdf", 0));
+        }
+        benchmark::DoNotOptimize(roots.data());
+        for (CPtr<CPGameObject>& root : roots) {
+            CPGameObject* node = root.Get();
+            root = nullptr;
+            CPSceneLoader::DeleteObject(node);
+        }
+    }
+
+    std::filesystem::path dir;
+    std::filesystem::path previous;
+    D3D9RecordingDevice* device = nullptr;
+    CPRender render;
+    CPSceneLoader loader;
+};
+
+// The resource managers as the host makes them.
+struct Managers {
+    Managers() {
+        D3DXCreateEffectPool(&pool.pool);
+        effects.Pool = pool.pool;
+        CPEffectManager::Instance = &effects;
+        CPTextureManager::Instance = &textures;
+        CPMaterialManager::Instance = &materials;
+        CPAnimationManager::Instance = &animations;
+    }
+    ~Managers() {
+        CPAnimationManager::Instance = nullptr;
+        CPMaterialManager::Instance = nullptr;
+        CPTextureManager::Instance = nullptr;
+        CPEffectManager::Instance = nullptr;
+    }
+    struct Pool {
+        ~Pool() { SafeRelease(pool); }
+        ID3DXEffectPool* pool = nullptr;
+    } pool;
+    CPEffectManager effects;
+    CPTextureManager textures;
+    CPMaterialManager materials;
+    CPAnimationManager animations;
+};
+
+// Walks one record of the known layout, copying its blocks out without a check.
+size_t CopyRecord(const uint8_t*& p, bool physics, std::vector<CPVertex>& vertices, std::vector<uint16_t>& indices) {
+    int32_t count = 0;
+    p += 4 + MeshFile::NameFieldSize + (physics ? MeshFile::PlacementSize + MeshFile::ShapeRecordSize : 0);
+    std::memcpy(&count, p, 4);
+    p += 4;
+    vertices.resize(static_cast<size_t>(count));
+    std::memcpy(vertices.data(), p, vertices.size() * sizeof(CPVertex));
+    p += vertices.size() * sizeof(CPVertex);
+    std::memcpy(&count, p, 4);
+    p += 4;
+    indices.resize(static_cast<size_t>(count));
+    std::memcpy(indices.data(), p, indices.size() * 2);
+    p += indices.size() * 2;
+    std::memcpy(&count, p, 4);
+    p += 4 + static_cast<size_t>(count) * (physics ? MeshFile::ShapeRecordSize : MeshFile::BoxRecordSize);
+    std::memcpy(&count, p, 4);
+    p += 4;
+    size_t triangles = indices.size() / 3;
+    for (int32_t k = 0; k < count; ++k) triangles += CopyRecord(p, physics, vertices, indices);
+    return triangles;
+}
+
+void ReadPlainly() {
+    std::vector<CPVertex> vertices;
+    std::vector<uint16_t> indices;
+    size_t triangles = 0;
+    for (int k = 0; k < ObjectCount; ++k) {
+        CPFileReader rdf("Data\\Meshes\\obj" + std::to_string(k) + ".rdf", false);
+        rdf.Load();
+        const std::string text(reinterpret_cast<const char*>(rdf.GetData()), static_cast<size_t>(rdf.GetLength()));
+        std::vector<std::pair<std::string, std::string>> entries;
+        size_t start = 0;
+        while (start < text.size()) {
+            size_t end = text.find('\n', start);
+            if (end == std::string::npos) end = text.size();
+            const std::string line = text.substr(start, end - start);
+            const size_t equals = line.find('=');
+            entries.emplace_back(line.substr(0, equals), equals == std::string::npos ? "" : line.substr(equals + 1));
+            start = end + 1;
+        }
+        benchmark::DoNotOptimize(entries.data());
+        CPFileReader mesh("Data\\Meshes\\" + MeshName(k), false);
+        mesh.Load();
+        const uint8_t* p = mesh.GetData() + 8;
+        triangles += CopyRecord(p, k % 2 == 0, vertices, indices);
+    }
+    benchmark::DoNotOptimize(triangles);
+}
+
+void CreatePlainly(IDirect3DDevice9* device) {
+    ID3DXEffectPool* pool = nullptr;
+    D3DXCreateEffectPool(&pool);
+    std::vector<IUnknown*> made;
+    for (int i = 0; i < TextureCount; ++i) {
+        CPFileReader file("Data\\Textures\\t" + std::to_string(i) + ".tga", false);
+        file.Load();
+        IDirect3DTexture9* texture = nullptr;
+        D3DXCreateTextureFromFileInMemoryEx(device, file.GetData(), static_cast<UINT>(file.GetLength()), D3DX_DEFAULT,
+                                            D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
+                                            D3DX_DEFAULT, D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER, 0, nullptr,
+                                            nullptr, &texture);
+        made.push_back(texture);
+    }
+    for (int i = 0; i < EffectCount; ++i) {
+        CPFileReader file("Data\\Effects\\fx" + std::to_string(i) + ".fx", false);
+        file.Load();
+        ID3DXEffect* effect = nullptr;
+        D3DXCreateEffect(device, file.GetData(), static_cast<UINT>(file.GetLength()), nullptr, nullptr, 0, pool,
+                         &effect, nullptr);
+        made.push_back(effect);
+    }
+    for (IUnknown* object : made) {
+        if (object != nullptr) object->Release();
+    }
+    pool->Release();
+}
+
+void Rate(benchmark::State& state) {
+    state.counters["triangles_per_s"] =
+        benchmark::Counter(static_cast<double>(TrianglesPerLoad * static_cast<int64_t>(state.iterations())),
+                           benchmark::Counter::kIsRate);
+    state.counters["triangles"] = static_cast<double>(TrianglesPerLoad);
+}
+
+void BM_SceneLoadCold(benchmark::State& state) {
+    Level level;
+    RunAgainstBaseline(
+        state,
+        [&] {
+            level.render.ReleaseMeshBuffers();
+            Managers managers;
+            level.LoadAll();
+        },
+        [&] {
+            ReadPlainly();
+            CreatePlainly(level.device);
+        });
+    Rate(state);
+}
+BENCHMARK(BM_SceneLoadCold)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_SceneLoadWarm(benchmark::State& state) {
+    Level level;
+    Managers managers;
+    level.LoadAll();
+    RunAgainstBaseline(state, [&] { level.LoadAll(); }, [&] { ReadPlainly(); });
+    Rate(state);
+    level.render.ReleaseMeshBuffers();
+}
+BENCHMARK(BM_SceneLoadWarm)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
