@@ -87,6 +87,18 @@ void CPSprite::Fill(CPVertex* vertices, uint16_t* indices, uint16_t base, bool) 
     if (!VisibleNow()) {
         return;
     }
+    const uint16_t order[6] = {0, 2, 1, 0, 3, 2};
+    for (int i = 0; i < 6; ++i) {
+        indices[i] = static_cast<uint16_t>(base + order[i]);
+    }
+    if (MainView == nullptr || Owner == nullptr) {
+        // The camera or the node went after this frame's counts were given: the room made
+        // for them gets a quad of no area, which draws nothing.
+        for (int i = 0; i < 4; ++i) {
+            vertices[i] = CPVertex();
+        }
+        return;
+    }
     // The camera's own placement, moved to the owner, turned by Angle about the facing axis.
     D3DXMATRIX facing = MainView->InverseView;
     facing._41 = Owner->WorldMatrix._41;
@@ -113,9 +125,5 @@ void CPSprite::Fill(CPVertex* vertices, uint16_t* indices, uint16_t base, bool) 
         for (const auto& modifier : Modifiers) {
             modifier->Apply(vertices, vertices, 4);
         }
-    }
-    const uint16_t order[6] = {0, 2, 1, 0, 3, 2};
-    for (int i = 0; i < 6; ++i) {
-        indices[i] = static_cast<uint16_t>(base + order[i]);
     }
 }

@@ -40,7 +40,8 @@ public:
     int GetVertexCount() override;
     int GetIndexCount() override;
     // The four corners facing the camera at the owner, then the two triangles plus base;
-    // nothing while hidden.
+    // nothing while hidden. A camera or owner gone since the frame's decision gives a quad
+    // of no area, so what was counted is still written.
     void Fill(CPVertex* vertices, uint16_t* indices, uint16_t base, bool flag) override;
     bool FillIndices(uint16_t*, int, uint16_t&, uint16_t&) override { return false; }
     void GetMaterial(CPtr<CPMaterial>& material) override { material = Material; }

@@ -180,6 +180,30 @@ TEST_F(SpriteTest, NoRaceCameraOrOwnerKeepsItHidden) {
     EXPECT_EQ(Draw(), 0);
 }
 
+TEST_F(SpriteTest, CameraOrOwnerGoneWithinTheFrameWritesWhatWasCounted) {
+    for (const bool dropCamera : {true, false}) {
+        MainView = &camera;
+        sprite.SetOwner(&lamp);
+        ++FrameNumber;
+        ASSERT_EQ(sprite.GetVertexCount(), 4);
+        if (dropCamera) {
+            MainView = nullptr;
+        } else {
+            sprite.SetOwner(nullptr);
+        }
+        // The batcher made room for the counts: they are filled, with a quad of no area.
+        vertices.assign(4, CPVertex());
+        vertices[1].Position = D3DXVECTOR3(9, 9, 9);
+        indices.assign(6, 0xFFFF);
+        sprite.Fill(vertices.data(), indices.data(), 3, false);
+        EXPECT_EQ(indices, (std::vector<uint16_t>{3, 5, 4, 3, 6, 5}));
+        for (const CPVertex& v : vertices) EXPECT_EQ(v.Position, vertices[0].Position);
+        EXPECT_EQ(sprite.GetIndexCount(), 6);
+        ++FrameNumber;
+        EXPECT_EQ(sprite.GetVertexCount(), 0);
+    }
+}
+
 TEST_F(SpriteTest, ModifiersRunOnTheWrittenCorners) {
     sprite.AddModifier(CPTextureModifier::Create("movingtex", {"1", "0"}));
     ASSERT_TRUE(sprite.HasModifiers);
