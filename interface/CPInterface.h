@@ -42,6 +42,8 @@ public:
     // Fills the screen from "Data\Interface\" + name + "1024.int"; the material's type is
     // 200 + number. A file that cannot be read leaves an empty screen that draws nothing.
     virtual void Load(const std::string& name, int number);
+    // The part of Load after the file is read: the screen's entries from the records.
+    void Build(const InterfaceFile& file, int number);
     // The light (while the renderer has room) and the screen's tree to the static batcher.
     virtual void Submit();
     // Input on and the node activation, without the pointer update.

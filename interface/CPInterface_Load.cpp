@@ -38,7 +38,10 @@ void CPInterface::Load(const std::string& name, int number) {
     }
     InterfaceFile file;
     ParseInterfaceFile(reinterpret_cast<const char*>(reader.GetData()), reader.GetLength(), file);
+    Build(file, number);
+}
 
+void CPInterface::Build(const InterfaceFile& file, int number) {
     LightOn = file.LightOn;
     if (file.LightOn) {
         Light = file.Light;
@@ -56,8 +59,8 @@ void CPInterface::Load(const std::string& name, int number) {
         if (window && WindowOrder.size() >= static_cast<size_t>(MaxInterfaceQuads) &&
             !(entry.EntryKind == InterfaceEntry::Window && entry.Windows[0].Name == "cursor")) {
             if (!reportedFull) {
-                CPLog::GetInstance().Write(0, "%s: more than %d windows; the rest are left out\n", path.c_str(),
-                                           MaxInterfaceQuads);
+                CPLog::GetInstance().Write(0, "Interface %s: more than %d windows; the rest are left out\n",
+                                           Name.c_str(), MaxInterfaceQuads);
                 reportedFull = true;
             }
             continue;

@@ -27,6 +27,10 @@ void CPLensFlare::Load(const std::string& name, int number) {
     if (SUCCEEDED(reader.Load())) {
         ParseFlareFile(reinterpret_cast<const char*>(reader.GetData()), reader.GetLength(), lines);
     }
+    Build(lines, number);
+}
+
+void CPLensFlare::Build(std::vector<FlareLine> lines, int number) {
     if (lines.size() > static_cast<size_t>(MaxInterfaceQuads)) {
         lines.resize(MaxInterfaceQuads);
     }

@@ -40,6 +40,8 @@ public:
     // Builds one window per element line. A file without elements (or none at all) leaves an
     // overlay that is never drawn.
     void Load(const std::string& name, int number) override;
+    // The part of Load after the file is read: the elements, their windows and the material.
+    void Build(std::vector<FlareLine> lines, int number);
     // Fades by the milliseconds since the previous Submit (0.05 alpha per ms; the first one
     // counts none), places the elements for the light and hands the screen to the batcher.
     // Nothing is drawn without elements or before the light's position was set.

@@ -43,6 +43,8 @@ protected:
         host->Scheduler().AddTask(CPtr<CPTask>(task.get()));
     }
     void TearDown() override {
+        // Blocks of a frame not drawn still hold the screens' render objects.
+        host->StaticBatcher().EndFrame();
         screens.clear();
         host->UnregisterScriptTask(task.get());
         host.reset();
