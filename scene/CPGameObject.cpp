@@ -203,13 +203,20 @@ bool CPGameObject::AddChild(CPtr<CPGameObject> child) {
 
 void CPGameObject::DetachChild(CPGameObject* child) {
     Children.erase(std::remove(Children.begin(), Children.end(), child), Children.end());
-    const auto entry = ChildrenByName.find(child->Name);
+    auto entry = ChildrenByName.find(child->Name);
     if (entry == ChildrenByName.end() || entry->second != child) {
-        return;
+        // Renamed since it was added (a copy takes its source's name): its entry, if it still
+        // has one, sits under the old name.
+        entry = std::find_if(ChildrenByName.begin(), ChildrenByName.end(),
+                             [&](const ChildTable::value_type& e) { return e.second == child; });
+        if (entry == ChildrenByName.end()) {
+            return;
+        }
     }
     // An earlier child of the same name takes the entry back.
+    const std::string& name = entry->first;
     const auto survivor = std::find_if(Children.rbegin(), Children.rend(), [&](const CPtr<CPGameObject>& c) {
-        return c->Name == child->Name;
+        return c->Name == name;
     });
     if (survivor != Children.rend()) {
         entry->second = *survivor;

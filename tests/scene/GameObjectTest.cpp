@@ -294,6 +294,17 @@ TEST(GameObject, DestroyedChildIsNeverFoundByName) {
     EXPECT_EQ(root->GetChild("door"), nullptr);
     EXPECT_EQ(root->Children.size(), 1u);
 
+    // A child renamed after it was added (a copy takes its source's name) still takes the
+    // entry it was added under with it.
+    CPGameObject* renamed = nodes.Make("lid", root);
+    CPGameObject source("hatch");
+    renamed->CopyFrom(&source);
+    EXPECT_EQ(renamed->Name, "hatch");
+    nodes.Delete(renamed);
+    EXPECT_EQ(root->GetChild("lid"), nullptr);
+    EXPECT_EQ(root->FindChild("lid"), nullptr);
+    EXPECT_EQ(root->ChildrenByName.count("lid"), 0u);
+
     // Destroying a parent orphans its children.
     nodes.Delete(lamp);
     EXPECT_EQ(bulb->Parent, nullptr);
