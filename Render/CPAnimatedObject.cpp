@@ -42,9 +42,9 @@ const CPAnimationFrame* CPAnimatedObject::GetCurrentFrame() const {
     return &Current->Frames[static_cast<size_t>(CurrentFrame)];
 }
 
-void CPAnimatedObject::Notify(const char* command) {
+void CPAnimatedObject::Notify(const CPtr<CPScriptTask>& listener, const char* command) {
     if (CPCommandDispatcher* dispatcher = GetCommandDispatcher()) {
-        dispatcher->SendCommandByObject(Listener, command, AddressToText(Listener.Get()));
+        dispatcher->SendCommandByObject(listener, command, AddressToText(listener.Get()));
     }
 }
 
@@ -52,6 +52,8 @@ void CPAnimatedObject::Fill(CPVertex* vertices, uint16_t* indices, uint16_t base
     if (!Current || Current->Frames.empty()) {
         return;
     }
+    bool stoppedNow = false;
+    bool reportNow = false;
     if (!Stopped) {
         const int frame = FrameNow(true);
         if (CurrentFrame >= 0 && CurrentFrame > frame) {
@@ -61,11 +63,8 @@ void CPAnimatedObject::Fill(CPVertex* vertices, uint16_t* indices, uint16_t base
             if (LoopLimit > 0 && LoopCount >= LoopLimit) {
                 Stopped = true;
                 CurrentFrame = std::max(Current->FrameCount - 2, 0);
-                Notify("animation_stopped");
-                if (Owner != nullptr) {
-                    Owner->OnAnimationStopped();
-                }
                 Name.clear();
+                stoppedNow = true;
             }
         }
         if (!Stopped) {
@@ -73,12 +72,29 @@ void CPAnimatedObject::Fill(CPVertex* vertices, uint16_t* indices, uint16_t base
         }
         if (ReportFrame >= 0 && ReportedFrame < 0 && ReportFrame <= frame) {
             ReportedFrame = frame;
-            Notify("animation_report");
-            if (Owner != nullptr) {
-                Owner->OnAnimationReport();
-            }
+            reportNow = true;
         }
     }
+    // The events go out after the frame is written: their receivers may start another
+    // animation (an enemy's next move when one ends), which then shows from the next fill on,
+    // from its own start and with the counts the batcher takes from it.
+    const CPtr<CPScriptTask> listener = Listener;
+    Write(vertices, indices, base);
+    if (stoppedNow) {
+        Notify(listener, "animation_stopped");
+        if (Owner != nullptr) {
+            Owner->OnAnimationStopped();
+        }
+    }
+    if (reportNow) {
+        Notify(listener, "animation_report");
+        if (Owner != nullptr) {
+            Owner->OnAnimationReport();
+        }
+    }
+}
+
+void CPAnimatedObject::Write(CPVertex* vertices, uint16_t* indices, uint16_t base) {
     const CPAnimationFrame* shown = GetCurrentFrame();
     if (shown == nullptr) {
         return;

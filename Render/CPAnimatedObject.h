@@ -4,6 +4,9 @@
 // limit is reached, "animation_report" when the report frame is reached, once per pass) go to
 // the listener task and to the owner node, and are only produced while Fill is called.
 //
+// The events are sent once the frame is written, so a receiver that starts another animation
+// (an enemy's next move) changes what the next fill writes, never the frame being written.
+//
 // The frame written last is kept as an index into the current animation's frames, so nothing
 // points into a list that may move.
 #pragma once
@@ -78,5 +81,7 @@ public:
 private:
     // The frame index of the moment, with or without the playback speed.
     int FrameNow(bool withSpeed) const;
-    void Notify(const char* command);
+    // The frame written last, in world space, with the indices plus base.
+    void Write(CPVertex* vertices, uint16_t* indices, uint16_t base);
+    void Notify(const CPtr<CPScriptTask>& listener, const char* command);
 };

@@ -17,15 +17,29 @@
 
 #include <climits>
 #include <cmath>
+#include <functional>
 
 namespace {
 
 class Controller : public CPEnemyController {
 public:
-    void OnAnimationStopped() override { Events.push_back("stopped"); }
-    void OnAnimationReport() override { Events.push_back("report"); }
+    void OnAnimationStopped() override {
+        Events.push_back("stopped");
+        if (Stopped) {
+            Stopped();
+        }
+    }
+    void OnAnimationReport() override {
+        Events.push_back("report");
+        if (Reported) {
+            Reported();
+        }
+    }
     void OnDamage(const D3DXVECTOR3&, const D3DXVECTOR3&, float, bool, bool) override {}
     std::vector<std::string> Events;
+    // What the enemy does next, as a controller starting its next move would.
+    std::function<void()> Stopped;
+    std::function<void()> Reported;
 };
 
 // Reads a key-frame block through the manager under the key.
@@ -262,6 +276,69 @@ TEST_F(AnimatedObjectTest, DamagedBlocksGiveNullAndAreNotKept) {
     delete single.Get();
     single.MakeNull();
     EXPECT_EQ(manager.Animations.count("one&x.msh"), 0u);
+}
+
+TEST_F(AnimatedObjectTest, AnAnimationStartedFromAnEventPlaysFromItsOwnStart) {
+    // Six vertices a frame against the walk's three: a fill writes what the batcher counted.
+    CPtr<CPAnimation> run =
+        Load(manager, "figure&run.msh", AnimationBytes::KeyFrameBlock(240.0f, AnimationBytes::CountingFrames(10, 6)));
+    ASSERT_TRUE(run);
+    figure->AddAnimation("run", run);
+    CPAnimationParams walkOnce;
+    walkOnce.Name = "walk";
+    walkOnce.LoopLimit = 1;
+    walkOnce.Listener = &listener;
+    CPAnimationParams runOnce = walkOnce;
+    runOnce.Name = "run";
+    runOnce.ReportFrame = 0;
+    // When the walk ends the enemy runs once.
+    bool ran = false;
+    controller.Stopped = [&] {
+        if (!ran) {
+            ran = true;
+            node.SetAnimation(runOnce, true);
+        }
+    };
+    figure->SetAnimation(walkOnce, true);
+
+    EXPECT_EQ(FillAt(0.95), 9);
+    // The walk wraps to its frame 4 and stops on its frame 8; then the run starts.
+    EXPECT_EQ(FillAt(1.45), 8);
+    EXPECT_EQ(vertices.size(), 3u);
+    EXPECT_EQ(figure->Name, "run");
+    EXPECT_FALSE(figure->Stopped);
+    EXPECT_EQ(figure->LoopCount, 0);
+    EXPECT_EQ(figure->Current, run);
+    // Its frames follow from its own start, without a wrap taken from the walk's frame.
+    for (const auto& [t, frame] : {std::pair{1.5, 0}, std::pair{1.8, 3}, std::pair{2.4, 9}}) {
+        EXPECT_EQ(FillAt(t), frame) << t;
+        EXPECT_EQ(vertices.size(), 6u) << t;
+        EXPECT_FALSE(figure->Stopped) << t;
+    }
+    EXPECT_EQ(FillAt(2.5), 8);
+    EXPECT_TRUE(figure->Stopped);
+    // The run's stop comes back to its frame 0, which is its report frame again.
+    EXPECT_EQ(controller.Events, std::vector<std::string>({"stopped", "report", "stopped", "report"}));
+    EXPECT_EQ(Received(), std::vector<std::string>(
+                              {"animation_stopped", "animation_report", "animation_stopped", "animation_report"}));
+
+    // A report that starts another animation: the reported frame is written, the new
+    // animation shows from the next fill.
+    controller.Events.clear();
+    controller.Stopped = nullptr;
+    CPAnimationParams walkReport = walkOnce;
+    walkReport.LoopLimit = 0;
+    walkReport.ReportFrame = 2;
+    CPAnimationParams runAfter = runOnce;
+    runAfter.ReportFrame = -1;
+    runAfter.LoopLimit = 0;
+    controller.Reported = [&] { figure->SetAnimation(runAfter, true); };
+    FullTime = 10.0;
+    figure->SetAnimation(walkReport, true);
+    EXPECT_EQ(FillAt(10.25), 2);
+    EXPECT_EQ(figure->Name, "run");
+    EXPECT_EQ(FillAt(10.6), 3);
+    EXPECT_EQ(controller.Events, std::vector<std::string>({"report"}));
 }
 
 TEST_F(AnimatedObjectTest, AOneFrameAnimationStopsOnItsOnlyFrame) {
