@@ -23,6 +23,8 @@ void CPSceneLoader::DeleteObject(CPGameObject* root) {
             }
         }
     }
+    // Tasks of an active tree leave the scheduler before their objects go.
+    for (CPGameObject* tree : roots) tree->Deactivate();
     std::unordered_set<CPObject*> owned;
     for (CPGameObject* node : nodes) {
         owned.insert(node->RenderObject.Get());
