@@ -12,14 +12,20 @@
 
 namespace {
 
-// The leading decimal part as an int; 0 when there is none ("" or "-"). Values past the int
-// range saturate.
+// The leading decimal part as an int, truncated toward zero; 0 when there is none ("", "-"
+// or ".5"). Values past the int range saturate.
 int IntArgument(const std::string& text) {
     int32_t value = 0;
     if (!TextToInt(text, value)) {
         double wide = 0.0;
         if (TextToDouble(text, wide)) {
-            value = wide < 0.0 ? INT_MIN : INT_MAX;
+            if (wide <= static_cast<double>(INT_MIN)) {
+                value = INT_MIN;
+            } else if (wide >= static_cast<double>(INT_MAX)) {
+                value = INT_MAX;
+            } else {
+                value = static_cast<int32_t>(wide);
+            }
         }
     }
     return value;

@@ -141,6 +141,25 @@ TEST_F(TextureModifierTest, FlickScalesAlphaBetweenLowAndHigh) {
         EXPECT_EQ(v.Diffuse & 0x00FFFFFFu, 0x00FFFFFFu);
         EXPECT_EQ(v.Diffuse >> 24, static_cast<uint32_t>(255.0f * flick->Value * 0.003921569f));
     }
+
+    // Integer arguments take the whole numbers before the point: ".5" is 0, "-.5" is 0,
+    // "300" keeps its low byte, and numbers past the int range saturate.
+    const struct {
+        const char* low;
+        const char* high;
+        uint8_t wantLow;
+        uint8_t wantHigh;
+    } bytes[] = {
+        {".5", "200.9", 0, 200}, {"-.5", "300", 0, 44}, {"99999999999", "-99999999999", 0xFF, 0},
+    };
+    for (const auto& b : bytes) {
+        SCOPED_TRACE(std::string(b.low) + " " + b.high);
+        auto made = Make("flick", {"3", b.low, b.high});
+        ASSERT_NE(made, nullptr);
+        auto* f = static_cast<CPFlickModifier*>(made.get());
+        EXPECT_EQ(f->Low, b.wantLow);
+        EXPECT_EQ(f->High, b.wantHigh);
+    }
 }
 
 TEST_F(TextureModifierTest, AnimStepsThroughTheCellsRowByRow) {
