@@ -237,6 +237,11 @@ void CPVideoPlayer::OpenFile(const std::string& fileName, bool noSound) {
     }
     EndReached = false;
     InstallTexture();
+    // Opened again while it plays: the scheduler keeps the running task and starts nothing,
+    // so the new film runs now.
+    if (Running) {
+        Stream->SetState(STREAMSTATE_RUN);
+    }
 }
 
 bool CPVideoPlayer::Start() {

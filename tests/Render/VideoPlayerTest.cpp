@@ -129,6 +129,35 @@ TEST_F(VideoPlayerTest, ALoopingFilmStartsAgainAtItsEnd) {
     EXPECT_EQ(MultiMediaStreamStandIn::Observe(player.Stream).state, STREAMSTATE_STOP);
 }
 
+TEST_F(VideoPlayerTest, AFilmOpenedWhileThePlayerRunsPlaysFromItsStart) {
+    // The script opens a film and adds the player again while the last one still plays: the
+    // scheduler keeps the running task, whose steps must play the new film.
+    MakeFilm("first.avi", {.width = 8, .height = 8, .frames = 4, .fps = 10});
+    MakeFilm("second.avi", {.width = 8, .height = 8, .frames = 2, .fps = 10});
+    CPAVIPlayer player;
+    player.Open("first.avi", true);
+    ASSERT_TRUE(player.Start());
+    player.Update();
+    PlatformClock::AdvanceMilliseconds(100);
+    player.Update();
+    ASSERT_EQ(player.PicturesCopied, 2);
+
+    player.Open("second.avi", true);
+    EXPECT_FALSE(player.Start());  // already running: AddTask leaves it as it is
+    std::vector<int> shown;
+    for (int step = 0; step < 2 && player.Running; ++step) {
+        player.Update();
+        shown.push_back(PictureRed(player));
+        PlatformClock::AdvanceMilliseconds(100);
+    }
+    EXPECT_TRUE(reports.empty());
+    EXPECT_EQ(shown, (std::vector<int>{TestAvi::PatternColour(0, 0, 0).r, TestAvi::PatternColour(1, 0, 0).r}));
+    EXPECT_EQ(player.PicturesCopied, 2);
+    player.Update();
+    EXPECT_FALSE(player.Running);
+    EXPECT_TRUE(player.EndReached);
+}
+
 TEST_F(VideoPlayerTest, SixteenBitScreensGetA565Texture) {
     MakeFilm("film.avi", {.width = 8, .height = 4, .frames = 1});
     Cfg::screenBPP = 16;
