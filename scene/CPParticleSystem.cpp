@@ -147,10 +147,10 @@ void CPParticleSystem::MakeDesc(CPParticleDesc& out, const CPEmitterDesc& emitte
     }
 
     const float azimuth = static_cast<float>(CrtRand() % 360) * DegreesToRadians;
-    // Tilt within half the spread; below 2 degrees the half is 0 and the request goes
-    // straight along the axis.
+    // Tilt within half the spread (a negative spread as wide as its size); a spread of
+    // less than 2 degrees either way has a half of 0 and goes straight along the axis.
     const int halfSpread = emitter.Spread / 2;
-    const float tilt = halfSpread > 0 ? static_cast<float>(CrtRand() % halfSpread) * DegreesToRadians : 0.0f;
+    const float tilt = halfSpread != 0 ? static_cast<float>(CrtRand() % halfSpread) * DegreesToRadians : 0.0f;
 
     // Speed within half the spread of +z, then +z turned onto Axis.
     const D3DXVECTOR3 local(std::sin(tilt) * emitter.Speed * std::cos(azimuth),

@@ -335,7 +335,8 @@ TEST_F(ParticleTest, SpreadTiltsWithinHalfItsAngle) {
         float MaxDegrees;  // the largest tilt allowed
         float MinMax;      // the largest tilt seen must reach this
     };
-    const Case cases[] = {{90, 44.0f, 40.0f}, {10, 4.0f, 3.5f}, {1, 0.0f, 0.0f}, {0, 0.0f, 0.0f}, {-7, 0.0f, 0.0f}};
+    const Case cases[] = {{90, 44.0f, 40.0f}, {10, 4.0f, 3.5f}, {1, 0.0f, 0.0f},
+                          {0, 0.0f, 0.0f},   {-1, 0.0f, 0.0f}, {-90, 44.0f, 40.0f}};  // the sign does not matter
     const D3DXVECTOR3 axis(0, 1, 1);
     for (const Case& c : cases) {
         CPParticleSystem system(nullptr, {});
