@@ -59,9 +59,10 @@ void CPInterface::TrackPointer(float x, float y, bool hover) {
         if (!Qualifies(window) || !window.HitTest(x, y)) {
             continue;
         }
-        // The pointer went from one window onto another lying over it: the one it left hears
-        // of it, so no button stays lit.
-        if (CurrentButton && CurrentButton.Get() != &window) {
+        // The pointer went from a button onto a window lying over it: the button hears of it,
+        // so it does not stay lit. A plain window below keeps quiet; it is still under the
+        // pointer.
+        if (CurrentButton && CurrentButton.Get() != &window && dynamic_cast<CPButton*>(CurrentButton.Get())) {
             changed = CurrentButton->OnMouseOut(x, y) || changed;
         }
         CurrentButton = *it;

@@ -46,7 +46,8 @@ void CPInterface::Build(const InterfaceFile& file, int number) {
     if (file.LightOn) {
         Light = file.Light;
     }
-    Mesh->SetMaterial(InterfaceMaterial(file.Smooth ? "interface2.fx" : "interface.fx", file.Texture, 200 + number));
+    const char* effect = file.Smooth ? "interface2.fx" : "interface.fx";
+    Mesh->SetMaterial(InterfaceMaterial(effect, file.Texture, MaterialType(number)));
 
     ScriptObject = nullptr;
     if (CPCommandDispatcher::Instance != nullptr) {

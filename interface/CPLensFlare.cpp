@@ -59,7 +59,7 @@ void CPLensFlare::Build(std::vector<FlareLine> lines, int number) {
     }
 
     if (CPMaterialManager* materials = GetMaterialManager(); materials != nullptr) {
-        Mesh->SetMaterial(materials->GetMaterial("lensflare.fx", {Flares.front().Texture}, 200 + number));
+        Mesh->SetMaterial(materials->GetMaterial("lensflare.fx", {Flares.front().Texture}, MaterialType(number)));
     }
 
     for (size_t i = 0; i < Flares.size(); ++i) {

@@ -35,8 +35,6 @@ public:
     CPLensFlare();
     ~CPLensFlare() override;
 
-    std::string GetTypeName() const override { return "CPLensFlare - " + Name; }
-
     // Builds one window per element line. A file without elements (or none at all) leaves an
     // overlay that is never drawn.
     void Load(const std::string& name, int number) override;

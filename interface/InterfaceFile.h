@@ -110,6 +110,8 @@ void ParseFlareFile(const char* text, int length, std::vector<FlareLine>& elemen
 // Field helpers with the files' rules: 0 for a missing field or one that is no number.
 float FieldFloat(const std::string& field);
 int32_t FieldInt(const std::string& field);
+// A screen's material type, 200 + number (wrapping, for any number a script passes).
+inline int MaterialType(int number) { return static_cast<int>(static_cast<uint32_t>(number) + 200u); }
 // Truncation toward zero that saturates at the int range (NaN gives 0), for sizes computed
 // from file values.
 int32_t TruncateToInt(double value);

@@ -41,8 +41,8 @@ TEST_F(InterfaceInput, PointerAcrossTwoButtonsAndAClick) {
     host->Mouse().MoveTo(110.0f, 160.0f);
     host->Mouse().Click(0);
     ASSERT_TRUE(host->RunFrame(0.02f));
-    EXPECT_EQ(Received(), (Commands{"mouse_move:0.11,0.14", "mouse_window_out:back", "mouse_button_over:play",
-                                    "mouse_move:0.11,0.21", "mouse_button_out:play", "mouse_button_over:quit",
+    EXPECT_EQ(Received(), (Commands{"mouse_move:0.11,0.14", "mouse_button_over:play", "mouse_move:0.11,0.21",
+                                    "mouse_button_out:play", "mouse_button_over:quit",
                                     "button:quit"}));
     EXPECT_EQ(Button(menu, "quit").State, 1);
     EXPECT_EQ(Button(menu, "play").State, 0);
@@ -110,7 +110,7 @@ TEST_F(InterfaceInput, KeyboardSelectionWrapsBothWays) {
 
     CPInterface::MenuRight();
     EXPECT_EQ(current(), "play");
-    EXPECT_EQ(Received(), (Commands{"mouse_window_out:back", "mouse_button_over:play"}));
+    EXPECT_EQ(Received(), (Commands{"mouse_button_over:play"}));
     CPInterface::MenuRight();
     EXPECT_EQ(current(), "quit");
     EXPECT_EQ(Received(), (Commands{"mouse_button_out:play", "mouse_button_over:quit"}));
@@ -201,6 +201,31 @@ TEST_F(InterfaceInput, NewestScreenFirstAndAPressStopsAtTheFirstHit) {
     CPInterface::MenuRight();
     EXPECT_EQ(upper.CurrentButton->Name, "quit");
     EXPECT_EQ(lower.CurrentButton->Name, "quit");
+}
+
+TEST_F(InterfaceInput, AButtonLeftForAnotherLyingOverItIsToldSo) {
+    WriteFile("overlap1024.int",
+              "gamemenu\nt.tga,256,256\nl,off\n"
+              "window\nlow 0,0,100,100,0,0,10,10\nwindow\nhigh 50,0,100,100,0,0,10,10\n"
+              "button\na 0,200,100,100,0,0,1,1\na1 0,0,100,100,0,0,1,1\na2 0,0,100,100,0,0,1,1\n"
+              "button\nb 50,200,100,100,0,0,1,1\nb1 0,0,100,100,0,0,1,1\nb2 0,0,100,100,0,0,1,1\n"
+              "window\ncursor 0,0,8,8,0,0,8,8\n");
+    CPInterface& screen = Load("overlap");
+    screen.Activate(450);
+    Received();
+    // Plain windows: the lower one, still under the pointer, hears nothing.
+    host->Mouse().MoveTo(10.0f, 10.0f);
+    host->Mouse().MoveTo(60.0f, 10.0f);
+    // Buttons: the lower one goes back to normal when the upper one takes the pointer.
+    host->Mouse().MoveTo(10.0f, 210.0f);
+    host->Mouse().MoveTo(60.0f, 210.0f);
+    host->RunFrame(0.02f);
+    EXPECT_EQ(Received(), (Commands{"mouse_move:0.01,0.01", "mouse_window_over:low", "mouse_move:0.06,0.01",
+                                    "mouse_window_over:high", "mouse_move:0.01,0.27", "mouse_window_out:high",
+                                    "mouse_button_over:a", "mouse_move:0.06,0.27", "mouse_button_out:a",
+                                    "mouse_button_over:b"}));
+    EXPECT_EQ(Button(screen, "a").State, 0);
+    EXPECT_EQ(Button(screen, "b").State, 1);
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ protected:
 
 TEST_F(LensFlare, ElementsAlongTheLineThroughTheCentre) {
     CPLensFlare& flare = Load<CPLensFlare>("lensflare2", 198);
-    EXPECT_EQ(flare.GetTypeName(), "CPLensFlare - Interface");
+    EXPECT_EQ(flare.GetTypeName(), "CPInterface - Interface");
     ASSERT_EQ(flare.Flares.size(), 3u);
     ASSERT_EQ(flare.WindowOrder.size(), 3u);
     EXPECT_EQ(flare.Mesh->Material->Type, 398);
