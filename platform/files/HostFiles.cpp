@@ -7,9 +7,9 @@
 // Every listed directory is watched through inotify where the host allows it: the events tell
 // which names came and went, and are applied to the listing when a lookup finds the directory
 // changed (or within its racy window), so neither the engine's own saves nor other programs'
-// changes make a folder be listed again. The queue is read only then; an overflowing queue
-// drops every listing. Without a watch, a changed directory is listed again, as a racy one
-// is on every miss.
+// changes make a folder be listed again. The queue is read before every path is walked; an
+// overflowing queue drops every listing. Without a watch, a changed directory is listed again,
+// as a racy one is on every miss.
 #include "platform/files/HostFiles.h"
 
 #include <dirent.h>
@@ -358,6 +358,9 @@ struct Resolved {
 // Resolves every component; after the first one that does not exist, the rest are appended as
 // given. Caller holds the lock.
 Resolved Walk(State& state, const std::string& enginePath, bool validate) {
+    // Watched listings are made current first (one read of the queue), so that a trusted hit
+    // is not one that a variant spelled closer to the asked name has displaced since.
+    Drain(state);
     std::string root;
     std::vector<std::string> components;
     Split(enginePath, root, components);

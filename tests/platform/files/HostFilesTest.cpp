@@ -187,6 +187,24 @@ TEST_F(HostFilesTest, ChangesAfterAListingAreFollowedWithoutListingAgain) {
     EXPECT_EQ(HostFiles::ListingCount(), listed);
 }
 
+// A name found in a listing answers only while nothing closer to the asked spelling has come
+// since: a variant another program adds behind the layer is seen by reads and opens at once.
+TEST_F(HostFilesTest, AVariantAddedBehindTheLayerAnswersAtOnce) {
+    Put("Data/Car.TGA", "old");
+    Put("Data/Wheel.tga", "old");
+    HostFiles::ClearCache();
+    ASSERT_EQ(HostFiles::Resolve(Engine("data\\car.tga")), (root / "Data/Car.TGA").string());
+    ASSERT_EQ(HostFiles::Resolve(Engine("data\\wheel.TGA")), (root / "Data/Wheel.tga").string());
+
+    Put("Data/car.tga", "exact");   // the spelling asked for
+    Put("Data/WHEEL.tga", "first");  // before "Wheel.tga" in byte order
+    EXPECT_EQ(HostFiles::Resolve(Engine("data\\car.tga")), (root / "Data/car.tga").string());
+    EXPECT_EQ(HostFiles::Resolve(Engine("data\\wheel.TGA")), (root / "Data/WHEEL.tga").string());
+    std::vector<uint8_t> data;
+    ASSERT_EQ(HostFiles::ReadWhole(Engine("data\\car.tga"), data, 100), HostFiles::ReadResult::Read);
+    EXPECT_EQ(std::string(data.begin(), data.end()), "exact");
+}
+
 TEST_F(HostFilesTest, ReadWholeTakesPlainFilesOnly) {
     Put("Data/Car.msh", "mesh bytes");
     std::vector<uint8_t> data;
