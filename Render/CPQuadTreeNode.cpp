@@ -8,6 +8,16 @@
 
 #include <algorithm>
 
+namespace {
+
+// The running count wraps instead of overflowing: it passes the int range after hours of play.
+void AddToDrawCounter(CPRender& render, size_t count) {
+    render.DrawCounter =
+        static_cast<int32_t>(static_cast<uint32_t>(render.DrawCounter) + static_cast<uint32_t>(count));
+}
+
+}  // namespace
+
 CPQuadTreeNode::~CPQuadTreeNode() {
     for (auto& child : Children) {
         child.reset();
@@ -134,13 +144,13 @@ void CPQuadTreeNode::Visit(CPPerspectiveCamera* camera) {
     if (!batcher) {
         return;
     }
-    render->DrawCounter += static_cast<int32_t>(Objects.size());
+    AddToDrawCounter(*render, Objects.size());
     for (const CPtr<CPGameObject>& object : Objects) {
         if (object) {
             batcher->AddTree(object);
         }
     }
-    render->DrawCounter += static_cast<int32_t>(SingleObjects.size());
+    AddToDrawCounter(*render, SingleObjects.size());
     for (const CPtr<CPGameObject>& object : SingleObjects) {
         if (object) {
             batcher->AddObject(object);

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <set>
 
@@ -459,6 +460,18 @@ TEST_F(QuadTreeTest, ALeafAtExactlyTheViewDistanceSubmitsNothing) {
     single.SingleObjects.push_back(object);
     single.Visit(&camera);
     EXPECT_TRUE(Submitted().empty());
+}
+
+TEST_F(QuadTreeTest, TheDrawCounterWrapsInsteadOfOverflowing) {
+    // A running count over hours of frames passes the int range: it wraps.
+    Cfg::quadlevels = 1;
+    Cfg::distance = 1000;
+    Aim(camera, D3DXVECTOR3(0.0f, -300.0f, 50.0f), D3DXVECTOR3(0.0f, 0.0f, 50.0f));
+    auto root = Build({Placed("a", 30.0f, 30.0f), Placed("b", 31.0f, 31.0f), Placed("c", 32.0f, 32.0f)});
+    render->DrawCounter = INT32_MAX - 1;
+    root->Visit(&camera);
+    EXPECT_EQ(render->DrawCounter, INT32_MIN + 1);
+    EXPECT_EQ(Submitted().size(), 3u);
 }
 
 TEST_F(QuadTreeTest, WithoutABatcherTheWalkSubmitsNothing) {
