@@ -3,6 +3,7 @@
 #include "interface/CPFontManager.h"
 #include "platform/ui/WinUser.h"
 
+#include <algorithm>
 #include <utility>
 
 CPEditBox::CPEditBox(CPTextEntry entry, int32_t maxLength) : Entry(std::move(entry)), MaxLength(maxLength) {

@@ -268,6 +268,19 @@ TEST_F(InterfaceTest, DamagedFilesLoadWithoutHarm) {
     }
 }
 
+TEST_F(InterfaceTest, SameNamedWindowsAreBothDrawnAndTheLaterIsFoundByName) {
+    WriteFile("twice1024.int", "o\nt.tga,64,64\nl,off\nwindow\nw 0,0,8,8,0,0,8,8\nwindow\nw 20,0,8,8,0,0,8,8\n"
+                               "window\ncursor 5,5,4,4,0,0,4,4,false\n");
+    CPInterface& screen = Load("twice");
+    EXPECT_EQ(screen.WindowOrder.size(), 2u);
+    EXPECT_EQ(screen.Windows.size(), 1u);
+    EXPECT_EQ(screen.Windows.at("w")->X, 19.5f);
+    EXPECT_EQ(screen.Mesh->Vertices.size(), 8u);
+    ASSERT_TRUE(screen.Cursor);
+    EXPECT_TRUE(screen.Cursor->Visible);
+    EXPECT_EQ(screen.Cursor->GetPosition(), D3DXVECTOR3(0.0f, 0.0f, 0.0f));
+}
+
 TEST_F(InterfaceTest, DestroyedScreensLeaveTheList) {
     const size_t before = CPInterface::Interfaces.size();
     {
