@@ -329,11 +329,24 @@ void CPRenderFrame::SetSceneParameters() {
     if (h[P::ViewInverse] != nullptr) pool->SetMatrix(h[P::ViewInverse], &inverseView);
     if (h[P::Light] != nullptr) pool->SetVector(h[P::Light], &light);
     if (h[P::LightColor] != nullptr) pool->SetVector(h[P::LightColor], &lightColour);
-    if (h[P::WorldViewProjection] != nullptr) pool->SetMatrix(h[P::WorldViewProjection], &viewProjection);
     if (h[P::ViewProjection] != nullptr) pool->SetMatrix(h[P::ViewProjection], &viewProjection);
-    if (h[P::WorldView] != nullptr) pool->SetMatrix(h[P::WorldView], &view);
     if (h[P::Ambient] != nullptr) pool->SetVector(h[P::Ambient], &ambient);
     if (h[P::CameraPosition] != nullptr) pool->SetVector(h[P::CameraPosition], &eye);
+    SetWorldParameters(Identity());
+}
+
+void CPRenderFrame::SetWorldParameters(const D3DXMATRIX& world) {
+    CPEffectManager* effects = CPEffectManager::Instance;
+    if (effects == nullptr || effects->PoolOwner == nullptr) {
+        return;
+    }
+    ID3DXEffect* pool = effects->PoolOwner;
+    const D3DXHANDLE* h = effects->SharedHandles;
+    using P = CPEffectManager;
+    const D3DXMATRIX worldView = world * view;
+    const D3DXMATRIX worldViewProjection = worldView * projection;
+    if (h[P::WorldViewProjection] != nullptr) pool->SetMatrix(h[P::WorldViewProjection], &worldViewProjection);
+    if (h[P::WorldView] != nullptr) pool->SetMatrix(h[P::WorldView], &worldView);
 }
 
 void CPRenderFrame::DrawPiece(const Piece& piece) {
@@ -346,6 +359,7 @@ void CPRenderFrame::DrawPiece(const Piece& piece) {
         world = layer->second.Matrix;
     }
     device->SetTransform(D3DTS_WORLD, &world);
+    SetWorldParameters(world);
     if (Dump != nullptr) {
         char text[512];
         std::snprintf(text, sizeof(text), "block \"%s\" type %d objects %zu vertices %u indices %u",
@@ -372,7 +386,7 @@ void CPRenderFrame::DrawPiece(const Piece& piece) {
         for (size_t i = 0; i < std::max<size_t>(count, 1); ++i) {
             device->SetTexture(static_cast<DWORD>(i), textureAt(i));
         }
-        DrawPieceGeometry(piece, world);
+        DrawPieceGeometry(piece, world, nullptr);
         return;
     }
     for (size_t i = 0; i < effect->TextureHandles.size(); ++i) {
@@ -392,13 +406,13 @@ void CPRenderFrame::DrawPiece(const Piece& piece) {
         if (FAILED(compiled->BeginPass(pass))) {
             continue;
         }
-        DrawPieceGeometry(piece, world);
+        DrawPieceGeometry(piece, world, compiled);
         compiled->EndPass();
     }
     compiled->End();
 }
 
-void CPRenderFrame::DrawPieceGeometry(const Piece& piece, const D3DXMATRIX& world) {
+void CPRenderFrame::DrawPieceGeometry(const Piece& piece, const D3DXMATRIX& world, ID3DXEffect* active) {
     CPIVertexBuffer& ring = *frameBatcher->VertexRing;
     const auto slot = static_cast<size_t>(frameSlot);
     auto draw = [this](UINT min, UINT vertices, UINT start, UINT indices) {
@@ -426,10 +440,18 @@ void CPRenderFrame::DrawPieceGeometry(const Piece& piece, const D3DXMATRIX& worl
         }
         const D3DXMATRIX placed = mesh->Owner != nullptr ? mesh->Owner->WorldMatrix * world : world;
         device->SetTransform(D3DTS_WORLD, &placed);
+        SetWorldParameters(placed);
+        if (active != nullptr) {
+            active->CommitChanges();  // the open pass takes the new world
+        }
         device->SetStreamSource(0, buffers.VertexBuffer, 0, sizeof(CPVertex));
         device->SetIndices(buffers.IndexBuffer);
         draw(0, static_cast<UINT>(buffers.VertexCount), 0, static_cast<UINT>(buffers.TriangleCount) * 3);
         device->SetTransform(D3DTS_WORLD, &world);
+        SetWorldParameters(world);
+        if (active != nullptr) {
+            active->CommitChanges();
+        }
     }
 }
 

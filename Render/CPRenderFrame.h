@@ -19,7 +19,8 @@
 // layer 16 for shadow materials of type 16), identity for the others.
 //
 // A block draws with its material's effect, pass by pass, textures "tex0".. from its texture
-// block, "time" from FullTime and the pool's shared scene parameters per layer; a material
+// block, "time" from FullTime and the pool's shared scene parameters per layer (the world ones,
+// world x view and world x view x projection, per world drawn, shared meshes included); a material
 // without a compiled effect draws with the fixed-function stages and its textures. Its
 // objects are written into the static batcher's ring, one lock per slot for as many blocks
 // as fit, and drawn with one call per block and slot. Objects already in the dynamic
@@ -94,8 +95,11 @@ private:
     void DrawPieces();
     void ApplyLayer(int32_t layer);
     void DrawPiece(const Piece& piece);
-    void DrawPieceGeometry(const Piece& piece, const D3DXMATRIX& world);
+    // active: the effect whose pass is open, told of the shared meshes' own worlds.
+    void DrawPieceGeometry(const Piece& piece, const D3DXMATRIX& world, ID3DXEffect* active);
     void SetSceneParameters();
+    // The pool's world-dependent parameters (world x view, world x view x projection).
+    void SetWorldParameters(const D3DXMATRIX& world);
     void DrawLines();
     void DrawScreenPasses();
     void DrawScreenQuad(uint32_t colour);

@@ -351,6 +351,47 @@ TEST_F(FrameTest, ExcludedMeshesDrawFromTheirSharedBuffersWhereTheirNodesStand) 
     EXPECT_TRUE(placed);
 }
 
+TEST_F(FrameTest, SharedSceneParametersCarryTheWorldOfWhatIsDrawn) {
+    // A pool effect whose pass transforms with g_mWorldViewProjection: a mesh drawn from its
+    // shared buffers where its node stands must reach the pass with that world.
+    WriteFile("Data/Effects/placed.fx",
+              TextBytes("texture tex0;\nshared float4x4 g_mWorldViewProjection;\nshared float4x4 g_mWorldView;\n"
+                        "technique Main { pass P0 { ProjectionTransform = <g_mWorldViewProjection>; } }\n"));
+    CPMaterial* placedMaterial = materials->GetMaterial("placed.fx,shared", {"stone.tga"}, 0).Get();
+    ASSERT_NE(effects->PoolOwner, nullptr);
+    CPGameObject* tree = Mesh("tree", placedMaterial, 4);
+    tree->SetPosition(D3DXVECTOR3(5.0f, 0.0f, 0.0f));
+    tree->UpdateTransform();
+    CPRenderObject* mesh = MeshOf(tree);
+    mesh->MeshBuffers = render->CreateMeshBuffers("tree", mesh->Vertices.data(), mesh->Indices.data(), 4, 6);
+    mesh->SetExcluded(true);
+    frameBatcher->AddObject(tree);
+    device->ClearCalls();
+    Dumped();
+    ASSERT_TRUE(drawn);
+
+    // The projection the pass had set when the mesh was drawn.
+    const std::vector<D3D9Call>& calls = device->Calls();
+    D3DXMATRIX atDraw;
+    bool seen = false;
+    for (const D3D9Call& call : calls) {
+        if (call.name == "SetTransform" && call.args[0] == D3DTS_PROJECTION && call.data.size() == sizeof(atDraw)) {
+            std::memcpy(&atDraw, call.data.data(), sizeof(atDraw));
+        }
+        if (call.name == "DrawIndexedPrimitive") {
+            seen = true;
+            break;
+        }
+    }
+    ASSERT_TRUE(seen);
+    const D3DXMATRIX expected = tree->WorldMatrix * camera.View * camera.Projection;
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 4; ++c) {
+            EXPECT_NEAR(atDraw.m[r][c], expected.m[r][c], 1e-4f) << r << "," << c;
+        }
+    }
+}
+
 TEST_F(FrameTest, RandomScenesDrawEveryTriangleOnceWithDrawsTheDeviceAccepts) {
     // Meshes of 3 to 200 vertices in up to five materials, some written into the level's ring
     // first, some moving, some excluded with shared buffers, over rings of 256 vertices.
