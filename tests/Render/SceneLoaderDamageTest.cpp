@@ -77,6 +77,19 @@ TEST_F(SceneLoaderTest, MeshFilesCutAtEveryByte) {
     }
 }
 
+TEST_F(SceneLoaderTest, DescriptionsCutAtEveryByte) {
+    const std::vector<uint8_t> car = ReadHostFile(dir / "Data/Meshes/car.rdf");
+    for (size_t cut = 0; cut < car.size(); ++cut) {
+        WriteFile("Data/Meshes/cut.rdf", std::vector<uint8_t>(car.begin(), car.begin() + static_cast<std::ptrdiff_t>(cut)));
+        HostFiles::ClearCache();
+        CPGameObject* root = Load("cut.rdf");
+        ASSERT_NE(root, nullptr) << cut;
+        // Cut inside the head line the mesh file is not found: the stand-in comes.
+        EXPECT_EQ(root->Name, cut < std::string("mesh = car.p3d").size() ? "wrong" : "body") << cut;
+        EXPECT_FALSE(loader.ShadowTexturesOn);
+    }
+}
+
 TEST_F(SceneLoaderTest, CountsOutOfRange) {
     const std::vector<uint8_t> box = ReadHostFile(dir / "Data/Meshes/box.msh");
     const size_t vertexCountAt = 8 + 4 + 260;
