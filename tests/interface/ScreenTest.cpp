@@ -3,6 +3,8 @@
 // hand-over to the renderer; empty and damaged files.
 #include "InterfaceFixture.h"
 
+#include "../Render/RenderFixture.h"
+
 #include "interface/CPFontManager.h"
 #include "interface/CPGameData.h"
 
@@ -227,6 +229,26 @@ TEST_F(InterfaceTest, SubmitHandsLightAndTreeToTheRenderer) {
     EXPECT_EQ(batcher.FrameBlocks.count(menu.Mesh->Material.Get()), 1u);
     render.LightCount = 0;
     EXPECT_TRUE(host->RunFrame(0.02f));
+}
+
+TEST_F(InterfaceTest, ASubmittedScreenIsDrawnInTheFrame) {
+    std::filesystem::create_directories(dir / "Data" / "Textures");
+    for (const char* name : {"menu.tga", "font.tga"}) {
+        const RenderFixtures::Bytes tga = RenderFixtures::MakeTga(8, 8);
+        std::ofstream(dir / "Data" / "Textures" / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(tga.data()), static_cast<std::streamsize>(tga.size()));
+    }
+    HostFiles::ClearCache();
+    ASSERT_TRUE(host->FontManager().LoadFont("small"));
+    CPInterface& menu = Load("menu");
+    menu.Submit();
+    const std::string dump = host->DumpFrame(0.02f);
+    // The light; the windows; the labels (16 for "AB^aB", 4 for the caret, none for the empty
+    // one) in the font's block; the cursor in its own.
+    EXPECT_NE(dump.find("SetLight 0 DIRECTIONAL"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("type 200 objects 1 vertices 16 indices 24"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("type 200 objects 3 vertices 20 indices 30"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("type 205 objects 1 vertices 4 indices 6"), std::string::npos) << dump;
 }
 
 TEST_F(InterfaceTest, MissingFileIsAnEmptyScreenThatDrawsNothing) {
