@@ -9,6 +9,7 @@
 #include "Render/CPTexture.h"
 #include "Render/CPTextureBlock.h"
 #include "scene/CPLight.h"
+#include "scene/CPPhysicData.h"
 #include "scene/CPParticleSystem.h"
 #include "tests/Render/SceneLoaderFixture.h"
 
@@ -202,6 +203,62 @@ TEST_F(SceneLoaderTest, AnimatedFigure) {
     ASSERT_EQ(figure->LodLevels.size(), 2u);
     EXPECT_EQ(figure->LodLevels[1].first->Name, "box");
     EXPECT_EQ(figure->LodLevels[1].second, 80);
+}
+
+TEST_F(SceneLoaderTest, RecordsBecomeBoxesAndPhysics) {
+    // A static collision box keeps its centre and half extents.
+    MeshFile::File statics;
+    statics.NodeCount = 1;
+    statics.Nodes.resize(1);
+    statics.Nodes[0].Name = "Crate";
+    statics.Nodes[0].Boxes.push_back({D3DXVECTOR3(1, 2, 3), D3DXVECTOR3(4, 5, 6)});
+    WriteMesh("crate.msh", statics, MeshFile::Kind::Static);
+    WriteText("Data/Meshes/crate.rdf", "mesh = crate.msh\n");
+    CPGameObject* crate = Load("crate.rdf");
+    ASSERT_NE(crate, nullptr);
+    EXPECT_EQ(crate->Name, "crate");
+    EXPECT_EQ(crate->Physics, nullptr);
+    EXPECT_TRUE(MeshOf(crate)->Vertices.empty());
+    crate->UpdateTransform();
+    ExpectNear(crate->CollisionBounds.Min, D3DXVECTOR3(-3, -3, -3));
+    ExpectNear(crate->CollisionBounds.Max, D3DXVECTOR3(5, 7, 9));
+
+    // A physics node without vertices: a box record, a record of kind 2 skipped, a cylinder.
+    MeshFile::Shape box;
+    box.SizeX = 4;
+    box.Height = 2;
+    box.SizeY = 6;
+    box.Rotation = D3DXQUATERNION(0, 0, 0, 1);
+    box.Diameter = 3;
+    box.Mass = 5;
+    MeshFile::Shape skipped = box;
+    skipped.Kind = 2;
+    MeshFile::Shape cylinder = box;
+    cylinder.Kind = 1;
+    MeshFile::File physics;
+    physics.NodeCount = 1;
+    physics.Nodes.resize(1);
+    physics.Nodes[0].Name = "post";
+    physics.Nodes[0].Rotation = D3DXQUATERNION(0, 0, 0, 1);
+    physics.Nodes[0].Shapes = {box, skipped, cylinder};
+    WriteMesh("post.P3D", physics, MeshFile::Kind::Physics);
+    WriteText("Data/Meshes/post.rdf", "mesh = post.P3D\n");
+    CPGameObject* post = Load("post.rdf");
+    ASSERT_NE(post, nullptr);
+    ASSERT_NE(post->Physics, nullptr);
+    ASSERT_EQ(post->Physics->Shapes.size(), 2u);
+    ExpectNear(post->Physics->Shapes[0].Position, D3DXVECTOR3(0, 0, 1));
+    ExpectNear(post->Physics->Shapes[0].Size, D3DXVECTOR3(4, 2, 6));
+    EXPECT_EQ(post->Physics->Shapes[1].Kind, CPPhysicShape::KindCylinder);
+    ExpectNear(post->Physics->Shapes[1].Position, D3DXVECTOR3(0, 0, 0));
+    EXPECT_EQ(post->Physics->Shapes[1].Diameter, 3.0f);
+    EXPECT_EQ(post->Physics->Shapes[1].Size.y, 2.0f);
+    ASSERT_EQ(post->CollisionBoxes.size(), 1u);
+    ExpectNear(post->CollisionBoxes[0].HalfExtents, D3DXVECTOR3(2, 3, 1));
+    EXPECT_EQ(post->CollisionBoxes[0].Local.m[3][2], 1.0f);
+    // No vertices: a zero box at the node's origin.
+    ExpectNear(post->Box.Centre, D3DXVECTOR3(0, 0, 0));
+    ExpectNear(post->Box.HalfExtents, D3DXVECTOR3(0, 0, 0));
 }
 
 TEST_F(SceneLoaderTest, LoadedTwiceSharesMaterialsBuffersAndAnimations) {
