@@ -2,9 +2,10 @@
 // created by the host and reached through Instance; its fields are state shared by every load
 // (loads must not run concurrently).
 //
-// This file holds the animation-file reader. The object-description loader (LoadObject and the
-// node builders) makes render objects and materials, so it is defined with the renderer
-// (Render/CPSceneLoader_*.cpp); its pure readers are scene/RdfFile and Render/MeshFile.
+// The animation-file reader and DeleteObject are defined here, in scene/. The object-description
+// loader (LoadObject, ApplyMaterialSection and the node builders) makes render objects and
+// materials, so it is defined with the renderer (Render/CPSceneLoader_*.cpp); its pure readers
+// are scene/RdfFile and Render/MeshFile.
 #pragma once
 
 #include "core/CPtr.h"
