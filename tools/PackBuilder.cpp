@@ -52,6 +52,12 @@ bool OutsideTheGameFolder(const std::string& folder) {
     return false;
 }
 
+// Whether the folder `inner` is `outer` or lies somewhere below it (both canonical).
+bool IsWithin(const fs::path& inner, const fs::path& outer) {
+    const fs::path relative = inner.lexically_relative(outer);
+    return !relative.empty() && *relative.begin() != "..";
+}
+
 }  // namespace
 
 bool BuildPack(const std::string& outputPath, const std::string& gameFolder, const std::vector<std::string>& folders,
@@ -83,16 +89,31 @@ bool BuildPack(const std::string& outputPath, const std::string& gameFolder, con
                 code.clear();
                 continue;
             }
+            // A link to its own folder or one above it would be followed round and round.
+            if (it->is_symlink(code) && it->is_directory(code)) {
+                const fs::path target = fs::canonical(it->path(), code);
+                if (!code && IsWithin(fs::canonical(it->path().parent_path(), code), target) && !code) {
+                    if (skipped != nullptr) {
+                        skipped->push_back(it->path().string());
+                    }
+                    it.disable_recursion_pending();
+                    continue;
+                }
+                code.clear();
+            }
             if (!it->is_regular_file(code) || fs::weakly_canonical(it->path(), code) == output) {
                 code.clear();
                 continue;
             }
             // Lexically: a file behind a link keeps the link's path (fs::relative would follow it).
-            std::string name = it->path().lexically_relative(base).generic_string();
+            const fs::path path = it->path().lexically_normal();
+            std::string name = path.lexically_relative(base.lexically_normal()).generic_string();
             std::replace(name.begin(), name.end(), '/', '\\');
             ToLower(name);
-            if (!files.emplace(name, it->path()).second) {
-                error = "two files differ only in case: " + files[name].string() + " and " + it->path().string();
+            // The same file reached again through folders that overlap is packed once.
+            const auto [known, added] = files.emplace(name, path);
+            if (!added && known->second != path) {
+                error = "two files differ only in case: " + known->second.string() + " and " + path.string();
                 return false;
             }
         }

@@ -135,6 +135,39 @@ TEST_F(PackBuilderTest, LinksAreNamedByTheirOwnPathAndDanglingOnesSkipped) {
     }
 }
 
+// A link back to a folder above it is not followed round (each turn added every file again
+// under a longer name, until the path was too long to resolve), and it is reported as skipped.
+TEST_F(PackBuilderTest, ALinkBackToAFolderAboveIsNotFollowedRound) {
+    Put("Data/Tex/a.tga", "a");
+    fs::create_directory_symlink(".", root / "game" / "Data" / "Tex" / "self");
+    fs::create_directory_symlink("..", root / "game" / "Data" / "Tex" / "up");
+    std::string error;
+    size_t count = 0;
+    std::vector<std::string> skipped;
+    ASSERT_TRUE(BuildPack((root / "x.pak").string(), (root / "game").string(), {}, error, &count, &skipped))
+        << error;
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(skipped.size(), 2u);
+}
+
+// Folders named twice, or one inside another, give each file once, not a case clash with itself;
+// a "." in a folder's name does not get into the members' names.
+TEST_F(PackBuilderTest, OverlappingFoldersPackEachFileOnce) {
+    Put("Data/Tex/a.tga", "a");
+    Put("Data/b.txt", "b");
+    std::string error;
+    size_t count = 0;
+    ASSERT_TRUE(BuildPack((root / "x.pak").string(), (root / "game").string(), {"Data/./", "data\\tex", "DATA"},
+                          error, &count))
+        << error;
+    EXPECT_EQ(count, 2u);
+    fs::current_path(root);
+    ASSERT_EQ(AddPackFile("x.pak"), S_OK);
+    for (const char* name : {"data\\b.txt", "data\\tex\\a.tga"}) {
+        EXPECT_EQ(PackFiles[0].Directory.count(name), 1u) << name;
+    }
+}
+
 TEST_F(PackBuilderTest, ProgramPrintsUsageForHelpAndReportsDanglingLinks) {
     const auto run = [&](const std::string& arguments) {
         const std::string command = std::string(PACKBUILD_EXE) + " " + arguments + " > '" + (root / "out").string() +

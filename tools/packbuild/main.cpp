@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -32,7 +34,10 @@ int main(int argc, char** argv) {
     std::vector<std::string> skipped;
     const bool built = BuildPack(argv[1], argv[2], folders, error, &count, &skipped);
     for (const std::string& link : skipped) {
-        std::fprintf(stderr, "packbuild: skipped a link that leads nowhere: %s\n", link.c_str());
+        // A link that leads somewhere was skipped because it leads back to a folder above it.
+        std::error_code code;
+        std::fprintf(stderr, "packbuild: skipped a link that leads %s: %s\n",
+                     std::filesystem::exists(link, code) ? "back to a folder above it" : "nowhere", link.c_str());
     }
     if (!built) {
         std::fprintf(stderr, "packbuild: %s\n", error.c_str());
