@@ -121,6 +121,11 @@ bool Encode(const std::vector<Source>& members, std::vector<uint8_t>& pack) {
 }  // namespace PackFormat
 
 HRESULT AddPackFile(const std::string& packPath) {
+    // Checked before opening: opening a FIFO blocks, and a device has no directory to read.
+    struct stat kind{};
+    if (stat(HostFiles::Resolve(packPath).c_str(), &kind) != 0 || !S_ISREG(kind.st_mode)) {
+        return E_FAIL;
+    }
     std::FILE* file = HostFiles::Open(packPath, "rb");
     if (file == nullptr) {
         return E_FAIL;

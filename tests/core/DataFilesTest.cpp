@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -389,6 +390,17 @@ TEST_F(DataFilesTest, DamagedPacksAreRefused) {
     }
     EXPECT_EQ(AddPackFile(Engine("missing.pak")), E_FAIL);
     EXPECT_FALSE(PackFormat::Encode({{"", Text("x")}}, good));
+}
+
+// A ".pak" that is not a file is refused at once: opening a FIFO with no writer used to block
+// the host's start-up for ever.
+TEST_F(DataFilesTest, PacksThatAreNotFilesAreRefused) {
+    const std::string fifo = Engine("pipe.pak");
+    ASSERT_EQ(mkfifo(HostFiles::ResolveForWrite(fifo).c_str(), 0600), 0);
+    EXPECT_EQ(AddPackFile(fifo), E_FAIL);
+    std::filesystem::create_symlink("/dev/zero", HostFiles::ResolveForWrite(Engine("zero.pak")));
+    EXPECT_EQ(AddPackFile(Engine("zero.pak")), E_FAIL);
+    EXPECT_TRUE(PackFiles.empty());
 }
 
 TEST_F(DataFilesTest, FinderReportsTheFirstMatchAndClosesItsSearch) {
