@@ -21,6 +21,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 #include <unordered_map>
@@ -484,6 +485,30 @@ std::FILE* RefuseDirectory(std::FILE* file) {
     return file;
 }
 
+// std::fopen for reading, except that a FIFO is refused (ENXIO) instead of waiting in the open
+// for a writer that may never come.
+std::FILE* OpenWithoutBlocking(const std::string& path, const char* mode) {
+    const bool update = std::strchr(mode, '+') != nullptr;
+    const int fd = open(path.c_str(), (update ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat info{};
+    if (fstat(fd, &info) != 0 || S_ISFIFO(info.st_mode)) {
+        close(fd);
+        errno = ENXIO;
+        return nullptr;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* file = fdopen(fd, mode);
+    if (file == nullptr) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+    }
+    return file;
+}
+
 bool WriteAll(int fd, const uint8_t* data, size_t size) {
     while (size > 0) {
         const ssize_t written = write(fd, data, size);
@@ -561,8 +586,8 @@ std::FILE* Open(const std::string& enginePath, const char* mode) {
         }
         return file;
     }
-    return RefuseDirectory(OpenExisting(state, enginePath, static_cast<std::FILE*>(nullptr),
-                                        [mode](const std::string& path) { return std::fopen(path.c_str(), mode); }));
+    const auto opener = [mode](const std::string& path) { return OpenWithoutBlocking(path, mode); };
+    return RefuseDirectory(OpenExisting(state, enginePath, static_cast<std::FILE*>(nullptr), opener));
 }
 
 ReadResult ReadWhole(const std::string& enginePath, std::vector<uint8_t>& data, uint64_t maxSize) {

@@ -39,7 +39,8 @@ bool Exists(const std::string& enginePath);
 bool IsDirectory(const std::string& enginePath);
 
 // std::fopen through the layer. Modes starting with "r" open an existing file (never a folder,
-// as on Windows); "w" and "a" create or replace one. Null on failure.
+// as on Windows, nor a FIFO, which would block); "w" and "a" create or replace one. Null on
+// failure.
 std::FILE* Open(const std::string& enginePath, const char* mode);
 
 // Reads a whole existing file into `data` with one open, one fstat for its length and reads

@@ -246,6 +246,21 @@ TEST_F(HostFilesTest, AFolderIsNotAFileToRead) {
     EXPECT_EQ(HostFiles::Open(Engine("data\\meshes"), "wb"), nullptr);
 }
 
+// Opening a FIFO for reading waited for a writer that never came (a sound or a film named by a
+// FIFO held the game up): it fails at once, as opening a folder does.
+TEST_F(HostFilesTest, AFifoIsNotAFileToRead) {
+    Put("Data/a.wav", "w");
+    ASSERT_EQ(mkfifo((root / "Data/Pipe.wav").c_str(), 0600), 0);
+    for (const char* mode : {"rb", "r+b"}) {
+        SCOPED_TRACE(mode);
+        EXPECT_EQ(HostFiles::Open(Engine("data\\pipe.wav"), mode), nullptr);
+    }
+    std::FILE* file = HostFiles::Open(Engine("data\\A.WAV"), "rb");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(std::fgetc(file), 'w');
+    std::fclose(file);
+}
+
 TEST_F(HostFilesTest, OpenFaultsFailOnce) {
     Put("f.txt", "x");
     HostFiles::FailNext(HostFiles::Fault::OpenRead);
