@@ -7,9 +7,10 @@
 // Every listed directory is watched through inotify where the host allows it: the events tell
 // which names came and went, and are applied to the listing when a lookup finds the directory
 // changed (or within its racy window), so neither the engine's own saves nor other programs'
-// changes make a folder be listed again. The queue is read before every path is walked; an
-// overflowing queue drops every listing. Without a watch, a changed directory is listed again,
-// as a racy one is on every miss.
+// changes make a folder be listed again; they are applied too before a cached name spelled
+// otherwise than asked is trusted (a closer variant may have come). An overflowing queue drops
+// every listing. Without a watch, a changed directory is listed again, as a racy one is on
+// every miss.
 #include "platform/files/HostFiles.h"
 
 #include <dirent.h>
@@ -59,6 +60,7 @@ struct State {
     int Faults[4] = {};
     int Notify = -2;  // inotify descriptor; -2 before the first try, -1 when unavailable
     std::unordered_map<int, std::string> Watched;  // watch -> listing key
+    bool QueueRead = false;  // the queue was read during the current walk
 };
 
 State& GetState() {
@@ -186,6 +188,7 @@ void ClearListings(State& state) {
 
 // Applies the queued inotify events to the listings they concern. Caller holds the lock.
 void Drain(State& state) {
+    state.QueueRead = true;
     if (state.Notify < 0) {
         return;
     }
@@ -293,7 +296,15 @@ enum class Lookup {
 Lookup FindEntry(State& state, const std::string& dir, const std::string& name, bool validate, std::string& actual) {
     auto it = state.Listings.find(dir);
     if (it != state.Listings.end() && !validate) {
-        if (const std::string* found = it->second.Find(name)) {
+        const std::string* found = it->second.Find(name);
+        if (found != nullptr && *found != name && !state.QueueRead) {
+            // A hit spelled otherwise than asked holds only while no variant closer to the asked
+            // spelling has come since: the queued changes are applied first (once per walk).
+            Drain(state);
+            it = state.Listings.find(dir);
+            found = it != state.Listings.end() ? it->second.Find(name) : nullptr;
+        }
+        if (found != nullptr) {
             actual = *found;
             return Lookup::FoundTrusted;
         }
@@ -359,9 +370,7 @@ struct Resolved {
 // Resolves every component; after the first one that does not exist, the rest are appended as
 // given. Caller holds the lock.
 Resolved Walk(State& state, const std::string& enginePath, bool validate) {
-    // Watched listings are made current first (one read of the queue), so that a trusted hit
-    // is not one that a variant spelled closer to the asked name has displaced since.
-    Drain(state);
+    state.QueueRead = false;
     std::string root;
     std::vector<std::string> components;
     Split(enginePath, root, components);

@@ -7,14 +7,15 @@
 // file whose name differs only in case is replaced rather than doubled.
 //
 // Directory listings are cached per directory. A name found in a cached listing (a watched one
-// brought up to date first) is trusted and the final path checked with one system call (or by
-// the open itself); when that fails, and on every miss, each listing is checked against its
-// directory's identity and modification time, so files created or removed behind the engine's
-// back are still seen. Each listed directory is watched (inotify): when its time stamp moved,
-// or the listing is younger than two seconds after the directory's last change (the time stamp
-// may be too coarse to show a change made just after listing), the queued changes are applied
-// to the listing instead of listing the directory again. A directory that cannot be watched is listed again in those cases. Files the
-// engine itself creates, renames or removes through this layer update the cache directly.
+// brought up to date first when the name is spelled otherwise than asked) is trusted and the
+// final path checked with one system call (or by the open itself); when that fails, and on every
+// miss, each listing is checked against its directory's identity and modification time, so files
+// created or removed behind the engine's back are still seen. Each listed directory is watched
+// (inotify): when its time stamp moved, or the listing is younger than two seconds after the
+// directory's last change (the time stamp may be too coarse to show a change made just after
+// listing), the queued changes are applied to the listing instead of listing the directory
+// again. A directory that cannot be watched is listed again in those cases. Files the engine
+// itself creates, renames or removes through this layer update the cache directly.
 //
 // Paths that begin with "/" are absolute host paths; every other path is relative to the working
 // directory. "." and ".." are passed through. Safe to call from several threads.
