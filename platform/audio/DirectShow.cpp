@@ -122,11 +122,7 @@ HRESULT FilterGraph::RenderFile(const WCHAR* file, const WCHAR* playList) {
     if (playList != nullptr) {
         return E_INVALIDARG;
     }
-    std::u16string wide;
-    for (const WCHAR* p = file; *p != 0; ++p) {
-        wide.push_back(static_cast<char16_t>(*p));
-    }
-    const std::string path = WideToUtf8(wide);
+    const std::string path = WideToUtf8(file);
     CallTrace::Record("RenderFile " + path);
     HRESULT injected = S_OK;
     if (Injected("RenderFile", injected)) {

@@ -25,14 +25,7 @@ State& S() {
 }
 
 std::string Narrow(LPCOLESTR text) {
-    if (text == nullptr) {
-        return "null";
-    }
-    std::u16string wide;
-    while (*text != 0) {
-        wide += static_cast<char16_t>(*text++);
-    }
-    return WideToUtf8(wide);
+    return text != nullptr ? WideToUtf8(text) : "null";
 }
 
 class WebBrowser final : public IOleObject, public IWebBrowser2, public IRunnableObject {

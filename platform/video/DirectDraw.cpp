@@ -28,20 +28,7 @@ Surface::Surface(DWORD w, DWORD h, const DDPIXELFORMAT& pixelFormat)
 Surface::~Surface() { --liveObjects; }
 
 HRESULT Surface::QueryInterface(REFIID riid, void** object) {
-    if (object == nullptr) {
-        return E_POINTER;
-    }
-    *object = nullptr;
-    HRESULT injected = S_OK;
-    if (VideoFaults::TakeQuery(riid, injected)) {
-        return injected;
-    }
-    if (riid != IID_IUnknown && riid != IID_IDirectDrawSurface) {
-        return E_NOINTERFACE;
-    }
-    *object = static_cast<IDirectDrawSurface*>(this);
-    AddRef();
-    return S_OK;
+    return VideoFaults::Query(riid, object, {{IID_IUnknown, this}, {IID_IDirectDrawSurface, this}});
 }
 
 HRESULT Surface::GetSurfaceDesc(DDSURFACEDESC* desc) {
@@ -104,20 +91,7 @@ Object::Object() { ++liveObjects; }
 Object::~Object() { --liveObjects; }
 
 HRESULT Object::QueryInterface(REFIID riid, void** object) {
-    if (object == nullptr) {
-        return E_POINTER;
-    }
-    *object = nullptr;
-    HRESULT injected = S_OK;
-    if (VideoFaults::TakeQuery(riid, injected)) {
-        return injected;
-    }
-    if (riid != IID_IUnknown && riid != IID_IDirectDraw) {
-        return E_NOINTERFACE;
-    }
-    *object = static_cast<IDirectDraw*>(this);
-    AddRef();
-    return S_OK;
+    return VideoFaults::Query(riid, object, {{IID_IUnknown, this}, {IID_IDirectDraw, this}});
 }
 
 HRESULT Object::SetCooperativeLevel(HWND w, DWORD flags) {

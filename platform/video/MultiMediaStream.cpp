@@ -110,27 +110,14 @@ public:
     explicit Graph(std::shared_ptr<State> s) : state(std::move(s)) { ++liveObjects; }
 
     HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        *object = nullptr;
-        HRESULT injected = S_OK;
-        if (VideoFaults::TakeQuery(riid, injected)) {
-            return injected;
-        }
-        if (riid == IID_IUnknown || riid == IID_IGraphBuilder) {
-            return Hand(static_cast<IGraphBuilder*>(this), object);
-        }
-        if (riid == IID_IMediaControl) {
-            return Hand(static_cast<IMediaControl*>(this), object);
-        }
-        if (riid == IID_IMediaPosition) {
-            return Hand(static_cast<IMediaPosition*>(this), object);
-        }
-        if (riid == IID_IBasicAudio && state->seen.hasAudioStream) {
-            return Hand(static_cast<IBasicAudio*>(this), object);
-        }
-        return E_NOINTERFACE;
+        IGraphBuilder* builder = this;
+        IBasicAudio* audio = state->seen.hasAudioStream ? this : nullptr;
+        return VideoFaults::Query(riid, object,
+                                  {{IID_IUnknown, builder},
+                                   {IID_IGraphBuilder, builder},
+                                   {IID_IMediaControl, static_cast<IMediaControl*>(this)},
+                                   {IID_IMediaPosition, static_cast<IMediaPosition*>(this)},
+                                   {IID_IBasicAudio, audio}});
     }
     ULONG AddRef() override { return ++refs; }
     ULONG Release() override {
@@ -261,18 +248,8 @@ public:
     ~Sample() override { surface->Release(); }
 
     HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        *object = nullptr;
-        HRESULT injected = S_OK;
-        if (VideoFaults::TakeQuery(riid, injected)) {
-            return injected;
-        }
-        if (riid == IID_IUnknown || riid == IID_IStreamSample || riid == IID_IDirectDrawStreamSample) {
-            return Hand(static_cast<IDirectDrawStreamSample*>(this), object);
-        }
-        return E_NOINTERFACE;
+        return VideoFaults::Query(riid, object,
+                                  {{IID_IUnknown, this}, {IID_IStreamSample, this}, {IID_IDirectDrawStreamSample, this}});
     }
     HRESULT GetMediaStream(IMediaStream** stream) override {
         if (stream == nullptr) {
@@ -350,18 +327,8 @@ public:
     }
 
     HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        *object = nullptr;
-        HRESULT injected = S_OK;
-        if (VideoFaults::TakeQuery(riid, injected)) {
-            return injected;
-        }
-        if (riid == IID_IUnknown || riid == IID_IMultiMediaStream || riid == IID_IAMMultiMediaStream) {
-            return Hand(static_cast<IAMMultiMediaStream*>(this), object);
-        }
-        return E_NOINTERFACE;
+        return VideoFaults::Query(riid, object,
+                                  {{IID_IUnknown, this}, {IID_IMultiMediaStream, this}, {IID_IAMMultiMediaStream, this}});
     }
 
     HRESULT Initialize(STREAM_TYPE type, DWORD, IGraphBuilder* existing) override {
@@ -455,11 +422,7 @@ public:
         if (fileName == nullptr) {
             return E_POINTER;
         }
-        std::u16string wide;
-        for (const WCHAR* p = fileName; *p != 0; ++p) {
-            wide.push_back(static_cast<char16_t>(*p));
-        }
-        const std::string path = WideToUtf8(wide);
+        const std::string path = WideToUtf8(fileName);
         CallTrace::Record("OpenFile " + path);
         HRESULT injected = S_OK;
         if (Injected("OpenFile", injected)) {
@@ -579,35 +542,14 @@ HRESULT ParentOf(State& state, IMultiMediaStream** out) {
 }
 
 HRESULT AudioStream::QueryInterface(REFIID riid, void** object) {
-    if (object == nullptr) {
-        return E_POINTER;
-    }
-    *object = nullptr;
-    HRESULT injected = S_OK;
-    if (VideoFaults::TakeQuery(riid, injected)) {
-        return injected;
-    }
-    if (riid == IID_IUnknown || riid == IID_IMediaStream) {
-        return Hand(static_cast<IMediaStream*>(this), object);
-    }
-    return E_NOINTERFACE;
+    return VideoFaults::Query(riid, object, {{IID_IUnknown, this}, {IID_IMediaStream, this}});
 }
 
 HRESULT AudioStream::GetMultiMediaStream(IMultiMediaStream** out) { return ParentOf(*state, out); }
 
 HRESULT VideoStream::QueryInterface(REFIID riid, void** object) {
-    if (object == nullptr) {
-        return E_POINTER;
-    }
-    *object = nullptr;
-    HRESULT injected = S_OK;
-    if (VideoFaults::TakeQuery(riid, injected)) {
-        return injected;
-    }
-    if (riid == IID_IUnknown || riid == IID_IMediaStream || riid == IID_IDirectDrawMediaStream) {
-        return Hand(static_cast<IDirectDrawMediaStream*>(this), object);
-    }
-    return E_NOINTERFACE;
+    return VideoFaults::Query(riid, object,
+                              {{IID_IUnknown, this}, {IID_IMediaStream, this}, {IID_IDirectDrawMediaStream, this}});
 }
 
 HRESULT VideoStream::GetMultiMediaStream(IMultiMediaStream** out) { return ParentOf(*state, out); }

@@ -47,4 +47,23 @@ bool Take(const char* call, HRESULT& result) { return TakeFrom(armed, std::strin
 
 bool TakeQuery(const IID& iid, HRESULT& result) { return TakeFrom(queries, iid, result); }
 
+HRESULT Query(REFIID riid, void** object, std::initializer_list<QueryAnswer> answers) {
+    if (object == nullptr) {
+        return E_POINTER;
+    }
+    *object = nullptr;
+    HRESULT injected = S_OK;
+    if (TakeQuery(riid, injected)) {
+        return injected;
+    }
+    for (const QueryAnswer& answer : answers) {
+        if (answer.iid == riid && answer.object != nullptr) {
+            *object = answer.object;
+            answer.object->AddRef();
+            return S_OK;
+        }
+    }
+    return E_NOINTERFACE;
+}
+
 }  // namespace VideoFaults

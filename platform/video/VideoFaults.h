@@ -2,8 +2,9 @@
 // arms a failure for one call by its name, and the next such call returns it instead of working.
 #pragma once
 
-#include "platform/win32/WinTypes.h"
+#include "platform/win32/Com.h"
 
+#include <initializer_list>
 #include <string>
 
 namespace VideoFaults {
@@ -18,5 +19,14 @@ void Clear();
 // For the stand-ins: true (with the armed result, consumed) when the call must fail.
 bool Take(const char* call, HRESULT& result);
 bool TakeQuery(const IID& iid, HRESULT& result);
+
+// QueryInterface as every video stand-in answers it: E_POINTER for a null out, else the armed
+// query failure, else the object (AddRef'd) of the answer naming riid, else E_NOINTERFACE. An
+// answer with a null object is an interface not offered at the moment.
+struct QueryAnswer {
+    IID iid;
+    IUnknown* object;
+};
+HRESULT Query(REFIID riid, void** object, std::initializer_list<QueryAnswer> answers);
 
 }  // namespace VideoFaults

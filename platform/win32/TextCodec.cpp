@@ -64,3 +64,11 @@ std::string WideToUtf8(const std::u16string& text) {
     }
     return out;
 }
+
+std::string WideToUtf8(const WCHAR* text) {
+    std::u16string wide;
+    for (; *text != 0; ++text) {
+        wide.push_back(static_cast<char16_t>(*text));
+    }
+    return WideToUtf8(wide);
+}

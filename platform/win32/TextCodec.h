@@ -18,3 +18,5 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, const char* source, int sour
 std::u16string AnsiToWide(const std::string& text);
 // UTF-16 to UTF-8, for showing wide texts in logs and on the terminal.
 std::string WideToUtf8(const std::u16string& text);
+// The same for a zero-terminated wide text, as Windows interfaces take file names and URLs.
+std::string WideToUtf8(const WCHAR* text);
