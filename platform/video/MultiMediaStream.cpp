@@ -33,14 +33,12 @@ bool Injected(const char* call, HRESULT& result) { return VideoFaults::Take(call
 
 class Stream;
 class VideoStream;
-class AudioStream;
 
 // What every object of one multimedia stream shares. Objects point back at each other only
 // through these plain pointers, which each object clears when it is freed.
 struct State {
     Stream* stream = nullptr;
     VideoStream* video = nullptr;
-    AudioStream* audio = nullptr;
     Observed seen;
     std::unique_ptr<VideoFile> file;
     uint64_t runStartMicros = 0;  // clock when stream time 0 was, while running
@@ -187,19 +185,17 @@ private:
     std::shared_ptr<State> state;
 };
 
-class AudioStream final : public Counted<IMediaStream> {
+HRESULT ParentOf(State& state, IMultiMediaStream** out);
+
+// What the audio and video streams share: their purpose and the way back to their stream.
+template <class Interface>
+class MediaStream : public Counted<Interface> {
 public:
-    explicit AudioStream(std::shared_ptr<State> s) : state(std::move(s)) { state->audio = this; }
-    ~AudioStream() override {
-        if (state->audio == this) {
-            state->audio = nullptr;
-        }
-    }
-    HRESULT QueryInterface(REFIID riid, void** object) override;
-    HRESULT GetMultiMediaStream(IMultiMediaStream** stream) override;
-    HRESULT GetInformation(MSPID* purpose, STREAM_TYPE* type) override {
-        if (purpose != nullptr) {
-            *purpose = MSPID_PrimaryAudio;
+    MediaStream(std::shared_ptr<State> s, const MSPID& id) : state(std::move(s)), purpose(id) {}
+    HRESULT GetMultiMediaStream(IMultiMediaStream** out) override { return ParentOf(*state, out); }
+    HRESULT GetInformation(MSPID* id, STREAM_TYPE* type) override {
+        if (id != nullptr) {
+            *id = purpose;
         }
         if (type != nullptr) {
             *type = STREAMTYPE_READ;
@@ -207,36 +203,39 @@ public:
         return S_OK;
     }
 
-private:
+protected:
     std::shared_ptr<State> state;
+
+private:
+    MSPID purpose;
 };
 
-class VideoStream final : public Counted<IDirectDrawMediaStream> {
+class AudioStream final : public MediaStream<IMediaStream> {
 public:
-    explicit VideoStream(std::shared_ptr<State> s) : state(std::move(s)) { state->video = this; }
+    explicit AudioStream(std::shared_ptr<State> s) : MediaStream(std::move(s), MSPID_PrimaryAudio) {}
+    HRESULT QueryInterface(REFIID riid, void** object) override {
+        return VideoFaults::Query(riid, object, {{IID_IUnknown, this}, {IID_IMediaStream, this}});
+    }
+};
+
+class VideoStream final : public MediaStream<IDirectDrawMediaStream> {
+public:
+    explicit VideoStream(std::shared_ptr<State> s) : MediaStream(std::move(s), MSPID_PrimaryVideo) {
+        state->video = this;
+    }
     ~VideoStream() override {
         if (state->video == this) {
             state->video = nullptr;
         }
     }
-    HRESULT QueryInterface(REFIID riid, void** object) override;
-    HRESULT GetMultiMediaStream(IMultiMediaStream** stream) override;
-    HRESULT GetInformation(MSPID* purpose, STREAM_TYPE* type) override {
-        if (purpose != nullptr) {
-            *purpose = MSPID_PrimaryVideo;
-        }
-        if (type != nullptr) {
-            *type = STREAMTYPE_READ;
-        }
-        return S_OK;
+    HRESULT QueryInterface(REFIID riid, void** object) override {
+        return VideoFaults::Query(riid, object,
+                                  {{IID_IUnknown, this}, {IID_IMediaStream, this}, {IID_IDirectDrawMediaStream, this}});
     }
     HRESULT GetFormat(DDSURFACEDESC* current, IDirectDrawPalette** palette, DDSURFACEDESC* desired,
                       DWORD* flags) override;
     HRESULT CreateSample(IDirectDrawSurface* surface, const RECT* rect, DWORD flags,
                          IDirectDrawStreamSample** sample) override;
-
-private:
-    std::shared_ptr<State> state;
 };
 
 class Sample final : public Counted<IDirectDrawStreamSample> {
@@ -540,19 +539,6 @@ HRESULT ParentOf(State& state, IMultiMediaStream** out) {
     }
     return Hand(static_cast<IMultiMediaStream*>(state.stream), reinterpret_cast<void**>(out));
 }
-
-HRESULT AudioStream::QueryInterface(REFIID riid, void** object) {
-    return VideoFaults::Query(riid, object, {{IID_IUnknown, this}, {IID_IMediaStream, this}});
-}
-
-HRESULT AudioStream::GetMultiMediaStream(IMultiMediaStream** out) { return ParentOf(*state, out); }
-
-HRESULT VideoStream::QueryInterface(REFIID riid, void** object) {
-    return VideoFaults::Query(riid, object,
-                              {{IID_IUnknown, this}, {IID_IMediaStream, this}, {IID_IDirectDrawMediaStream, this}});
-}
-
-HRESULT VideoStream::GetMultiMediaStream(IMultiMediaStream** out) { return ParentOf(*state, out); }
 
 HRESULT VideoStream::GetFormat(DDSURFACEDESC* current, IDirectDrawPalette** palette, DDSURFACEDESC* desired,
                                DWORD* flags) {
