@@ -181,22 +181,19 @@ void LoadTextureLoop(benchmark::State& state, const std::vector<uint8_t>& file) 
     device->Release();
 }
 
-void BM_JpegTexture1024(benchmark::State& state) {
-    const std::vector<uint8_t> file = MakeJpeg(1024);
+// A 1024 x 1024 texture from the file, against the plain decode and mip chain of the same file.
+void TextureAgainstPlain(benchmark::State& state, const std::vector<uint8_t>& file,
+                         void (*plain)(const std::vector<uint8_t>&, UINT)) {
     D3D9RecordingDevice* device = D3D9RecordingDevice::Create();
-    RunAgainstBaseline(state, [&] { LoadTexture(device, file); }, [&] { PlainJpegTexture(file, 1024); });
+    RunAgainstBaseline(state, [&] { LoadTexture(device, file); }, [&] { plain(file, 1024); });
     device->Release();
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 1024 * 1024 * 4);
 }
+
+void BM_JpegTexture1024(benchmark::State& state) { TextureAgainstPlain(state, MakeJpeg(1024), PlainJpegTexture); }
 BENCHMARK(BM_JpegTexture1024)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-void BM_PngTexture1024(benchmark::State& state) {
-    const std::vector<uint8_t> file = MakePng(1024);
-    D3D9RecordingDevice* device = D3D9RecordingDevice::Create();
-    RunAgainstBaseline(state, [&] { LoadTexture(device, file); }, [&] { PlainPngTexture(file, 1024); });
-    device->Release();
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 1024 * 1024 * 4);
-}
+void BM_PngTexture1024(benchmark::State& state) { TextureAgainstPlain(state, MakePng(1024), PlainPngTexture); }
 BENCHMARK(BM_PngTexture1024)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // The picture's size and format, against libjpeg reading the header alone.
