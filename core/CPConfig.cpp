@@ -60,13 +60,14 @@ void CPConfig::BindVariables() {
 void CPConfig::Register(const std::string& key, const CPtr<CPDator>& variable) { Keys[key] = variable; }
 
 bool CPConfig::Load(const std::string& fileName) {
-    // Checked before opening: opening a FIFO blocks, and a device may never end.
-    struct stat info{};
-    if (stat(HostFiles::Resolve(fileName).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return false;
-    }
     std::FILE* file = HostFiles::Open(fileName, "rb");
     if (file == nullptr) {
+        return false;
+    }
+    // A plain file only: the path layer refuses folders and FIFOs, and a device may never end.
+    struct stat info{};
+    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
+        std::fclose(file);
         return false;
     }
     // Read in large blocks and split at "\n"; lines longer than MaxLineLength are cut there and

@@ -121,39 +121,33 @@ bool Encode(const std::vector<Source>& members, std::vector<uint8_t>& pack) {
 }  // namespace PackFormat
 
 HRESULT AddPackFile(const std::string& packPath) {
-    // Checked before opening: opening a FIFO blocks, and a device has no directory to read.
-    struct stat kind{};
-    if (stat(HostFiles::Resolve(packPath).c_str(), &kind) != 0 || !S_ISREG(kind.st_mode)) {
-        return E_FAIL;
-    }
     std::FILE* file = HostFiles::Open(packPath, "rb");
     if (file == nullptr) {
         return E_FAIL;
     }
+    // A plain file only (the path layer already refuses folders and FIFOs; a device has no
+    // directory to read); the same fstat gives the length and the identity kept with the handle.
+    struct stat info{};
     bool ok = false;
     PackEntry entry;
     uint8_t header[PackFormat::HeaderSize];
-    if (std::fseek(file, 0, SEEK_END) == 0) {
-        const long fileSize = std::ftell(file);
-        if (fileSize >= 0 && std::fseek(file, 0, SEEK_SET) == 0 &&
-            std::fread(header, 1, sizeof(header), file) == sizeof(header)) {
-            // Read the directory only when its stated size fits in the file.
-            const uint64_t directorySize = Get32(header + 12);
-            if (PackFormat::HeaderSize + directorySize <= static_cast<uint64_t>(fileSize)) {
-                std::vector<uint8_t> directory(PackFormat::HeaderSize + directorySize);
-                std::memcpy(directory.data(), header, sizeof(header));
-                ok = std::fread(directory.data() + sizeof(header), 1, directorySize, file) == directorySize &&
-                     PackFormat::ParseDirectory(directory.data(), directory.size(), static_cast<uint64_t>(fileSize),
-                                                entry);
-            }
+    if (fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) &&
+        std::fread(header, 1, sizeof(header), file) == sizeof(header)) {
+        const auto fileSize = static_cast<uint64_t>(info.st_size);
+        // Read the directory only when its stated size fits in the file.
+        const uint64_t directorySize = Get32(header + 12);
+        if (PackFormat::HeaderSize + directorySize <= fileSize) {
+            std::vector<uint8_t> directory(PackFormat::HeaderSize + directorySize);
+            std::memcpy(directory.data(), header, sizeof(header));
+            ok = std::fread(directory.data() + sizeof(header), 1, directorySize, file) == directorySize &&
+                 PackFormat::ParseDirectory(directory.data(), directory.size(), fileSize, entry);
         }
     }
     // Kept open for the member reads; without a descriptor to spare, each read opens the pack.
     if (ok) {
         auto handle = std::make_shared<PackHandle>();
-        struct stat info{};
         handle->Descriptor = fcntl(fileno(file), F_DUPFD_CLOEXEC, 0);
-        if (handle->Descriptor >= 0 && fstat(handle->Descriptor, &info) == 0) {
+        if (handle->Descriptor >= 0) {
             handle->Device = static_cast<uint64_t>(info.st_dev);
             handle->Inode = static_cast<uint64_t>(info.st_ino);
             entry.File = std::move(handle);
