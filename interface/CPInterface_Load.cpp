@@ -54,6 +54,20 @@ void CPInterface::Build(const InterfaceFile& file, int number) {
         ScriptObject = CPCommandDispatcher::Instance->FindObject(file.Owner).Get();
     }
 
+    // A label of an edit box or a text line: its own node, placed half a pixel in.
+    const auto makeLabel = [this](const std::string& font, float x, float y,
+                                  const std::optional<std::string>& anchor) {
+        CPTextEntry label;
+        label.Object = MakeTextNode();
+        label.Font = font;
+        label.X = x + 0.5f;
+        label.Y = y + 0.5f;
+        if (anchor) {
+            ApplyAnchor(label.X, label.Y, *anchor);
+        }
+        return label;
+    };
+
     bool reportedFull = false;
     for (const InterfaceEntry& entry : file.Entries) {
         const bool window = entry.EntryKind == InterfaceEntry::Window || entry.EntryKind == InterfaceEntry::Button;
@@ -87,14 +101,7 @@ void CPInterface::Build(const InterfaceFile& file, int number) {
         }
         case InterfaceEntry::TextEdit: {
             const InterfaceEditBoxLine& line = entry.EditBox;
-            CPTextEntry label;
-            label.Object = MakeTextNode();
-            label.Font = line.Font;
-            label.X = line.X + 0.5f;
-            label.Y = line.Y + 0.5f;
-            if (line.Anchor) {
-                ApplyAnchor(label.X, label.Y, *line.Anchor);
-            }
+            CPTextEntry label = makeLabel(line.Font, line.X, line.Y, line.Anchor);
             CPEditBox* box = line.Text ? Own(std::make_unique<CPEditBox>(label, line.MaxLength, *line.Text))
                                        : Own(std::make_unique<CPEditBox>(label, line.MaxLength));
             EditBoxes[line.Name] = box;
@@ -105,14 +112,7 @@ void CPInterface::Build(const InterfaceFile& file, int number) {
         }
         case InterfaceEntry::Text: {
             const InterfaceTextLine& line = entry.Label;
-            CPTextEntry label;
-            label.Object = MakeTextNode();
-            label.Font = line.Font;
-            label.X = line.X + 0.5f;
-            label.Y = line.Y + 0.5f;
-            if (line.Anchor) {
-                ApplyAnchor(label.X, label.Y, *line.Anchor);
-            }
+            CPTextEntry label = makeLabel(line.Font, line.X, line.Y, line.Anchor);
             // The shown text is kept with the label, so it can be drawn again as it stands.
             label.Text = CPGameData::Instance != nullptr ? CPGameData::Instance->GetText(line.Key) : std::string();
             Texts[line.Name] = label;
