@@ -7,32 +7,58 @@
 #include <cstring>
 #include <new>
 
+namespace {
+
+enum class FileKind { Dds, Png, Jpeg, Tga };
+
+// Recognised by content: DDS, PNG and JPEG by their signatures; anything else is taken for a
+// TGA, which has none.
+FileKind KindOf(const uint8_t* data, size_t size) {
+    if (data == nullptr) {
+        return FileKind::Tga;
+    }
+    if (size >= 4 && std::memcmp(data, "DDS ", 4) == 0) {
+        return FileKind::Dds;
+    }
+    if (size >= 8 && data[0] == 0x89 && std::memcmp(data + 1, "PNG", 3) == 0) {
+        return FileKind::Png;
+    }
+    if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) {
+        return FileKind::Jpeg;
+    }
+    return FileKind::Tga;
+}
+
+}  // namespace
+
 bool D3DXDecodeImage(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error) {
     if (data == nullptr || size == 0) {
         error = "no data";
         return false;
     }
-    if (size >= 4 && std::memcmp(data, "DDS ", 4) == 0) {
+    switch (KindOf(data, size)) {
+    case FileKind::Dds:
         return D3DXDecodeDds(data, size, image, error);
-    }
-    if (size >= 8 && data[0] == 0x89 && std::memcmp(data + 1, "PNG", 3) == 0) {
+    case FileKind::Png:
         return D3DXDecodePng(data, size, image, error);
-    }
-    if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) {
+    case FileKind::Jpeg:
         return D3DXDecodeJpeg(data, size, image, error);
+    case FileKind::Tga:
+        break;
     }
     return D3DXDecodeTga(data, size, image, error);
 }
 
 bool D3DXReadImageHeader(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error) {
-    if (data != nullptr && size >= 4 && std::memcmp(data, "DDS ", 4) == 0) {
+    switch (KindOf(data, size)) {
+    case FileKind::Dds:
         return D3DXReadDdsHeader(data, size, image, error);
-    }
-    if (data != nullptr && size >= 8 && data[0] == 0x89 && std::memcmp(data + 1, "PNG", 3) == 0) {
+    case FileKind::Png:
         return D3DXReadPngHeader(data, size, image, error);
-    }
-    if (data != nullptr && size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) {
+    case FileKind::Jpeg:
         return D3DXReadJpegHeader(data, size, image, error);
+    case FileKind::Tga:
+        break;
     }
     return D3DXDecodeImage(data, size, image, error);
 }
