@@ -171,6 +171,5 @@ CPtr<CPTask> CPParticleSystem::Clone() {
     copy->Damage = Damage;
     copy->Target = Target;
     copy->Emitters = Emitters;
-    copy->EmitterNames = EmitterNames;
     return CPtr<CPTask>(copy);
 }
