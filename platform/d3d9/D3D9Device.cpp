@@ -158,10 +158,7 @@ D3D9RecordingDevice* D3D9RecordingDevice::Create() { return new D3D9RecordingDev
 D3D9RecordingDevice::D3D9RecordingDevice()
     : renderStates(DefaultRenderStates()), stageStates(DefaultStageStates()), samplerStates(DefaultSamplerStates()) {}
 
-D3D9RecordingDevice::~D3D9RecordingDevice() {
-    ReleaseBindings();
-    D3D9DefaultPoolEntry::Forget(this);
-}
+D3D9RecordingDevice::~D3D9RecordingDevice() { ReleaseBindings(); }
 
 void D3D9RecordingDevice::ReleaseBindings() {
     for (IDirect3DBaseTexture9*& texture : textures) {
@@ -192,7 +189,7 @@ HRESULT D3D9RecordingDevice::Reset(D3DPRESENT_PARAMETERS* parameters) {
     // The bindings go with the reset; other holders of default-pool resources must have
     // released them.
     ReleaseBindings();
-    if (D3D9DefaultPoolEntry::Live(this) > 0) {
+    if (*defaultPoolLive > 0) {
         return D3DERR_INVALIDCALL;
     }
     renderStates = DefaultRenderStates();

@@ -10,7 +10,9 @@
 
 #include "platform/d3d9/D3D9.h"
 
+#include <atomic>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -121,6 +123,8 @@ public:
     int PresentCount() const { return presents; }
 
 private:
+    friend class D3D9DefaultPoolEntry;
+
     D3D9RecordingDevice();
     ~D3D9RecordingDevice() override;
 
@@ -151,4 +155,6 @@ private:
     int resets = 0;
     int scenes = 0;
     int presents = 0;
+    // Default-pool resources alive; shared with them, so one outliving the device stays safe.
+    std::shared_ptr<std::atomic<int>> defaultPoolLive = std::make_shared<std::atomic<int>>(0);
 };

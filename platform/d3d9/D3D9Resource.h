@@ -3,6 +3,9 @@
 
 #include "platform/d3d9/D3D9.h"
 
+#include <atomic>
+#include <memory>
+
 // QueryInterface of objects that answer only IID_IUnknown.
 template <class T>
 HRESULT D3D9QueryUnknown(T* self, REFIID riid, void** object) {
@@ -31,19 +34,15 @@ inline HRESULT D3D9HandOutDevice(IDirect3DDevice9* device, IDirect3DDevice9** ou
 }
 
 // Direct3D refuses Reset while resources of the default pool live: each such resource is
-// counted against its device for its whole life (managed and system-memory ones are not).
+// counted in its recording device's count for its whole life (managed and system-memory ones
+// are not).
 class D3D9DefaultPoolEntry {
 public:
-    D3D9DefaultPoolEntry(const IDirect3DDevice9* device, D3DPOOL pool);
+    D3D9DefaultPoolEntry(IDirect3DDevice9* device, D3DPOOL pool);
     ~D3D9DefaultPoolEntry();
     D3D9DefaultPoolEntry(const D3D9DefaultPoolEntry&) = delete;
     D3D9DefaultPoolEntry& operator=(const D3D9DefaultPoolEntry&) = delete;
 
-    // Default-pool resources of the device alive now.
-    static int Live(const IDirect3DDevice9* device);
-    // Drops the device's count when the device goes (resources outliving it no longer count).
-    static void Forget(const IDirect3DDevice9* device);
-
 private:
-    const IDirect3DDevice9* device = nullptr;  // null when not counted
+    std::shared_ptr<std::atomic<int>> live;  // null when not counted
 };
