@@ -103,9 +103,9 @@ HRESULT Hand(IUnknown* object, void** out) {
 }
 
 // The filter graph behind the stream: its control, position and the audio renderer's volume.
-class Graph final : public IGraphBuilder, public IMediaControl, public IMediaPosition, public IBasicAudio {
+class Graph final : public Counted<IGraphBuilder>, public IMediaControl, public IMediaPosition, public IBasicAudio {
 public:
-    explicit Graph(std::shared_ptr<State> s) : state(std::move(s)) { ++liveObjects; }
+    explicit Graph(std::shared_ptr<State> s) : state(std::move(s)) {}
 
     HRESULT QueryInterface(REFIID riid, void** object) override {
         IGraphBuilder* builder = this;
@@ -117,14 +117,9 @@ public:
                                    {IID_IMediaPosition, static_cast<IMediaPosition*>(this)},
                                    {IID_IBasicAudio, audio}});
     }
-    ULONG AddRef() override { return ++refs; }
-    ULONG Release() override {
-        const ULONG left = --refs;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
+    // One count for every interface the graph offers.
+    ULONG AddRef() override { return Counted::AddRef(); }
+    ULONG Release() override { return Counted::Release(); }
 
     HRESULT RenderFile(const WCHAR*, const WCHAR*) override { return E_NOTIMPL; }
     HRESULT Abort() override { return S_OK; }
@@ -179,9 +174,8 @@ public:
     }
 
 private:
-    ~Graph() { --liveObjects; }
+    ~Graph() override = default;
 
-    ULONG refs = 1;
     std::shared_ptr<State> state;
 };
 
