@@ -1,17 +1,25 @@
 #include "tools/MeshText.h"
 
+#include "Render/KeyFrameBlock.h"
 #include "core/NumberText.h"
 
+#include <cmath>
 #include <sstream>
 
 namespace MeshText {
 
 namespace {
 
+// 16-bit indices reach this many vertices of a node.
+constexpr size_t MaxVertices = 65536;
+// Far more than a hand-written animation needs; a larger block is a typing slip.
+constexpr size_t MaxKeyFrameBytes = size_t(256) << 20;
+
 struct Parser {
     Result& Out;
     std::string& Error;
     int Line = 0;
+    int FirstLine = 0;  // the line of the first statement
     // The open nodes, innermost last (valid for one statement).
     std::vector<MeshFile::Node*> Open;
 
@@ -32,6 +40,8 @@ struct Parser {
         const size_t n = w.size() - 1;
         if (word == "mesh") {
             if (n != 1) return Fail("mesh takes one word");
+            // The kind governs what the statements before it were checked against.
+            if (Line != FirstLine) return Fail("mesh comes first, once");
             if (w[1] == "static") Out.Kind = MeshFile::Kind::Static;
             else if (w[1] == "physics") Out.Kind = MeshFile::Kind::Physics;
             else if (w[1] == "animated") Out.Kind = MeshFile::Kind::Animated;
@@ -40,6 +50,10 @@ struct Parser {
         }
         if (word == "node") {
             if (n != 1) return Fail("node takes a name");
+            // The mesh reader refuses deeper files.
+            if (Open.size() > static_cast<size_t>(MeshFile::MaxDepth)) {
+                return Fail("nodes nest deeper than " + std::to_string(MeshFile::MaxDepth));
+            }
             MeshFile::Node node;
             node.Name = w[1];
             node.Rotation = D3DXQUATERNION(0, 0, 0, 1);
@@ -57,6 +71,7 @@ struct Parser {
         }
         if (word == "transform") {
             if (n != 13) return Fail("transform takes a name and 12 numbers");
+            if (Out.Kind == MeshFile::Kind::Animated) return Fail("transform belongs to static and physics files");
             float f[12];
             if (!Floats(w, 2, 12, f)) return false;
             MeshFile::NamedTransform entry;
@@ -123,6 +138,7 @@ struct Parser {
         } else if (word == "vertex") {
             if ((n != 3 && n != 6 && n != 8)) return Fail("vertex takes 3, 6 or 8 numbers");
             if (!Floats(w, 1, n, f)) return false;
+            if (node->Vertices.size() >= MaxVertices) return Fail("more vertices than 16-bit indices reach");
             CPVertex v;
             v.Position = D3DXVECTOR3(f[0], f[1], f[2]);
             v.Normal = n >= 6 ? D3DXVECTOR3(f[3], f[4], f[5]) : D3DXVECTOR3(0, 0, 1);
@@ -146,14 +162,21 @@ struct Parser {
             if (!Floats(w, 1, n, f)) return false;
             if (n == 3) f[3] = f[4] = f[5] = 0.0f;
             AddCube(*node, D3DXVECTOR3(f[0] / 2, f[1] / 2, f[2] / 2), D3DXVECTOR3(f[3], f[4], f[5]));
-            if (node->Vertices.size() > 65536) return Fail("more vertices than 16-bit indices reach");
+            if (node->Vertices.size() > MaxVertices) return Fail("more vertices than 16-bit indices reach");
         } else if (word == "frames") {
             if (n != 3) return Fail("frames takes rate count dz");
             if (!Floats(w, 1, 3, f)) return false;
             if (Out.Kind != MeshFile::Kind::Animated) return Fail("frames belong to animated files");
             if (node->KeyFrames >= 0) return Fail("the node has its frames already");
+            // What the game's key-frame reader plays: one frame or more, a positive frame length.
+            int32_t count = 0;
+            if (!TextToInt(w[2], count) || count < 1) return Fail("frames take a whole count of 1 or more");
+            const float frameTime = f[0] * KeyFrameBlock::SecondsPerRateUnit;
+            if (!(frameTime > 0.0f) || !std::isfinite(frameTime)) return Fail("frames take a positive rate");
+            const size_t frameBytes = 8 + node->Vertices.size() * sizeof(CPVertex) + node->Indices.size() * 2;
+            if (frameBytes * static_cast<size_t>(count) > MaxKeyFrameBytes) return Fail("frames larger than 256 MB");
             node->KeyFrames = static_cast<int32_t>(Out.KeyFrames.size());
-            Out.KeyFrames.push_back(Frames(*node, f[0], static_cast<int>(f[1]), f[2]));
+            Out.KeyFrames.push_back(Frames(*node, f[0], count, f[2]));
         } else {
             return Fail("unknown statement " + word);
         }
@@ -213,7 +236,7 @@ bool Parse(const std::string& text, Result& out, std::string& error) {
     out = Result();
     // Adding a node may move its siblings, so the open nodes are kept as paths of child
     // indices and their pointers found anew for every statement.
-    Parser parser{out, error, 0, {}};
+    Parser parser{out, error, 0, 0, {}};
     std::istringstream lines(text);
     std::string line;
     std::vector<std::vector<size_t>> paths;  // path of the open nodes
@@ -225,6 +248,7 @@ bool Parse(const std::string& text, Result& out, std::string& error) {
         std::vector<std::string> words;
         for (std::string word; wordStream >> word;) words.push_back(word);
         if (words.empty()) continue;
+        if (parser.FirstLine == 0) parser.FirstLine = parser.Line;
         // Re-point the open nodes (pushing children moves their siblings).
         parser.Open.clear();
         for (const std::vector<size_t>& path : paths) {

@@ -2,8 +2,8 @@
 // without an exporter. One statement a line, words separated by blanks, "#" starts a comment:
 //
 //   mesh static | physics | animated      the file's kind (first statement)
-//   node <name> ... end                   a node record; nodes nest (an animated file has one
-//                                         top node)
+//   node <name> ... end                   a node record; nodes nest, at most 64 below the top
+//                                         (an animated file has one top node)
 //   position x y z                        placement (physics, animated)
 //   rotation x y z w                      stored placement quaternion (the node turns by its
 //                                         conjugate)
@@ -18,7 +18,8 @@
 //                                         24 vertices, 12 triangles
 //   frames rate count dz                  animated: `count` key frames of the node's
 //                                         geometry, frame k moved k·dz along z; rate in
-//                                         units of 1/2400 s
+//                                         units of 1/2400 s (positive), count a whole
+//                                         number of 1 or more
 //   transform name m11 m21 m31 m41 m12 ... m43
 //                                         an entry of the named-transform tail (static and
 //                                         physics), the 12 floats as stored

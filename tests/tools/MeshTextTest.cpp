@@ -13,7 +13,9 @@ MeshFile::File ReadBack(const MeshText::Result& description) {
     MeshFile::File file;
     std::string problem;
     EXPECT_NE(reader, nullptr);
-    if (reader != nullptr) EXPECT_TRUE(MeshFile::Read(*reader, description.Kind, file, problem)) << problem;
+    if (reader != nullptr) {
+        EXPECT_TRUE(MeshFile::Read(*reader, description.Kind, file, problem)) << problem;
+    }
     return file;
 }
 
@@ -85,6 +87,17 @@ TEST(MeshTextTest, FaultsNameTheirLine) {
         {"mesh animated\nnode a\nframes 1 1 0\nend\nnode b\n", "line 5: an animated file has one top node"},
         {"mesh static\nnode a\nframes 1 1 0\nend\n", "line 3: frames belong to animated files"},
         {"mesh static\nnode a\nwobble\nend\n", "line 3: unknown statement wobble"},
+        // Frames the game's key-frame reader would refuse, or too many to hold.
+        // The kind is set once, before anything it governs; an animated file has no tail.
+        {"mesh static\nnode a\nend\nnode b\nend\nmesh animated\n", "line 6: mesh comes first, once"},
+        {"mesh animated\ntransform t 1 0 0 0 0 1 0 0 0 0 1 0\n", "line 2: transform belongs to static and physics files"},
+        {"mesh animated\nnode a\nframes 240 0 0\nend\n", "line 3: frames take a whole count of 1 or more"},
+        {"mesh animated\nnode a\nframes 240 -2 0\nend\n", "line 3: frames take a whole count of 1 or more"},
+        {"mesh animated\nnode a\nframes 240 0.5 0\nend\n", "line 3: frames take a whole count of 1 or more"},
+        {"mesh animated\nnode a\nframes 0 1 0\nend\n", "line 3: frames take a positive rate"},
+        {"mesh animated\nnode a\nframes 1e-45 1 0\nend\n", "line 3: frames take a positive rate"},
+        {"mesh animated\nnode a\nframes -240 1 0\nend\n", "line 3: frames take a positive rate"},
+        {"mesh animated\nnode a\ncube 1 1 1\nframes 240 2000000 0\nend\n", "line 4: frames larger than 256 MB"},
     };
     for (const Case& c : cases) {
         MeshText::Result result;
@@ -92,6 +105,32 @@ TEST(MeshTextTest, FaultsNameTheirLine) {
         EXPECT_FALSE(MeshText::Parse(c.Text, result, error)) << c.Text;
         EXPECT_EQ(error, c.Error) << c.Text;
     }
+}
+
+// Nesting and vertex counts up to what the mesh reader and 16-bit indices take, and one more.
+TEST(MeshTextTest, NestingAndVerticesStopAtTheReadersLimits) {
+    const auto nested = [](int depth) {
+        std::string text = "mesh static\n";
+        for (int k = 0; k <= depth; ++k) text += "node n" + std::to_string(k) + "\n";
+        for (int k = 0; k <= depth; ++k) text += "end\n";
+        return text;
+    };
+    const auto vertices = [](int count) {
+        std::string text = "mesh static\nnode a\n";
+        for (int k = 0; k < count; ++k) text += "vertex 0 0 0\n";
+        return text + "end\n";
+    };
+    MeshText::Result result;
+    std::string error;
+    ASSERT_TRUE(MeshText::Parse(nested(MeshFile::MaxDepth), result, error)) << error;
+    EXPECT_EQ(ReadBack(result).Nodes.size(), 1u);
+    EXPECT_FALSE(MeshText::Parse(nested(MeshFile::MaxDepth + 1), result, error));
+    EXPECT_EQ(error, "line 67: nodes nest deeper than 64");
+
+    ASSERT_TRUE(MeshText::Parse(vertices(65536), result, error)) << error;
+    EXPECT_EQ(ReadBack(result).Nodes[0].Vertices.size(), 65536u);
+    EXPECT_FALSE(MeshText::Parse(vertices(65537), result, error));
+    EXPECT_EQ(error, "line 65539: more vertices than 16-bit indices reach");
 }
 
 }  // namespace
