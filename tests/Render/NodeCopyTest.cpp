@@ -13,6 +13,7 @@
 #include "scene/CPLight.h"
 #include "scene/CPParticleSystem.h"
 #include "scene/CPPickInfo.h"
+#include "scene/CPSceneLoader.h"
 #include "tests/Render/RenderFixture.h"
 
 #include <gtest/gtest.h>
@@ -23,28 +24,6 @@
 namespace {
 
 using RenderFixtures::RenderTest;
-
-// Frees a tree the way its owner would: the objects each node owns, then the nodes, leaves
-// first.
-void DeleteTree(CPGameObject* root) {
-    std::vector<CPtr<CPGameObject>> tree;
-    root->CollectTree(tree);
-    std::vector<CPGameObject*> nodes;
-    for (const auto& node : tree) nodes.push_back(node.Get());
-    tree.clear();
-    std::vector<CPObject*> owned;
-    for (CPGameObject* node : nodes) {
-        owned.push_back(node->RenderObject.Get());
-        owned.push_back(node->Physics.Get());
-        for (const auto& [name, animation] : node->Animations) owned.push_back(animation.Get());
-        node->RenderObject = nullptr;
-        node->Physics = nullptr;
-        node->IdleAnimation = nullptr;
-        node->Animations.clear();
-    }
-    for (CPObject* object : owned) delete object;
-    for (auto it = nodes.rbegin(); it != nodes.rend(); ++it) delete *it;
-}
 
 CPVertex VertexAt(float x, float y, float z) {
     CPVertex v;
@@ -64,8 +43,8 @@ protected:
     }
     void TearDown() override {
         scheduler.Tasks.clear();
-        if (copy != nullptr) DeleteTree(copy);
-        DeleteTree(car);
+        if (copy != nullptr) CPSceneLoader::DeleteObject(copy);
+        CPSceneLoader::DeleteObject(car);
         walk.reset();
         shadow.reset();
         material.reset();
