@@ -251,27 +251,20 @@ TEST(NumberText, ReadsAsTheClassicStreamDoes) {
                            "1.5f", "1e400", "-1e400", "1e-40", "1e-50", "inf", "-inf", "nan", "0.1", "3.4028235e38",
                            "16777217", "1,5", "\v\f\r\n8"};
     for (const char* text : texts) {
-        const auto stream = [&](auto& out) {
+        // A failed read leaves the value as it was (99).
+        const auto readsAsStream = [&](auto parse, auto untouched) {
+            auto expected = untouched;
             std::istringstream in(text);
             in.imbue(std::locale::classic());
-            in >> out;
-            return !in.fail();
+            in >> expected;
+            const bool ok = !in.fail();
+            auto got = untouched;
+            EXPECT_EQ(parse(text, got), ok) << "'" << text << "'";
+            EXPECT_EQ(got, ok ? expected : untouched) << "'" << text << "'";
         };
-        int32_t expectedInt = 99;
-        int32_t gotInt = 99;
-        const bool intOk = stream(expectedInt);
-        EXPECT_EQ(TextToInt(text, gotInt), intOk) << "'" << text << "'";
-        EXPECT_EQ(gotInt, intOk ? expectedInt : 99) << "'" << text << "'";
-        float expectedFloat = 99;
-        float gotFloat = 99;
-        const bool floatOk = stream(expectedFloat);
-        EXPECT_EQ(TextToFloat(text, gotFloat), floatOk) << "'" << text << "'";
-        EXPECT_EQ(gotFloat, floatOk ? expectedFloat : 99.0f) << "'" << text << "'";
-        double expectedDouble = 99;
-        double gotDouble = 99;
-        const bool doubleOk = stream(expectedDouble);
-        EXPECT_EQ(TextToDouble(text, gotDouble), doubleOk) << "'" << text << "'";
-        EXPECT_EQ(gotDouble, doubleOk ? expectedDouble : 99.0) << "'" << text << "'";
+        readsAsStream(TextToInt, int32_t{99});
+        readsAsStream(TextToFloat, 99.0f);
+        readsAsStream(TextToDouble, 99.0);
     }
 }
 
