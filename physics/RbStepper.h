@@ -122,6 +122,10 @@ private:
     RbManifold* NewManifold(uint64_t key, const RbContactResult& result, RbStepBody& a, RbStepBody* b, int32_t code,
                             int32_t materialA, int32_t materialB);
     const RbManifold* FindPrevious(uint64_t key) const;
+    // Clears what a slice accumulates in a manifold, takes over what the previous slice's (if
+    // any) hands on, and combines the two materials (an index without a material counts as the
+    // default one).
+    void StartSlice(RbManifold* m, const RbManifold* previous, int32_t materialA, int32_t materialB) const;
     bool IsGathered(const RbBody* body) const;
     int32_t Find(int32_t i);
 

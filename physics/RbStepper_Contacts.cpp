@@ -39,6 +39,22 @@ const RbManifold* RbStepper::FindPrevious(uint64_t key) const {
     return found != end && found->Key == key ? &Manifolds[Current][found->Index] : nullptr;
 }
 
+void RbStepper::StartSlice(RbManifold* m, const RbManifold* previous, int32_t materialA, int32_t materialB) const {
+    m->Solve = 0;
+    m->Touching = 0;
+    m->Impulse = 0.0f;
+    m->ApproachSpeed = 0.0f;
+    m->EndGap = 0.0f;
+    m->BounceImpulse = 0.0f;
+    m->WasTouching = previous != nullptr ? previous->Touching : 0;
+    m->PendingImpulse =
+        previous != nullptr && previous->Touching == 0 ? previous->Impulse + previous->PendingImpulse : 0.0f;
+    const RbMaterial fallback;
+    const RbMaterial* ma = Simulator->GetMaterial(materialA);
+    const RbMaterial* mb = Simulator->GetMaterial(materialB);
+    Combine(ma != nullptr ? *ma : fallback, mb != nullptr ? *mb : fallback, &m->Friction, &m->Restitution);
+}
+
 RbManifold* RbStepper::NewManifold(uint64_t key, const RbContactResult& result, RbStepBody& a, RbStepBody* b,
                                    int32_t code, int32_t materialA, int32_t materialB) {
     // Filled field by field: a manifold is large and most of its points go unused.
@@ -46,12 +62,8 @@ RbManifold* RbStepper::NewManifold(uint64_t key, const RbContactResult& result, 
     if (m == nullptr) {
         return nullptr;
     }
-    m->Solve = 0;
-    m->Touching = 0;
-    m->Impulse = 0.0f;
-    m->ApproachSpeed = 0.0f;
-    m->EndGap = 0.0f;
-    m->BounceImpulse = 0.0f;
+    const RbManifold* previous = FindPrevious(key);
+    StartSlice(m, previous, materialA, materialB);
     m->Key = key;
     m->BodyA = a.Body;
     m->BodyB = b != nullptr ? b->Body : nullptr;
@@ -61,10 +73,6 @@ RbManifold* RbStepper::NewManifold(uint64_t key, const RbContactResult& result, 
     m->Code = code;
     m->Normal = result.Normal;
     Tangents(result.Normal, &m->Tangent1, &m->Tangent2);
-    const RbMaterial fallback;
-    const RbMaterial* ma = Simulator->GetMaterial(materialA);
-    const RbMaterial* mb = Simulator->GetMaterial(materialB);
-    Combine(ma != nullptr ? *ma : fallback, mb != nullptr ? *mb : fallback, &m->Friction, &m->Restitution);
     const RbMatrix3 toA = RbTranspose(a.Rotation);
     m->LocalNormal = RbTransform(result.Normal, toA);
     if (b != nullptr && b->Rigid != nullptr) {
@@ -77,10 +85,6 @@ RbManifold* RbStepper::NewManifold(uint64_t key, const RbContactResult& result, 
     } else {
         m->SnapshotOrientation = RbQuaternion{0.0f, 0.0f, 0.0f, 2.0f};
     }
-    const RbManifold* previous = FindPrevious(key);
-    m->WasTouching = previous != nullptr ? previous->Touching : 0;
-    m->PendingImpulse =
-        previous != nullptr && previous->Touching == 0 ? previous->Impulse + previous->PendingImpulse : 0.0f;
     m->PointCount = result.Count;
     // The friction of the last slice, turned into the new tangent frame.
     RbFrictionPatch& patch = m->Patch;
@@ -223,24 +227,13 @@ bool RbStepper::CarryOver(const RbManifold& previous, RbStepBody& a, RbStepBody*
     m->SolverA = a.Body->StepIndex;
     m->SolverB = b != nullptr ? b->Body->StepIndex : 0;
     m->Code = code;
-    m->Solve = 0;
-    m->Touching = 0;
-    m->Impulse = 0.0f;
-    m->ApproachSpeed = 0.0f;
-    m->EndGap = 0.0f;
-    m->BounceImpulse = 0.0f;
-    m->WasTouching = previous.Touching;
-    m->PendingImpulse = previous.Touching == 0 ? previous.Impulse + previous.PendingImpulse : 0.0f;
     m->Normal = RbNormalize(RbTransform(m->LocalNormal, a.Rotation));
     Tangents(m->Normal, &m->Tangent1, &m->Tangent2);
     // The materials as they are now (they may have been set since).
     const RbGeometry* ga = Simulator->Geometries.At(static_cast<int32_t>(m->Key >> 32));
     const RbGeometry* gb =
         (m->Key & TerrainKeyBit) != 0 ? nullptr : Simulator->Geometries.At(static_cast<int32_t>(m->Key & 0x7FFFFFFFu));
-    const RbMaterial fallback;
-    const RbMaterial* ma = ga != nullptr ? Simulator->GetMaterial(ga->MaterialIndex) : nullptr;
-    const RbMaterial* mb = Simulator->GetMaterial(gb != nullptr ? gb->MaterialIndex : 0);
-    Combine(ma != nullptr ? *ma : fallback, mb != nullptr ? *mb : fallback, &m->Friction, &m->Restitution);
+    StartSlice(m, &previous, ga != nullptr ? ga->MaterialIndex : -1, gb != nullptr ? gb->MaterialIndex : 0);
     const RbFrictionPatch& old = previous.Patch;
     const RbVector friction = Madd(RbScale(previous.Tangent1, old.Impulse[0]), previous.Tangent2, old.Impulse[1]);
     m->Patch.Impulse[0] = RbDot(friction, m->Tangent1);
