@@ -285,7 +285,7 @@ void RbApplyRestitution(RbManifold* manifolds, int32_t count, RbSolverBody* bodi
         int32_t hitting = 0;
         for (int32_t i = 0; i < manifold.PointCount; ++i) {
             const RbContactPoint& cp = manifold.Points[i];
-            if (bounces && cp.RelativeVelocity > -settings.RestitutionThreshold) {
+            if (cp.RelativeVelocity > -settings.RestitutionThreshold) {
                 continue;
             }
             centre = RbAdd(centre, cp.Point);
