@@ -1,3 +1,5 @@
+#include "SimulatorFixture.h"
+
 #include "physics/RbSimulator.h"
 
 #include "platform/win32/Clock.h"
@@ -15,37 +17,13 @@
 
 namespace {
 
-struct SimulatorDeleter {
-    void operator()(RbSimulator* simulator) const { RbSimulator::Destroy(simulator); }
-};
-using SimulatorPtr = std::unique_ptr<RbSimulator, SimulatorDeleter>;
+using PhysicsFixture::CountingAllocator;
+using PhysicsFixture::SimulatorPtr;
 
 SimulatorPtr MakeSimulator(const RbSizeLimits& limits, RbAllocator* allocator = nullptr,
                            const RbVector* gravity = nullptr) {
     return SimulatorPtr(RbSimulator::Create(&limits, allocator, gravity));
 }
-
-// Counts outstanding blocks and fails the allocation numbered failAt (from 1).
-class CountingAllocator final : public RbAllocator {
-public:
-    explicit CountingAllocator(int failAt = 0) : FailAt(failAt) {}
-    void* Alloc(size_t size, uint32_t) override {
-        if (++Calls == FailAt) {
-            return nullptr;
-        }
-        ++Outstanding;
-        return std::malloc(size);
-    }
-    void Free(void* pointer) override {
-        if (pointer != nullptr) {
-            --Outstanding;
-        }
-        std::free(pointer);
-    }
-    int FailAt;
-    int Calls = 0;
-    int Outstanding = 0;
-};
 
 TEST(RbSimulator, ConstructionDefaults) {
     SimulatorPtr sim(RbSimulator::Create(nullptr, nullptr, nullptr));

@@ -1,4 +1,6 @@
 // Physical results of the simulation step, against closed forms with tolerances.
+#include "SimulatorFixture.h"
+
 #include "physics/RbSimulator.h"
 
 #include <gtest/gtest.h>
@@ -16,10 +18,8 @@ namespace {
 constexpr float G = 9.8f;
 constexpr float Dt = 1.0f / 60.0f;
 
-struct SimulatorDeleter {
-    void operator()(RbSimulator* simulator) const { RbSimulator::Destroy(simulator); }
-};
-using SimulatorPtr = std::unique_ptr<RbSimulator, SimulatorDeleter>;
+using PhysicsFixture::CountingAllocator;
+using PhysicsFixture::SimulatorPtr;
 
 // A triangle soup answering the simulator's terrain query by brute force.
 struct Terrain {
@@ -737,24 +737,6 @@ TEST_F(StepTest, TumblingBoxesAndCylindersComeToRestOnTheirFaces) {
         }
     }
 }
-
-// Counts the blocks a simulator takes.
-class CountingAllocator final : public RbAllocator {
-public:
-    void* Alloc(size_t size, uint32_t) override {
-        ++Calls;
-        ++Outstanding;
-        return std::malloc(size);
-    }
-    void Free(void* pointer) override {
-        if (pointer != nullptr) {
-            --Outstanding;
-        }
-        std::free(pointer);
-    }
-    int Calls = 0;
-    int Outstanding = 0;
-};
 
 TEST_F(StepTest, ARunningSceneAllocatesNothing) {
     CountingAllocator allocator;
