@@ -126,6 +126,15 @@ struct PairLanes {
     Lanes VA, WA, VB, WB;
     float MA, MB;
 
+    PairLanes(const RbSolverBody& a, const RbSolverBody& b)
+        : VA(Load(a.V)), WA(Load(a.W)), VB(Load(b.V)), WB(Load(b.W)), MA(a.InvMass), MB(b.InvMass) {}
+    void StoreTo(RbSolverBody& a, RbSolverBody& b) const {
+        Store(a.V, VA);
+        Store(a.W, WA);
+        Store(b.V, VB);
+        Store(b.W, WB);
+    }
+
     float Velocity(Lanes dir, Lanes ra, Lanes rb) const { return Sum3(dir * (VB - VA) + WB * rb - WA * ra); }
     void Apply(Lanes dir, Lanes ira, Lanes irb, float impulse) {
         VA -= dir * (impulse * MA);
@@ -145,7 +154,7 @@ void RbWarmStartContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bod
         }
         RbSolverBody& a = bodies[manifold.SolverA];
         RbSolverBody& b = bodies[manifold.SolverB];
-        PairLanes p{Load(a.V), Load(a.W), Load(b.V), Load(b.W), a.InvMass, b.InvMass};
+        PairLanes p(a, b);
         const Lanes n = Load(manifold.Normal);
         for (int32_t i = 0; i < manifold.PointCount; ++i) {
             const RbContactPoint& cp = manifold.Points[i];
@@ -156,10 +165,7 @@ void RbWarmStartContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bod
         p.Apply(Load(manifold.Tangent2), Load(patch.IRtA[1]), Load(patch.IRtB[1]), patch.Impulse[1]);
         p.WA -= Load(patch.ITwistA) * patch.TwistImpulse;
         p.WB += Load(patch.ITwistB) * patch.TwistImpulse;
-        Store(a.V, p.VA);
-        Store(a.W, p.WA);
-        Store(b.V, p.VB);
-        Store(b.W, p.WB);
+        p.StoreTo(a, b);
     }
 }
 
@@ -172,7 +178,7 @@ void RbSolveContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodies,
         }
         RbSolverBody& a = bodies[manifold.SolverA];
         RbSolverBody& b = bodies[manifold.SolverB];
-        PairLanes p{Load(a.V), Load(a.W), Load(b.V), Load(b.W), a.InvMass, b.InvMass};
+        PairLanes p(a, b);
         const RbSoftness& soft = (a.InvMass == 0.0f || b.InvMass == 0.0f) ? settings.Static : settings.Contact;
         const Lanes n = Load(manifold.Normal);
         // The bodies' motion since the slice began, along the normal.
@@ -235,10 +241,7 @@ void RbSolveContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodies,
             p.WB += Load(patch.ITwistB) * dt;
             patch.TwistImpulse = twist;
         }
-        Store(a.V, p.VA);
-        Store(a.W, p.WA);
-        Store(b.V, p.VB);
-        Store(b.W, p.WB);
+        p.StoreTo(a, b);
     }
 }
 
