@@ -310,6 +310,11 @@ RbPairRecord* RbBroadPhase::FindPair(const RbBody* a, const RbBody* b) const {
 }
 
 void RbBroadPhase::AddPair(RbBody* a, RbBody* b) {
+    // Two kinematic bodies never collide: a level full of kinematic scenery would otherwise
+    // fill the pair pool with pairs nothing reads.
+    if (a->Kind == RbBody::KindKinematic && b->Kind == RbBody::KindKinematic) {
+        return;
+    }
     const int32_t slot = FindSlot(a, b);
     if (PairSlots[slot] != nullptr) {
         return;
