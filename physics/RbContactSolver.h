@@ -12,6 +12,7 @@
 // manifolds in the order the narrow phase produced them.
 #pragma once
 
+#include "physics/RbCollisionTable.h"
 #include "physics/RbMath.h"
 
 #include <cstdint>
@@ -68,7 +69,7 @@ struct RbManifold {
     int32_t SolverA = 0;
     int32_t SolverB = 0;
     int32_t Triangle = -1;
-    int32_t Code = 1;  // collision-table code
+    int32_t Code = RbCollisionTable::Resolve;  // collision-table code
     int32_t PointCount = 0;
     int32_t Solve = 0;        // takes part in this slice's solve
     int32_t Touching = 0;     // in touch (within the slop) at the slice's start and pushing

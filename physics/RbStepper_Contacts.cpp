@@ -153,7 +153,7 @@ void RbStepper::NarrowPhase() {
             continue;  // neither moved: the previous slice's contacts stand
         }
         const int32_t code = table.Get(a->Body->CollisionGroup, b->Body->CollisionGroup);
-        if ((code & 3) != 0) {
+        if (RbCollisionTable::Meets(code)) {
             CollidePair(*a, *b, code);
         }
     }
@@ -161,7 +161,7 @@ void RbStepper::NarrowPhase() {
         RbStepBody& work = Work[i];
         if (work.Rigid != nullptr && work.Processed && work.TerrainCount > 0) {
             const int32_t code = table.Get(work.Body->CollisionGroup, RbCollisionTable::TerrainGroup);
-            if ((code & 3) != 0) {
+            if (RbCollisionTable::Meets(code)) {
                 CollideTerrain(work, code);
             }
         }
@@ -285,7 +285,7 @@ void RbStepper::CollidePair(RbStepBody& a, RbStepBody& b, int32_t code) {
         }
     }
     // A moving body that reaches a resting one wakes it.
-    if (touched && (code & 1) != 0) {
+    if (touched && RbCollisionTable::Resolves(code)) {
         for (RbStepBody* w : {&a, &b}) {
             if (w->Rigid != nullptr && !w->Awake) {
                 w->Rigid->Wake();
