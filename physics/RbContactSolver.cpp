@@ -68,18 +68,19 @@ void RbPrepareContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodie
         RbVector centre;
         for (int32_t i = 0; i < manifold.PointCount; ++i) {
             RbContactPoint& cp = manifold.Points[i];
-            const RbVector ra = RbSub(cp.Point, pa);
-            const RbVector rb = RbSub(cp.Point, pb);
+            RbContactAnchor& anchor = manifold.Anchors[i];
+            const RbVector ra = RbSub(anchor.Point, pa);
+            const RbVector rb = RbSub(anchor.Point, pb);
             cp.RnA = RbCross(ra, n);
             cp.RnB = RbCross(rb, n);
             cp.IRnA = RbTransform(cp.RnA, a.InvI);
             cp.IRnB = RbTransform(cp.RnB, b.InvI);
             cp.NormalMass = RowMass(a, b, cp.RnA, cp.IRnA, cp.RnB, cp.IRnB);
-            cp.MeasuredVelocity = RowVelocity(a, b, n, cp.RnA, cp.RnB);
-            cp.RelativeVelocity = Min(cp.MeasuredVelocity, cp.PriorRelativeVelocity);
+            anchor.MeasuredVelocity = RowVelocity(a, b, n, cp.RnA, cp.RnB);
+            anchor.RelativeVelocity = Min(anchor.MeasuredVelocity, anchor.PriorRelativeVelocity);
             cp.MaxNormalImpulse = 0.0f;
-            cp.RestImpulse = 0.0f;
-            centre = RbAdd(centre, cp.Point);
+            anchor.RestImpulse = 0.0f;
+            centre = RbAdd(centre, anchor.Point);
         }
         RbFrictionPatch& patch = manifold.Patch;
         centre = RbScale(centre, manifold.PointCount > 0 ? 1.0f / static_cast<float>(manifold.PointCount) : 0.0f);
@@ -99,7 +100,7 @@ void RbPrepareContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodie
         patch.TwistMass = k > 0.0f && std::isfinite(k) ? 1.0f / k : 0.0f;
         float radius = 0.0f;
         for (int32_t i = 0; i < manifold.PointCount; ++i) {
-            radius += RbLength(RbSub(manifold.Points[i].Point, centre));
+            radius += RbLength(RbSub(manifold.Anchors[i].Point, centre));
         }
         patch.Radius = manifold.PointCount > 0 ? radius / static_cast<float>(manifold.PointCount) : 0.0f;
     }
@@ -292,11 +293,12 @@ void RbApplyRestitution(RbManifold* manifolds, int32_t count, RbSolverBody* bodi
         if (!bounces) {
             // Point by point, so the contact also takes up the turn a bounce next to it gives.
             for (int32_t i = 0; i < manifold.PointCount; ++i) {
-                RbContactPoint& cp = manifold.Points[i];
+                const RbContactPoint& cp = manifold.Points[i];
+                RbContactAnchor& anchor = manifold.Anchors[i];
                 const float vn = RowVelocity(a, b, manifold.Normal, cp.RnA, cp.RnB);
-                const float total = Max(cp.RestImpulse - cp.NormalMass * vn, 0.0f);
-                const float applied = total - cp.RestImpulse;
-                cp.RestImpulse = total;
+                const float total = Max(anchor.RestImpulse - cp.NormalMass * vn, 0.0f);
+                const float applied = total - anchor.RestImpulse;
+                anchor.RestImpulse = total;
                 manifold.BounceImpulse += applied;
                 ApplyRow(a, b, manifold.Normal, cp.IRnA, cp.IRnB, applied);
             }
@@ -306,12 +308,12 @@ void RbApplyRestitution(RbManifold* manifolds, int32_t count, RbSolverBody* bodi
         float approach = 0.0f;
         int32_t hitting = 0;
         for (int32_t i = 0; i < manifold.PointCount; ++i) {
-            const RbContactPoint& cp = manifold.Points[i];
-            if (cp.RelativeVelocity > -settings.RestitutionThreshold) {
+            const RbContactAnchor& anchor = manifold.Anchors[i];
+            if (anchor.RelativeVelocity > -settings.RestitutionThreshold) {
                 continue;
             }
-            centre = RbAdd(centre, cp.Point);
-            approach += cp.RelativeVelocity;
+            centre = RbAdd(centre, anchor.Point);
+            approach += anchor.RelativeVelocity;
             ++hitting;
         }
         if (hitting == 0) {

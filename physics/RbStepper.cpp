@@ -382,7 +382,7 @@ void RbStepper::Report() {
                     deepest = i;
                 }
             }
-            const RbContactPoint& cp = manifold.Points[deepest];
+            const RbContactAnchor& cp = manifold.Anchors[deepest];
             RbCollisionInfo info;
             info.BodyA = manifold.BodyA;
             info.BodyB = manifold.BodyB;

@@ -86,7 +86,7 @@ void RbStepper::PrepareManifolds() {
     for (int32_t m = 0; m < count; ++m) {
         RbManifold& manifold = manifolds[m];
         for (int32_t i = 0; i < manifold.PointCount; ++i) {
-            manifold.ApproachSpeed = Max(manifold.ApproachSpeed, -manifold.Points[i].RelativeVelocity);
+            manifold.ApproachSpeed = Max(manifold.ApproachSpeed, -manifold.Anchors[i].RelativeVelocity);
         }
     }
 }
@@ -145,8 +145,8 @@ void RbStepper::Bounce(const RbSolverSettings& settings) {
         manifold.BounceImpulse = 0.0f;
         if (manifold.Solve && !manifold.WasTouching && manifold.Restitution > 0.0f) {
             for (int32_t i = 0; i < manifold.PointCount; ++i) {
-                const RbContactPoint& cp = manifold.Points[i];
-                bounce = bounce || (cp.RelativeVelocity <= -settings.RestitutionThreshold && cp.MaxNormalImpulse > 0.0f);
+                bounce = bounce || (manifold.Anchors[i].RelativeVelocity <= -settings.RestitutionThreshold &&
+                                    manifold.Points[i].MaxNormalImpulse > 0.0f);
             }
         }
     }
