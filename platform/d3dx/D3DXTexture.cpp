@@ -346,6 +346,22 @@ HRESULT DecodeForTexture(IDirect3DDevice9* device, const void* data, UINT size, 
     return S_OK;
 }
 
+// The edge a cube takes from its file. A flat picture goes on all six faces; its edge is at
+// most the side of the smallest power-of-two square holding as many pixels as the picture, so
+// a thin picture (1 x 65535 pixels, 2 kB as a TGA) cannot ask for a cube of 4096 x 4096 faces.
+UINT CubeEdgeOf(const D3DXDecodedImage& image) {
+    const UINT longSide = std::max(image.Width(), image.Height());
+    if (image.cube) {
+        return longSide;
+    }
+    const uint64_t pixels = uint64_t{image.Width()} * image.Height();
+    UINT side = 1;
+    while (uint64_t{side} * side < pixels) {
+        side <<= 1;
+    }
+    return std::min(longSide, side);
+}
+
 // Halves a size until the device takes it, as D3DX does for oversized pictures.
 UINT FitToDevice(UINT size, UINT limit) {
     while (size > limit && size > 1) {
@@ -468,7 +484,7 @@ HRESULT D3DXCreateCubeTextureFromFileInMemoryEx(IDirect3DDevice9* device, const 
     if (const HRESULT hr = DecodeForTexture(device, data, size, texture, format, image, target, caps); FAILED(hr)) {
         return hr;
     }
-    const UINT e = FitToDevice(ResolveSize(edge, std::max(image.Width(), image.Height())), caps.MaxTextureWidth);
+    const UINT e = FitToDevice(ResolveSize(edge, CubeEdgeOf(image)), caps.MaxTextureWidth);
     const UINT levels = ResolveLevels(mipLevels, image.mipLevels, e, e);
 
     Owned<IDirect3DCubeTexture9> created;
