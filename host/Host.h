@@ -52,7 +52,8 @@
 class Host {
 public:
     // Initialises COM, creates the singletons and sets their instance pointers, schedules
-    // the music player and resets the frame clocks.
+    // the music player and resets the frame clocks. When no receiver is attached to the log,
+    // attaches one that writes each report to standard error.
     Host();
     ~Host();
     Host(const Host&) = delete;
