@@ -205,8 +205,7 @@ bool Host::RunFrame(float seconds) {
     // A device that can be reset is reset first; one still lost makes the drawing drop what
     // the frame gathered, and the next frame tries again.
     RestoreDevice();
-    frame->Draw(seconds);
-    return true;
+    return frame->Draw(seconds);
 }
 
 void Host::BoundCallLog() {
