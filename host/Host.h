@@ -52,7 +52,8 @@
 class Host {
 public:
     // Initialises COM, creates the singletons and sets their instance pointers, schedules
-    // the music player and resets the frame clocks.
+    // the music player and resets the frame clocks. When no receiver is attached to the log,
+    // attaches one that writes each report to standard error.
     Host();
     ~Host();
     Host(const Host&) = delete;
@@ -61,8 +62,10 @@ public:
     // One frame of seconds: FrameTime := seconds, FullTime += seconds, FrameNumber += 1,
     // then StepTasks, then the frame drawing (skipped while the device is lost; a device that
     // can be reset is reset first). The recording device's call log is emptied first once
-    // it holds more than 65536 calls. A negative or non-finite frame time runs nothing and
-    // gives false.
+    // it holds more than 65536 calls.
+    // True when the frame was presented. False when it was not: the frame ran (clocks and
+    // tasks advanced) but its drawing was skipped because the device is lost, or the device
+    // refused the scene or the present; or a negative or non-finite frame time ran nothing.
     bool RunFrame(float seconds);
 
     // RunFrame, and the readable dump of what the frame asked of the device (see
