@@ -2,6 +2,7 @@
 
 #include "DynamicSky/Skyscape.h"
 #include "Render/FrameDump.h"
+#include "core/CPLog.h"
 #include "core/ConfigVars.h"
 #include "core/FrameTime.h"
 #include "platform/win32/ComRuntime.h"
@@ -183,6 +184,15 @@ Host::~Host() {
     if (comInitialized) {
         CoUninitialize();
     }
+}
+
+bool Host::LoadCampaignData(std::string& error, const std::string& fileName) {
+    if (!gameData->LoadCampaignData(fileName, error)) {
+        CPLog::GetInstance().Write(0, "%s\n", error.c_str());
+        return false;
+    }
+    gameData->LoadScores();
+    return true;
 }
 
 bool Host::RunFrame(float seconds) {
