@@ -191,6 +191,15 @@ Host::~Host() {
     }
 }
 
+bool Host::LoadCampaignData(std::string& error, const std::string& fileName) {
+    if (!gameData->LoadCampaignData(fileName, error)) {
+        CPLog::GetInstance().Write(0, "%s\n", error.c_str());
+        return false;
+    }
+    gameData->LoadScores();
+    return true;
+}
+
 bool Host::RunFrame(float seconds) {
     if (!std::isfinite(seconds) || seconds < 0.0f) {
         return false;

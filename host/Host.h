@@ -94,6 +94,13 @@ public:
     // damaged or unreadable pack is reported once through the log.
     int AddPackFiles(const std::string& pattern = "*.pak");
 
+    // Fills the game data's catalogues, texts, score tables and car presets from our campaign
+    // data file, then puts back the score tables saved in "Data\scores.dat" when that file
+    // is there and fits them. A game program calls it once at start-up (after AddPackFiles)
+    // and does not start when it fails: the game data is then unchanged and `error` says
+    // which file and line is at fault (it also goes to the log).
+    bool LoadCampaignData(std::string& error, const std::string& fileName = CPGameData::CampaignDataFileName);
+
     // Loads "Data\Sounds\" + fileName as the special sound name (is3D 1 for a 3-D sound);
     // the host owns it until it ends. False when it does not load or the name already has
     // a sound.
