@@ -261,7 +261,7 @@ bool Read(const uint8_t* data, size_t size, LevelFileRecord& record, std::string
         D3DXQUATERNION& q = object.Rotation;
         if (!Vector(in, object.Position) || !in.F32(q.x) || !in.F32(q.y) || !in.F32(q.z) || !in.F32(q.w) ||
             !Vector(in, object.Scale)) {
-            return refuse("object \"" + object.Name + "\" cut short", in.Offset());
+            return refuse("object \"" + object.Name + "\" cut short", at);
         }
         const D3DXVECTOR3& p = object.Position;
         const D3DXVECTOR3& s = object.Scale;
