@@ -9,7 +9,7 @@
 #include "tests/DynamicSky/SkyFixtureFiles.h"
 
 #include "DynamicSky/Skyscape.h"
-#include "Render/CPLevel.h"
+#include "Render/CPLevelSun.h"
 #include "Render/CPRender.h"
 #include "platform/d3d9/D3D9Device.h"
 
@@ -260,12 +260,12 @@ public:
         CPRender::Instance = &render;
         VertexObject::Device = device;
         level.SunLight.Type = D3DLIGHT_DIRECTIONAL;
-        CPLevel::Current = &level;
+        CPLevelSun::Current = &level;
         device->BeginScene();
     }
     ~SkyWorld() {
         device->EndScene();
-        CPLevel::Current = nullptr;
+        CPLevelSun::Current = nullptr;
         VertexObject::Device = nullptr;
         CPRender::Instance = nullptr;
         render.Device = nullptr;
@@ -276,7 +276,7 @@ public:
 
     D3D9RecordingDevice* device = nullptr;
     CPRender render;
-    CPLevel level;
+    CPLevelSun level;
 
 private:
     std::filesystem::path folder;
