@@ -7,8 +7,6 @@
 
 namespace Script {
 
-namespace {
-
 int32_t Truncate(double value) {
     if (std::isnan(value)) {
         return 0;
@@ -21,6 +19,8 @@ int32_t Truncate(double value) {
     }
     return static_cast<int32_t>(value);
 }
+
+namespace {
 
 struct CarNameRow {
     std::string_view Car;
@@ -38,8 +38,6 @@ constexpr std::array<CarNameRow, 6> CarNames{{
 }};
 
 }  // namespace
-
-int32_t Int(lua_State* L, int index) { return Truncate(lua_tonumber(L, index)); }
 
 std::string Text(lua_State* L, int index) {
     const int type = lua_type(L, index);

@@ -30,7 +30,8 @@ namespace Script {
 
 inline float Number(lua_State* L, int index) { return static_cast<float>(lua_tonumber(L, index)); }
 // Truncated toward zero; NaN gives 0 and values outside int32 are clamped.
-int32_t Int(lua_State* L, int index);
+int32_t Truncate(double value);
+inline int32_t Int(lua_State* L, int index) { return Truncate(lua_tonumber(L, index)); }
 inline bool Flag(lua_State* L, int index) { return lua_toboolean(L, index) != 0; }
 // True only for the boolean true (a number 1 is false).
 inline bool IsTrue(lua_State* L, int index) { return lua_type(L, index) == LUA_TBOOLEAN && lua_toboolean(L, index) != 0; }

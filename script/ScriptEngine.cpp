@@ -120,7 +120,7 @@ int DeactivateObject(lua_State* L) {
 
 int LoadRenderObject(lua_State* L) {
     const char* name = CheckText(L, 1);
-    const int32_t typeBase = static_cast<int32_t>(luaL_checknumber(L, 2));
+    const int32_t typeBase = Truncate(luaL_checknumber(L, 2));
     CPGameObject* object = nullptr;
     if (CPSceneLoader::Instance != nullptr) {
         CPtr<CPGameObject> loaded = CPSceneLoader::Instance->LoadObject(name, typeBase);
