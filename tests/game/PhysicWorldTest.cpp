@@ -4,6 +4,7 @@
 #include "PhysicWorldFixture.h"
 
 #include "Render/CPRenderObject.h"
+#include "game/CPCar.h"
 #include "Sound/NSound.h"
 #include "Sound/PSoundManager.h"
 #include "platform/audio/DirectSound.h"
@@ -409,4 +410,19 @@ TEST_F(PhysicWorldTest, KinematicObjectsTakeTheirPoseAtOnce) {
     EXPECT_EQ(data.KinematicBody->GetUserData(), node.get());
     node.reset();  // the dying node takes its name off the body
     EXPECT_EQ(data.KinematicBody->GetUserData(), nullptr);
+}
+
+TEST_F(PhysicWorldTest, DriverControlsReachTheNodesCar) {
+    CPGameObject* jeep = AddBox("jeep", D3DXVECTOR3(0, 0, 1.0f), 2, 4, 1, 1000);
+    auto car = std::make_unique<CPCar>(jeep);
+    jeep->Car = car.get();
+    world->SetCarControls(CPtr<CPGameObject>(jeep), 1.0f, 0.3f);
+    EXPECT_EQ(car->SteerInput, 0.3f);
+    EXPECT_GT(car->DriveForce, 0.0f);
+    world->SetCarControls(CPtr<CPGameObject>(jeep), 0.0f, 5.0f);
+    EXPECT_EQ(car->SteerInput, CPCar::MaxSteer);
+    jeep->Car = nullptr;
+    // A node without a car, or none: nothing.
+    world->SetCarControls(CPtr<CPGameObject>(jeep), 1.0f, 0.3f);
+    world->SetCarControls(CPtr<CPGameObject>(), 1.0f, 0.3f);
 }
