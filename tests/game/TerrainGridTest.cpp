@@ -230,3 +230,21 @@ TEST_F(TerrainGridTest, TrianglesWithIndicesBeyondTheVerticesAreLeftOut) {
     EXPECT_EQ(data.TerrainTriangleCount, 0);
     EXPECT_EQ(world->GetHeight(P(1, 1, 1)), 0.0f);
 }
+
+TEST_F(TerrainGridTest, BigBoxesTakeAllTheirCells) {
+    // 8 m quads: a 40 m box spans 12 x 12 cells with its margin, far beyond a fixed list of 44.
+    TerrainMesh mesh = MakeTerrain(20, 8.0f, -80.0f, -80.0f, [](float, float) { return 0.0f; });
+    Build(mesh);
+    CPPhysicData data(nullptr);
+    world->QueryTerrain(P(-20, -20, -1), P(20, 20, 1), data);
+    const std::set<int32_t> listed(data.TerrainTriangles, data.TerrainTriangles + data.TerrainTriangleCount);
+    for (int32_t t = 0; t < world->GetTriangleCount(); ++t) {
+        D3DXVECTOR3 corners[3];
+        for (int k = 0; k < 3; ++k) {
+            corners[k] = mesh.Positions[mesh.Indices[static_cast<size_t>(t) * 3 + static_cast<size_t>(k)]];
+        }
+        if (Overlaps2D(corners, D3DXVECTOR2(-20, -20), D3DXVECTOR2(20, 20))) {
+            EXPECT_TRUE(listed.count(t)) << t;
+        }
+    }
+}
