@@ -224,6 +224,11 @@ TEST_F(TerrainGridTest, TrianglesWithIndicesBeyondTheVerticesAreLeftOut) {
     world->QueryTerrain(P(-1, -1, 0), P(5, 5, 0), data);
     const std::set<int32_t> listed(data.TerrainTriangles, data.TerrainTriangles + data.TerrainTriangleCount);
     EXPECT_EQ(listed, (std::set<int32_t>{0, 2}));
+    // A corner that is no number leaves its triangles out and the bounds alone.
+    positions[3] = P(NAN, 4);
+    world->BuildTriangleGrid(positions, indices, 9);
+    EXPECT_EQ(world->Triangles[2].Vertices[0], -1);
+    EXPECT_EQ(world->GridWidth, 11);
     // A terrain without triangles answers every question with nothing.
     world->BuildTriangleGrid({}, nullptr, 0);
     world->QueryTerrain(P(-1, -1, 0), P(5, 5, 0), data);
