@@ -65,10 +65,14 @@ void MakeBox(CPRenderObject& mesh) {
 class Level {
 public:
     Level() {
-        folder = std::filesystem::temp_directory_path() / ("bench_render_frame_" + std::to_string(::getpid()));
+        // Names are appended piece by piece: GCC 12 warns falsely (-Wrestrict) on
+        // "literal" + std::string.
+        std::string folderName = "bench_render_frame_";
+        folderName += std::to_string(::getpid());
+        folder = std::filesystem::temp_directory_path() / folderName;
         std::filesystem::create_directories(folder / "Data" / "Effects");
         for (int m = 0; m < MaterialCount; ++m) {
-            std::ofstream(folder / "Data" / "Effects" / ("m" + std::to_string(m) + ".fx"))
+            std::ofstream(folder / "Data" / "Effects" / (std::string("m").append(std::to_string(m)) + ".fx"))
                 << "texture tex0;\nfloat time;\ntechnique T { pass P { ZEnable = true; } }\n";
         }
         previous = std::filesystem::current_path();
@@ -98,7 +102,7 @@ public:
 
         std::vector<CPMaterial*> palette;
         for (int m = 0; m < MaterialCount; ++m) {
-            palette.push_back(materials->GetMaterial("m" + std::to_string(m) + ".fx", {}, 0).Get());
+            palette.push_back(materials->GetMaterial(std::string("m").append(std::to_string(m)) + ".fx", {}, 0).Get());
         }
         // A grid of 45 x 45 places, the first 2 000 taken, materials in turn.
         const int side = 45;
