@@ -44,6 +44,11 @@ Host::Host() {
 
     CreateRenderer();
 
+    globalTimer = std::make_unique<CPGlobalTimer>();
+    CPGlobalTimer::Instance = globalTimer.get();
+    scripts = std::make_unique<CPScriptRuntime>();
+    CPScriptRuntime::Instance = scripts.get();
+
     FrameTime = 0.0f;
     FullTime = 0.0;
     FrameNumber = 0;
@@ -164,6 +169,17 @@ bool Host::RestoreDevice() {
 }
 
 Host::~Host() {
+    // Script tasks leave the lists before they go, and go before the state they run in.
+    for (const std::unique_ptr<CPLuaScriptTask>& task : scriptTasks) {
+        dispatcher->Unregister(task.get());
+        scheduler->Tasks.remove_if([&task](const CPtr<CPTask>& listed) { return listed.Get() == task.get(); });
+    }
+    scriptTasks.clear();
+    ClearInstance(CPScriptRuntime::Instance, scripts.get());
+    scripts.reset();
+    scheduler->Tasks.remove_if([this](const CPtr<CPTask>& listed) { return listed.Get() == globalTimer.get(); });
+    ClearInstance(CPGlobalTimer::Instance, globalTimer.get());
+    globalTimer.reset();
     DestroyRenderer();
     ClearInstance(CPGameData::Instance, gameData.get());
     gameData.reset();
@@ -189,6 +205,15 @@ Host::~Host() {
     if (comInitialized) {
         CoUninitialize();
     }
+}
+
+bool Host::LoadCampaignData(std::string& error, const std::string& fileName) {
+    if (!gameData->LoadCampaignData(fileName, error)) {
+        CPLog::GetInstance().Write(0, "%s\n", error.c_str());
+        return false;
+    }
+    gameData->LoadScores();
+    return true;
 }
 
 bool Host::RunFrame(float seconds) {
@@ -298,6 +323,18 @@ bool Host::RegisterScriptTask(CPScriptTask* task, const std::string& name,
 }
 
 void Host::UnregisterScriptTask(const CPScriptTask* task) { dispatcher->Unregister(task); }
+
+CPLuaScriptTask* Host::StartScript(const std::string& fileName, const std::string& name,
+                                   const std::vector<std::string>& categories, int32_t priority) {
+    if (scripts->State() == nullptr) {
+        return nullptr;
+    }
+    CPLuaScriptTask* task = scriptTasks.emplace_back(std::make_unique<CPLuaScriptTask>(*scripts, fileName)).get();
+    task->Priority = priority;
+    RegisterScriptTask(task, name, categories);
+    scheduler->AddTask(CPtr<CPLuaScriptTask>(task));
+    return task;
+}
 
 bool Host::AddSpecialSound(const std::string& name, const std::string& fileName, int is3D) {
     // Loaded straight into the entry, so the manager's reference is the sound's only one.

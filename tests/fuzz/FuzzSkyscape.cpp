@@ -6,7 +6,7 @@
 #include "FuzzFiles.h"
 
 #include "DynamicSky/Skyscape.h"
-#include "Render/CPLevel.h"
+#include "Render/CPLevelSun.h"
 #include "Render/CPRender.h"
 #include "platform/d3d9/D3D9Device.h"
 #include "platform/win32/CrtRand.h"
@@ -25,12 +25,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     static D3D9RecordingDevice* device = D3D9RecordingDevice::Create();
     static CPRender render;
-    static CPLevel level;
+    static CPLevelSun level;
     render.Device = device;
     CPRender::Instance = &render;
     VertexObject::Device = device;
     level.SunLight.Type = D3DLIGHT_DIRECTIONAL;
-    CPLevel::Current = &level;
+    CPLevelSun::Current = &level;
     CrtSrand(1);
     Skyscape::SunPosition = D3DXVECTOR3(0.0f, 0.0f, 0.0f);
     device->BeginScene();
