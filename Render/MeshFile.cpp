@@ -240,6 +240,7 @@ public:
     // Grown and copied into rather than inserted: GCC 12 takes the range insert of a few bytes
     // for an overflow (-Wstringop-overflow, a known false positive of its inliner).
     void Raw(const void* data, size_t n) {
+        if (n == 0) return;  // data may be null then
         const size_t at = Out.size();
         Out.resize(at + n);
         std::memcpy(Out.data() + at, data, n);

@@ -212,6 +212,7 @@ struct Parser {
         std::vector<uint8_t> out;
         // Grown and copied into, as MeshFile's writer does (GCC 12 warns falsely on the insert).
         const auto put = [&out](const void* data, size_t n) {
+            if (n == 0) return;  // data may be null then
             const size_t at = out.size();
             out.resize(at + n);
             std::memcpy(out.data() + at, data, n);
