@@ -14,6 +14,7 @@
 #include "platform/d3d9/D3D9Faults.h"
 #include "platform/files/HostFiles.h"
 #include "platform/win32/CrtRand.h"
+#include "tests/TestTempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -55,9 +56,7 @@ inline std::string EffectText(const std::string& declarations) {
 class RenderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = std::filesystem::temp_directory_path() /
-              (std::string("render_test_") + info->test_suite_name() + "_" + info->name());
+        dir = TestTempDir("render_test");
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
         previousDirectory = std::filesystem::current_path();
