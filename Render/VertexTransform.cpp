@@ -35,6 +35,16 @@ void ToWorld(CPVertex* out, const CPVertex* in, size_t count, const D3DXMATRIX& 
     }
 }
 
+void ToWorldTwice(CPVertex* world, CPVertex* copy, const CPVertex* in, size_t count, const D3DXMATRIX& m) {
+    const Rows rows(m);
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t diffuse = in[i].Diffuse;
+        rows.Transform(world[i], in[i]);
+        world[i].Diffuse = diffuse;
+        copy[i] = world[i];
+    }
+}
+
 void ToWorldCopy(CPVertex* out, const CPVertex* in, size_t count, const D3DXMATRIX& m) {
     const Rows rows(m);
     for (size_t i = 0; i < count; ++i) {
