@@ -38,10 +38,13 @@ void ToWorld(CPVertex* out, const CPVertex* in, size_t count, const D3DXMATRIX& 
 void ToWorldTwice(CPVertex* world, CPVertex* copy, const CPVertex* in, size_t count, const D3DXMATRIX& m) {
     const Rows rows(m);
     for (size_t i = 0; i < count; ++i) {
-        const uint32_t diffuse = in[i].Diffuse;
-        rows.Transform(world[i], in[i]);
-        world[i].Diffuse = diffuse;
-        copy[i] = world[i];
+        // Built in a local and stored whole twice: copying back the fields just stored one
+        // by one would stall on store forwarding.
+        CPVertex vertex = world[i];
+        rows.Transform(vertex, in[i]);
+        vertex.Diffuse = in[i].Diffuse;
+        world[i] = vertex;
+        copy[i] = vertex;
     }
 }
 

@@ -74,23 +74,32 @@ struct Mesh {
         m._41 = position.x;
         m._42 = position.y;
         m._43 = position.z;
+        // The matrix in scalars, so it stays in registers across the vertex stores.
+        const float a11 = m._11, a12 = m._12, a13 = m._13, a21 = m._21, a22 = m._22, a23 = m._23;
+        const float a31 = m._31, a32 = m._32, a33 = m._33, t1 = m._41, t2 = m._42, t3 = m._43;
         const CPVertex* in = Object->Vertices.data();
         CPVertex* world = PlainWorld.data();
         CPVertex* out = VertexOut.data();
-        for (size_t i = 0; i < PlainWorld.size(); ++i) {
-            const D3DXVECTOR3 p = in[i].Position;
-            const D3DXVECTOR3 n = in[i].Normal;
-            world[i].Position = {p.x * m._11 + p.y * m._21 + p.z * m._31 + m._41,
-                                 p.x * m._12 + p.y * m._22 + p.z * m._32 + m._42,
-                                 p.x * m._13 + p.y * m._23 + p.z * m._33 + m._43};
-            world[i].Normal = {n.x * m._11 + n.y * m._21 + n.z * m._31, n.x * m._12 + n.y * m._22 + n.z * m._32,
-                               n.x * m._13 + n.y * m._23 + n.z * m._33};
-            world[i].Diffuse = in[i].Diffuse;
-            out[i] = world[i];
+        const size_t count = PlainWorld.size();
+        for (size_t i = 0; i < count; ++i) {
+            CPVertex v = world[i];  // stored whole to both arrays below
+            const float x = in[i].Position.x, y = in[i].Position.y, z = in[i].Position.z;
+            const float nx = in[i].Normal.x, ny = in[i].Normal.y, nz = in[i].Normal.z;
+            v.Position.x = x * a11 + y * a21 + z * a31 + t1;
+            v.Position.y = x * a12 + y * a22 + z * a32 + t2;
+            v.Position.z = x * a13 + y * a23 + z * a33 + t3;
+            v.Normal.x = nx * a11 + ny * a21 + nz * a31;
+            v.Normal.y = nx * a12 + ny * a22 + nz * a32;
+            v.Normal.z = nx * a13 + ny * a23 + nz * a33;
+            v.Diffuse = in[i].Diffuse;
+            world[i] = v;
+            out[i] = v;
         }
         const uint16_t* indices = Object->Indices.data();
-        for (size_t i = 0; i < IndexOut.size(); ++i) {
-            IndexOut[i] = static_cast<uint16_t>(indices[i] + 16);
+        uint16_t* indexOut = IndexOut.data();
+        const size_t indexCount = IndexOut.size();
+        for (size_t i = 0; i < indexCount; ++i) {
+            indexOut[i] = static_cast<uint16_t>(indices[i] + 16);
         }
         benchmark::DoNotOptimize(VertexOut.data());
         benchmark::DoNotOptimize(IndexOut.data());
