@@ -108,14 +108,15 @@ void PlainUpdate(std::vector<PlainNode>& nodes) {
         } else {
             n.world = local;
         }
-        n.box.World = n.world;
+        // Each box has its own placement in the node, as the engine's boxes do.
+        D3DXMatrixMultiply(&n.box.World, &n.box.Local, &n.world);
         n.box.Update();
         n.min = n.box.Min;
         n.max = n.box.Max;
         n.collisionMin = emptyMin;
         n.collisionMax = emptyMax;
         if (n.hasCollision) {
-            n.collision.World = n.world;
+            D3DXMatrixMultiply(&n.collision.World, &n.collision.Local, &n.world);
             n.collision.Update();
             n.collisionMin = n.collision.Min;
             n.collisionMax = n.collision.Max;
