@@ -6,10 +6,10 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace {
 
-const std::vector<std::string> NoValues;
 const std::string NoName;
 
 }  // namespace
@@ -18,35 +18,35 @@ SkyTextLines::SkyTextLines(const char* text, int length) {
     CPLineReader reader(text, length);
     std::string token;
     while (reader.ReadLine()) {
-        std::vector<std::string>& values = Lines.emplace_back();
-        if (reader.GetLineKind() == CPLineReader::KindSection) {
-            continue;
-        }
-        CPTokenizer tokens(reader.GetLine(), " ", true);
-        bool label = true;
-        while (tokens.NextToken(token)) {
-            if (label) {
-                label = false;
-            } else {
-                values.push_back(token);
+        if (reader.GetLineKind() != CPLineReader::KindSection) {
+            CPTokenizer tokens(reader.GetLine(), " ", true);
+            bool label = true;
+            while (tokens.NextToken(token)) {
+                if (label) {
+                    label = false;
+                } else {
+                    Values.push_back(std::move(token));
+                }
             }
         }
+        LineStarts.push_back(Values.size());
     }
-    Current = &NoValues;
 }
 
 bool SkyTextLines::Next() {
-    if (Cursor >= static_cast<int>(Lines.size())) {
-        Current = &NoValues;
+    if (Cursor >= LineCount()) {
+        CurrentSize = 0;
         return false;
     }
-    Current = &Lines[Cursor++];
+    CurrentBegin = LineStarts[static_cast<size_t>(Cursor)];
+    CurrentSize = LineStarts[static_cast<size_t>(Cursor) + 1] - CurrentBegin;
+    ++Cursor;
     return true;
 }
 
 int SkyTextLines::Int(size_t i) const {
     int32_t value = 0;
-    if (i < Current->size() && !TextToInt((*Current)[i], value)) {
+    if (i < CurrentSize && !TextToInt(Values[CurrentBegin + i], value)) {
         value = 0;
     }
     return value;
@@ -54,13 +54,13 @@ int SkyTextLines::Int(size_t i) const {
 
 float SkyTextLines::Float(size_t i) const {
     float value = 0.0f;
-    if (i < Current->size() && !TextToFloat((*Current)[i], value)) {
+    if (i < CurrentSize && !TextToFloat(Values[CurrentBegin + i], value)) {
         value = 0.0f;
     }
     return value;
 }
 
-const std::string& SkyTextLines::Name(size_t i) const { return i < Current->size() ? (*Current)[i] : NoName; }
+const std::string& SkyTextLines::Name(size_t i) const { return i < CurrentSize ? Values[CurrentBegin + i] : NoName; }
 
 D3DXVECTOR3 SkyTextLines::Vector(size_t i) const { return {Float(i), Float(i + 1), Float(i + 2)}; }
 

@@ -27,8 +27,8 @@ public:
     // empty and stays so.
     bool Next();
     // Lines not taken yet by Next.
-    int Remaining() const { return static_cast<int>(Lines.size()) - Cursor; }
-    int LineCount() const { return static_cast<int>(Lines.size()); }
+    int Remaining() const { return LineCount() - Cursor; }
+    int LineCount() const { return static_cast<int>(LineStarts.size()) - 1; }
 
     // Value i (0 = first after the label) of the current line.
     int Int(size_t i = 0) const;
@@ -48,9 +48,13 @@ public:
     int Bounded(int count) const;
 
 private:
-    std::vector<std::vector<std::string>> Lines;  // values of each line, label dropped
-    int Cursor = 0;                               // lines taken
-    const std::vector<std::string>* Current = nullptr;
+    // Values of every line, label dropped, one after another; line n holds the values from
+    // LineStarts[n] up to LineStarts[n + 1].
+    std::vector<std::string> Values;
+    std::vector<size_t> LineStarts{0};
+    int Cursor = 0;  // lines taken
+    size_t CurrentBegin = 0;  // the current line's values
+    size_t CurrentSize = 0;
 };
 
 // Saturating float-to-int truncation toward zero (NaN gives 0): colours and counts computed

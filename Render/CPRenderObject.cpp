@@ -9,20 +9,24 @@ void CPRenderObject::Fill(CPVertex* vertices, uint16_t* indices, uint16_t base, 
     if (Excluded || WorldVertices.empty()) {
         return;
     }
+    const bool modified = HasModifiers && !Modifiers.empty();
+    bool copied = false;
     // The batcher sized its buffer with Vertices; a world copy of another size is rebuilt.
     if ((Owner != nullptr && Owner->TransformUpdated) || WorldVertices.size() != Vertices.size()) {
-        TransformToWorld();
+        // Unmodified, the batch's vertices are the world copy: both are written in one pass.
+        TransformToWorld(modified ? nullptr : vertices);
+        copied = !modified;
         if (Owner != nullptr) {
             Owner->TransformUpdated = false;
         }
     }
     const int count = static_cast<int>(WorldVertices.size());
-    if (HasModifiers && !Modifiers.empty()) {
+    if (modified) {
         Modifiers.front()->Apply(vertices, WorldVertices.data(), count);
         for (size_t i = 1; i < Modifiers.size(); ++i) {
             Modifiers[i]->Apply(vertices, vertices, count);
         }
-    } else {
+    } else if (!copied) {
         std::copy(WorldVertices.begin(), WorldVertices.end(), vertices);
     }
     VertexTransform::AddBase(indices, Indices.data(), Indices.size(), base);
@@ -38,7 +42,9 @@ bool CPRenderObject::FillIndices(uint16_t* destination, int, uint16_t& first, ui
     return true;
 }
 
-void CPRenderObject::TransformToWorld() {
+void CPRenderObject::TransformToWorld() { TransformToWorld(nullptr); }
+
+void CPRenderObject::TransformToWorld(CPVertex* copy) {
     if (Excluded) {
         return;
     }
@@ -50,7 +56,11 @@ void CPRenderObject::TransformToWorld() {
     if (Owner != nullptr) {
         world = Owner->WorldMatrix;
     }
-    VertexTransform::ToWorld(WorldVertices.data(), Vertices.data(), Vertices.size(), world);
+    if (copy != nullptr) {
+        VertexTransform::ToWorldTwice(WorldVertices.data(), copy, Vertices.data(), Vertices.size(), world);
+    } else {
+        VertexTransform::ToWorld(WorldVertices.data(), Vertices.data(), Vertices.size(), world);
+    }
     UpdateDamageBoxes();
 }
 

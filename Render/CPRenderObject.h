@@ -73,4 +73,9 @@ public:
     std::shared_ptr<CPRender::MeshBuffers> MeshBuffers;
     bool DamageEnabled = false;
     std::vector<CPDamageRegion> DamageRegions;
+
+private:
+    // TransformToWorld that also writes every finished world vertex to copy (when not null),
+    // in the same pass.
+    void TransformToWorld(CPVertex* copy);
 };

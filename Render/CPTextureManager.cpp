@@ -56,17 +56,21 @@ void CPTextureManager::RemoveTexture(CPTexture* texture) {
 }
 
 CPtr<CPTextureBlock> CPTextureManager::GetTextureBlock(std::vector<std::string> names) {
+    // The vector is borrowed from `lookup` for its capacity and taken out while in use.
     std::vector<CPTexture*> textures;
-    textures.reserve(names.size());
+    textures.swap(lookup);
+    textures.clear();
     for (const std::string& name : names) {
         textures.push_back(GetTexture(name).Get());
     }
-    if (const auto found = blockIndex.find(textures); found != blockIndex.end()) {
-        return CPtr<CPTextureBlock>(found->second);
+    const auto found = blockIndex.find(textures);
+    CPTextureBlock* block = found != blockIndex.end() ? found->second : nullptr;
+    if (block == nullptr) {
+        block = new CPTextureBlock(textures);
+        Blocks.push_back(block);
+        blockIndex.emplace(textures, block);
     }
-    auto* block = new CPTextureBlock(textures);
-    Blocks.push_back(block);
-    blockIndex.emplace(std::move(textures), block);
+    lookup.swap(textures);
     return CPtr<CPTextureBlock>(block);
 }
 

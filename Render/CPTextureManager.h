@@ -44,4 +44,5 @@ private:
         size_t operator()(const std::vector<CPTexture*>& textures) const;
     };
     std::unordered_map<std::vector<CPTexture*>, CPTextureBlock*, TexturesHash> blockIndex;
+    std::vector<CPTexture*> lookup;  // the textures of the block being asked for, kept for its capacity
 };

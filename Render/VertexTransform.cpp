@@ -35,6 +35,19 @@ void ToWorld(CPVertex* out, const CPVertex* in, size_t count, const D3DXMATRIX& 
     }
 }
 
+void ToWorldTwice(CPVertex* world, CPVertex* copy, const CPVertex* in, size_t count, const D3DXMATRIX& m) {
+    const Rows rows(m);
+    for (size_t i = 0; i < count; ++i) {
+        // Built in a local and stored whole twice: copying back the fields just stored one
+        // by one would stall on store forwarding.
+        CPVertex vertex = world[i];
+        rows.Transform(vertex, in[i]);
+        vertex.Diffuse = in[i].Diffuse;
+        world[i] = vertex;
+        copy[i] = vertex;
+    }
+}
+
 void ToWorldCopy(CPVertex* out, const CPVertex* in, size_t count, const D3DXMATRIX& m) {
     const Rows rows(m);
     for (size_t i = 0; i < count; ++i) {

@@ -14,6 +14,9 @@ namespace VertexTransform {
 // out[i] position and normal := in[i]'s through m, diffuse := in[i]'s; the other fields of
 // out keep what they hold. out and in may be the same array.
 void ToWorld(CPVertex* out, const CPVertex* in, size_t count, const D3DXMATRIX& m);
+// As ToWorld into world, with each finished vertex of world copied whole to copy as well, in
+// the same pass (one walk over the vertices instead of two).
+void ToWorldTwice(CPVertex* world, CPVertex* copy, const CPVertex* in, size_t count, const D3DXMATRIX& m);
 // As ToWorld, with every other field copied from in as well.
 void ToWorldCopy(CPVertex* out, const CPVertex* in, size_t count, const D3DXMATRIX& m);
 // Positions and normals of v through m, in place.

@@ -6,7 +6,8 @@
 //
 // The baselines do the same reading without the loader: every file read through the file
 // reader, the description lines split at "=", each node's vertex and index blocks copied out
-// at their offsets into arrays of its own without a check; cold, the textures and effects are also created once each straight
+// at their offsets into arrays of its own without a check, the vertices given the default
+// colour and a world copy; cold, the textures and effects are also created once each straight
 // through D3DX. Triangles per second count the engine's loads.
 #include "BaselineRatio.h"
 
@@ -196,9 +197,11 @@ struct Managers {
     CPAnimationManager animations;
 };
 
-// A node's arrays as a plain reader keeps them.
+// A node's arrays as a plain reader keeps them: the vertices with the default colour, their
+// world copy (both of which every drawn mesh needs) and the indices.
 struct PlainNode {
     std::vector<CPVertex> Vertices;
+    std::vector<CPVertex> WorldVertices;
     std::vector<uint16_t> Indices;
 };
 
@@ -214,6 +217,8 @@ size_t CopyRecord(const uint8_t*& p, bool physics, std::vector<PlainNode>& nodes
     vertices.resize(static_cast<size_t>(count));
     std::memcpy(vertices.data(), p, vertices.size() * sizeof(CPVertex));
     p += vertices.size() * sizeof(CPVertex);
+    for (CPVertex& vertex : vertices) vertex.Diffuse = 0xFFFFFFFF;
+    nodes.back().WorldVertices = vertices;
     std::memcpy(&count, p, 4);
     p += 4;
     indices.resize(static_cast<size_t>(count));

@@ -8,26 +8,27 @@ bool CPLineReader::ReadLine() {
     Line.clear();
     for (;;) {
         LineStart = LineNumber + 1;
-        while (Position < Length) {
-            const char c = Buffer[Position++];
-            if (c == '\0') {
-                break;
+        // The line runs to the next "\n" or zero byte, either of which is consumed.
+        const int start = Position;
+        while (Position < Length && Buffer[Position] != '\n' && Buffer[Position] != '\0') {
+            ++Position;
+        }
+        Line.append(Buffer + start, static_cast<size_t>(Position - start));
+        if (Position < Length) {
+            LineNumber += Buffer[Position] == '\n' ? 1 : 0;
+            ++Position;
+        }
+        if (Line.find('/') != std::string::npos) {  // every comment marker holds one
+            if (Line.find("//") != std::string::npos) {
+                Line.clear();
             }
-            if (c == '\n') {
-                ++LineNumber;
-                break;
+            if (Line.find("/*") != std::string::npos) {
+                InBlockComment = true;
             }
-            Line += c;
-        }
-        if (Line.find("//") != std::string::npos) {
-            Line.clear();
-        }
-        if (Line.find("/*") != std::string::npos) {
-            InBlockComment = true;
-        }
-        if (Line.find("*/") != std::string::npos) {
-            InBlockComment = false;
-            Line.clear();
+            if (Line.find("*/") != std::string::npos) {
+                InBlockComment = false;
+                Line.clear();
+            }
         }
         if (InBlockComment) {
             Line.clear();

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-bool IsWhitespace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
 void Trim(std::string& text) {
     size_t end = text.size();
     while (end > 0 && IsWhitespace(text[end - 1])) {
@@ -13,7 +11,13 @@ void Trim(std::string& text) {
     while (begin < end && IsWhitespace(text[begin])) {
         ++begin;
     }
-    text = text.substr(begin, end - begin);
+    // In place: no new string for every line and token.
+    if (end < text.size()) {
+        text.erase(end);
+    }
+    if (begin > 0) {
+        text.erase(0, begin);
+    }
 }
 
 static bool IsDigit(char c) { return c >= '0' && c <= '9'; }

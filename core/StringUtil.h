@@ -4,7 +4,7 @@
 
 #include <string>
 
-bool IsWhitespace(char c);
+inline bool IsWhitespace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 void Trim(std::string& text);
 // Every character a digit, "." or "-" (true for an empty text).
 bool IsNumber(const std::string& text);

@@ -99,6 +99,15 @@ struct State {
     int Notify = -2;  // inotify descriptor; -2 before the first try, -1 when unavailable
     std::unordered_map<int, std::string> Watched;  // watch -> listing key
     bool QueueRead = false;  // the queue was read during the current walk
+    // Paths found by earlier walks, by the engine path as asked, while no listing has changed
+    // since (Generation counts the changes).
+    struct KnownWalk {
+        std::string Path;
+        uint64_t Generation = 0;
+        bool Variant = false;  // some component is spelled otherwise than asked
+    };
+    std::unordered_map<std::string, KnownWalk> Walks;
+    uint64_t Generation = 0;
     // The working directory as the current walk found it; unknown until a walk needs it.
     bool WorkingKnown = false;
     std::string WorkingDirectory;
@@ -212,6 +221,7 @@ void Unwatch(State& state, Listing& listing) {
 }
 
 void EraseListing(State& state, const std::string& dir) {
+    ++state.Generation;
     if (auto it = state.Listings.find(dir); it != state.Listings.end()) {
         Unwatch(state, it->second);
         state.Listings.erase(it);
@@ -219,6 +229,8 @@ void EraseListing(State& state, const std::string& dir) {
 }
 
 void ClearListings(State& state) {
+    ++state.Generation;
+    state.Walks.clear();
     for (auto& [dir, listing] : state.Listings) {
         Unwatch(state, listing);
     }
@@ -227,6 +239,7 @@ void ClearListings(State& state) {
 
 // Drops the listings of path and of everything below it ("." stands for every relative path).
 void EraseListingsUnder(State& state, const std::string& path) {
+    ++state.Generation;
     const bool everyRelative = path == ".";
     const std::string prefix = path + "/";
     for (auto it = state.Listings.begin(); it != state.Listings.end();) {
@@ -252,6 +265,7 @@ void Drain(State& state) {
         if (got <= 0) {
             return;  // EAGAIN: nothing more queued
         }
+        ++state.Generation;
         for (ssize_t at = 0; at < got;) {
             const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
@@ -468,11 +482,41 @@ struct Resolved {
     bool Trusted = false;  // some component came from an unchecked listing and nothing checked it since
 };
 
+// Keeps a found path for the walks that ask for it again (a game asks for a few thousand
+// paths; a runaway caller only makes the table start over).
+void Remember(State& state, const std::string& enginePath, const std::string& hostPath, bool variant) {
+    constexpr size_t MostWalks = 65536;
+    if (state.Walks.size() >= MostWalks) {
+        state.Walks.clear();
+    }
+    State::KnownWalk& known = state.Walks[enginePath];
+    known.Path = hostPath;
+    known.Generation = state.Generation;
+    known.Variant = variant;
+}
+
 // Resolves every component; after the first one that does not exist, the rest are appended as
 // given. Caller holds the lock.
 Resolved Walk(State& state, const std::string& enginePath, bool validate) {
     state.QueueRead = false;
     state.WorkingKnown = false;
+    if (!validate) {
+        // A path found before, with no listing changed since, is found again without a walk;
+        // one spelled otherwise than asked holds only once the queued changes are applied.
+        // Trusted, as a walk over listings is: the caller's check or open settles it.
+        const auto known = state.Walks.find(enginePath);
+        if (known != state.Walks.end() && known->second.Generation == state.Generation) {
+            if (known->second.Variant) {
+                Drain(state);
+            }
+            if (known->second.Generation == state.Generation) {
+                Resolved resolved;
+                resolved.Path = known->second.Path;
+                resolved.Trusted = true;
+                return resolved;
+            }
+        }
+    }
     std::string root;
     std::vector<std::string>& components = state.Components;
     Split(enginePath, root, components);
@@ -481,6 +525,7 @@ Resolved Walk(State& state, const std::string& enginePath, bool validate) {
     resolved.Path = root;
     bool triedExactRest = false;
     bool parentsWatched = true;  // every folder above the current one answered from a watched listing
+    bool variant = false;        // some component found spelled otherwise than asked
     for (size_t i = 0; i < components.size(); ++i) {
         const std::string& component = components[i];
         if (!resolved.Found || component == "." || component == "..") {
@@ -499,6 +544,9 @@ Resolved Walk(State& state, const std::string& enginePath, bool validate) {
             if (lstat(rest.c_str(), &info) == 0) {
                 resolved.Path = std::move(rest);
                 resolved.Trusted = false;
+                if (!validate) {
+                    Remember(state, enginePath, resolved.Path, variant);
+                }
                 return resolved;
             }
         }
@@ -526,7 +574,11 @@ Resolved Walk(State& state, const std::string& enginePath, bool validate) {
                 actual = &component;
                 break;
         }
+        variant = variant || *actual != component;
         Append(resolved.Path, *actual);
+    }
+    if (!validate && resolved.Found) {
+        Remember(state, enginePath, resolved.Path, variant);
     }
     return resolved;
 }
@@ -569,6 +621,7 @@ HostName SplitHostPath(const std::string& hostPath) {
 }
 
 void NoteCreated(State& state, const std::string& hostPath) {
+    ++state.Generation;
     const auto [dir, name] = SplitHostPath(hostPath);
     if (auto it = state.Listings.find(dir); it != state.Listings.end()) {
         it->second.Add(name);
@@ -576,6 +629,7 @@ void NoteCreated(State& state, const std::string& hostPath) {
 }
 
 void NoteRemoved(State& state, const std::string& hostPath) {
+    ++state.Generation;
     const auto [dir, name] = SplitHostPath(hostPath);
     if (auto it = state.Listings.find(dir); it != state.Listings.end()) {
         it->second.Erase(name);

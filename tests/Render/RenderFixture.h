@@ -15,6 +15,7 @@
 #include "platform/d3d9/D3D9Faults.h"
 #include "platform/files/HostFiles.h"
 #include "platform/win32/CrtRand.h"
+#include "tests/TestTempDir.h"
 
 #include <gtest/gtest.h>
 

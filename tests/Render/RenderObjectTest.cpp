@@ -101,6 +101,8 @@ TEST_F(RenderObjectTest, FillWritesWorldVerticesOncePerMoveAndAddsTheBase) {
     node.UpdateTransform();
     Fill();
     EXPECT_EQ(vertices[0].Position, D3DXVECTOR3(1, 0, 5));
+    EXPECT_EQ(object->WorldVertices[0].Position, D3DXVECTOR3(1, 0, 5));  // kept for the frames that follow
+    EXPECT_EQ(vertices[3].U2, object->WorldVertices[3].U2);
     EXPECT_FALSE(node.TransformUpdated);
 }
 

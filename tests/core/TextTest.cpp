@@ -115,6 +115,9 @@ TEST(CPTokenizer, Cases) {
         {"a-", "--", false, {"a"}},
         {"aab", "ab", false, {"aab"}},
         {"x ab y", "ab", false, {"x", "y"}},
+        {"a-\"b c\"--d", "--", true, {"ab c", "-d"}},  // a held-back "-" completes across quotes
+        {"a b", "", false, {"a b"}},
+        {"\"a\" b", "", true, {"a b"}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Tokens(c.text, c.delimiter, c.quotes), c.expected)

@@ -280,9 +280,10 @@ TEST_F(HostFilesTest, RelativePathsStartAtTheWorkingDirectory) {
     fs::current_path(previous);
 }
 
-// A miss is answered from watched listings without asking the disk: it must still follow the
-// working directory, a folder swapped for another of the same name, and a link pointed elsewhere.
-TEST_F(HostFilesTest, MissesFollowTheWorkingDirectoryAndFoldersSwappedBehindTheLayer) {
+// Misses are answered from watched listings and paths found before from a table, without asking
+// the disk: both must still follow the working directory, a folder swapped for another of the
+// same name, a link pointed elsewhere and a file removed behind the layer.
+TEST_F(HostFilesTest, AnswersFollowTheWorkingDirectoryAndFoldersSwappedBehindTheLayer) {
     Put("A/Game/Data/Car.msh", "a");
     Put("B/Game/Data/Other.msh", "b");
     const fs::path previous = fs::current_path();
@@ -311,6 +312,13 @@ TEST_F(HostFilesTest, MissesFollowTheWorkingDirectoryAndFoldersSwappedBehindTheL
     fs::create_directory_symlink(root / "Y", root / "Link");
     EXPECT_TRUE(HostFiles::Exists("link\\data\\iny.msh"));
     EXPECT_FALSE(HostFiles::Exists("link\\data\\inx.msh"));
+
+    // Found before (by its exact spelling, no listing involved), then removed behind the layer.
+    Put("E/Exact.msh", "e");
+    EXPECT_TRUE(HostFiles::Exists("E\\Exact.msh"));
+    fs::remove(root / "E/Exact.msh");
+    EXPECT_FALSE(HostFiles::Exists("E\\Exact.msh"));
+    EXPECT_EQ(HostFiles::Open("E\\Exact.msh", "rb"), nullptr);
     fs::current_path(previous);
 }
 
