@@ -9,6 +9,7 @@
 #include "physics/RbSimulator.h"
 #include "scene/CPGameObject.h"
 #include "scene/CPPhysicData.h"
+#include "scene/CPSceneLoader.h"
 
 #include <cctype>
 #include <cmath>
@@ -90,7 +91,7 @@ void DriveCar(const std::string& text) {
     Fuzz::Check(RbIsFinite(rigid->GetPosition()) && RbIsFinite(rigid->GetVelocity()), "the body stays finite");
     body->Car = nullptr;
     delete car;
-    delete body;
+    CPSceneLoader::DeleteObject(body);
     RbSimulator::Destroy(simulator);
 }
 
@@ -119,5 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Fuzz::Check(IsTwoDecimalList(commands->CarParams2, 2), "set_car_params2 is two %.2f values");
     }
     DriveCar(text);
+    // Every object ever made stays listed; the list must not grow with the run.
+    CPObject::Registry().clear();
     return 0;
 }

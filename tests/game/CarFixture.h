@@ -8,6 +8,7 @@
 #include "physics/RbSimulator.h"
 #include "scene/CPGameObject.h"
 #include "scene/CPPhysicData.h"
+#include "scene/CPSceneLoader.h"
 
 #include <gtest/gtest.h>
 
@@ -121,7 +122,7 @@ protected:
             delete car;
         }
         for (CPGameObject* body : Bodies) {
-            delete body;
+            CPSceneLoader::DeleteObject(body);
         }
         Sim.reset();
         ActiveGround = nullptr;
