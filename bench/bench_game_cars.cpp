@@ -130,7 +130,8 @@ void QueryTerrain(const RbVector& lower, const RbVector& upper, const int32_t*& 
 }
 
 // ---------------------------------------------------------------------------------------
-// The car, as the game describes it; nose along -y, roof along +z.
+// The car, as the game describes it: a jeep whose hull rides 0.35 m above the ground; nose
+// along -y, roof along +z.
 
 constexpr int Cars = 8;
 constexpr float CarMass = 40.0f;
@@ -139,8 +140,8 @@ constexpr float HullY = 4.0f;
 constexpr float HullZ = 0.4f;
 constexpr float HalfTrack = 0.8f;
 constexpr float HalfBase = 1.4f;
-constexpr float Length = 0.5f;
-constexpr float Radius = 0.3f;
+constexpr float Length = 0.7f;
+constexpr float Radius = 0.35f;
 constexpr float Spring = 650.0f;
 constexpr float Damping = 150.0f;
 constexpr float Drive = 100.0f;
@@ -150,7 +151,7 @@ constexpr float FadedSteer = Steer * (1.0f - 0.025f * Cruise);
 constexpr float RideDepth = CarMass * Gravity / (4.0f * Spring);
 
 const char* const Description =
-    "<physics><geometry><wheels count=\"4\" x=\"0\" y=\"0\" length=\"0.5\" radius=\"0.3\"/></geometry>"
+    "<physics><geometry><wheels count=\"4\" x=\"0\" y=\"0\" length=\"0.7\" radius=\"0.35\"/></geometry>"
     "<params><wheels spring1=\"650\" spring2=\"650\" damping=\"150\"/>"
     "<friction front=\"100\" back=\"240\" slide=\"0.9\"/>"
     "<acceleration front=\"100\" back=\"100\" brake=\"100\"/></params></physics>";
