@@ -73,7 +73,8 @@ void DriveCar(const std::string& text) {
         wheel->Position = D3DXVECTOR3(i % 2 == 0 ? -0.8f : 0.8f, -1.4f + 0.4f * static_cast<float>(i / 2), 0.0f);
         body->AddChild(wheel);
     }
-    body->XmlDocument.Parse(text.c_str());
+    std::string reason;
+    ParseCarDescription(text, body->XmlDocument, reason);
     body->Physics = CPtr<CPPhysicData>(new CPPhysicData(body));
     body->Physics->SetShape(0.5f, 1.8f, 4.0f, 40.0f);
     RbRigidBody* rigid = simulator->CreateRigidBody();
