@@ -1,6 +1,7 @@
 // A race world step against Bullet's raycast vehicle: 8 cars driving circles on a
-// 60 000-triangle terrain. Ours is the game's whole path: the terrain grid answering the
-// simulator's queries, the wheel sensors, and CPCar's controller on every car; Bullet's is
+// 60 000-triangle terrain. Ours is the game's whole path: CPPhysicWorld's frame (its terrain
+// grid answering the simulator's queries, the wheel sensors, CPCar's controller on every car,
+// the poses written back to the nodes) with the drivers' inputs through the world; Bullet's is
 // btRaycastVehicle on a BVH triangle mesh, the peer engine's own vehicle. Each iteration
 // steps both worlds by 1/60 s; x_baseline is our time per step over Bullet's. After the timed
 // steps both worlds run on and must end alike (every car upright at its ride height over the
@@ -14,7 +15,9 @@
 // differ a little; the work per step does not.
 #include "bench/BaselineRatio.h"
 #include "core/ConfigVars.h"
+#include "core/FrameTime.h"
 #include "game/CPCar.h"
+#include "game/CPPhysicWorld.h"
 #include "physics/RbSimulator.h"
 #include "scene/CPGameObject.h"
 #include "scene/CPPhysicData.h"
@@ -50,12 +53,6 @@ struct TerrainMesh {
     std::vector<RbVector> Vertices;
     std::vector<RbTerrainTriangle> Triangles;
     std::vector<int32_t> Indices;  // three per triangle, for Bullet
-    static constexpr float Cell = 4.0f;
-    int CellsX = 0;
-    int CellsY = 0;
-    std::vector<std::vector<int32_t>> Cells;
-    std::vector<int32_t> Candidates;
-
     TerrainMesh() {
         for (int j = 0; j <= QuadsY; ++j) {
             for (int i = 0; i <= QuadsX; ++i) {
@@ -79,54 +76,12 @@ struct TerrainMesh {
                 }
             }
         }
-        CellsX = static_cast<int>(QuadsX * Spacing / Cell) + 1;
-        CellsY = static_cast<int>(QuadsY * Spacing / Cell) + 1;
-        Cells.resize(static_cast<size_t>(CellsX * CellsY));
-        for (size_t t = 0; t < Triangles.size(); ++t) {
-            RbVector lo = RbVec(1e30f, 1e30f, 0);
-            RbVector hi = RbVec(-1e30f, -1e30f, 0);
-            for (int32_t v : Triangles[t].Vertices) {
-                lo = RbMin(lo, Vertices[static_cast<size_t>(v)]);
-                hi = RbMax(hi, Vertices[static_cast<size_t>(v)]);
-            }
-            for (int cy = CellY(lo.y); cy <= CellY(hi.y); ++cy) {
-                for (int cx = CellX(lo.x); cx <= CellX(hi.x); ++cx) {
-                    Cells[static_cast<size_t>(cy * CellsX + cx)].push_back(static_cast<int32_t>(t));
-                }
-            }
-        }
-    }
-    int CellX(float x) const {
-        const int c = static_cast<int>((x - OriginX) / Cell);
-        return c < 0 ? 0 : (c >= CellsX ? CellsX - 1 : c);
-    }
-    int CellY(float y) const {
-        const int c = static_cast<int>((y - OriginY) / Cell);
-        return c < 0 ? 0 : (c >= CellsY ? CellsY - 1 : c);
     }
 };
 
 TerrainMesh& Terrain() {
     static TerrainMesh mesh;
     return mesh;
-}
-
-void QueryTerrain(const RbVector& lower, const RbVector& upper, const int32_t*& candidates,
-                  const RbTerrainTriangle*& triangles, const RbVector*& vertices, int32_t& candidateCount,
-                  int32_t& triangleCount, RbBody*) {
-    TerrainMesh& t = Terrain();
-    t.Candidates.clear();
-    for (int cy = t.CellY(lower.y); cy <= t.CellY(upper.y); ++cy) {
-        for (int cx = t.CellX(lower.x); cx <= t.CellX(upper.x); ++cx) {
-            const std::vector<int32_t>& cell = t.Cells[static_cast<size_t>(cy * t.CellsX + cx)];
-            t.Candidates.insert(t.Candidates.end(), cell.begin(), cell.end());
-        }
-    }
-    candidates = t.Candidates.data();
-    triangles = t.Triangles.data();
-    vertices = t.Vertices.data();
-    candidateCount = static_cast<int32_t>(t.Candidates.size());
-    triangleCount = static_cast<int32_t>(t.Triangles.size());
 }
 
 // ---------------------------------------------------------------------------------------
@@ -166,19 +121,21 @@ RbVector CarStart(int i) {
 // Our world: scene nodes with physics data and a CPCar each.
 
 struct OurWorld {
-    RbSimulator* Sim = nullptr;
+    CPPhysicWorld World;
     std::vector<CPGameObject*> Bodies;
     std::vector<CPCar*> CarModels;
 
     OurWorld() {
-        Terrain();
         Cfg::weight_div = 1;
-        RbSizeLimits limits;
-        limits.sensorsCount = 100;
-        const RbVector g = RbVec(0.0f, 0.0f, -Gravity);
-        Sim = RbSimulator::Create(&limits, nullptr, &g);
-        Sim->SetMaterial(0, 0.2f, 0.0f);
-        Sim->SetTerrainQueryCallback(QueryTerrain);
+        FrameNumber = 0;
+        TerrainMesh& t = Terrain();
+        std::vector<D3DXVECTOR3> positions;
+        for (const RbVector& v : t.Vertices) {
+            positions.emplace_back(v.x, v.y, v.z);
+        }
+        const std::vector<uint16_t> indices(t.Indices.begin(), t.Indices.end());
+        World.BuildTriangleGrid(positions, indices.data(), indices.size());
+        World.CreateSimulator();
         for (int i = 0; i < Cars; ++i) {
             auto* body = new CPGameObject("car");
             const RbVector p = CarStart(i);
@@ -190,29 +147,33 @@ struct OurWorld {
             }
             body->XmlDocument.Parse(Description);
             body->Physics = CPtr<CPPhysicData>(new CPPhysicData(body));
+            // The description's order: size along x, height, size along y.
             body->Physics->SetShape(HullZ, HullX, HullY, CarMass);
-            RbRigidBody* rigid = Sim->CreateRigidBody();
-            rigid->AddGeometry()->SetBoxSize(HullX, HullY, HullZ);
-            rigid->SetUserData(body);
-            body->Physics->RigidBody = rigid;
+            body->Physics->AddBox(D3DXVECTOR3(0, 0, 0), D3DXQUATERNION(0, 0, 0, 1), HullX, HullZ, HullY, CarMass);
+            World.AddObject(CPtr<CPGameObject>(body), true, 1);
+            World.ActivateObject(CPtr<CPGameObject>(body));
             CarModels.push_back(CPCar::Create(CPtr<CPGameObject>(body), false).Get());
             Bodies.push_back(body);
         }
     }
     ~OurWorld() {
+        World.DestroySimulator();
         for (size_t i = 0; i < Bodies.size(); ++i) {
             Bodies[i]->Car = nullptr;
             delete CarModels[i];
             CPSceneLoader::DeleteObject(Bodies[i]);
         }
-        RbSimulator::Destroy(Sim);
         Cfg::ResetDefaults();
     }
+    // One frame of 1/60 s: the drivers' inputs, then the world's task step.
     void Step() {
-        for (CPCar* car : CarModels) {
-            car->SetControls(car->Speed < Cruise ? 1.0f : 0.0f, Steer);
+        for (CPGameObject* body : Bodies) {
+            const CPCar* car = static_cast<const CPCar*>(body->Car.Get());
+            World.SetCarControls(CPtr<CPGameObject>(body), car->Speed < Cruise ? 1.0f : 0.0f, Steer);
         }
-        Sim->Step(Dt);
+        ++FrameNumber;
+        FrameTime = Dt;
+        World.Update();
     }
     RbVector Position(size_t i) const { return CarModels[i]->GetRigidBody()->GetPosition(); }
     float Speed(size_t i) const { return RbLength(CarModels[i]->GetRigidBody()->GetVelocity()); }
