@@ -3,6 +3,7 @@
 #include "CarFixture.h"
 
 #include "core/CPLog.h"
+#include "interface/CPGameData.h"
 #include "physics/RbSensor.h"
 
 #include <gtest/gtest.h>
@@ -371,6 +372,51 @@ TEST_F(CarTest, TheWorldHandsTheDriversInputsToTheCar) {
     World->SetCarControls(CPtr<CPGameObject>(other), -1.0f, 0.0f);
     World->SetCarControls(CPtr<CPGameObject>(), -1.0f, 0.0f);
     EXPECT_FLOAT_EQ(car->DriveForce, car->AccelFront);
+}
+
+}  // namespace
+
+namespace {
+
+using CarFixture::CarTest;
+using CarFixture::Description;
+
+TEST_F(CarTest, NitroPushesAndBurnsOncePerFrameFromTheRacesStart) {
+    CPGameData game;
+    CPGameData::Instance = &game;
+    CPGameObject* body = MakeBody(D3DXVECTOR3(0.0f, 0.0f, 0.6f));
+    CPCar* car = MakeCar(body, Description());
+    Run(2.0f);
+    car->Nitro = 1.0f;
+    car->NitroFuel = 10.0f;
+    // Before the start the reserve stays, though the push acts.
+    const float frame = 1.0f / 20.0f;
+    Frame(frame);
+    EXPECT_FLOAT_EQ(car->NitroFuel, 10.0f);
+    const RbVector forward = Forward(*car->GetRigidBody());
+    EXPECT_GT(RbDot(car->GetRigidBody()->GetVelocity(), forward), 0.0f);
+
+    // From the start it burns 25 per second of frame time, once per frame (three slices
+    // here), and runs dry after 0.4 s with the request falling to 0.
+    game.LevelStarted = true;
+    Frame(frame);
+    EXPECT_FLOAT_EQ(car->NitroFuel, 10.0f - 25.0f * frame);
+    for (int i = 0; i < 7; ++i) {
+        Frame(frame);
+    }
+    EXPECT_FLOAT_EQ(car->NitroFuel, 0.0f);
+    EXPECT_FLOAT_EQ(car->Nitro, 0.0f);
+    EXPECT_EQ(car->LastFrame, FrameNumber);
+
+    // The push: 80·AccelFront·dt per slice along the nose, 8000 N·s/s over a second.
+    const float before = RbDot(car->GetRigidBody()->GetVelocity(), forward);
+    car->NitroFuel = 100.0f;
+    car->Nitro = 1.0f;
+    Run(0.5f);
+    const float gained = RbDot(car->GetRigidBody()->GetVelocity(), forward) - before;
+    const float expected = 80.0f * car->AccelFront * CarFixture::Dt / Mass * 0.5f;
+    EXPECT_NEAR(gained, expected, 0.1f * expected);
+    CPGameData::Instance = nullptr;
 }
 
 }  // namespace
