@@ -3,6 +3,7 @@
 // material managers set up as the host sets them, and the log's reports collected.
 #pragma once
 
+#include "tests/TestTempDir.h"
 #include "Render/CPEffectManager.h"
 #include "Render/CPMaterialManager.h"
 #include "Render/CPRender.h"
@@ -55,9 +56,7 @@ inline std::string EffectText(const std::string& declarations) {
 class RenderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = std::filesystem::temp_directory_path() /
-              (std::string("render_test_") + info->test_suite_name() + "_" + info->name());
+        dir = TestTempDir("render_test");
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
         previousDirectory = std::filesystem::current_path();

@@ -1,6 +1,7 @@
 // WAV files made by the tests: RIFF chunks assembled byte by byte in a temporary folder.
 #pragma once
 
+#include "tests/TestTempDir.h"
 #include "platform/audio/MMSystem.h"
 
 #include <gtest/gtest.h>
@@ -94,9 +95,7 @@ inline Bytes ReadFile(const std::string& path) {
 class TempDirTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = std::filesystem::temp_directory_path() /
-              (std::string("sound_test_") + info->test_suite_name() + "_" + info->name());
+        dir = TestTempDir("sound_test");
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
         MmioStandIn::ClearFailures();

@@ -1,3 +1,4 @@
+#include "tests/TestTempDir.h"
 #include "core/CPConfig.h"
 #include "core/ConfigVars.h"
 #include "core/NumberText.h"
@@ -18,9 +19,7 @@ class ConfigTest : public ::testing::Test {
 protected:
     void SetUp() override {
         Cfg::ResetDefaults();
-        dir = std::filesystem::temp_directory_path() /
-              ("cfgtest_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = TestTempDir("cfgtest");
         std::filesystem::create_directories(dir);
     }
     void TearDown() override {

@@ -1,3 +1,4 @@
+#include "tests/TestTempDir.h"
 #include "LauncherFixture.h"
 
 #include <cstdio>
@@ -219,8 +220,7 @@ TEST_F(LauncherFixture, StartWindowShowsTheStartPageInItsBrowserArea) {
 TEST_F(LauncherFixture, ConfigurationIsReadFromTheCurrentFolderOrLeftAtDefaults) {
     namespace fs = std::filesystem;
     const fs::path previous = fs::current_path();
-    const fs::path folder = fs::temp_directory_path() /
-                            ("launcher_cfg_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    const fs::path folder = TestTempDir("launcher_cfg");
     fs::create_directories(folder);
     fs::current_path(folder);
 

@@ -1,3 +1,4 @@
+#include "tests/TestTempDir.h"
 #include "platform/files/HostFiles.h"
 #include "platform/audio/MMSystem.h"
 #include "platform/win32/Resources.h"
@@ -17,9 +18,7 @@ namespace fs = std::filesystem;
 class Mmio : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("mmio_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = TestTempDir("mmio_test");
         fs::remove_all(dir);
         fs::create_directories(dir);
         MmioStandIn::ClearFailures();
