@@ -420,3 +420,26 @@ TEST_F(CarTest, NitroPushesAndBurnsOncePerFrameFromTheRacesStart) {
 }
 
 }  // namespace
+
+namespace {
+
+using CarFixture::CarTest;
+using CarFixture::Description;
+
+TEST_F(CarTest, ABodyThatOutlivesItsCarStopsBeingDriven) {
+    CPGameObject* body = MakeBody(D3DXVECTOR3(0.0f, 0.0f, 0.6f));
+    CPCar* car = MakeCar(body, Description());
+    RbRigidBody* rigid = car->GetRigidBody();
+    Run(1.0f);
+    car->SetControls(1.0f, 0.0f);
+    Run(0.5f);
+    body->Car = nullptr;
+    Cars.clear();
+    delete car;
+    // No call into the freed car; without its springs the hull settles onto the ground.
+    Run(3.0f);
+    EXPECT_NEAR(rigid->GetPosition().z, 0.5f * CarFixture::BodyHeight, 0.02f);
+    EXPECT_LT(RbLength(rigid->GetVelocity()), 0.05f);
+}
+
+}  // namespace
