@@ -1,6 +1,7 @@
 #include "game/CPPhysicWorld.h"
 
 #include "Render/CPRenderObject.h"
+#include "game/CPCar.h"
 #include "core/ConfigVars.h"
 #include "core/Singletons.h"
 #include "physics/RbSimulator.h"
@@ -204,5 +205,12 @@ void CPPhysicWorld::CreateLevelBodies(CPtr<CPPhysicData> physics, const D3DXVECT
         physics->KinematicBody->SetRotation(Normalised(orientation.x, orientation.y, orientation.z, orientation.w));
     } else {
         physics->Active = active;
+    }
+}
+
+void CPPhysicWorld::SetCarControls(CPtr<CPGameObject> car, float throttle, float steering) {
+    auto* model = car != nullptr ? dynamic_cast<CPCar*>(car->Car.Get()) : nullptr;
+    if (model != nullptr) {
+        model->SetControls(throttle, steering);
     }
 }

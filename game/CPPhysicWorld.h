@@ -90,8 +90,8 @@ public:
     void CreateLevelBodies(CPtr<CPPhysicData> physics, const D3DXVECTOR3& position,
                            const D3DXQUATERNION& orientation, bool active, int32_t material);
 
-    // The driver's throttle and steering to the car the node drives (CPCar::SetControls);
-    // nothing for a node without a car (CPPhysicWorld_Cars.cpp).
+    // The driver's controls to the car the node drives (its CPCar in CPGameObject::Car);
+    // nothing for a node without a car.
     void SetCarControls(CPtr<CPGameObject> car, float throttle, float steering);
 
     // The per-frame work (CPPhysicWorld_Step.cpp).

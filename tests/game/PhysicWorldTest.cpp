@@ -4,6 +4,7 @@
 #include "PhysicWorldFixture.h"
 
 #include "Render/CPRenderObject.h"
+#include "game/CPCar.h"
 #include "Sound/NSound.h"
 #include "Sound/PSoundManager.h"
 #include "platform/audio/DirectSound.h"
@@ -409,4 +410,40 @@ TEST_F(PhysicWorldTest, KinematicObjectsTakeTheirPoseAtOnce) {
     EXPECT_EQ(data.KinematicBody->GetUserData(), node.get());
     node.reset();  // the dying node takes its name off the body
     EXPECT_EQ(data.KinematicBody->GetUserData(), nullptr);
+}
+
+TEST_F(PhysicWorldTest, DriverControlsReachTheNodesCar) {
+    CPGameObject* jeep = AddBox("jeep", D3DXVECTOR3(0, 0, 1.0f), 2, 4, 1, 1000);
+    auto car = std::make_unique<CPCar>(jeep);
+    jeep->Car = car.get();
+    world->SetCarControls(CPtr<CPGameObject>(jeep), 1.0f, 0.3f);
+    EXPECT_EQ(car->SteerInput, 0.3f);
+    EXPECT_GT(car->DriveForce, 0.0f);
+    world->SetCarControls(CPtr<CPGameObject>(jeep), 0.0f, 5.0f);
+    EXPECT_EQ(car->SteerInput, CPCar::MaxSteer);
+    jeep->Car = nullptr;
+    // A node without a car, or none: nothing.
+    world->SetCarControls(CPtr<CPGameObject>(jeep), 1.0f, 0.3f);
+    world->SetCarControls(CPtr<CPGameObject>(), 1.0f, 0.3f);
+}
+
+TEST_F(PhysicWorldTest, RebuiltTerrainIsAskedForAgain) {
+    // The simulator keeps a moving body's last terrain answer, pointers into the world's
+    // arrays included, while the body stays inside the box it asked for; a new grid replaces
+    // those arrays, so the next step must ask again.
+    Build(MakeTerrain(10, 4.0f, -20.0f, -20.0f, [](float, float) { return 0.0f; }));
+    CPGameObject* box = AddBox("crate", D3DXVECTOR3(0, 0, 0.5f), 1, 1, 1, 50);
+    RbRigidBody* body = box->Physics->RigidBody;
+    auto slide = [&](int frames) {
+        for (int i = 0; i < frames; ++i) {
+            body->SetVelocity(RbVec(0.5f, 0, body->GetVelocity().z));
+            Frame(1.0f / 60.0f);
+        }
+    };
+    slide(30);
+    EXPECT_NEAR(body->GetPosition().z, 0.5f, 0.03f);
+    // The ground rises by 0.2 m under the sliding box: it is pushed up onto the new ground.
+    Build(MakeTerrain(12, 4.0f, -24.0f, -24.0f, [](float, float) { return 0.2f; }));
+    slide(60);
+    EXPECT_NEAR(body->GetPosition().z, 0.7f, 0.03f);
 }

@@ -224,9 +224,32 @@ TEST_F(TerrainGridTest, TrianglesWithIndicesBeyondTheVerticesAreLeftOut) {
     world->QueryTerrain(P(-1, -1, 0), P(5, 5, 0), data);
     const std::set<int32_t> listed(data.TerrainTriangles, data.TerrainTriangles + data.TerrainTriangleCount);
     EXPECT_EQ(listed, (std::set<int32_t>{0, 2}));
+    // A corner that is no number leaves its triangles out and the bounds alone.
+    positions[3] = P(NAN, 4);
+    world->BuildTriangleGrid(positions, indices, 9);
+    EXPECT_EQ(world->Triangles[2].Vertices[0], -1);
+    EXPECT_EQ(world->GridWidth, 11);
     // A terrain without triangles answers every question with nothing.
     world->BuildTriangleGrid({}, nullptr, 0);
     world->QueryTerrain(P(-1, -1, 0), P(5, 5, 0), data);
     EXPECT_EQ(data.TerrainTriangleCount, 0);
     EXPECT_EQ(world->GetHeight(P(1, 1, 1)), 0.0f);
+}
+
+TEST_F(TerrainGridTest, BigBoxesTakeAllTheirCells) {
+    // 8 m quads: a 40 m box spans 12 x 12 cells with its margin, far beyond a fixed list of 44.
+    TerrainMesh mesh = MakeTerrain(20, 8.0f, -80.0f, -80.0f, [](float, float) { return 0.0f; });
+    Build(mesh);
+    CPPhysicData data(nullptr);
+    world->QueryTerrain(P(-20, -20, -1), P(20, 20, 1), data);
+    const std::set<int32_t> listed(data.TerrainTriangles, data.TerrainTriangles + data.TerrainTriangleCount);
+    for (int32_t t = 0; t < world->GetTriangleCount(); ++t) {
+        D3DXVECTOR3 corners[3];
+        for (int k = 0; k < 3; ++k) {
+            corners[k] = mesh.Positions[mesh.Indices[static_cast<size_t>(t) * 3 + static_cast<size_t>(k)]];
+        }
+        if (Overlaps2D(corners, D3DXVECTOR2(-20, -20), D3DXVECTOR2(20, 20))) {
+            EXPECT_TRUE(listed.count(t)) << t;
+        }
+    }
 }
