@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -440,6 +441,58 @@ TEST_F(CarTest, ABodyThatOutlivesItsCarStopsBeingDriven) {
     Run(3.0f);
     EXPECT_NEAR(rigid->GetPosition().z, 0.5f * CarFixture::BodyHeight, 0.02f);
     EXPECT_LT(RbLength(rigid->GetVelocity()), 0.05f);
+}
+
+}  // namespace
+
+namespace {
+
+using CarFixture::CarTest;
+using CarFixture::Description;
+
+TEST_F(CarTest, WheelMeshOffsetsFollowTheFixedModes) {
+    struct Case {
+        const char* Wheels;
+        // Expected offset below WheelY from the car and the sensor's depth.
+        float (*Offset)(const CPCar& car, float depth, bool front);
+    };
+    const Case cases[] = {
+        {"length=\"0.5\" radius=\"0.3\" front_min_radius=\"10\" back_min_radius=\"10\"",
+         [](const CPCar& car, float depth, bool) { return car.Radius - (car.Length - depth); }},
+        {"length=\"0.5\" radius=\"0.3\" front_min_radius=\"-0.1\" back_min_radius=\"-0.12\"",
+         [](const CPCar&, float, bool front) { return front ? -0.1f : -0.12f; }},
+        {"length=\"0.5\" radius=\"0.3\" front_min_radius=\"10\" back_min_radius=\"10\" fixed=\"max\"",
+         [](const CPCar& car, float, bool) { return car.Radius - car.Length; }},
+        {"length=\"0.5\" radius=\"0.3\" front_min_radius=\"0.05\" back_min_radius=\"0.07\" fixed=\"MIN\"",
+         [](const CPCar&, float, bool front) { return front ? 0.05f : 0.07f; }},
+    };
+    float x = -60.0f;
+    for (const Case& c : cases) {
+        CPGameObject* body = MakeBody(D3DXVECTOR3(x, 0.0f, 0.6f));
+        x += 30.0f;
+        CPCar* car = MakeCar(body, Description(std::string("count=\"4\" ") + c.Wheels));
+        Run(3.0f);
+        for (int i = 0; i < 4; ++i) {
+            const float depth = car->Sensors[i]->GetDetectDepth();
+            EXPECT_NEAR(car->WheelOffsets[i], c.Offset(*car, depth, i < 2), 1e-4f) << c.Wheels << " wheel " << i;
+            EXPECT_NEAR(car->Wheels[i]->Position.z, car->WheelOffsets[i] + car->WheelY, 1e-4f);
+        }
+    }
+    // Thrown into the air, the wheels keep the offsets of their last contact.
+    CPCar* car = Cars.front();
+    car->ApplyImpulse(D3DXVECTOR3(-60.0f, 0.0f, 0.35f), D3DXVECTOR3(0.0f, 0.0f, 6.0f * Mass));
+    int frames = 0;
+    while (std::count(car->WheelContact, car->WheelContact + 4, true) > 0 && frames < 60) {
+        Frame();
+        ++frames;
+    }
+    float before[4];
+    std::copy(car->WheelOffsets, car->WheelOffsets + 4, before);
+    Run(0.3f);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_FALSE(car->WheelContact[i]);
+        EXPECT_FLOAT_EQ(car->WheelOffsets[i], before[i]);
+    }
 }
 
 }  // namespace
