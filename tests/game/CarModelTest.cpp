@@ -496,3 +496,48 @@ TEST_F(CarTest, WheelMeshOffsetsFollowTheFixedModes) {
 }
 
 }  // namespace
+
+namespace {
+
+using CarFixture::CarTest;
+using CarFixture::Description;
+
+// The angle of the front wheels' ground direction from the car's axis, radians.
+float SteerAngle(const CPCar& car, const RbRigidBody& body) {
+    const RbVector& r0 = body.Motion.Rotation.Rows[0];
+    const RbVector& r1 = body.Motion.Rotation.Rows[1];
+    return std::atan2(RbDot(car.SteerDirection, r0), RbDot(car.SteerDirection, r1));
+}
+
+TEST_F(CarTest, SteeringFadesWithSpeedUnlessTheRearSlides) {
+    CPGameObject* body = MakeBody(D3DXVECTOR3(0.0f, 150.0f, 0.6f));
+    CPCar* car = MakeCar(body, Description());
+    RbRigidBody* rigid = car->GetRigidBody();
+    Run(2.0f);
+    car->SetControls(0.0f, 0.4f);
+    Frame();
+    EXPECT_NEAR(SteerAngle(*car, *rigid), 0.4f, 1e-3f) << "full input at rest";
+    car->SetControls(1.0f, 0.0f);
+    while (car->Speed < 20.0f) {
+        Frame();
+    }
+    car->SetControls(0.0f, 0.4f);
+    Frame();
+    EXPECT_NEAR(SteerAngle(*car, *rigid), (1.0f - 0.025f * car->Speed) * 0.4f, 2e-3f) << "about half at 20 m/s";
+    car->SetLights(true);
+    Frame();
+    EXPECT_NEAR(SteerAngle(*car, *rigid), 0.4f, 2e-3f) << "full input while the rear slides";
+}
+
+TEST_F(CarTest, OnlyTheThrottlesSignDrives) {
+    CPCar* gentle = MakeCar(MakeBody(D3DXVECTOR3(-20.0f, 0.0f, 0.6f)), Description());
+    CPCar* full = MakeCar(MakeBody(D3DXVECTOR3(20.0f, 0.0f, 0.6f)), Description());
+    Run(2.0f);
+    gentle->SetControls(0.2f, 0.0f);
+    full->SetControls(1.0f, 0.0f);
+    Run(1.0f);
+    EXPECT_GT(full->Speed, 5.0f);
+    EXPECT_NEAR(gentle->Speed, full->Speed, 0.01f * full->Speed);
+}
+
+}  // namespace
