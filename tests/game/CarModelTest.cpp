@@ -3,10 +3,12 @@
 #include "CarFixture.h"
 
 #include "core/CPLog.h"
+#include "interface/CPGameData.h"
 #include "physics/RbSensor.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -82,7 +84,7 @@ TEST_F(CarTest, ReverseThrottleBrakesToAStopWithinItsDriveDistance) {
     Run(2.0f);
     car->SetControls(1.0f, 0.0f);
     while (car->Speed < 15.0f) {
-        Sim->Step(Dt);
+        Frame();
     }
     const RbVector forward = Forward(*rigid);
     const float v0 = SpeedAlong(*rigid, forward);
@@ -92,7 +94,7 @@ TEST_F(CarTest, ReverseThrottleBrakesToAStopWithinItsDriveDistance) {
     car->SetLights(true);
     int steps = 0;
     while (SpeedAlong(*rigid, forward) > 0.0f && steps < 600) {
-        Sim->Step(Dt);
+        Frame();
         ++steps;
     }
     const float distance = RbDot(RbSub(rigid->GetPosition(), start), forward);
@@ -114,7 +116,7 @@ TEST_F(CarTest, LockedWheelsBrakeInProportionToSpeed) {
     Run(2.0f);
     car->SetControls(1.0f, 0.0f);
     while (car->Speed < 10.0f) {
-        Sim->Step(Dt);
+        Frame();
     }
     const RbVector forward = Forward(*rigid);
     const float v0 = SpeedAlong(*rigid, forward);
@@ -135,7 +137,7 @@ TEST_F(CarTest, SteeringTurnsOnACircleOfTheWheelbasesRadius) {
     Run(2.0f);
     car->SetControls(1.0f, 0.0f);
     while (car->Speed < 8.0f) {
-        Sim->Step(Dt);
+        Frame();
     }
     const float steer = 0.3f;
     car->SetControls(0.0f, steer);
@@ -148,7 +150,7 @@ TEST_F(CarTest, SteeringTurnsOnACircleOfTheWheelbasesRadius) {
     float turned = 0.0f;
     RbVector previous = before;
     for (int i = 0; i < steps; ++i) {
-        Sim->Step(Dt);
+        Frame();
         const RbVector now = Forward(*rigid);
         turned += std::atan2(previous.x * now.y - previous.y * now.x, RbDot(previous, now));
         previous = now;
@@ -177,7 +179,7 @@ TEST_F(CarTest, NeverSinksThroughTheGroundAtLongFrames) {
             car->SetControls(-1.0f, 0.0f);
             car->SetLights(true);
         }
-        Sim->Step(frame);
+        Frame(frame);
         lowest = std::min(lowest, rigid->GetPosition().z);
         for (int w = 0; w < 4; ++w) {
             if (car->WheelContact[w]) {
@@ -311,6 +313,231 @@ TEST_F(CarTest, WheelOrientationTurnsAboutXThenZ) {
     EXPECT_NEAR(turned.x, std::cos(0.3f), 1e-5f);
     EXPECT_NEAR(turned.y, std::sin(0.3f), 1e-5f);
     EXPECT_NEAR(turned.z, 0.0f, 1e-5f);
+}
+
+}  // namespace
+
+namespace {
+
+using CarFixture::CarTest;
+using CarFixture::Description;
+
+TEST_F(CarTest, SlidingWheelsRaiseDustWithinTheFramesBudget) {
+    CPGameObject* body = MakeBody(D3DXVECTOR3(0.0f, 100.0f, 0.6f));
+    CPCar* car = MakeCar(body, Description());
+    Run(2.0f);
+    car->SetControls(1.0f, 0.0f);
+    while (car->Speed < 12.0f) {
+        Frame();
+    }
+    // Rolling without sliding raises none.
+    Frame();
+    EXPECT_EQ(SparkCount, 0);
+    // Braking slides the rear: puffs, a few per frame, spaced along the way.
+    car->SetLights(true);
+    car->SetControls(-1.0f, 0.0f);
+    Frame();
+    EXPECT_GT(SparkCount, 0);
+    EXPECT_LE(SparkCount, 4);
+    const D3DXVECTOR3 puff = car->DustPositions[2];
+    EXPECT_NEAR(puff.z, 0.25f, 1e-3f);
+    // The next puff of that wheel waits until the car has left the last one behind.
+    int frames = 0;
+    while (car->DustPositions[2] == puff && frames < 30) {
+        Frame();
+        ++frames;
+    }
+    const D3DXVECTOR3 moved = car->DustPositions[2] - puff;
+    EXPECT_GT(frames, 1);
+    EXPECT_GT(D3DXVec3Length(&moved), 0.5f);
+    // A spent budget spawns nothing more in the frame.
+    SparkCount = CPPhysicWorld::MaxSparks;
+    const D3DXVECTOR3 before = car->DustPositions[2];
+    World->Simulator->Step(CarFixture::Dt);
+    EXPECT_EQ(SparkCount, CPPhysicWorld::MaxSparks);
+    EXPECT_EQ(car->DustPositions[2], before);
+    // The "dust" setting turns it off.
+    Cfg::dust = 0;
+    Frame();
+    EXPECT_EQ(SparkCount, 0);
+}
+
+TEST_F(CarTest, TheWorldHandsTheDriversInputsToTheCar) {
+    CPGameObject* body = MakeBody(D3DXVECTOR3(0.0f, 0.0f, 0.6f));
+    CPCar* car = MakeCar(body, Description());
+    World->SetCarControls(CPtr<CPGameObject>(body), 1.0f, 2.0f);
+    EXPECT_FLOAT_EQ(car->DriveForce, car->AccelFront);
+    EXPECT_FLOAT_EQ(car->SteerInput, CPCar::MaxSteer);
+    // A node without a car, or none at all, changes nothing.
+    CPGameObject* other = MakeBody(D3DXVECTOR3(10.0f, 0.0f, 0.6f));
+    World->SetCarControls(CPtr<CPGameObject>(other), -1.0f, 0.0f);
+    World->SetCarControls(CPtr<CPGameObject>(), -1.0f, 0.0f);
+    EXPECT_FLOAT_EQ(car->DriveForce, car->AccelFront);
+}
+
+}  // namespace
+
+namespace {
+
+using CarFixture::CarTest;
+using CarFixture::Description;
+
+TEST_F(CarTest, NitroPushesAndBurnsOncePerFrameFromTheRacesStart) {
+    CPGameData game;
+    CPGameData::Instance = &game;
+    CPGameObject* body = MakeBody(D3DXVECTOR3(0.0f, 0.0f, 0.6f));
+    CPCar* car = MakeCar(body, Description());
+    Run(2.0f);
+    car->Nitro = 1.0f;
+    car->NitroFuel = 10.0f;
+    // Before the start the reserve stays, though the push acts.
+    const float frame = 1.0f / 20.0f;
+    Frame(frame);
+    EXPECT_FLOAT_EQ(car->NitroFuel, 10.0f);
+    const RbVector forward = Forward(*car->GetRigidBody());
+    EXPECT_GT(RbDot(car->GetRigidBody()->GetVelocity(), forward), 0.0f);
+
+    // From the start it burns 25 per second of frame time, once per frame (three slices
+    // here), and runs dry after 0.4 s with the request falling to 0.
+    game.LevelStarted = true;
+    Frame(frame);
+    EXPECT_FLOAT_EQ(car->NitroFuel, 10.0f - 25.0f * frame);
+    for (int i = 0; i < 7; ++i) {
+        Frame(frame);
+    }
+    EXPECT_FLOAT_EQ(car->NitroFuel, 0.0f);
+    EXPECT_FLOAT_EQ(car->Nitro, 0.0f);
+    EXPECT_EQ(car->LastFrame, FrameNumber);
+
+    // The push: 80·AccelFront·dt per slice along the nose, 8000 N·s/s over a second.
+    const float before = RbDot(car->GetRigidBody()->GetVelocity(), forward);
+    car->NitroFuel = 100.0f;
+    car->Nitro = 1.0f;
+    Run(0.5f);
+    const float gained = RbDot(car->GetRigidBody()->GetVelocity(), forward) - before;
+    const float expected = 80.0f * car->AccelFront * CarFixture::Dt / Mass * 0.5f;
+    EXPECT_NEAR(gained, expected, 0.1f * expected);
+    CPGameData::Instance = nullptr;
+}
+
+}  // namespace
+
+namespace {
+
+using CarFixture::CarTest;
+using CarFixture::Description;
+
+TEST_F(CarTest, ABodyThatOutlivesItsCarStopsBeingDriven) {
+    CPGameObject* body = MakeBody(D3DXVECTOR3(0.0f, 0.0f, 0.6f));
+    CPCar* car = MakeCar(body, Description());
+    RbRigidBody* rigid = car->GetRigidBody();
+    Run(1.0f);
+    car->SetControls(1.0f, 0.0f);
+    Run(0.5f);
+    body->Car = nullptr;
+    Cars.clear();
+    delete car;
+    // No call into the freed car; without its springs the hull settles onto the ground.
+    Run(3.0f);
+    EXPECT_NEAR(rigid->GetPosition().z, 0.5f * CarFixture::BodyHeight, 0.02f);
+    EXPECT_LT(RbLength(rigid->GetVelocity()), 0.05f);
+}
+
+}  // namespace
+
+namespace {
+
+using CarFixture::CarTest;
+using CarFixture::Description;
+
+TEST_F(CarTest, WheelMeshOffsetsFollowTheFixedModes) {
+    struct Case {
+        const char* Wheels;
+        // Expected offset below WheelY from the car and the sensor's depth.
+        float (*Offset)(const CPCar& car, float depth, bool front);
+    };
+    const Case cases[] = {
+        {"length=\"0.5\" radius=\"0.3\" front_min_radius=\"10\" back_min_radius=\"10\"",
+         [](const CPCar& car, float depth, bool) { return car.Radius - (car.Length - depth); }},
+        {"length=\"0.5\" radius=\"0.3\" front_min_radius=\"-0.1\" back_min_radius=\"-0.12\"",
+         [](const CPCar&, float, bool front) { return front ? -0.1f : -0.12f; }},
+        {"length=\"0.5\" radius=\"0.3\" front_min_radius=\"10\" back_min_radius=\"10\" fixed=\"max\"",
+         [](const CPCar& car, float, bool) { return car.Radius - car.Length; }},
+        {"length=\"0.5\" radius=\"0.3\" front_min_radius=\"0.05\" back_min_radius=\"0.07\" fixed=\"MIN\"",
+         [](const CPCar&, float, bool front) { return front ? 0.05f : 0.07f; }},
+    };
+    float x = -60.0f;
+    for (const Case& c : cases) {
+        CPGameObject* body = MakeBody(D3DXVECTOR3(x, 0.0f, 0.6f));
+        x += 30.0f;
+        CPCar* car = MakeCar(body, Description(std::string("count=\"4\" ") + c.Wheels));
+        Run(3.0f);
+        for (int i = 0; i < 4; ++i) {
+            const float depth = car->Sensors[i]->GetDetectDepth();
+            EXPECT_NEAR(car->WheelOffsets[i], c.Offset(*car, depth, i < 2), 1e-4f) << c.Wheels << " wheel " << i;
+            EXPECT_NEAR(car->Wheels[i]->Position.z, car->WheelOffsets[i] + car->WheelY, 1e-4f);
+        }
+    }
+    // Thrown into the air, the wheels keep the offsets of their last contact.
+    CPCar* car = Cars.front();
+    car->ApplyImpulse(D3DXVECTOR3(-60.0f, 0.0f, 0.35f), D3DXVECTOR3(0.0f, 0.0f, 6.0f * Mass));
+    int frames = 0;
+    while (std::count(car->WheelContact, car->WheelContact + 4, true) > 0 && frames < 60) {
+        Frame();
+        ++frames;
+    }
+    float before[4];
+    std::copy(car->WheelOffsets, car->WheelOffsets + 4, before);
+    Run(0.3f);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_FALSE(car->WheelContact[i]);
+        EXPECT_FLOAT_EQ(car->WheelOffsets[i], before[i]);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+using CarFixture::CarTest;
+using CarFixture::Description;
+
+// The angle of the front wheels' ground direction from the car's axis, radians.
+float SteerAngle(const CPCar& car, const RbRigidBody& body) {
+    const RbVector& r0 = body.Motion.Rotation.Rows[0];
+    const RbVector& r1 = body.Motion.Rotation.Rows[1];
+    return std::atan2(RbDot(car.SteerDirection, r0), RbDot(car.SteerDirection, r1));
+}
+
+TEST_F(CarTest, SteeringFadesWithSpeedUnlessTheRearSlides) {
+    CPGameObject* body = MakeBody(D3DXVECTOR3(0.0f, 150.0f, 0.6f));
+    CPCar* car = MakeCar(body, Description());
+    RbRigidBody* rigid = car->GetRigidBody();
+    Run(2.0f);
+    car->SetControls(0.0f, 0.4f);
+    Frame();
+    EXPECT_NEAR(SteerAngle(*car, *rigid), 0.4f, 1e-3f) << "full input at rest";
+    car->SetControls(1.0f, 0.0f);
+    while (car->Speed < 20.0f) {
+        Frame();
+    }
+    car->SetControls(0.0f, 0.4f);
+    Frame();
+    EXPECT_NEAR(SteerAngle(*car, *rigid), (1.0f - 0.025f * car->Speed) * 0.4f, 2e-3f) << "about half at 20 m/s";
+    car->SetLights(true);
+    Frame();
+    EXPECT_NEAR(SteerAngle(*car, *rigid), 0.4f, 2e-3f) << "full input while the rear slides";
+}
+
+TEST_F(CarTest, OnlyTheThrottlesSignDrives) {
+    CPCar* gentle = MakeCar(MakeBody(D3DXVECTOR3(-20.0f, 0.0f, 0.6f)), Description());
+    CPCar* full = MakeCar(MakeBody(D3DXVECTOR3(20.0f, 0.0f, 0.6f)), Description());
+    Run(2.0f);
+    gentle->SetControls(0.2f, 0.0f);
+    full->SetControls(1.0f, 0.0f);
+    Run(1.0f);
+    EXPECT_GT(full->Speed, 5.0f);
+    EXPECT_NEAR(gentle->Speed, full->Speed, 0.01f * full->Speed);
 }
 
 }  // namespace
