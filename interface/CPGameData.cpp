@@ -37,21 +37,25 @@ CPGameData::~CPGameData() {
 }
 
 double CPGameData::GetCarSettingsPrice(const CarSettings& settings) const {
-    double price = 0.0;
+    // An empty name is an empty slot, whatever the catalogue holds.
+    const auto price = [](const auto& catalogue, const std::string& name) {
+        return name.empty() ? 0 : catalogue.PriceOf(name);
+    };
+    double total = 0.0;
     for (const std::string& weapon : settings.Weapons) {
-        price += Weapons.PriceOf(weapon);
+        total += price(Weapons, weapon);
     }
     for (const std::string& item : settings.Equipment) {
-        price += Equipment.PriceOf(item);
+        total += price(Equipment, item);
     }
-    price += Armor.PriceOf(settings.Armor);
-    price += Bumpers.PriceOf(settings.Bumper);
-    price += Engines.PriceOf(settings.Engine);
-    price += Mines.PriceOf(settings.Mine);
+    total += price(Armor, settings.Armor);
+    total += price(Bumpers, settings.Bumper);
+    total += price(Engines, settings.Engine);
+    total += price(Mines, settings.Mine);
     // An integer product, as the shop has always priced charges (no overflow in 64 bits).
-    price += static_cast<double>(static_cast<int64_t>(SuperWeapons.PriceOf(settings.SuperWeapon)) *
+    total += static_cast<double>(static_cast<int64_t>(price(SuperWeapons, settings.SuperWeapon)) *
                                  settings.SuperWeaponCharges);
-    return price;
+    return total;
 }
 
 void CPGameData::UpdateMoney(float money) {

@@ -92,7 +92,11 @@ public:
         if (!IsPlainNumber(text, false) || !TextToInt(text, parsed)) {
             return Fail(name, Quoted(text) + " is not a whole number");
         }
-        return CheckBound(name, text, parsed, bound) && (value = parsed, true);
+        if (!CheckBound(name, text, parsed, bound)) {
+            return false;
+        }
+        value = parsed;
+        return true;
     }
 
     bool Float(const char* name, float& value, Bound bound) {
@@ -104,7 +108,11 @@ public:
         if (!IsPlainNumber(text, true) || !TextToFloat(text, parsed) || !std::isfinite(parsed)) {
             return Fail(name, Quoted(text) + " is not a decimal number");
         }
-        return CheckBound(name, text, parsed, bound) && (value = parsed, true);
+        if (!CheckBound(name, text, parsed, bound)) {
+            return false;
+        }
+        value = parsed;
+        return true;
     }
 
     // Refuses the element when it holds an attribute that was not read.
@@ -359,9 +367,23 @@ bool ReadEngine(Attributes& a, EngineInfo& r) {
 
 // The sections of the root, in the order they are read: texts first (items name their keys),
 // catalogues before the presets that name their items.
-const char* const SectionNames[] = {"texts",  "weapons", "mines",   "superWeapons", "bumpers", "equipment",
-                                    "armor",  "engines", "scoreTables", "carPresets"};
-constexpr size_t SectionCount = sizeof(SectionNames) / sizeof(SectionNames[0]);
+struct Section {
+    const char* Name;
+    bool (*Read)(Reader& reader, const TiXmlElement& section);
+};
+const Section Sections[] = {
+    {"texts", [](Reader& r, const TiXmlElement& e) { return r.Texts(e); }},
+    {"weapons", [](Reader& r, const TiXmlElement& e) { return r.Items(e, r.Data.Weapons, ReadWeapon); }},
+    {"mines", [](Reader& r, const TiXmlElement& e) { return r.Items(e, r.Data.Mines, ReadMine); }},
+    {"superWeapons", [](Reader& r, const TiXmlElement& e) { return r.Items(e, r.Data.SuperWeapons, ReadSuperWeapon); }},
+    {"bumpers", [](Reader& r, const TiXmlElement& e) { return r.Items(e, r.Data.Bumpers, ReadPart); }},
+    {"equipment", [](Reader& r, const TiXmlElement& e) { return r.Items(e, r.Data.Equipment, ReadPart); }},
+    {"armor", [](Reader& r, const TiXmlElement& e) { return r.Items(e, r.Data.Armor, ReadPart); }},
+    {"engines", [](Reader& r, const TiXmlElement& e) { return r.Items(e, r.Data.Engines, ReadEngine); }},
+    {"scoreTables", [](Reader& r, const TiXmlElement& e) { return r.ScoreTables(e); }},
+    {"carPresets", [](Reader& r, const TiXmlElement& e) { return r.CarPresets(e); }},
+};
+constexpr size_t SectionCount = sizeof(Sections) / sizeof(Sections[0]);
 
 }  // namespace
 
@@ -391,7 +413,7 @@ bool ReadCampaignData(const TiXmlDocument& document, const std::string& fileName
         }
         const std::string name = element->Value();
         size_t index = 0;
-        while (index < SectionCount && name != SectionNames[index]) {
+        while (index < SectionCount && name != Sections[index].Name) {
             ++index;
         }
         if (index == SectionCount) {
@@ -409,20 +431,10 @@ bool ReadCampaignData(const TiXmlDocument& document, const std::string& fileName
 
     CampaignData read;
     Reader reader{check, read};
-    const auto section = [&](size_t index, auto readSection) { return sections[index] == nullptr || readSection(*sections[index]); };
-    const bool ok =
-        section(0, [&](const TiXmlElement& e) { return reader.Texts(e); }) &&
-        section(1, [&](const TiXmlElement& e) { return reader.Items(e, read.Weapons, ReadWeapon); }) &&
-        section(2, [&](const TiXmlElement& e) { return reader.Items(e, read.Mines, ReadMine); }) &&
-        section(3, [&](const TiXmlElement& e) { return reader.Items(e, read.SuperWeapons, ReadSuperWeapon); }) &&
-        section(4, [&](const TiXmlElement& e) { return reader.Items(e, read.Bumpers, ReadPart); }) &&
-        section(5, [&](const TiXmlElement& e) { return reader.Items(e, read.Equipment, ReadPart); }) &&
-        section(6, [&](const TiXmlElement& e) { return reader.Items(e, read.Armor, ReadPart); }) &&
-        section(7, [&](const TiXmlElement& e) { return reader.Items(e, read.Engines, ReadEngine); }) &&
-        section(8, [&](const TiXmlElement& e) { return reader.ScoreTables(e); }) &&
-        section(9, [&](const TiXmlElement& e) { return reader.CarPresets(e); });
-    if (!ok) {
-        return false;
+    for (size_t index = 0; index < SectionCount; ++index) {
+        if (sections[index] != nullptr && !Sections[index].Read(reader, *sections[index])) {
+            return false;
+        }
     }
     data = std::move(read);
     return true;

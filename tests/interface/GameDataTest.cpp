@@ -103,9 +103,12 @@ TEST(GameData, CarPrices) {
     for (const Case& c : cases) {
         EXPECT_EQ(data.GetCarSettingsPrice(c.car), c.price) << c.name;
     }
+    // An empty name is an empty slot even when a catalogue lists an item without a name.
+    data.Weapons.Add("", Weapon(1000));
+    EXPECT_EQ(data.GetCarSettingsPrice(CarSettings()), 0.0);
     // Lookups never insert: the catalogues hold what they held.
-    EXPECT_EQ(data.Weapons.ByName.size(), 2u);
-    EXPECT_EQ(data.Weapons.InOrder.size(), 2u);
+    EXPECT_EQ(data.Weapons.ByName.size(), 3u);
+    EXPECT_EQ(data.Weapons.InOrder.size(), 3u);
     EXPECT_EQ(data.Equipment.ByName.size(), 2u);
     EXPECT_EQ(data.Engines.ByName.size(), 1u);
     EXPECT_EQ(data.SuperWeapons.ByName.size(), 1u);

@@ -1,0 +1,89 @@
+#include "host/Host.h"
+
+#include "core/CPLog.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Runs each test in a fresh game folder holding a copy of the shipped campaign data.
+class HostCampaign : public ::testing::Test {
+protected:
+    void SetUp() override {
+        previous = fs::current_path();
+        std::string pattern = (fs::temp_directory_path() / "host-campaign-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        directory = pattern;
+        fs::create_directories(directory / "Data");
+        fs::copy_file(fs::path(TEST_DATA_DIR) / "../../gamedir/Data/campaign.xml", directory / "Data/campaign.xml");
+        fs::current_path(directory);
+        CPLog::GetInstance().SetSink([this](const CPLogReport& report) { log.push_back(report.Text); });
+    }
+    void TearDown() override {
+        CPLog::GetInstance().SetSink(nullptr);
+        fs::current_path(previous);
+        fs::remove_all(directory);
+    }
+
+    // The shipped file with one text replaced.
+    static void Damage(const std::string& from, const std::string& to) {
+        std::ifstream in("Data/campaign.xml", std::ios::binary);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        in.close();
+        const size_t at = text.find(from);
+        ASSERT_NE(at, std::string::npos);
+        text.replace(at, from.size(), to);
+        std::ofstream("Data/campaign.xml", std::ios::binary) << text;
+    }
+
+    fs::path previous;
+    fs::path directory;
+    std::vector<std::string> log;
+};
+
+TEST_F(HostCampaign, StartsOnTheShippedCampaignWithTheSavedScores) {
+    std::vector<std::vector<ScoreRecord>> saved;
+    {
+        Host host;
+        std::string error;
+        ASSERT_TRUE(host.LoadCampaignData(error)) << error;
+        CPGameData& data = host.GameData();
+        EXPECT_TRUE(data.Weapons.Contains("mg"));
+        EXPECT_FALSE(data.CarPresets.empty());
+        ASSERT_GE(data.ScoreTables.size(), 2u);
+        EXPECT_TRUE(data.AddRecord(2, {"Quick", 0, 58, 1}));
+        ASSERT_TRUE(data.SaveScores());
+        saved = data.ScoreTables;
+    }
+    Host host;
+    std::string error;
+    ASSERT_TRUE(host.LoadCampaignData(error)) << error;
+    EXPECT_EQ(host.GameData().ScoreTables, saved);
+    EXPECT_TRUE(log.empty());
+}
+
+TEST_F(HostCampaign, ADamagedCampaignDoesNotStart) {
+    Damage("price=\"900\"", "price=\"-900\"");
+    Host host;
+    std::string error;
+    EXPECT_FALSE(host.LoadCampaignData(error));
+    EXPECT_EQ(error.rfind("Data\\campaign.xml:", 0), 0u) << error;
+    EXPECT_NE(error.find("<item> \"rocket\" in <weapons>: attribute \"price\": -900 is negative"), std::string::npos)
+        << error;
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0], error + "\n");
+    EXPECT_EQ(host.GameData().Weapons.Size(), 0u);
+    EXPECT_TRUE(host.GameData().TextTable.empty());
+    EXPECT_FALSE(host.LoadCampaignData(error, "Data\\other.xml"));
+    EXPECT_EQ(error, "Data\\other.xml: cannot be read");
+}
+
+}  // namespace
