@@ -24,26 +24,6 @@ void AddToDrawCounter(CPRender& render, size_t count) {
 
 float Axis(const D3DXVECTOR3& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
 
-// The detail level to draw of a static object at squared distance d2 from the eye, or null
-// beyond the draw distance. Entry 0 of LodLevels is the object itself; the others have
-// increasing switch distances.
-CPGameObject* DetailToDraw(CPGameObject& object, float d2) {
-    const int64_t reach = static_cast<int64_t>(Cfg::distance) * Cfg::distance;
-    if (d2 > static_cast<float>(reach)) {
-        return nullptr;
-    }
-    float bound = static_cast<float>(reach);
-    for (size_t k = object.LodLevels.size() - 1; k >= 1; --k) {
-        const int64_t distance = object.LodLevels[k].second;
-        const float squared = static_cast<float>(distance * distance);
-        if (d2 <= bound && squared < d2) {
-            return object.LodLevels[k].first.Get();
-        }
-        bound = squared;
-    }
-    return &object;
-}
-
 }  // namespace
 
 CPLevelBranch::CPLevelBranch() : Materials(MaterialBuckets) {}
@@ -159,6 +139,23 @@ void CPLevelBranch::Split(int depth) {
     Right = right.release();
     Left->Split(depth + 1);
     Right->Split(depth + 1);
+}
+
+CPGameObject* CPLevelBranch::DetailToDraw(CPGameObject& object, float d2) {
+    const int64_t reach = static_cast<int64_t>(Cfg::distance) * Cfg::distance;
+    if (d2 > static_cast<float>(reach)) {
+        return nullptr;
+    }
+    float bound = static_cast<float>(reach);
+    for (size_t k = object.LodLevels.size() - 1; k >= 1; --k) {
+        const int64_t distance = object.LodLevels[k].second;
+        const float squared = static_cast<float>(distance * distance);
+        if (d2 <= bound && squared < d2) {
+            return object.LodLevels[k].first.Get();
+        }
+        bound = squared;
+    }
+    return &object;
 }
 
 void CPLevelBranch::Cull(CPPerspectiveCamera* view) {

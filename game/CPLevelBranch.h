@@ -59,6 +59,11 @@ public:
 
     bool IsLeaf() const { return Left == nullptr; }
 
+    // The detail level culling draws of a static object at squared distance d2 from the eye:
+    // null beyond the draw distance ("distance"), else the farthest substitute whose switch
+    // distance d2 has passed, else the object itself. Entry 0 of LodLevels is the object.
+    static CPGameObject* DetailToDraw(CPGameObject& object, float d2);
+
     // Distinct materials of the static meshes below (and shadow materials of shadow casters).
     std::unordered_set<const CPObject*> Materials;
     CPBoundingBox Bounds;           // union of the objects' visual bounds
