@@ -82,6 +82,16 @@ TEST(CPLevelBranch, SplitsAtTheMidpointOfTheCentres) {
     EXPECT_EQ(two.Right->Objects[0].Get(), a);
     EXPECT_TRUE(two.Left->IsLeaf() && two.Right->IsLeaf());
 
+    // As few materials either way (none here): the axis the centres spread farther along.
+    CPLevelBranch tall;
+    tall.Build({scene.Add({0, 0, 0}, 1, 1), scene.Add({4, 0, 0}, 1, 1), scene.Add({0, 100, 0}, 1, 1),
+                scene.Add({4, 100, 0}, 1, 1)});
+    tall.Split();
+    ASSERT_FALSE(tall.IsLeaf());
+    ASSERT_EQ(tall.Left->Objects.size(), 2u);
+    EXPECT_FLOAT_EQ(tall.Left->Objects[0]->GetPosition().y, 100.0f);
+    EXPECT_FLOAT_EQ(tall.Left->Objects[1]->GetPosition().y, 100.0f);
+
     // Equal centres cannot be separated.
     CPLevelBranch same;
     same.Build({scene.Add({1, 1, 1}, 1, 1), scene.Add({1, 1, 1}, 2, 2)});
@@ -123,6 +133,17 @@ TEST(CPLevelBranch, DepthIsBounded) {
     }
 }
 
+// The same object, or one hit at exactly the same distance (a ray starting inside two boxes
+// meets both at 0, and then the order of the tests decides).
+bool SameHit(const CPPickInfo& a, const CPPickInfo& b) {
+    if (a.Object == b.Object) return true;
+    if (!a.Object || !b.Object) return false;
+    CPPickInfo alone = a;
+    alone.Distance = a.Distance + 1.0f;
+    alone.Object = nullptr;
+    return a.Object->RayPick(alone) && alone.Distance == b.Distance;
+}
+
 // Random scenes: the tree answers ray picks and sphere queries exactly as a scan of every
 // object does, also for collision boxes that reach outside their object's visual box.
 TEST(CPLevelBranch, QueriesMatchABruteForceScan) {
@@ -150,6 +171,9 @@ TEST(CPLevelBranch, QueriesMatchABruteForceScan) {
         LeafObjects(root, leaves);
         EXPECT_EQ(std::set<CPGameObject*>(leaves.begin(), leaves.end()).size(), static_cast<size_t>(count));
 
+        // The root walks its query layout; any other branch walks the branches themselves.
+        std::vector<CPGameObject*> leftObjects;
+        for (const auto& object : root.Left->Objects) leftObjects.push_back(object.Get());
         int hits = 0;
         for (int r = 0; r < 300; ++r) {
             D3DXVECTOR3 direction(in(-1, 1), in(-1, 1), in(-0.05f, 0.05f));
@@ -164,8 +188,19 @@ TEST(CPLevelBranch, QueriesMatchABruteForceScan) {
             for (const auto& node : scene.nodes) bruteHit = node->RayPick(brute) || bruteHit;
             ASSERT_EQ(treeHit, bruteHit) << "ray " << r;
             EXPECT_EQ(tree.Distance, brute.Distance) << "ray " << r;
-            EXPECT_EQ(tree.Object, brute.Object) << "ray " << r;
+            EXPECT_TRUE(SameHit(tree, brute)) << "ray " << r;
             hits += treeHit;
+
+            CPPickInfo branch = tree;
+            branch.Distance = brute.Distance = in(50, 600);
+            branch.Object = brute.Object = nullptr;
+            CPPickInfo leftBrute = branch;
+            const bool branchHit = root.Left->RayPick(branch);
+            bool leftHit = false;
+            for (CPGameObject* node : leftObjects) leftHit = node->RayPick(leftBrute) || leftHit;
+            ASSERT_EQ(branchHit, leftHit) << "ray " << r << " on the left branch";
+            EXPECT_EQ(branch.Distance, leftBrute.Distance) << "ray " << r;
+            EXPECT_TRUE(SameHit(branch, leftBrute)) << "ray " << r;
         }
         EXPECT_GT(hits, 5);
 
@@ -185,6 +220,15 @@ TEST(CPLevelBranch, QueriesMatchABruteForceScan) {
             std::sort(brute.begin(), brute.end());
             ASSERT_EQ(tree, brute) << "sphere " << q;
             touched += tree.size();
+
+            // Both walks list the same objects in the same order.
+            std::list<CPtr<CPGameObject>> byLayout;
+            std::list<CPtr<CPGameObject>> byBranches;
+            root.CollectInSphere(centre, radius * 4.0f, byLayout);
+            root.Left->CollectInSphere(centre, radius * 4.0f, byBranches);
+            root.Right->CollectInSphere(centre, radius * 4.0f, byBranches);
+            ASSERT_TRUE(std::equal(byLayout.begin(), byLayout.end(), byBranches.begin(), byBranches.end()))
+                << "sphere " << q;
         }
         EXPECT_GT(touched, 50u);
     }
