@@ -4,6 +4,10 @@
 // Release() sets the count to zero instead of decrementing it; an object lives until its
 // owner deletes it or it is flushed from the pending-deletion list. Code that ports over
 // relies on this, so CPtr must not be mistaken for an owning pointer.
+//
+// Besides the registry (every object ever made) the set of live objects is kept, so that an
+// address coming back from outside (a script handle, a command argument) can be checked
+// before it is followed.
 #pragma once
 
 #include <cstddef>
@@ -14,7 +18,7 @@
 class CPObject {
 public:
     CPObject();
-    virtual ~CPObject() = default;
+    virtual ~CPObject();
 
     CPObject(const CPObject&) = delete;
     CPObject& operator=(const CPObject&) = delete;
@@ -33,6 +37,12 @@ public:
     // Objects to delete together; filled by their owners, flushed by DeletePending.
     static std::vector<CPObject*>& PendingDelete();
     static void DeletePending();
+
+    // The object at this address when one is alive there (constructed and not yet destroyed),
+    // else null. The address is only compared, never followed; it must be the object's
+    // CPObject address (what a CPObject* to it holds).
+    static CPObject* FindLive(const void* address);
+    static size_t LiveCount();
 
 protected:
     int32_t RefCount = 0;

@@ -2,6 +2,7 @@
 
 #include "DynamicSky/Skyscape.h"
 #include "Render/FrameDump.h"
+#include "core/CPLog.h"
 #include "core/ConfigVars.h"
 #include "core/FrameTime.h"
 #include "platform/win32/ComRuntime.h"
@@ -10,6 +11,11 @@
 #include <cstdint>
 
 Host::Host() {
+    // The engine's reports reach standard error unless the program attached a receiver first;
+    // it stays attached after the host (standard error outlives it).
+    if (!CPLog::GetInstance().HasSink()) {
+        CPLog::GetInstance().SetSink(CPLog::StreamSink(stderr));
+    }
     // The music player's filter graphs are COM objects of this thread.
     comInitialized = SUCCEEDED(CoInitialize(nullptr));
 
@@ -37,6 +43,11 @@ Host::Host() {
     CPGameData::Instance = gameData.get();
 
     CreateRenderer();
+
+    globalTimer = std::make_unique<CPGlobalTimer>();
+    CPGlobalTimer::Instance = globalTimer.get();
+    scripts = std::make_unique<CPScriptRuntime>();
+    CPScriptRuntime::Instance = scripts.get();
 
     FrameTime = 0.0f;
     FullTime = 0.0;
@@ -158,6 +169,17 @@ bool Host::RestoreDevice() {
 }
 
 Host::~Host() {
+    // Script tasks leave the lists before they go, and go before the state they run in.
+    for (const std::unique_ptr<CPLuaScriptTask>& task : scriptTasks) {
+        dispatcher->Unregister(task.get());
+        scheduler->Tasks.remove_if([&task](const CPtr<CPTask>& listed) { return listed.Get() == task.get(); });
+    }
+    scriptTasks.clear();
+    ClearInstance(CPScriptRuntime::Instance, scripts.get());
+    scripts.reset();
+    scheduler->Tasks.remove_if([this](const CPtr<CPTask>& listed) { return listed.Get() == globalTimer.get(); });
+    ClearInstance(CPGlobalTimer::Instance, globalTimer.get());
+    globalTimer.reset();
     DestroyRenderer();
     ClearInstance(CPGameData::Instance, gameData.get());
     gameData.reset();
@@ -185,6 +207,15 @@ Host::~Host() {
     }
 }
 
+bool Host::LoadCampaignData(std::string& error, const std::string& fileName) {
+    if (!gameData->LoadCampaignData(fileName, error)) {
+        CPLog::GetInstance().Write(0, "%s\n", error.c_str());
+        return false;
+    }
+    gameData->LoadScores();
+    return true;
+}
+
 bool Host::RunFrame(float seconds) {
     if (!std::isfinite(seconds) || seconds < 0.0f) {
         return false;
@@ -199,8 +230,7 @@ bool Host::RunFrame(float seconds) {
     // A device that can be reset is reset first; one still lost makes the drawing drop what
     // the frame gathered, and the next frame tries again.
     RestoreDevice();
-    frame->Draw(seconds);
-    return true;
+    return frame->Draw(seconds);
 }
 
 void Host::BoundCallLog() {
@@ -293,6 +323,18 @@ bool Host::RegisterScriptTask(CPScriptTask* task, const std::string& name,
 }
 
 void Host::UnregisterScriptTask(const CPScriptTask* task) { dispatcher->Unregister(task); }
+
+CPLuaScriptTask* Host::StartScript(const std::string& fileName, const std::string& name,
+                                   const std::vector<std::string>& categories, int32_t priority) {
+    if (scripts->State() == nullptr) {
+        return nullptr;
+    }
+    CPLuaScriptTask* task = scriptTasks.emplace_back(std::make_unique<CPLuaScriptTask>(*scripts, fileName)).get();
+    task->Priority = priority;
+    RegisterScriptTask(task, name, categories);
+    scheduler->AddTask(CPtr<CPLuaScriptTask>(task));
+    return task;
+}
 
 bool Host::AddSpecialSound(const std::string& name, const std::string& fileName, int is3D) {
     // Loaded straight into the entry, so the manager's reference is the sound's only one.

@@ -13,7 +13,9 @@
 // data, the Direct3D device (the recording stand-in) with the renderer, its two batchers and the frame
 // drawing, the shared effect pool and the
 // effect, texture and material managers, the two video players, the animation manager,
-// the scene loader and the font manager. The end runs it backwards (the video players leave the scheduler's list
+// the scene loader and the font manager, the global timer (not scheduled: scripts start it) and
+// last the script runtime with its Lua state. The end runs it backwards (the script tasks and
+// the runtime go first) (the video players leave the scheduler's list
 // first, and their installed textures to the texture manager): the managers delete
 // their materials, textures and effects before the renderer and the device go, the
 // scheduler's list is emptied before the music player goes and the special sounds' entries
@@ -33,6 +35,7 @@
 #include "Render/CPRenderFrame.h"
 #include "Render/CPTextureManager.h"
 #include "core/CPActionsManager.h"
+#include "core/CPGlobalTimer.h"
 #include "core/CPCommandDispatcher.h"
 #include "core/CPScheduler.h"
 #include "core/CPScriptTask.h"
@@ -41,6 +44,7 @@
 #include "interface/CPInterface.h"
 #include "platform/input/ScriptedMouse.h"
 #include "scene/CPSceneLoader.h"
+#include "script/CPScriptRuntime.h"
 #include "platform/audio/DirectSound.h"
 #include "platform/d3d9/D3D9Device.h"
 
@@ -52,7 +56,8 @@
 class Host {
 public:
     // Initialises COM, creates the singletons and sets their instance pointers, schedules
-    // the music player and resets the frame clocks.
+    // the music player and resets the frame clocks. When no receiver is attached to the log,
+    // attaches one that writes each report to standard error.
     Host();
     ~Host();
     Host(const Host&) = delete;
@@ -61,8 +66,10 @@ public:
     // One frame of seconds: FrameTime := seconds, FullTime += seconds, FrameNumber += 1,
     // then StepTasks, then the frame drawing (skipped while the device is lost; a device that
     // can be reset is reset first). The recording device's call log is emptied first once
-    // it holds more than 65536 calls. A negative or non-finite frame time runs nothing and
-    // gives false.
+    // it holds more than 65536 calls.
+    // True when the frame was presented. False when it was not: the frame ran (clocks and
+    // tasks advanced) but its drawing was skipped because the device is lost, or the device
+    // refused the scene or the present; or a negative or non-finite frame time ran nothing.
     bool RunFrame(float seconds);
 
     // RunFrame, and the readable dump of what the frame asked of the device (see
@@ -91,10 +98,25 @@ public:
     // damaged or unreadable pack is reported once through the log.
     int AddPackFiles(const std::string& pattern = "*.pak");
 
+    // Fills the game data's catalogues, texts, score tables and car presets from our campaign
+    // data file, then puts back the score tables saved in "Data\scores.dat" when that file
+    // is there and fits them. A game program calls it once at start-up (after AddPackFiles)
+    // and does not start when it fails: the game data is then unchanged and `error` says
+    // which file and line is at fault (it also goes to the log).
+    bool LoadCampaignData(std::string& error, const std::string& fileName = CPGameData::CampaignDataFileName);
+
     // Loads "Data\Sounds\" + fileName as the special sound name (is3D 1 for a 3-D sound);
     // the host owns it until it ends. False when it does not load or the name already has
     // a sound.
     bool AddSpecialSound(const std::string& name, const std::string& fileName, int is3D);
+
+    // Runs "Data\Scripts\" + fileName as a script task owned by the host: registered under name
+    // (unless empty) and in each category, then scheduled with the given priority. The task is
+    // returned also when it could not start (its file unreadable or not compiling; the error is
+    // logged and the task is finished); null only without a Lua state.
+    CPLuaScriptTask* StartScript(const std::string& fileName, const std::string& name,
+                                 const std::vector<std::string>& categories,
+                                 int32_t priority = CPTask::DefaultPriority);
 
     // The cursor in pixels, as the input polling reads it.
     void SetMousePosition(float x, float y);
@@ -132,6 +154,8 @@ public:
     CPSceneLoader& SceneLoader() { return *sceneLoader; }
     CPFontManager& FontManager() { return *fontManager; }
     CPGameData& GameData() { return *gameData; }
+    CPGlobalTimer& GlobalTimer() { return *globalTimer; }
+    CPScriptRuntime& Scripts() { return *scripts; }
     // The pointer device that PollInput reads.
     ScriptedMouse& Mouse() { return mouse; }
 
@@ -169,6 +193,9 @@ private:
     std::unique_ptr<CPSceneLoader> sceneLoader;
     std::unique_ptr<CPFontManager> fontManager;
     std::unique_ptr<CPGameData> gameData;
+    std::unique_ptr<CPGlobalTimer> globalTimer;
+    std::unique_ptr<CPScriptRuntime> scripts;
+    std::vector<std::unique_ptr<CPLuaScriptTask>> scriptTasks;
     ScriptedMouse mouse;
     // Per-frame bookkeeping of StepTasks, kept to reuse its storage.
     std::unordered_set<CPTask*> visited;

@@ -94,6 +94,22 @@ TEST(CPObject, RegistryKeepsDeletedObjects) {
     EXPECT_TRUE(InRegistry(address));
 }
 
+TEST(CPObject, LiveSetFollowsConstructionAndDestruction) {
+    const size_t before = CPObject::LiveCount();
+    auto* thing = new Thing();
+    Derived derived;
+    const void* address = static_cast<CPObject*>(thing);
+    EXPECT_EQ(CPObject::FindLive(address), thing);
+    EXPECT_EQ(CPObject::FindLive(static_cast<CPObject*>(&derived)), &derived);
+    EXPECT_EQ(CPObject::LiveCount(), before + 2);
+    // An address inside an object, or none at all, is not an object.
+    EXPECT_EQ(CPObject::FindLive(reinterpret_cast<const char*>(address) + 1), nullptr);
+    EXPECT_EQ(CPObject::FindLive(nullptr), nullptr);
+    delete thing;
+    EXPECT_EQ(CPObject::FindLive(address), nullptr);
+    EXPECT_EQ(CPObject::LiveCount(), before + 1);
+}
+
 TEST(CPObject, DeletePendingSkipsNullAndEmpties) {
     CPObject::DeletePending();  // empty list: nothing happens
     int deaths = 0;

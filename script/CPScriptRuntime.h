@@ -1,0 +1,113 @@
+// The script runtime: one Lua 5.1 state with the standard libraries and the registration tables
+// A, B and E as globals, the game's script files loaded from "Data\Scripts" (through the path
+// layer and the pack files), and the script tasks that run them.
+//
+// How a script takes its commands (docs/Scripts.md): each CPLuaScriptTask runs its file as a
+// coroutine. The first step starts the chunk with the task's own handle as its argument
+// (`local task = ...`); the script handles the commands queued for it with SetNextCommand,
+// GetCurrentCommand and GetCurrentParams, then calls coroutine.yield() to wait for the next
+// frame, where yield returns the frame time. When the chunk returns, the task is finished.
+//
+// Every call from C++ into Lua is protected (lua_cpcall, lua_pcall, lua_resume). A script error
+// is reported to the log with its file and line (CPLog report with File and Line), ends that
+// task, and never ends the program.
+//
+// The host owns the runtime. Tasks are owned by whoever made them and must not outlive the
+// runtime's state; a runtime that goes first detaches its tasks, which then run nothing.
+#pragma once
+
+#include "core/CPScriptTask.h"
+
+#include <lua.hpp>
+
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+class CPLuaScriptTask;
+
+// A script error with where it happened (File empty and Line 0 when Lua gave no position).
+struct ScriptError {
+    std::string Message;
+    std::string File;
+    int Line = 0;
+};
+
+class CPScriptRuntime {
+public:
+    static constexpr const char* ScriptFolder = "Data\\Scripts";
+
+    // A new state with the standard libraries and the three tables registered.
+    CPScriptRuntime();
+    ~CPScriptRuntime();
+    CPScriptRuntime(const CPScriptRuntime&) = delete;
+    CPScriptRuntime& operator=(const CPScriptRuntime&) = delete;
+
+    lua_State* State() const { return L; }
+
+    // Runs a chunk to its end under lua_pcall; the chunk name appears in error positions. False
+    // on a syntax or run-time error, which is reported and stored in *error.
+    bool RunString(const std::string& code, const std::string& chunkName, ScriptError* error = nullptr);
+    // Runs "Data\Scripts\" + fileName the same way; a file that cannot be read is an error too.
+    bool RunFile(const std::string& fileName, ScriptError* error = nullptr);
+
+    // "Data\Scripts\" + fileName read through the data files (pack files included). False when
+    // it cannot be read.
+    static bool ReadScript(const std::string& fileName, std::vector<char>& text);
+    // The chunk name of a script file ("@Data\Scripts\x.lua"), so errors show the file's path.
+    static std::string ChunkName(const std::string& fileName);
+
+    // Reports an error to the log: "Script error in %s on line %d\n%s\n".
+    static void Report(const ScriptError& error);
+    // The error at the top of a state (or thread) that failed: its message, with the file and
+    // line of the innermost Lua function on the thread's stack, else parsed from the message's
+    // "chunk:line:" prefix. Pops the message.
+    static ScriptError TakeError(lua_State* thread);
+
+    static CPScriptRuntime* Instance;  // set by the host
+
+private:
+    friend class CPLuaScriptTask;
+
+    lua_State* L = nullptr;
+    std::unordered_set<CPLuaScriptTask*> Tasks;
+};
+
+// A script task that runs one script file as a coroutine of a runtime (see above).
+class CPLuaScriptTask : public CPScriptTask {
+public:
+    CPLuaScriptTask(CPScriptRuntime& runtime, std::string fileName);
+    ~CPLuaScriptTask() override;
+
+    size_t GetObjectSize() const override { return sizeof(CPLuaScriptTask); }
+    std::string GetTypeName() const override { return "CPLuaScriptTask - " + FileName; }
+
+    // Loads the file into a new coroutine when none runs yet; false (the task finished, the
+    // error reported) when it cannot be read or compiled, or when the task already runs.
+    bool Start() override;
+    // Resumes the coroutine once: the first time with the task's handle, then with FrameTime.
+    // A chunk that returns finishes the task; an error is reported and finishes it.
+    void Update() override;
+    // Finishes the task and lets its coroutine go (once it is no longer running).
+    void Stop() override;
+
+    const std::string& GetFileName() const { return FileName; }
+    // The last error that ended the task; empty message when none.
+    const ScriptError& GetLastError() const { return LastError; }
+    // Whether the coroutine has been resumed since it was made.
+    bool HasStarted() const { return Resumed; }
+
+private:
+    friend class CPScriptRuntime;
+
+    void ReleaseThread();
+    void Fail(ScriptError error);
+
+    CPScriptRuntime* Runtime;  // null once the runtime is gone
+    std::string FileName;
+    lua_State* Thread = nullptr;
+    int ThreadRef = LUA_NOREF;
+    bool Resumed = false;
+    bool Resuming = false;
+    ScriptError LastError;
+};

@@ -1,0 +1,100 @@
+// Key binding functions: the controls menu lists the actions with their keys and texts, puts
+// the actions manager into key-assignment mode, binds a key to an action, and writes
+// "Actions.cfg" or reads a bindings file. The manager (core/CPActionsManager) does the work;
+// it is the host's and may be missing, and then the functions do nothing.
+//
+// "Actions.cfg" is written whole to a temporary name and renamed over the old file
+// (CPFileWriter), so a failed save leaves the previous bindings on disk.
+#include "script/ScriptAreas.h"
+
+#include "script/ScriptApi.h"
+
+#include "core/CPActionsManager.h"
+#include "core/KeyNames.h"
+
+namespace Script {
+
+namespace {
+
+// Fills a new table {1..n} with one text per action name, in file order.
+template <class Field>
+void PushActionTable(lua_State* L, CPActionsManager& manager, Field field) {
+    lua_newtable(L);
+    int index = 0;
+    for (const std::string& name : manager.ActionNames) {
+        const auto found = manager.Bindings.find(name);
+        const std::string* text = found != manager.Bindings.end() ? &field(found->second) : nullptr;
+        lua_pushnumber(L, ++index);
+        if (text != nullptr) {
+            lua_pushlstring(L, text->data(), text->size());
+        } else {
+            lua_pushstring(L, "");
+        }
+        lua_settable(L, -3);
+    }
+}
+
+int GetActionNames(lua_State* L) {
+    CPActionsManager* manager = CPActionsManager::Instance;
+    if (manager == nullptr) {
+        return 0;
+    }
+    lua_pushnumber(L, static_cast<double>(manager->Bindings.size()));
+    PushActionTable(L, *manager, [](const ActionBinding& b) -> const std::string& { return b.KeyText; });
+    PushActionTable(L, *manager, [](const ActionBinding& b) -> const std::string& { return b.Text; });
+    return 3;
+}
+
+int SetAssignKey(lua_State*) {
+    if (CPActionsManager::Instance != nullptr) {
+        CPActionsManager::Instance->AssignKeyMode = true;
+    }
+    return 0;
+}
+
+int SetAction(lua_State* L) {
+    CPActionsManager* manager = CPActionsManager::Instance;
+    const std::string keyName = Text(L, 2);
+    // A key name outside the key-name table changes nothing: taking the key away from its holder
+    // and binding nothing would only lose a binding.
+    if (manager == nullptr || !FindKeyCode(keyName)) {
+        return 0;
+    }
+    manager->SetAction(Text(L, 1), keyName, Flag(L, 3));
+    return 0;
+}
+
+int SaveActions(lua_State*) {
+    if (CPActionsManager::Instance != nullptr) {
+        CPActionsManager::Instance->SaveActions();
+    }
+    return 0;
+}
+
+int UpdateActions(lua_State*) {
+    if (CPActionsManager::Instance != nullptr) {
+        CPActionsManager::Instance->SaveAndReloadActions();
+    }
+    return 0;
+}
+
+int LoadActions(lua_State* L) {
+    if (CPActionsManager::Instance != nullptr) {
+        CPActionsManager::Instance->LoadActions(Text(L, 1));
+    }
+    return 0;
+}
+
+}  // namespace
+
+extern const luaL_Reg ActionFunctionsA[] = {
+    {"GetActionNames", GetActionNames},
+    {"SetAssignKey", SetAssignKey},
+    {"SetAction", SetAction},
+    {"SaveActions", SaveActions},
+    {"LoadActions", LoadActions},
+    {"UpdateActions", UpdateActions},
+    {nullptr, nullptr},
+};
+
+}  // namespace Script

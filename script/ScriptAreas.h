@@ -1,0 +1,17 @@
+// The registration tables of the area files, closed by {nullptr, nullptr}. Only ScriptTables.cpp
+// collects them; scripts reach the functions through the registered names.
+#pragma once
+
+#include <lua.hpp>
+
+namespace Script {
+
+extern const luaL_Reg SoundFunctionsA[];
+extern const luaL_Reg SoundFunctionsB[];
+extern const luaL_Reg SoundFunctionsE[];
+extern const luaL_Reg ActionFunctionsA[];
+extern const luaL_Reg SystemFunctionsA[];
+extern const luaL_Reg EngineFunctionsA[];
+extern const luaL_Reg EngineFunctionsE[];
+
+}  // namespace Script

@@ -1,0 +1,167 @@
+// Sequences of script calls: the input picks functions of the registration tables and their
+// arguments of every Lua type, live, stale and made-up handles included, and each call runs
+// under lua_pcall against a headless host. No input may crash, hang or leak; a call may fail
+// only with a Lua error.
+//
+// Input: a list of calls, each one byte choosing the function, one byte the argument count
+// (0..7), then each argument as a kind byte and its bytes. The two functions that write
+// "Actions.cfg" into the working directory are left out (libFuzzer keeps its corpus there);
+// links go to a recording shell.
+#include "FuzzFiles.h"
+
+#include "host/Host.h"
+#include "interface/CPInterface.h"
+#include "platform/ui/Shell.h"
+#include "platform/win32/Clock.h"
+#include "scene/CPGameObject.h"
+#include "scene/CPSceneLoader.h"
+#include "script/CPScriptRuntime.h"
+#include "script/ScriptTables.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+class Reader {
+public:
+    Reader(const uint8_t* data, size_t size) : data(data), size(size) {}
+    bool Empty() const { return at >= size; }
+    uint8_t Byte() { return at < size ? data[at++] : 0; }
+    uint64_t Bytes8() {
+        uint64_t value = 0;
+        for (int i = 0; i < 8; ++i) {
+            value = (value << 8) | Byte();
+        }
+        return value;
+    }
+    std::string Text() {
+        const size_t length = Byte();
+        const size_t n = std::min(length, size - std::min(at, size));
+        std::string text(reinterpret_cast<const char*>(data + at), n);
+        at += n;
+        return text;
+    }
+
+private:
+    const uint8_t* data;
+    size_t size;
+    size_t at = 0;
+};
+
+// The function names to call: every registered name but the two file writers.
+const std::vector<std::string>& Names() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> list;
+        for (const Script::Table table : {Script::Table::A, Script::Table::B, Script::Table::E}) {
+            for (const char* name : Script::TableNames(table)) {
+                const std::string text = name;
+                if (Script::FindFunction(table, text) != nullptr && text != "SaveActions" && text != "UpdateActions") {
+                    list.push_back(text);
+                }
+            }
+        }
+        return list;
+    }();
+    return names;
+}
+
+void PushArgument(lua_State* L, Reader& in, const std::vector<CPObject*>& live, const void* stale) {
+    switch (in.Byte() % 12) {
+    case 0: lua_pushnil(L); break;
+    case 1: lua_pushboolean(L, in.Byte() & 1); break;
+    case 2: lua_pushnumber(L, static_cast<int8_t>(in.Byte())); break;
+    case 3: {
+        const uint64_t bits = in.Bytes8();
+        double value = 0;
+        std::memcpy(&value, &bits, sizeof value);
+        lua_pushnumber(L, value);  // NaN and infinities included
+        break;
+    }
+    case 4: {
+        const std::string text = in.Text();
+        lua_pushlstring(L, text.data(), text.size());
+        break;
+    }
+    case 5: lua_pushlightuserdata(L, live[in.Byte() % live.size()]); break;
+    case 6: lua_pushlightuserdata(L, const_cast<void*>(stale)); break;
+    case 7: lua_pushlightuserdata(L, reinterpret_cast<void*>(static_cast<uintptr_t>(in.Bytes8()))); break;
+    case 8: lua_pushlightuserdata(L, nullptr); break;
+    case 9:
+        lua_newtable(L);
+        lua_pushnumber(L, 1);
+        lua_pushstring(L, "x");
+        lua_settable(L, -3);
+        break;
+    case 10: lua_newuserdata(L, 16); break;
+    default: lua_getglobal(L, "print"); break;
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static Host* host = [] {
+        PlatformClock::UseManual();
+        return new Host();
+    }();
+    RecordingShell shell;
+    ScopedShellBackend scopedShell(shell);
+    Reader in(data, size);
+
+    // The objects the calls may name: a small tree, a screen, a running script task with a
+    // queue, and the host's own objects; plus the address of an object already gone.
+    const void* stale = nullptr;
+    {
+        auto* gone = new CPGameObject("gone");
+        stale = static_cast<CPObject*>(gone);
+        delete gone;
+    }
+    CPScriptRuntime runtime;
+    lua_State* L = runtime.State();
+    {
+        CPGameObject root("root");
+        CPGameObject* child = new CPGameObject("child");
+        CPGameObject* grandchild = new CPGameObject("grandchild");
+        root.AddChild(CPtr<CPGameObject>(child));
+        child->AddChild(CPtr<CPGameObject>(grandchild));
+        CPInterface screen;
+        CPLuaScriptTask task(runtime, "none.lua");
+        task.Running = true;
+        host->RegisterScriptTask(&task, "fuzz", {"main"});
+        root.SetScriptObject(CPtr<CPScriptTask>(&task));
+        host->Dispatcher().SendCommandByName("fuzz", "one", "1,2,3");
+        host->Dispatcher().SendCommandByName("fuzz", "two", "");
+        const std::vector<CPObject*> live{&root, child, grandchild, &screen, &task, &host->Music(),
+                                          &host->VideoPlayer(), &host->ActionsManager(), &host->GlobalTimer()};
+
+        const std::vector<std::string>& names = Names();
+        for (int calls = 0; calls < 64 && !in.Empty(); ++calls) {
+            lua_settop(L, 0);
+            lua_getglobal(L, names[in.Byte() % names.size()].c_str());
+            const int count = in.Byte() % 8;
+            for (int i = 0; i < count; ++i) {
+                PushArgument(L, in, live, stale);
+            }
+            lua_pcall(L, count, LUA_MULTRET, 0);
+        }
+        lua_settop(L, 0);
+
+        // Nothing the calls scheduled or queued for drawing outlives this input: the players
+        // stop, the list empties, and an empty frame is drawn, which lets go of the batches.
+        host->UnregisterScriptTask(&task);
+        host->Music().Stop();
+        host->GlobalTimer().Stop();
+        host->VideoPlayer().Stop();
+        host->VideoPlayer1().Stop();
+        host->Scheduler().Tasks.clear();
+        host->RunFrame(0.0f);
+        // Every name asked for a special sound is remembered; forget this input's.
+        host->SoundManager().SpecialSounds.clear();
+        root.SetScriptObject(CPtr<CPScriptTask>());
+        CPSceneLoader::DeleteObject(child);  // the subtree AddChild took; each node leaves its parent
+    }
+    CPObject::Registry().clear();
+    return 0;
+}
