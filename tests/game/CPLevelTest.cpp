@@ -8,6 +8,7 @@
 #include "game/CPLevelBranch.h"
 #include "game/CPSpline.h"
 #include "game/LevelFile.h"
+#include "interface/CPGameData.h"
 #include "platform/files/HostFiles.h"
 #include "tests/TestTempDir.h"
 #include "tests/game/LevelBytes.h"
@@ -206,6 +207,14 @@ TEST(CPLevel, CameraValues) {
     EXPECT_FLOAT_EQ(level.CameraSets[2].Height, 4.0f);
     level.SetPlayerModel("saloon");
     EXPECT_EQ(level.PlayerModel, "saloon");
+
+    CPLevel::ResetRaceTimer();  // without game data: nothing
+    CPGameData data;
+    CPGameData::Instance = &data;
+    data.RaceTimer = 42.0f;
+    CPLevel::ResetRaceTimer();
+    EXPECT_EQ(data.RaceTimer, 0.0f);
+    CPGameData::Instance = nullptr;
 }
 
 TEST(CPLevel, ApplyToTreeBakesMeshesOfTheWholeTree) {
