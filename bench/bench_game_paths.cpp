@@ -1,11 +1,12 @@
-// Cost of the nearest-piece search on a long track (a ring of 1 000 pieces), with the
-// remembered piece stale and fresh.
+// Cost of the nearest-piece search on a long track, from a stale remembered piece and from a
+// fresh one.
 #include "game/CPSpline.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <memory>
+#include <vector>
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include "game/CPLevelBranch.h"
 #include "game/CPSpline.h"
 #include "game/LevelFile.h"
+#include "interface/CPGameData.h"
 #include "interface/CPLensFlare.h"
 #include "platform/win32/Clock.h"
 #include "scene/CPGameObject.h"
@@ -113,6 +114,12 @@ void CPLevel::StopUpdateTask() {
         CPScheduler::Instance->Tasks.remove_if([task](const CPtr<CPTask>& listed) { return listed.Get() == task; });
     }
     delete task;
+}
+
+void CPLevel::ResetRaceTimer() {
+    if (CPGameData::Instance != nullptr) {
+        CPGameData::Instance->RaceTimer = 0.0f;
+    }
 }
 
 void CPLevel::ResetLapSlots() {

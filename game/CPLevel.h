@@ -92,6 +92,8 @@ public:
     void LoadObject(const std::string& baseName, float x, float y, float z, float qx, float qy, float qz, float qw);
 
     void SetPlayerModel(const std::string& model) { PlayerModel = model; }
+    // The game data's race timer back to 0 (nothing without game data).
+    static void ResetRaceTimer();
     // Stores one value of a camera set (0..2) as the car description gives it. A divisor of 0
     // and a value that is not finite are refused (false), as is a set or value the set lacks
     // ("camera3" has only distance, height and blur).

@@ -24,26 +24,6 @@ void AddToDrawCounter(CPRender& render, size_t count) {
 
 float Axis(const D3DXVECTOR3& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
 
-// The detail level to draw of a static object at squared distance d2 from the eye, or null
-// beyond the draw distance. Entry 0 of LodLevels is the object itself; the others have
-// increasing switch distances.
-CPGameObject* DetailToDraw(CPGameObject& object, float d2) {
-    const int64_t reach = static_cast<int64_t>(Cfg::distance) * Cfg::distance;
-    if (d2 > static_cast<float>(reach)) {
-        return nullptr;
-    }
-    float bound = static_cast<float>(reach);
-    for (size_t k = object.LodLevels.size() - 1; k >= 1; --k) {
-        const int64_t distance = object.LodLevels[k].second;
-        const float squared = static_cast<float>(distance * distance);
-        if (d2 <= bound && squared < d2) {
-            return object.LodLevels[k].first.Get();
-        }
-        bound = squared;
-    }
-    return &object;
-}
-
 }  // namespace
 
 CPLevelBranch::CPLevelBranch() : Materials(MaterialBuckets) {}
@@ -63,6 +43,8 @@ void CPLevelBranch::Build(std::vector<CPtr<CPGameObject>> objects) { Fill(std::m
 
 void CPLevelBranch::Fill(std::vector<CPtr<CPGameObject>> objects, bool writeStatic) {
     DeleteChildren();
+    queryNodes.clear();
+    leafObjects.clear();
     Materials.clear();
     DynamicObjects.clear();
     StaticObjects.clear();
@@ -130,8 +112,11 @@ void CPLevelBranch::Split(int depth) {
     }
     const D3DXVECTOR3 cut = (low + high) * 0.5f;
 
+    const D3DXVECTOR3 extent = high - low;
+
     std::unique_ptr<CPLevelBranch> left;
     std::unique_ptr<CPLevelBranch> right;
+    int chosenAxis = -1;
     for (int axis = 0; axis < 3; ++axis) {
         std::vector<CPtr<CPGameObject>> above;
         std::vector<CPtr<CPGameObject>> below;
@@ -145,20 +130,62 @@ void CPLevelBranch::Split(int depth) {
         auto candidateRight = std::make_unique<CPLevelBranch>();
         candidateLeft->Fill(std::move(above), false);
         candidateRight->Fill(std::move(below), false);
+        // Fewer materials win. Equal counts go to the axis along which the centres spread
+        // farther, so scenery of few materials is still cut in x and y alike rather than into
+        // ever thinner slabs; equal spreads keep the earlier axis. A candidate not kept is
+        // freed here.
         const size_t sum = candidateLeft->Materials.size() + candidateRight->Materials.size();
-        // Ties keep the earlier axis; a candidate not kept is freed here.
-        if (!left || sum < left->Materials.size() + right->Materials.size()) {
+        const size_t best = left ? left->Materials.size() + right->Materials.size() : 0;
+        if (!left || sum < best || (sum == best && Axis(extent, axis) > Axis(extent, chosenAxis))) {
             left = std::move(candidateLeft);
             right = std::move(candidateRight);
+            chosenAxis = axis;
         }
     }
-    if (!left) {
-        return;
+    if (left) {
+        Left = left.release();
+        Right = right.release();
+        Left->Split(depth + 1);
+        Right->Split(depth + 1);
     }
-    Left = left.release();
-    Right = right.release();
-    Left->Split(depth + 1);
-    Right->Split(depth + 1);
+    if (depth == 0) {
+        queryNodes.clear();
+        leafObjects.clear();
+        LayOut(*this);
+    }
+}
+
+void CPLevelBranch::LayOut(const CPLevelBranch& branch) {
+    const size_t index = queryNodes.size();
+    queryNodes.push_back(QueryNode{branch.CollisionBounds, 0, 0, 0, branch.IsLeaf()});
+    if (branch.IsLeaf()) {
+        queryNodes[index].FirstObject = static_cast<uint32_t>(leafObjects.size());
+        queryNodes[index].ObjectCount = static_cast<uint32_t>(branch.Objects.size());
+        for (const CPtr<CPGameObject>& object : branch.Objects) {
+            leafObjects.push_back(object.Get());
+        }
+    } else {
+        LayOut(*branch.Left);
+        LayOut(*branch.Right);
+    }
+    queryNodes[index].Next = static_cast<uint32_t>(queryNodes.size());
+}
+
+CPGameObject* CPLevelBranch::DetailToDraw(CPGameObject& object, float d2) {
+    const int64_t reach = static_cast<int64_t>(Cfg::distance) * Cfg::distance;
+    if (d2 > static_cast<float>(reach)) {
+        return nullptr;
+    }
+    float bound = static_cast<float>(reach);
+    for (size_t k = object.LodLevels.size() - 1; k >= 1; --k) {
+        const int64_t distance = object.LodLevels[k].second;
+        const float squared = static_cast<float>(distance * distance);
+        if (d2 <= bound && squared < d2) {
+            return object.LodLevels[k].first.Get();
+        }
+        bound = squared;
+    }
+    return &object;
 }
 
 void CPLevelBranch::Cull(CPPerspectiveCamera* view) {
@@ -196,6 +223,23 @@ void CPLevelBranch::Cull(CPPerspectiveCamera* view) {
 }
 
 bool CPLevelBranch::RayPick(CPPickInfo& pick) {
+    if (!queryNodes.empty()) {
+        bool hit = false;
+        for (size_t i = 0; i < queryNodes.size();) {
+            const QueryNode& node = queryNodes[i];
+            if (!node.Bounds.IntersectSegment(pick.Origin, pick.Direction, pick.Distance)) {
+                i = node.Next;
+                continue;
+            }
+            for (uint32_t k = 0; k < node.ObjectCount; ++k) {
+                if (leafObjects[node.FirstObject + k]->RayPick(pick)) {
+                    hit = true;
+                }
+            }
+            ++i;
+        }
+        return hit;
+    }
     if (!CollisionBounds.IntersectSegment(pick.Origin, pick.Direction, pick.Distance)) {
         return false;
     }
@@ -214,6 +258,23 @@ bool CPLevelBranch::RayPick(CPPickInfo& pick) {
 }
 
 void CPLevelBranch::CollectInSphere(const D3DXVECTOR3& centre, float radius, std::list<CPtr<CPGameObject>>& out) {
+    if (!queryNodes.empty()) {
+        for (size_t i = 0; i < queryNodes.size();) {
+            const QueryNode& node = queryNodes[i];
+            if (!node.Bounds.IntersectSphere(centre, radius)) {
+                i = node.Next;
+                continue;
+            }
+            for (uint32_t k = 0; k < node.ObjectCount; ++k) {
+                CPGameObject* object = leafObjects[node.FirstObject + k];
+                if (object->CollisionBounds.IntersectSphere(centre, radius)) {
+                    out.emplace_back(object);
+                }
+            }
+            ++i;
+        }
+        return;
+    }
     if (!CollisionBounds.IntersectSphere(centre, radius)) {
         return;
     }

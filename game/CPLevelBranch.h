@@ -5,7 +5,9 @@
 //
 // The split does not halve space by volume: at the midpoint of the objects' centres it tries a
 // cut on each axis and keeps the one whose halves hold the fewest distinct materials, so a
-// visible leaf costs few material changes when drawn. The tree stops splitting where no axis
+// visible leaf costs few material changes when drawn. Among cuts with as few materials it
+// takes the axis the centres spread farthest along: without that, scenery of one material
+// would only ever be cut in x, into slabs a ray or sphere crosses by the hundred. The tree stops splitting where no axis
 // separates the centres, or at MaxDepth, so building never recurses without bound; candidate
 // halves that are not kept are freed at once.
 //
@@ -15,6 +17,12 @@
 //
 // A branch owns its children; every branch lists all the objects below it (the root lists the
 // level's whole scenery), not owning them.
+//
+// The branch Split is first called on (depth 0, the root) also lays the tree out for queries:
+// one array of compact nodes in depth-first order, each with the index past its subtree, and
+// one array of the leaves' objects. Ray picks and sphere queries on the root walk those arrays
+// without recursion; the scattered branch objects are touched only by culling. Queries on any
+// other branch walk the branches themselves, with the same results in the same order.
 #pragma once
 
 #include "core/CPBoundingBox.h"
@@ -22,6 +30,7 @@
 #include "core/CPtr.h"
 #include "platform/d3dx/D3DXMath.h"
 
+#include <cstdint>
 #include <list>
 #include <unordered_set>
 #include <vector>
@@ -59,6 +68,11 @@ public:
 
     bool IsLeaf() const { return Left == nullptr; }
 
+    // The detail level culling draws of a static object at squared distance d2 from the eye:
+    // null beyond the draw distance ("distance"), else the farthest substitute whose switch
+    // distance d2 has passed, else the object itself. Entry 0 of LodLevels is the object.
+    static CPGameObject* DetailToDraw(CPGameObject& object, float d2);
+
     // Distinct materials of the static meshes below (and shadow materials of shadow casters).
     std::unordered_set<const CPObject*> Materials;
     CPBoundingBox Bounds;           // union of the objects' visual bounds
@@ -71,6 +85,20 @@ public:
     std::vector<CPtr<CPGameObject>> StaticObjects;   // Static set
 
 private:
+    // One branch of the query layout: its collision bounds, where its subtree ends and, for a
+    // leaf, its objects in LeafObjects.
+    struct QueryNode {
+        CPBoundingBox Bounds;
+        uint32_t Next = 0;  // index of the node after this subtree
+        uint32_t FirstObject = 0;
+        uint32_t ObjectCount = 0;
+        bool Leaf = false;
+    };
+
     void Fill(std::vector<CPtr<CPGameObject>> objects, bool writeStatic);
+    void LayOut(const CPLevelBranch& branch);
+
+    std::vector<QueryNode> queryNodes;
+    std::vector<CPGameObject*> leafObjects;
     void DeleteChildren();
 };

@@ -4,6 +4,7 @@
 #include "Render/CPRenderObject.h"
 #include "core/CPFileReader.h"
 #include "core/CPLog.h"
+#include "game/CPPhysicWorld.h"
 #include "game/LevelFile.h"
 
 #include <algorithm>
@@ -213,6 +214,12 @@ bool CPSpline::Load(CPFileReader& reader) {
         return false;
     }
     return true;
+}
+
+void CPSpline::SnapToTerrain() {
+    if (const CPPhysicWorld* world = CPPhysicWorld::Instance; world != nullptr) {
+        SnapToTerrain([world](const D3DXVECTOR3& p) { return world->GetHeight(p); });
+    }
 }
 
 void CPSpline::SnapToTerrain(const HeightFunction& height) {

@@ -72,7 +72,9 @@ public:
     // MaxLines pieces. A spline is built once.
     bool Build(const LevelPathRecord& path);
 
-    // Centre.z, Start.z and End.z of every piece become the terrain height under them.
+    // Centre.z, Start.z and End.z of every piece become the terrain height under them: from
+    // the physics world's terrain (nothing while there is no world), or from `height`.
+    void SnapToTerrain();
     void SnapToTerrain(const HeightFunction& height);
 
     // The point at distance s along the path and the segment's forward difference there. A

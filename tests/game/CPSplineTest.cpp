@@ -5,6 +5,7 @@
 
 #include "Render/CPRenderObject.h"
 #include "core/CPFileReader.h"
+#include "game/CPPhysicWorld.h"
 #include "game/LevelFile.h"
 #include "platform/files/HostFiles.h"
 #include "tests/TestTempDir.h"
@@ -251,6 +252,29 @@ TEST(CPSplinePieces, SnapsToASlopedTerrain) {
     }
     circle.SnapToTerrain(nullptr);  // no terrain: nothing changes
     EXPECT_FLOAT_EQ(circle.Lines[0]->Centre.z, 5.0f + 0.25f * circle.Lines[0]->Centre.x - 0.5f * circle.Lines[0]->Centre.y);
+}
+
+TEST(CPSplinePieces, SnapsToThePhysicsWorldsTerrain) {
+    CPSpline circle;
+    ASSERT_TRUE(circle.Build(Circle(40)));
+    circle.SnapToTerrain();  // no world: the heights stay
+    EXPECT_EQ(circle.Lines[3]->Centre.z, 0.0f);
+
+    // One sloped quad over the circle: z = 0.1 x + 0.05 y + 2.
+    auto z = [](float x, float y) { return 0.1f * x + 0.05f * y + 2.0f; };
+    const std::vector<D3DXVECTOR3> corners = {
+        {-60, -60, z(-60, -60)}, {60, -60, z(60, -60)}, {60, 60, z(60, 60)}, {-60, 60, z(-60, 60)}};
+    const uint16_t indices[] = {0, 1, 2, 0, 2, 3};
+    CPPhysicWorld world;
+    world.BuildTriangleGrid(corners, indices, 6);
+    CPPhysicWorld::Instance = &world;
+    circle.SnapToTerrain();
+    CPPhysicWorld::Instance = nullptr;
+    for (const auto& line : circle.Lines) {
+        for (const D3DXVECTOR3* p : {&line->Start, &line->End, &line->Centre}) {
+            EXPECT_NEAR(p->z, z(p->x, p->y), 1e-3f);
+        }
+    }
 }
 
 TEST(CPSplinePieces, TheSearchStepsAheadOnABuiltPath) {
