@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <typeinfo>
 
 namespace Script {
 
@@ -50,6 +51,11 @@ T* Handle(lua_State* L, int index, const char* function) {
     CPObject* object = HandleObject(L, index, function);
     if (object == nullptr) {
         return nullptr;
+    }
+    // The exact class is the common case and costs one comparison; anything else (a derived
+    // class, a wrong kind) takes the full cast.
+    if (typeid(*object) == typeid(T)) {
+        return static_cast<T*>(object);
     }
     T* typed = dynamic_cast<T*>(object);
     if (typed == nullptr) {
