@@ -3,6 +3,7 @@
 // their file and line and end only their own task.
 #include "ScriptFixture.h"
 
+#include "core/PackFiles.h"
 #include "scene/CPGameObject.h"
 
 #include <string>
@@ -113,6 +114,20 @@ TEST_F(ScriptRuntime, ScriptsThatCannotStartAreReportedAndFinished) {
         EXPECT_EQ(reports[0].Line, row.line) << reports[0].Text;
     }
     host->RunFrame(0.1f);  // nothing runs, nothing breaks
+}
+
+TEST_F(ScriptRuntime, ScriptsAreFoundInThePackFiles) {
+    const std::string text = "local task = ...\npacked = (packed or 0) + 1\n";
+    std::vector<uint8_t> pack;
+    ASSERT_TRUE(PackFormat::Encode({{"data\\scripts\\packed.lua", std::vector<uint8_t>(text.begin(), text.end())}}, pack));
+    WriteFile("game.pak", std::string(pack.begin(), pack.end()));
+    ASSERT_EQ(host->AddPackFiles(), 1);
+    EXPECT_TRUE(host->Scripts().RunFile("Packed.lua"));
+    CPLuaScriptTask* task = host->StartScript("packed.lua", "", {});
+    host->RunFrame(0.1f);
+    EXPECT_TRUE(task->Finished);
+    Run("assert(packed == 2)");
+    PackFiles.clear();
 }
 
 TEST_F(ScriptRuntime, RunStringAndRunFileReportErrorsAndKeepTheStateUsable) {
