@@ -2,9 +2,12 @@
 
 #include "DynamicSky/SkyTextLines.h"
 
+#include <algorithm>
+
 namespace {
 
-void ReadLayer(SkyTextLines& lines, int ringColours, int cloudLayers, SkyLayer& layer) {
+// Reads `cloudLayers` groups at the end of the block and keeps the first `kept`.
+void ReadLayer(SkyTextLines& lines, int ringColours, int cloudLayers, int kept, SkyLayer& layer) {
     layer.Duration = lines.NextFloat();
     layer.Alpha = lines.NextFloat();
     layer.Angle = lines.NextFloat() * SkyDegreesToRadians;
@@ -26,10 +29,16 @@ void ReadLayer(SkyTextLines& lines, int ringColours, int cloudLayers, SkyLayer& 
         layer.AmbientColour *= 2.0f;
     }
     for (int i = 0; i < cloudLayers; ++i) {
-        layer.DayAngles.push_back(lines.NextFloat() * SkyDegreesToRadians);
-        layer.EffectIndexes.push_back(lines.NextInt());
-        layer.Scales.push_back(lines.NextFloat());
-        layer.AdvanceTexture.push_back(lines.NextInt());
+        const float dayAngle = lines.NextFloat() * SkyDegreesToRadians;
+        const int effectIndex = lines.NextInt();
+        const float scale = lines.NextFloat();
+        const int advance = lines.NextInt();
+        if (i < kept) {
+            layer.DayAngles.push_back(dayAngle);
+            layer.EffectIndexes.push_back(effectIndex);
+            layer.Scales.push_back(scale);
+            layer.AdvanceTexture.push_back(advance);
+        }
     }
 }
 
@@ -47,17 +56,20 @@ void ParseSkyDescription(const char* text, int length, SkyDescription& sky) {
     sky.DomeEffect = lines.NextName();
     sky.RingColourCount = lines.Bounded(lines.NextInt());
     const int layerCount = lines.NextInt();
-    sky.CloudLayerCount = lines.Bounded(lines.NextInt());
+    const int fileCloudLayers = lines.Bounded(lines.NextInt());
+    sky.CloudLayerCount = std::min(fileCloudLayers, SkyMaxCloudLayers);
+    sky.DroppedCloudLayers = fileCloudLayers - sky.CloudLayerCount;
     sky.CloudEffects[0] = lines.NextName();
     sky.CloudEffects[1] = lines.NextName();
     const int cloudSetCount = lines.NextInt();
     sky.ScheduleFile = lines.NextName();
 
     for (int i = 0; i < layerCount && lines.Remaining() > 0; ++i) {
-        ReadLayer(lines, sky.RingColourCount, sky.CloudLayerCount, sky.Layers.emplace_back());
+        ReadLayer(lines, sky.RingColourCount, fileCloudLayers, sky.CloudLayerCount, sky.Layers.emplace_back());
     }
-    for (int i = 0; i < sky.CloudLayerCount && lines.Remaining() > 0; ++i) {
-        SkyCloudLayerBlock& block = sky.CloudLayers.emplace_back();
+    for (int i = 0; i < fileCloudLayers && lines.Remaining() > 0; ++i) {
+        SkyCloudLayerBlock dropped;
+        SkyCloudLayerBlock& block = i < sky.CloudLayerCount ? sky.CloudLayers.emplace_back() : dropped;
         block.OrbitAxis = lines.NextVector();
         block.HalfSize = lines.NextFloat();
         block.OrbitRadius = lines.NextFloat();

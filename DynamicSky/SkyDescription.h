@@ -10,7 +10,9 @@
 // Damaged files read without harm: blocks start only while lines remain (a last block cut short
 // reads its missing lines as 0), K, C and texture counts are cut to the file's line count, and a
 // start layer outside the layers read becomes 0. Every layer has K ring colours and C entries
-// in each per-cloud-layer list; there are at most C cloud layers.
+// in each per-cloud-layer list; there are at most C cloud layers. C is at most
+// SkyMaxCloudLayers: each cloud layer holds device buffers of about 1 MB, so a small file
+// listing thousands would take gigabytes; the lines of the layers past it are read and dropped.
 #pragma once
 
 #include "DynamicSky/SkyLayer.h"
@@ -37,13 +39,16 @@ struct SkyDescription {
     std::string DomeTexture;
     std::string DomeEffect;
     int RingColourCount = 0;  // K, cut to the line count
-    int CloudLayerCount = 0;  // C, cut to the line count
+    int CloudLayerCount = 0;     // C, cut to the line count and to SkyMaxCloudLayers
+    int DroppedCloudLayers = 0;  // cloud layers the file lists past SkyMaxCloudLayers
     std::string CloudEffects[2];
     std::string ScheduleFile;
     std::vector<SkyLayer> Layers;
     std::vector<SkyCloudLayerBlock> CloudLayers;
     std::vector<std::string> CloudSets;
 };
+
+constexpr int SkyMaxCloudLayers = 16;
 
 // π/180 as the 32-bit float the files' degrees are multiplied by.
 constexpr float SkyDegreesToRadians = 0.0174532924f;

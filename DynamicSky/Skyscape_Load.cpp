@@ -4,6 +4,7 @@
 
 #include "DynamicSky/SkyDescription.h"
 #include "DynamicSky/SkyFiles.h"
+#include "core/CPLog.h"
 #include "core/Geometry.h"
 
 #include <cstdint>
@@ -19,6 +20,10 @@ void Skyscape::Load(const std::string& fileName) {
 }
 
 void Skyscape::BuildFrom(SkyDescription& sky) {
+    if (sky.DroppedCloudLayers > 0) {
+        CPLog::GetInstance().Write(0, "Sky file lists %d cloud layers; the first %d are used\n",
+                                   sky.CloudLayerCount + sky.DroppedCloudLayers, sky.CloudLayerCount);
+    }
     TimeScale = sky.TimeScale;
     BuildDome(sky.DomeRadius, sky.DomeSegments, sky.DomeCentre, sky.DomeHeight);
     LoadTexture(sky.DomeTexture);

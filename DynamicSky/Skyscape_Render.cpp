@@ -3,7 +3,7 @@
 #include "DynamicSky/Skyscape.h"
 
 #include "DynamicSky/SkyTextLines.h"
-#include "Render/CPLevel.h"
+#include "Render/CPLevelSun.h"
 #include "Render/CPRender.h"
 #include "core/Singletons.h"
 
@@ -49,7 +49,7 @@ void SetSkyFogColour(float r, float g, float b, float, float) {
 }
 
 void SetSkySunLight(const D3DXVECTOR3* direction, const D3DCOLORVALUE* colour) {
-    if (CPLevel* level = CPLevel::Current; level != nullptr) {
+    if (CPLevelSun* level = CPLevelSun::Current; level != nullptr) {
         D3DLIGHT9& light = level->SunLight;
         D3DXVECTOR3 unit;
         D3DXVec3Normalize(&unit, direction);

@@ -2,17 +2,24 @@
 
 #include "core/FrameTime.h"
 
+#include <algorithm>
+#include <cmath>
+
+// The value stays finite within [0, 255]: a huge frame time or rate would otherwise drive it
+// to infinity, and infinity minus infinity (or an infinite rate times a zero frame) is NaN,
+// which no alpha can be made of. A step that comes out NaN leaves the value as it was.
 void CPFadeModifier::Update(float seconds) {
-    Value -= seconds * Rate;
-    if (Value < 0.0f) {
-        Value = 0.0f;
+    const float next = Value - seconds * Rate;
+    if (std::isnan(next)) {
+        return;
     }
+    Value = std::clamp(next, 0.0f, 255.0f);
 }
 
 void CPFadeModifier::Apply(CPVertex* destination, const CPVertex* source, int count) {
     Update(FrameTime);
-    // A negative rate makes the value grow: the alpha stops at 255 instead of wrapping.
-    const uint32_t alpha = Value >= 255.0f ? 255u : static_cast<uint32_t>(Value);
+    // A negative rate makes the value grow: it stops at 255 instead of wrapping.
+    const auto alpha = static_cast<uint32_t>(Value);
     const uint32_t diffuse = (alpha << 24) | 0x00FFFFFFu;
     for (int i = 0; i < count; ++i) {
         CPVertex vertex = source[i];

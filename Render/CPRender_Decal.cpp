@@ -15,7 +15,7 @@
 #include "Render/CPRenderObject.h"
 #include "scene/CPGameObject.h"
 #include "scene/CPPhysicData.h"
-#include "scene/CPPhysicWorld.h"
+#include "scene/CPPhysicScene.h"
 
 #include <algorithm>
 #include <array>
@@ -118,13 +118,13 @@ void CPRender::BuildDecal(CPtr<CPGameObject> shadow, const D3DXVECTOR2& origin, 
     decal->Vertices.clear();
     decal->WorldVertices.clear();
     decal->Indices.clear();
-    const CPPhysicWorld* world = CPPhysicWorld::Instance;
+    const CPPhysicScene* world = CPPhysicScene::Current;
     if (physics.Get() == nullptr || world == nullptr) {
         return;
     }
     const int32_t count = std::clamp(physics->TerrainTriangleCount, 0, CPPhysicData::MaxTerrainTriangles);
-    const auto& triangles = world->TerrainTriangles;
-    const auto& points = world->TerrainVertices;
+    const auto& triangles = world->Triangles;
+    const auto& points = world->Vertices;
     std::unordered_set<TriangleKey, TriangleKeyHash> written;
     written.reserve(static_cast<size_t>(count));
     decal->Vertices.reserve(static_cast<size_t>(count) * 3);
@@ -145,12 +145,12 @@ void CPRender::BuildDecal(CPtr<CPGameObject> shadow, const D3DXVECTOR2& origin, 
             continue;
         }
         for (int corner = 0; corner < 3; ++corner) {
-            const CPPhysicWorld::TerrainVertex& p = points[static_cast<size_t>(corners[corner])];
-            const D3DXVECTOR2 ground(p.X, p.Y);
+            const RbVector& p = points[static_cast<size_t>(corners[corner])];
+            const D3DXVECTOR2 ground(p.x, p.y);
             D3DXVECTOR2 st;
             D3DXVec2TransformCoord(&st, &ground, &toFrame);
             CPVertex vertex;
-            vertex.Position = D3DXVECTOR3(p.X, p.Y, p.Z + Lift);
+            vertex.Position = D3DXVECTOR3(p.x, p.y, p.z + Lift);
             vertex.Normal = D3DXVECTOR3(0.0f, 0.0f, 1.0f);
             vertex.Diffuse = 0xFFFFFFFF;
             vertex.Specular = 0;

@@ -27,9 +27,13 @@ namespace {
 const char* const WrongObject = "wrong.rdf";
 
 // The vertex animation of each key-frame block, in reading order, through the animation
-// manager's cache (the block is consumed either way).
-MeshFile::KeyFrameReader CollectAnimations(std::vector<CPtr<CPAnimation>>& animations) {
-    return [&animations](CPFileReader& reader, const std::string& nodeName) {
+// manager's cache (the block is consumed either way). The cache key is the node's name; in a
+// later file of a figure the root's own record is not the node, so its block (the first read)
+// is keyed by the existing root's name, `rootName`, instead of the name the record carries.
+MeshFile::KeyFrameReader CollectAnimations(std::vector<CPtr<CPAnimation>>& animations,
+                                           const std::string* rootName = nullptr) {
+    return [&animations, rootName](CPFileReader& reader, const std::string& recordName) {
+        const std::string& nodeName = (rootName != nullptr && animations.empty()) ? *rootName : recordName;
         CPAnimationManager* manager = CPAnimationManager::Instance;
         if (manager == nullptr) {
             std::string problem;
@@ -117,7 +121,9 @@ CPGameObject* CPSceneLoader::BuildAnimatedObject(const std::string& name, const 
         CurrentMeshFile = fileName;
         std::vector<CPtr<CPAnimation>> animations;
         MeshFile::File file;
-        if (!ReadMeshFile("Data\\Meshes\\" + fileName, MeshFile::Kind::Animated, file, CollectAnimations(animations))) {
+        const std::string* rootName = root != nullptr ? &root->Name : nullptr;
+        if (!ReadMeshFile("Data\\Meshes\\" + fileName, MeshFile::Kind::Animated, file,
+                          CollectAnimations(animations, rootName))) {
             continue;
         }
         if (root == nullptr) {

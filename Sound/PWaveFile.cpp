@@ -1,5 +1,6 @@
 #include "Sound/PWaveFile.h"
 
+#include "core/CPLog.h"
 #include "platform/win32/ComRuntime.h"
 #include "platform/win32/Resources.h"
 
@@ -67,8 +68,28 @@ HRESULT CPWaveFile::OpenForReading(const char* name) {
     if (FAILED(ResetFile())) {
         return E_FAIL;
     }
-    Size = DataChunk.cksize;
+    Size = HeldDataSize(name);
     return S_OK;
+}
+
+// The data chunk's size as far as the RIFF chunk and the file hold it. A damaged header may
+// claim far more (a 48-byte file claiming 256 MB): the sound's buffer is made for what is
+// there, the shortfall is reported, and a read past it still fails as the data runs out.
+DWORD CPWaveFile::HeldDataSize(const char* name) {
+    const LONG end = mmioSeek(Handle, 0, SEEK_END);
+    if (end == -1 || mmioSeek(Handle, static_cast<LONG>(DataChunk.dwDataOffset), SEEK_SET) == -1) {
+        return DataChunk.cksize;
+    }
+    const uint64_t start = DataChunk.dwDataOffset;
+    const uint64_t fileEnd = static_cast<uint64_t>(end);
+    const uint64_t riffEnd = uint64_t{RiffChunk.dwDataOffset} + RiffChunk.cksize;
+    const uint64_t limit = std::min(fileEnd, riffEnd);
+    const uint64_t held = limit > start ? std::min<uint64_t>(limit - start, DataChunk.cksize) : 0;
+    if (held < DataChunk.cksize) {
+        CPLog::GetInstance().Write(0, "Wave file %s: its data chunk claims %u bytes, the file holds %u\n", name,
+                                   static_cast<unsigned>(DataChunk.cksize), static_cast<unsigned>(held));
+    }
+    return static_cast<DWORD>(held);
 }
 
 // The program's own "WAVE" (else "WAV") resource of that name, opened as a memory file.

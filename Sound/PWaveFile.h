@@ -46,6 +46,7 @@ private:
     HRESULT OpenForWriting(const char* name, const WAVEFORMATEX* format);
     HMMIO OpenResource(const char* name);
     bool ReadHeader();
+    DWORD HeldDataSize(const char* name);
     bool WriteHeader(const WAVEFORMATEX& format);
 
     std::vector<uint8_t> Format;  // empty = no format

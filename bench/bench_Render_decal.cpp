@@ -7,7 +7,7 @@
 #include "bench/BaselineRatio.h"
 #include "scene/CPGameObject.h"
 #include "scene/CPPhysicData.h"
-#include "scene/CPPhysicWorld.h"
+#include "scene/CPPhysicScene.h"
 
 #include <benchmark/benchmark.h>
 
@@ -22,14 +22,14 @@ constexpr int ListLength = 1000;   // the query's limit
 constexpr int DistinctShare = 60;  // percent of the list that is new triangles
 
 struct Scene {
-    CPPhysicWorld world;
+    CPPhysicScene world;
     CPGameObject shadow{"shadow"};
     CPRenderObject* decal = nullptr;
     CPPhysicData* physics = nullptr;
     D3DXMATRIX carWorld;
 
     Scene() {
-        CPPhysicWorld::Instance = &world;
+        CPPhysicScene::Current = &world;
         decal = new CPRenderObject(&shadow);
         shadow.RenderObject = decal;
         shadow.RenderKind = CPGameObject::RenderMesh;
@@ -39,14 +39,14 @@ struct Scene {
         physics = new CPPhysicData(&shadow);
         for (int y = 0; y < GridSide; ++y) {
             for (int x = 0; x < GridSide; ++x) {
-                world.TerrainVertices.push_back({x * 0.5f - 6.0f, y * 0.5f - 6.0f, 0.1f * static_cast<float>(x % 3)});
+                world.Vertices.push_back(RbVec(x * 0.5f - 6.0f, y * 0.5f - 6.0f, 0.1f * static_cast<float>(x % 3)));
             }
         }
         for (int y = 0; y + 1 < GridSide; ++y) {
             for (int x = 0; x + 1 < GridSide; ++x) {
                 const int32_t a = y * GridSide + x, b = a + 1, c = a + GridSide, d = c + 1;
-                world.TerrainTriangles.push_back({{a, b, c}});
-                world.TerrainTriangles.push_back({{b, d, c}});
+                world.Triangles.push_back({{a, b, c}});
+                world.Triangles.push_back({{b, d, c}});
             }
         }
         // 600 distinct triangles, then 400 repeats spread through the list.
@@ -62,7 +62,7 @@ struct Scene {
         shadow.RenderObject = nullptr;
         delete decal;
         delete physics;
-        CPPhysicWorld::Instance = nullptr;
+        CPPhysicScene::Current = nullptr;
     }
 };
 
@@ -79,8 +79,8 @@ void PlainDecal(Scene& scene, std::vector<CPVertex>& out) {
     D3DXMatrixInverse(&toFrame, nullptr, &frame);
     out.clear();
     std::vector<std::array<int32_t, 3>> written;
-    const auto& triangles = scene.world.TerrainTriangles;
-    const auto& points = scene.world.TerrainVertices;
+    const auto& triangles = scene.world.Triangles;
+    const auto& points = scene.world.Vertices;
     for (int i = 0; i < scene.physics->TerrainTriangleCount; ++i) {
         std::array<int32_t, 3> key;
         std::copy_n(triangles[static_cast<size_t>(scene.physics->TerrainTriangles[i])].Vertices, 3, key.begin());
@@ -91,11 +91,11 @@ void PlainDecal(Scene& scene, std::vector<CPVertex>& out) {
         written.push_back(key);
         for (int32_t corner : triangles[static_cast<size_t>(scene.physics->TerrainTriangles[i])].Vertices) {
             const auto& p = points[static_cast<size_t>(corner)];
-            const D3DXVECTOR2 ground(p.X, p.Y);
+            const D3DXVECTOR2 ground(p.x, p.y);
             D3DXVECTOR2 st;
             D3DXVec2TransformCoord(&st, &ground, &toFrame);
             CPVertex v;
-            v.Position = D3DXVECTOR3(p.X, p.Y, p.Z + 0.03f);
+            v.Position = D3DXVECTOR3(p.x, p.y, p.z + 0.03f);
             v.Normal = D3DXVECTOR3(0, 0, 1);
             v.Diffuse = 0xFFFFFFFF;
             v.U = st.x;

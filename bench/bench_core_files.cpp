@@ -113,8 +113,8 @@ void BM_Read1000FromPack(benchmark::State& state) {
 }
 BENCHMARK(BM_Read1000FromPack)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-// Right after the game saved into the folder that holds the pack: the disk is asked first for
-// every member, in a folder whose listing has just changed.
+// Right after the game saved into the folder that holds the pack: every member is first looked
+// for on disk, in a folder whose listing has just changed (the watched listing answers).
 void BM_Read1000FromPackAfterSave(benchmark::State& state) {
     fs::current_path(Files().Root / "packed");
     PackFiles.clear();

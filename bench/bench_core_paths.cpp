@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -113,6 +114,33 @@ void BM_ResolveWholeTreeCold(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(names.size()));
 }
 BENCHMARK(BM_ResolveWholeTreeCold)->Unit(benchmark::kMillisecond);
+
+// Opening an existing file for reading and closing it, names lower-cased, listings warm: what
+// every loader pays before its first read. Against fopen and fclose of the exact host path.
+void BM_OpenAndClose(benchmark::State& state) {
+    const auto& names = Tree().Lowered;
+    const auto& hostPaths = Tree().HostPaths;
+    size_t i = 0;
+    size_t j = 0;
+    RunAgainstBaseline(
+        state,
+        [&] {
+            for (size_t k = 0; k < Batch; ++k) {
+                std::FILE* file = HostFiles::Open(names[i++ % names.size()], "rb");
+                benchmark::DoNotOptimize(file);
+                std::fclose(file);
+            }
+        },
+        [&] {
+            for (size_t k = 0; k < Batch; ++k) {
+                std::FILE* file = std::fopen(hostPaths[j++ % hostPaths.size()].c_str(), "rb");
+                benchmark::DoNotOptimize(file);
+                std::fclose(file);
+            }
+        });
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(Batch));
+}
+BENCHMARK(BM_OpenAndClose)->UseManualTime();
 
 void MissesAgainstStat(benchmark::State& state) {
     const std::string missingHost = "Data/Meshes/not_on_disk.msh";

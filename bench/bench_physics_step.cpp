@@ -1,10 +1,14 @@
 // The simulation step against Bullet, the general engine it is measured by, on the same
-// scenes: 25 car-like bodies (box hull, four downward sensors, suspension, drive and grip
-// forces every step) driving over a 60 000-triangle terrain mesh, and a pile of 500 boxes
-// dropped onto it. Each iteration steps both worlds by 1/60 s; x_baseline is our time per
-// step over Bullet's. After the timed steps both worlds run on and must end alike (cars at
-// their ride height on the terrain, boxes at rest on it, nothing fallen through), or the
-// benchmark fails: the ratio only means something for equal work.
+// scenes over a 60 000-triangle terrain mesh: 25 car-like bodies (box hull, four downward
+// sensors, suspension, drive and grip forces every step) driving apart; the same 25 cars
+// driving into each other and into the walls of an arena, so hulls meet hulls and walls; and
+// piles of 100 to 2 000 boxes dropped onto the terrain (the pile's footprint grows with the
+// count, so a step's cost should grow linearly). Each iteration steps both worlds by 1/60 s;
+// x_baseline is our time per step over Bullet's. After the timed steps both worlds run on
+// and must end alike (cars at their ride height on the terrain or penned in the arena, boxes
+// at rest on it, nothing fallen through), or the benchmark fails: the ratio only means
+// something for equal work. "contacts" counts the contact points our world solved per step
+// ("wall_contacts" those against the arena's walls), to show that a scene does solve them.
 //
 // Matching settings: 1/60 s steps, friction 0.5 on every contact (Bullet multiplies the two
 // sides' coefficients, we take their geometric mean), no restitution, and no sleeping in
@@ -202,22 +206,61 @@ RbVector CarStart(int i) {
 }
 
 // ---------------------------------------------------------------------------------------
-// The pile: 500 unit boxes in ten by ten columns of five, offset a little so they settle.
+// The crash: the cars on a circle around the arena's centre, most heading inwards turned by
+// -0.5, 0 or +0.5 rad, so they meet head-on and glancing in the middle and the ones that slip
+// through go on into the walls; every fourth heads straight out into a wall and keeps
+// pushing. Four walls (fixed boxes) pen them in.
+
+constexpr float ArenaHalf = 16.0f;
+constexpr float WallThickness = 1.0f;
+constexpr float WallHeight = 4.0f;
+constexpr float CrashRadius = 11.0f;
+
+struct CarPlacement {
+    RbVector Position;
+    float Heading = 0.0f;  // rad about +z; 0 leaves the nose along -y
+};
+
+CarPlacement CrashStart(int i) {
+    const float around = 6.2831853f * static_cast<float>(i) / static_cast<float>(Cars);
+    const float x = CrashRadius * std::cos(around);
+    const float y = CrashRadius * std::sin(around);
+    // The nose (body -y) turned by psi points along (sin psi, -cos psi); inwards is
+    // around + pi, so psi = around + pi + pi/2 plus the car's offset.
+    const float offset = i % 4 == 3 ? 3.1415927f : 0.5f * static_cast<float>(i % 3 - 1);
+    return {RbVec(x, y, Height(x, y) + Length - RideDepth + 0.05f), around + 4.712389f + offset};
+}
+
+// Centre and full size of wall k (0..3).
+void Wall(int k, RbVector* centre, RbVector* size) {
+    const float reach = ArenaHalf + 0.5f * WallThickness;
+    const float length = 2.0f * ArenaHalf + 2.0f * WallThickness;
+    const float x = k == 0 ? -reach : (k == 1 ? reach : 0.0f);
+    const float y = k == 2 ? -reach : (k == 3 ? reach : 0.0f);
+    *centre = RbVec(x, y, Height(x, y) + 0.5f * WallHeight - 1.0f);
+    *size = k < 2 ? RbVec(WallThickness, length, WallHeight) : RbVec(length, WallThickness, WallHeight);
+}
+
+enum class Scene { Cars, Crash, Pile };
+
+// ---------------------------------------------------------------------------------------
+// The pile: unit boxes in columns of five, ten columns across and as many rows as the count
+// needs (ten rows for 500 boxes), offset a little so they settle.
 
 constexpr int PileColumns = 10;
 constexpr int PileLayers = 5;
-constexpr int Boxes = PileColumns * PileColumns * PileLayers;
 constexpr float BoxMass = 20.0f;
 const float PileX = 40.0f;
 const float PileY = 60.0f;
 
-RbVector BoxStart(int i, uint32_t* seed) {
+RbVector BoxStart(int i, int boxes, uint32_t* seed) {
     auto jitter = [seed]() {
         *seed = *seed * 214013u + 2531011u;
         return (static_cast<float>((*seed >> 16) & 0x7FFF) / 32767.0f - 0.5f) * 0.1f;
     };
-    const int layer = i / (PileColumns * PileColumns);
-    const int column = i % (PileColumns * PileColumns);
+    const int perLayer = boxes / PileLayers;
+    const int layer = i / perLayer;
+    const int column = i % perLayer;
     const float x = PileX + 1.3f * static_cast<float>(column % PileColumns) + jitter();
     const float y = PileY + 1.3f * static_cast<float>(column / PileColumns) + jitter();
     return RbVec(x, y, Height(x, y) + 0.7f + 1.15f * static_cast<float>(layer));
@@ -246,24 +289,54 @@ public:
     }
 };
 
+// Contact points our world solved in the last slice: all, and those against a wall.
+struct ContactCount {
+    int64_t All = 0;
+    int64_t Walls = 0;
+};
+
+void CountContacts(const RbSimulator& sim, ContactCount* count) {
+    const RbStepper* stepper = sim.GetStepper();
+    for (int32_t m = 0; stepper != nullptr && m < stepper->GetManifoldCount(); ++m) {
+        const RbManifold& manifold = stepper->GetManifolds()[m];
+        if (manifold.Solve != 0 && manifold.Touching != 0) {
+            count->All += manifold.PointCount;
+            if (manifold.BodyB != nullptr && manifold.BodyB->Kind == RbBody::KindKinematic) {
+                count->Walls += manifold.PointCount;
+            }
+        }
+    }
+}
+
 struct OurWorld {
     RbSimulator* Sim = nullptr;
     std::vector<RbRigidBody*> Bodies;
     SuspensionController Suspension;
 
-    explicit OurWorld(bool cars) {
+    OurWorld(Scene scene, int boxes) {
         Terrain();
         RbSizeLimits limits;
-        limits.rigidBodiesCount = 600;
-        limits.geometriesCount = 1000;
-        limits.pairsCount = 20000;
+        limits.rigidBodiesCount = boxes + Cars;
+        limits.geometriesCount = boxes + Cars + 8;
+        limits.pairsCount = 20 * boxes + 1000;
         limits.sensorsCount = 200;
         limits.constraintSetsCount = 100;
         const RbVector g = RbVec(0.0f, 0.0f, -Gravity);
         Sim = RbSimulator::Create(&limits, nullptr, &g);
         Sim->SetMaterial(0, 0.5f, 0.0f);
         Sim->SetTerrainQueryCallback(QueryTerrain);
-        if (cars) {
+        if (scene == Scene::Crash) {
+            for (int k = 0; k < 4; ++k) {
+                RbVector centre;
+                RbVector size;
+                Wall(k, &centre, &size);
+                RbKinematicBody* wall = Sim->CreateKinematicBody();
+                wall->AddGeometry()->SetBoxSize(size);
+                wall->UpdateBoundingInfo();
+                wall->SetPosition(centre);
+            }
+        }
+        if (scene != Scene::Pile) {
             for (int i = 0; i < Cars; ++i) {
                 RbRigidBody* body = Sim->CreateRigidBody();
                 body->AddGeometry()->SetBoxSize(HullX, HullY, HullZ);
@@ -276,18 +349,24 @@ struct OurWorld {
                                              CarMass / 12.0f * (HullX * HullX + HullZ * HullZ),
                                              CarMass / 12.0f * (HullX * HullX + HullY * HullY)));
                 body->AddController(&Suspension, 0);
-                body->SetPosition(CarStart(i));
+                if (scene == Scene::Crash) {
+                    const CarPlacement at = CrashStart(i);
+                    body->SetPosition(at.Position);
+                    body->SetRotation({0.0f, 0.0f, std::sin(0.5f * at.Heading), std::cos(0.5f * at.Heading)});
+                } else {
+                    body->SetPosition(CarStart(i));
+                }
                 Bodies.push_back(body);
             }
         } else {
             uint32_t seed = 1;
-            for (int i = 0; i < Boxes; ++i) {
+            for (int i = 0; i < boxes; ++i) {
                 RbRigidBody* body = Sim->CreateRigidBody();
                 body->AddGeometry()->SetBoxSize(1.0f, 1.0f, 1.0f);
                 body->UpdateBoundingInfo();
                 body->SetMass(BoxMass);
                 body->SetInertiaTensor(RbVec(BoxInertia(), BoxInertia(), BoxInertia()));
-                body->SetPosition(BoxStart(i, &seed));
+                body->SetPosition(BoxStart(i, boxes, &seed));
                 body->RestThreshold = 0.0f;  // never slow enough to rest: see the file's note
                 Bodies.push_back(body);
             }
@@ -297,6 +376,7 @@ struct OurWorld {
     void Step() { Sim->Step(Dt); }
     RbVector Position(size_t i) const { return Bodies[i]->GetPosition(); }
     float Speed(size_t i) const { return RbLength(Bodies[i]->GetVelocity()); }
+    float Up(size_t i) const { return Bodies[i]->Motion.Rotation.Rows[2].z; }
 };
 
 // ---------------------------------------------------------------------------------------
@@ -315,10 +395,13 @@ struct BulletWorld {
     std::unique_ptr<btBoxShape> Shape;
     std::vector<std::unique_ptr<btDefaultMotionState>> States;
     std::vector<std::unique_ptr<btRigidBody>> Bodies;
+    std::vector<std::unique_ptr<btBoxShape>> WallShapes;
+    std::vector<std::unique_ptr<btRigidBody>> Walls;
     std::vector<float> VertexData;
     bool IsCars;
 
-    explicit BulletWorld(bool cars) : IsCars(cars) {
+    BulletWorld(Scene scene, int boxes) : IsCars(scene != Scene::Pile) {
+        const bool cars = IsCars;
         TerrainMesh& t = Terrain();
         World.setGravity(btVector3(0, 0, -Gravity));
         for (const RbVector& v : t.Vertices) {
@@ -333,18 +416,40 @@ struct BulletWorld {
         Ground->setFriction(std::sqrt(0.5f));
         Ground->setRestitution(0.0f);
         World.addRigidBody(Ground.get());
+        if (scene == Scene::Crash) {
+            for (int k = 0; k < 4; ++k) {
+                RbVector centre;
+                RbVector size;
+                Wall(k, &centre, &size);
+                WallShapes.push_back(std::make_unique<btBoxShape>(btVector3(size.x / 2, size.y / 2, size.z / 2)));
+                btTransform transform;
+                transform.setIdentity();
+                transform.setOrigin(btVector3(centre.x, centre.y, centre.z));
+                Walls.push_back(std::make_unique<btRigidBody>(0.0f, nullptr, WallShapes.back().get()));
+                Walls.back()->setWorldTransform(transform);
+                Walls.back()->setFriction(std::sqrt(0.5f));
+                Walls.back()->setRestitution(0.0f);
+                World.addRigidBody(Walls.back().get());
+            }
+        }
         const btVector3 half = cars ? btVector3(HullX / 2, HullY / 2, HullZ / 2) : btVector3(0.5f, 0.5f, 0.5f);
         Shape = std::make_unique<btBoxShape>(half);
         const float mass = cars ? CarMass : BoxMass;
         btVector3 inertia;
         Shape->calculateLocalInertia(mass, inertia);
         uint32_t seed = 1;
-        const int count = cars ? Cars : Boxes;
+        const int count = cars ? Cars : boxes;
         for (int i = 0; i < count; ++i) {
-            const RbVector p = cars ? CarStart(i) : BoxStart(i, &seed);
             btTransform transform;
             transform.setIdentity();
-            transform.setOrigin(btVector3(p.x, p.y, p.z));
+            if (scene == Scene::Crash) {
+                const CarPlacement at = CrashStart(i);
+                transform.setOrigin(btVector3(at.Position.x, at.Position.y, at.Position.z));
+                transform.setRotation(btQuaternion(btVector3(0, 0, 1), at.Heading));
+            } else {
+                const RbVector p = cars ? CarStart(i) : BoxStart(i, boxes, &seed);
+                transform.setOrigin(btVector3(p.x, p.y, p.z));
+            }
             States.push_back(std::make_unique<btDefaultMotionState>(transform));
             btRigidBody::btRigidBodyConstructionInfo info(mass, States.back().get(), Shape.get(), inertia);
             Bodies.push_back(std::make_unique<btRigidBody>(info));
@@ -358,6 +463,9 @@ struct BulletWorld {
     ~BulletWorld() {
         for (auto& body : Bodies) {
             World.removeRigidBody(body.get());
+        }
+        for (auto& wall : Walls) {
+            World.removeRigidBody(wall.get());
         }
         World.removeRigidBody(Ground.get());
     }
@@ -406,24 +514,39 @@ struct BulletWorld {
         return RbVec(o.x(), o.y(), o.z());
     }
     float Speed(size_t i) const { return Bodies[i]->getLinearVelocity().length(); }
+    float Up(size_t i) const { return Bodies[i]->getWorldTransform().getBasis().getColumn(2).z(); }
 };
 
 // ---------------------------------------------------------------------------------------
 
 // Empty when the world ended as the scene expects, else what is wrong.
 template <class World>
-std::string CheckEnd(const World& world, bool cars, const char* name) {
-    const size_t count = cars ? Cars : Boxes;
+std::string CheckEnd(const World& world, Scene scene, int boxes, const char* name) {
+    const size_t count = scene == Scene::Pile ? static_cast<size_t>(boxes) : Cars;
     for (size_t i = 0; i < count; ++i) {
         const RbVector p = world.Position(i);
         const float ground = Height(p.x, p.y);
         if (!(p.z > ground)) {
             return std::string(name) + ": a body fell through the terrain";
         }
-        if (cars) {
+        if (scene == Scene::Cars) {
             // Riding on its springs: the centre at the spring's length above the ground.
             if (std::fabs(p.z - ground - (Length - RideDepth)) > 0.25f) {
                 return std::string(name) + ": a car is off its ride height";
+            }
+        } else if (scene == Scene::Crash) {
+            // Penned in, near the ground, and no hull through another.
+            if (std::fabs(p.x) > ArenaHalf || std::fabs(p.y) > ArenaHalf) {
+                return std::string(name) + ": car " + std::to_string(i) + " went through a wall";
+            }
+            if (p.z - ground > 3.0f) {
+                return std::string(name) + ": car " + std::to_string(i) + " flew off";
+            }
+            for (size_t j = i + 1; j < count; ++j) {
+                if (RbLength(RbSub(p, world.Position(j))) < 1.0f) {
+                    return std::string(name) + ": cars " + std::to_string(i) + " and " + std::to_string(j) +
+                           " are inside each other";
+                }
             }
         } else if (p.z - ground < 0.4f || world.Speed(i) > 0.25f) {
             return std::string(name) + ": box " + std::to_string(i) + " is not resting on the terrain or the pile (" +
@@ -433,31 +556,47 @@ std::string CheckEnd(const World& world, bool cars, const char* name) {
     return {};
 }
 
-void RunScene(benchmark::State& state, bool cars) {
-    OurWorld ours(cars);
-    BulletWorld bullet(cars);
-    RunAgainstBaseline(state, [&] { ours.Step(); }, [&] { bullet.Step(); });
+void RunScene(benchmark::State& state, Scene scene, int boxes) {
+    OurWorld ours(scene, boxes);
+    BulletWorld bullet(scene, boxes);
+    ContactCount contacts;
+    RunAgainstBaseline(
+        state,
+        [&] {
+            ours.Step();
+            CountContacts(*ours.Sim, &contacts);
+        },
+        [&] { bullet.Step(); });
     // Let both worlds finish what the timed steps started, then compare.
     for (int i = 0; i < 300; ++i) {
         ours.Step();
         bullet.Step();
     }
-    std::string problem = CheckEnd(ours, cars, "ours");
+    std::string problem = CheckEnd(ours, scene, boxes, "ours");
     if (problem.empty()) {
-        problem = CheckEnd(bullet, cars, "Bullet");
+        problem = CheckEnd(bullet, scene, boxes, "Bullet");
     }
     if (!problem.empty()) {
         state.SkipWithError(problem.c_str());
     }
-    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(cars ? Cars : Boxes));
+    const double steps = static_cast<double>(state.iterations());
+    state.counters["contacts"] = static_cast<double>(contacts.All) / steps;
+    if (scene == Scene::Crash) {
+        state.counters["wall_contacts"] = static_cast<double>(contacts.Walls) / steps;
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(scene == Scene::Pile ? boxes : Cars));
 }
 
 // Four seconds of driving from the drop onto the springs.
-void BM_StepCarsOnTerrain(benchmark::State& state) { RunScene(state, true); }
+void BM_StepCarsOnTerrain(benchmark::State& state) { RunScene(state, Scene::Cars, 0); }
 BENCHMARK(BM_StepCarsOnTerrain)->Iterations(240)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
-// Two seconds of the pile falling, colliding and settling.
-void BM_StepBoxPile(benchmark::State& state) { RunScene(state, false); }
-BENCHMARK(BM_StepBoxPile)->Iterations(120)->UseManualTime()->Unit(benchmark::kMicrosecond);
+// Four seconds of the cars meeting in the arena's middle, pushing and sliding into the walls.
+void BM_StepCarsCrashing(benchmark::State& state) { RunScene(state, Scene::Crash, 0); }
+BENCHMARK(BM_StepCarsCrashing)->Iterations(240)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// Two seconds of the pile falling, colliding and settling; the argument is the box count.
+void BM_StepBoxPile(benchmark::State& state) { RunScene(state, Scene::Pile, static_cast<int>(state.range(0))); }
+BENCHMARK(BM_StepBoxPile)->Arg(100)->Arg(500)->Arg(1000)->Arg(2000)->Iterations(120)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -7,6 +7,7 @@ CPLineReader::CPLineReader(const char* text, int length) : Buffer(text), Length(
 bool CPLineReader::ReadLine() {
     Line.clear();
     for (;;) {
+        LineStart = LineNumber + 1;
         while (Position < Length) {
             const char c = Buffer[Position++];
             if (c == '\0') {

@@ -21,6 +21,8 @@ public:
     int GetLineKind() const { return LineKind; }
     const std::string& GetLine() const { return Line; }
     int GetLineNumber() const { return LineNumber; }
+    // The 1-based text line on which the line last read begins, for messages about it.
+    int GetLineStart() const { return LineStart; }
 
 private:
     const char* Buffer;
@@ -28,6 +30,7 @@ private:
     int Position = 0;
     std::string Line;
     int LineNumber = 0;  // "\n" consumed so far
+    int LineStart = 0;
     bool InBlockComment = false;
     int LineKind = KindEntry;
 };

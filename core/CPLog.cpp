@@ -63,6 +63,16 @@ void CPLog::WriteReport(const CPLogReport& report) {
 
 void CPLog::SetSink(Sink sink) { ReportSink = std::move(sink); }
 
+CPLog::Sink CPLog::StreamSink(std::FILE* stream) {
+    return [stream](const CPLogReport& report) {
+        std::fputs(report.Text.c_str(), stream);
+        if (report.Text.empty() || report.Text.back() != '\n') {
+            std::fputc('\n', stream);
+        }
+        std::fflush(stream);
+    };
+}
+
 HRESULT ReportDXError(HRESULT hr, const char* file, int line, int level) {
     if (SUCCEEDED(hr)) {
         return hr;

@@ -1,11 +1,12 @@
 // The engine's diagnostic log. Failed platform calls are reported to it with the source file,
-// the line and the error's name and description; the report is accepted and discarded, and
-// nothing is written anywhere. Tests (or a diagnostic build) may attach a sink that sees each
-// report.
+// the line and the error's name and description. Without a sink the report is accepted and
+// discarded; the programs (launcher, host, tools) attach one that writes to standard error
+// (StreamSink), and tests attach their own to see each report.
 #pragma once
 
 #include "platform/win32/WinTypes.h"
 
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -39,6 +40,9 @@ public:
 
     // None by default; an empty function detaches.
     void SetSink(Sink sink);
+    // A sink writing each report's text to the stream (ended by a line break), flushed at once
+    // so reports interleave with the program's own output in order.
+    static Sink StreamSink(std::FILE* stream);
     bool HasSink() const { return static_cast<bool>(ReportSink); }
 
 private:

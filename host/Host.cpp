@@ -2,6 +2,7 @@
 
 #include "DynamicSky/Skyscape.h"
 #include "Render/FrameDump.h"
+#include "core/CPLog.h"
 #include "core/ConfigVars.h"
 #include "core/FrameTime.h"
 #include "platform/win32/ComRuntime.h"
@@ -10,6 +11,11 @@
 #include <cstdint>
 
 Host::Host() {
+    // The engine's reports reach standard error unless the program attached a receiver first;
+    // it stays attached after the host (standard error outlives it).
+    if (!CPLog::GetInstance().HasSink()) {
+        CPLog::GetInstance().SetSink(CPLog::StreamSink(stderr));
+    }
     // The music player's filter graphs are COM objects of this thread.
     comInitialized = SUCCEEDED(CoInitialize(nullptr));
 
@@ -201,6 +207,15 @@ Host::~Host() {
     }
 }
 
+bool Host::LoadCampaignData(std::string& error, const std::string& fileName) {
+    if (!gameData->LoadCampaignData(fileName, error)) {
+        CPLog::GetInstance().Write(0, "%s\n", error.c_str());
+        return false;
+    }
+    gameData->LoadScores();
+    return true;
+}
+
 bool Host::RunFrame(float seconds) {
     if (!std::isfinite(seconds) || seconds < 0.0f) {
         return false;
@@ -215,8 +230,7 @@ bool Host::RunFrame(float seconds) {
     // A device that can be reset is reset first; one still lost makes the drawing drop what
     // the frame gathered, and the next frame tries again.
     RestoreDevice();
-    frame->Draw(seconds);
-    return true;
+    return frame->Draw(seconds);
 }
 
 void Host::BoundCallLog() {

@@ -56,7 +56,8 @@
 class Host {
 public:
     // Initialises COM, creates the singletons and sets their instance pointers, schedules
-    // the music player and resets the frame clocks.
+    // the music player and resets the frame clocks. When no receiver is attached to the log,
+    // attaches one that writes each report to standard error.
     Host();
     ~Host();
     Host(const Host&) = delete;
@@ -65,8 +66,10 @@ public:
     // One frame of seconds: FrameTime := seconds, FullTime += seconds, FrameNumber += 1,
     // then StepTasks, then the frame drawing (skipped while the device is lost; a device that
     // can be reset is reset first). The recording device's call log is emptied first once
-    // it holds more than 65536 calls. A negative or non-finite frame time runs nothing and
-    // gives false.
+    // it holds more than 65536 calls.
+    // True when the frame was presented. False when it was not: the frame ran (clocks and
+    // tasks advanced) but its drawing was skipped because the device is lost, or the device
+    // refused the scene or the present; or a negative or non-finite frame time ran nothing.
     bool RunFrame(float seconds);
 
     // RunFrame, and the readable dump of what the frame asked of the device (see
@@ -94,6 +97,13 @@ public:
     // order; returns how many were added. A game program calls it once at start-up. Each
     // damaged or unreadable pack is reported once through the log.
     int AddPackFiles(const std::string& pattern = "*.pak");
+
+    // Fills the game data's catalogues, texts, score tables and car presets from our campaign
+    // data file, then puts back the score tables saved in "Data\scores.dat" when that file
+    // is there and fits them. A game program calls it once at start-up (after AddPackFiles)
+    // and does not start when it fails: the game data is then unchanged and `error` says
+    // which file and line is at fault (it also goes to the log).
+    bool LoadCampaignData(std::string& error, const std::string& fileName = CPGameData::CampaignDataFileName);
 
     // Loads "Data\Sounds\" + fileName as the special sound name (is3D 1 for a 3-D sound);
     // the host owns it until it ends. False when it does not load or the name already has

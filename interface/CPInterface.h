@@ -109,6 +109,7 @@ private:
     // Steps 4 to 6 of a pointer update at (x, y); hover keeps only buttons current.
     void TrackPointer(float x, float y, bool hover);
     bool SelectButton(bool forward);
+    void SelectWindow(CPWindow* target);
 
     std::vector<std::unique_ptr<CPObject>> owned;  // in order of creation
     std::unique_ptr<CPRenderObject> ownMesh;

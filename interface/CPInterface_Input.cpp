@@ -178,6 +178,29 @@ bool CPInterface::SelectButton(bool forward) {
     if (target == nullptr) {
         return false;
     }
-    HoverAt(target->X + 1.0f, target->Y + 1.0f);
+    SelectWindow(target);
     return true;
+}
+
+// Keyboard selection goes to the button itself, not to whatever window lies over a point
+// inside it: the button it leaves is told so (a plain window only when the point is off it,
+// as for a pointer), the one taken gets its over call with the point one pixel inside it,
+// and only a button stays current.
+void CPInterface::SelectWindow(CPWindow* target) {
+    const float x = target->X + 1.0f;
+    const float y = target->Y + 1.0f;
+    bool changed = false;
+    if (CurrentButton && CurrentButton.Get() != target &&
+        (dynamic_cast<CPButton*>(CurrentButton.Get()) != nullptr || !CurrentButton->HitTest(x, y))) {
+        changed = CurrentButton->OnMouseOut(x, y);
+    }
+    CurrentButton = target;
+    if (target->OnMouseOver(x, y)) {
+        changed = true;
+    } else {
+        CurrentButton = nullptr;
+    }
+    if (changed) {
+        UpdateBuffers();
+    }
 }

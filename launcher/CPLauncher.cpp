@@ -11,6 +11,14 @@
 #include <cerrno>
 #include <cstdio>
 
+namespace {
+
+// How long the launcher waits at its end for xdg-open to say whether it opened what it was
+// given: long enough for a desktop's opener to fail, short enough not to hang a closing program.
+constexpr int HandOffWaitMilliseconds = 3000;
+
+}  // namespace
+
 CPLauncher* CPLauncher::Instance = nullptr;
 bool ShuttingDown = false;
 
@@ -53,5 +61,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
         delete CPLauncher::Instance;
     }
     CoUninitialize();
+    // A readme or page handed to xdg-open may still fail: its line comes before we exit.
+    Shell::AwaitHandOffs(HandOffWaitMilliseconds);
     return 0;
 }

@@ -94,7 +94,7 @@ public:
     // broad phase sorts the body in).
     int32_t BroadPhaseState = RbNeverAdded;
     int32_t SortingIn = 0;  // queued body being sorted in (broad phase scratch)
-    RbVector WorldLower;
+    RbVector WorldLower;  // the values its endpoints carry, kept together
     RbVector WorldUpper;
     RbEndpoint* LowerEndpoints[3] = {};
     RbEndpoint* UpperEndpoints[3] = {};

@@ -9,9 +9,6 @@
 
 namespace {
 
-// Bound of a body on axis k, from its endpoint entries.
-float Lower(const RbBody* body, int k) { return body->LowerEndpoints[k]->Value; }
-float Upper(const RbBody* body, int k) { return body->UpperEndpoints[k]->Value; }
 
 // Sort order: by value, and at equal values lower bounds before upper bounds, so boxes
 // that touch are in overlapping order.
@@ -178,10 +175,12 @@ void RbBroadPhase::Update() {
 
 namespace {
 
-// Both boxes overlap (or touch) on every axis of the mask.
+// Both boxes overlap (or touch) on every axis of the mask. The bounds are read from the
+// bodies, which hold the values their endpoints carry, rather than through six endpoints.
 bool Overlap(const RbBody* a, const RbBody* b, uint32_t mask) {
     for (int k = 0; k < 3; ++k) {
-        if ((mask & (1u << k)) != 0 && (Lower(a, k) > Upper(b, k) || Lower(b, k) > Upper(a, k))) {
+        if ((mask & (1u << k)) != 0 && (RbComponent(a->WorldLower, k) > RbComponent(b->WorldUpper, k) ||
+                                        RbComponent(b->WorldLower, k) > RbComponent(a->WorldUpper, k))) {
             return false;
         }
     }
@@ -310,6 +309,11 @@ RbPairRecord* RbBroadPhase::FindPair(const RbBody* a, const RbBody* b) const {
 }
 
 void RbBroadPhase::AddPair(RbBody* a, RbBody* b) {
+    // Two kinematic bodies never collide: a level full of kinematic scenery would otherwise
+    // fill the pair pool with pairs nothing reads.
+    if (a->Kind == RbBody::KindKinematic && b->Kind == RbBody::KindKinematic) {
+        return;
+    }
     const int32_t slot = FindSlot(a, b);
     if (PairSlots[slot] != nullptr) {
         return;

@@ -73,7 +73,7 @@ public:
     // Sorts the queued bodies in at their world bounds, then restores the order of every
     // axis after bounds moved (RbBody::UpdateWorldBounds writes the endpoint values), adding
     // a pair record when two boxes come to overlap on all axes (touching counts) and
-    // returning it when they separate. World bounds must be current for every body in it.
+    // returning it when they separate. Two kinematic bodies never get a pair. World bounds must be current for every body in it.
     void Update();
 
     // The pair record of two bodies in either order, or null.

@@ -68,18 +68,19 @@ void RbPrepareContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodie
         RbVector centre;
         for (int32_t i = 0; i < manifold.PointCount; ++i) {
             RbContactPoint& cp = manifold.Points[i];
-            const RbVector ra = RbSub(cp.Point, pa);
-            const RbVector rb = RbSub(cp.Point, pb);
+            RbContactAnchor& anchor = manifold.Anchors[i];
+            const RbVector ra = RbSub(anchor.Point, pa);
+            const RbVector rb = RbSub(anchor.Point, pb);
             cp.RnA = RbCross(ra, n);
             cp.RnB = RbCross(rb, n);
             cp.IRnA = RbTransform(cp.RnA, a.InvI);
             cp.IRnB = RbTransform(cp.RnB, b.InvI);
             cp.NormalMass = RowMass(a, b, cp.RnA, cp.IRnA, cp.RnB, cp.IRnB);
-            cp.MeasuredVelocity = RowVelocity(a, b, n, cp.RnA, cp.RnB);
-            cp.RelativeVelocity = Min(cp.MeasuredVelocity, cp.PriorRelativeVelocity);
+            anchor.MeasuredVelocity = RowVelocity(a, b, n, cp.RnA, cp.RnB);
+            anchor.RelativeVelocity = Min(anchor.MeasuredVelocity, anchor.PriorRelativeVelocity);
             cp.MaxNormalImpulse = 0.0f;
-            cp.RestImpulse = 0.0f;
-            centre = RbAdd(centre, cp.Point);
+            anchor.RestImpulse = 0.0f;
+            centre = RbAdd(centre, anchor.Point);
         }
         RbFrictionPatch& patch = manifold.Patch;
         centre = RbScale(centre, manifold.PointCount > 0 ? 1.0f / static_cast<float>(manifold.PointCount) : 0.0f);
@@ -99,7 +100,7 @@ void RbPrepareContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodie
         patch.TwistMass = k > 0.0f && std::isfinite(k) ? 1.0f / k : 0.0f;
         float radius = 0.0f;
         for (int32_t i = 0; i < manifold.PointCount; ++i) {
-            radius += RbLength(RbSub(manifold.Points[i].Point, centre));
+            radius += RbLength(RbSub(manifold.Anchors[i].Point, centre));
         }
         patch.Radius = manifold.PointCount > 0 ? radius / static_cast<float>(manifold.PointCount) : 0.0f;
     }
@@ -169,6 +170,80 @@ void RbWarmStartContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bod
     }
 }
 
+namespace {
+
+// The normal rows of a manifold's points; returns the sum of their accumulated impulses, the
+// load that bounds friction.
+float SolveNormal(RbManifold& manifold, PairLanes& p, const RbSolverBody& a, const RbSolverBody& b,
+                  const RbSolverSettings& settings, bool useBias) {
+    const RbSoftness& soft = (a.InvMass == 0.0f || b.InvMass == 0.0f) ? settings.Static : settings.Contact;
+    const Lanes n = Load(manifold.Normal);
+    // The bodies' motion since the slice began, along the normal.
+    const float dn = Sum3(n * (Load(b.DP) - Load(a.DP)));
+    const Lanes dra = Load(a.DR);
+    const Lanes drb = Load(b.DR);
+    float totalNormal = 0.0f;
+    for (int32_t i = 0; i < manifold.PointCount; ++i) {
+        RbContactPoint& cp = manifold.Points[i];
+        const Lanes rna = Load(cp.RnA);
+        const Lanes rnb = Load(cp.RnB);
+        const float s = cp.Separation + dn + Sum3(drb * rnb - dra * rna);
+        float bias = 0.0f;
+        float massScale = 1.0f;
+        float impulseScale = 0.0f;
+        if (s > 0.0f) {
+            bias = s * settings.InverseH;  // speculative: close the gap, no more
+        } else if (useBias) {
+            bias = Max(soft.BiasRate * s, -settings.MaxPushVelocity);
+            massScale = soft.MassScale;
+            impulseScale = soft.ImpulseScale;
+        }
+        const float vn = p.Velocity(n, rna, rnb);
+        const float impulse = -cp.NormalMass * massScale * (vn + bias) - impulseScale * cp.NormalImpulse;
+        const float total = Max(cp.NormalImpulse + impulse, 0.0f);
+        const float applied = total - cp.NormalImpulse;
+        cp.NormalImpulse = total;
+        cp.MaxNormalImpulse = Max(cp.MaxNormalImpulse, applied);
+        totalNormal += total;
+        p.Apply(n, Load(cp.IRnA), Load(cp.IRnB), applied);
+    }
+    return totalNormal;
+}
+
+// The friction patch: two tangent rows inside Coulomb's cone and the twist row, all bounded by
+// the manifold's normal load.
+void SolveFriction(RbManifold& manifold, PairLanes& p, float totalNormal) {
+    RbFrictionPatch& patch = manifold.Patch;
+    const Lanes n = Load(manifold.Normal);
+    const Lanes t1 = Load(manifold.Tangent1);
+    const Lanes t2 = Load(manifold.Tangent2);
+    const float v1 = p.Velocity(t1, Load(patch.RtA[0]), Load(patch.RtB[0]));
+    const float v2 = p.Velocity(t2, Load(patch.RtA[1]), Load(patch.RtB[1]));
+    float j1 = patch.Impulse[0] - patch.TangentMass[0] * v1;
+    float j2 = patch.Impulse[1] - patch.TangentMass[1] * v2;
+    // Coulomb's cone, as a circle of radius μ·λn in the tangent plane.
+    const float limit = manifold.Friction * totalNormal;
+    const float sq = j1 * j1 + j2 * j2;
+    if (sq > limit * limit) {
+        const float scale = sq > 0.0f ? limit / std::sqrt(sq) : 0.0f;
+        j1 *= scale;
+        j2 *= scale;
+    }
+    p.Apply(t1, Load(patch.IRtA[0]), Load(patch.IRtB[0]), j1 - patch.Impulse[0]);
+    p.Apply(t2, Load(patch.IRtA[1]), Load(patch.IRtB[1]), j2 - patch.Impulse[1]);
+    patch.Impulse[0] = j1;
+    patch.Impulse[1] = j2;
+    const float twistLimit = limit * patch.Radius;
+    const float spin = Sum3(n * (p.WB - p.WA));
+    const float twist = Max(-twistLimit, Min(patch.TwistImpulse - patch.TwistMass * spin, twistLimit));
+    const float dt = twist - patch.TwistImpulse;
+    p.WA -= Load(patch.ITwistA) * dt;
+    p.WB += Load(patch.ITwistB) * dt;
+    patch.TwistImpulse = twist;
+}
+
+}  // namespace
+
 void RbSolveContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodies, const RbSolverSettings& settings,
                      bool useBias) {
     for (int32_t m = 0; m < count; ++m) {
@@ -179,67 +254,12 @@ void RbSolveContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodies,
         RbSolverBody& a = bodies[manifold.SolverA];
         RbSolverBody& b = bodies[manifold.SolverB];
         PairLanes p(a, b);
-        const RbSoftness& soft = (a.InvMass == 0.0f || b.InvMass == 0.0f) ? settings.Static : settings.Contact;
-        const Lanes n = Load(manifold.Normal);
-        // The bodies' motion since the slice began, along the normal.
-        const float dn = Sum3(n * (Load(b.DP) - Load(a.DP)));
-        const Lanes dra = Load(a.DR);
-        const Lanes drb = Load(b.DR);
-        float totalNormal = 0.0f;
-        for (int32_t i = 0; i < manifold.PointCount; ++i) {
-            RbContactPoint& cp = manifold.Points[i];
-            const Lanes rna = Load(cp.RnA);
-            const Lanes rnb = Load(cp.RnB);
-            const float s = cp.Separation + dn + Sum3(drb * rnb - dra * rna);
-            float bias = 0.0f;
-            float massScale = 1.0f;
-            float impulseScale = 0.0f;
-            if (s > 0.0f) {
-                bias = s * settings.InverseH;  // speculative: close the gap, no more
-            } else if (useBias) {
-                bias = Max(soft.BiasRate * s, -settings.MaxPushVelocity);
-                massScale = soft.MassScale;
-                impulseScale = soft.ImpulseScale;
-            }
-            const float vn = p.Velocity(n, rna, rnb);
-            const float impulse = -cp.NormalMass * massScale * (vn + bias) - impulseScale * cp.NormalImpulse;
-            const float total = Max(cp.NormalImpulse + impulse, 0.0f);
-            const float applied = total - cp.NormalImpulse;
-            cp.NormalImpulse = total;
-            cp.MaxNormalImpulse = Max(cp.MaxNormalImpulse, applied);
-            totalNormal += total;
-            p.Apply(n, Load(cp.IRnA), Load(cp.IRnB), applied);
-        }
+        const float totalNormal = SolveNormal(manifold, p, a, b, settings, useBias);
         if (!useBias) {
             manifold.Impulse += totalNormal;  // what the substep applied, once settled
         }
         if (manifold.Friction != 0.0f) {
-            RbFrictionPatch& patch = manifold.Patch;
-            const Lanes t1 = Load(manifold.Tangent1);
-            const Lanes t2 = Load(manifold.Tangent2);
-            const float v1 = p.Velocity(t1, Load(patch.RtA[0]), Load(patch.RtB[0]));
-            const float v2 = p.Velocity(t2, Load(patch.RtA[1]), Load(patch.RtB[1]));
-            float j1 = patch.Impulse[0] - patch.TangentMass[0] * v1;
-            float j2 = patch.Impulse[1] - patch.TangentMass[1] * v2;
-            // Coulomb's cone, as a circle of radius μ·λn in the tangent plane.
-            const float limit = manifold.Friction * totalNormal;
-            const float sq = j1 * j1 + j2 * j2;
-            if (sq > limit * limit) {
-                const float scale = sq > 0.0f ? limit / std::sqrt(sq) : 0.0f;
-                j1 *= scale;
-                j2 *= scale;
-            }
-            p.Apply(t1, Load(patch.IRtA[0]), Load(patch.IRtB[0]), j1 - patch.Impulse[0]);
-            p.Apply(t2, Load(patch.IRtA[1]), Load(patch.IRtB[1]), j2 - patch.Impulse[1]);
-            patch.Impulse[0] = j1;
-            patch.Impulse[1] = j2;
-            const float twistLimit = limit * patch.Radius;
-            const float spin = Sum3(n * (p.WB - p.WA));
-            const float twist = Max(-twistLimit, Min(patch.TwistImpulse - patch.TwistMass * spin, twistLimit));
-            const float dt = twist - patch.TwistImpulse;
-            p.WA -= Load(patch.ITwistA) * dt;
-            p.WB += Load(patch.ITwistB) * dt;
-            patch.TwistImpulse = twist;
+            SolveFriction(manifold, p, totalNormal);
         }
         p.StoreTo(a, b);
     }
@@ -273,11 +293,12 @@ void RbApplyRestitution(RbManifold* manifolds, int32_t count, RbSolverBody* bodi
         if (!bounces) {
             // Point by point, so the contact also takes up the turn a bounce next to it gives.
             for (int32_t i = 0; i < manifold.PointCount; ++i) {
-                RbContactPoint& cp = manifold.Points[i];
+                const RbContactPoint& cp = manifold.Points[i];
+                RbContactAnchor& anchor = manifold.Anchors[i];
                 const float vn = RowVelocity(a, b, manifold.Normal, cp.RnA, cp.RnB);
-                const float total = Max(cp.RestImpulse - cp.NormalMass * vn, 0.0f);
-                const float applied = total - cp.RestImpulse;
-                cp.RestImpulse = total;
+                const float total = Max(anchor.RestImpulse - cp.NormalMass * vn, 0.0f);
+                const float applied = total - anchor.RestImpulse;
+                anchor.RestImpulse = total;
                 manifold.BounceImpulse += applied;
                 ApplyRow(a, b, manifold.Normal, cp.IRnA, cp.IRnB, applied);
             }
@@ -287,12 +308,12 @@ void RbApplyRestitution(RbManifold* manifolds, int32_t count, RbSolverBody* bodi
         float approach = 0.0f;
         int32_t hitting = 0;
         for (int32_t i = 0; i < manifold.PointCount; ++i) {
-            const RbContactPoint& cp = manifold.Points[i];
-            if (cp.RelativeVelocity > -settings.RestitutionThreshold) {
+            const RbContactAnchor& anchor = manifold.Anchors[i];
+            if (anchor.RelativeVelocity > -settings.RestitutionThreshold) {
                 continue;
             }
-            centre = RbAdd(centre, cp.Point);
-            approach += cp.RelativeVelocity;
+            centre = RbAdd(centre, anchor.Point);
+            approach += anchor.RelativeVelocity;
             ++hitting;
         }
         if (hitting == 0) {

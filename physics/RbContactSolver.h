@@ -12,6 +12,7 @@
 // manifolds in the order the narrow phase produced them.
 #pragma once
 
+#include "physics/RbCollisionTable.h"
 #include "physics/RbMath.h"
 
 #include <cstdint>
@@ -29,15 +30,22 @@ struct RbSolverBody {
     int32_t Touching = 0;  // in a solved contact this slice
 };
 
+// What the solver's substeps read and write of a contact point, kept apart from the rest of
+// the point (RbContactAnchor) so the passes over the manifolds stream as few bytes as they
+// can: they run a dozen times per slice over every manifold.
 struct RbContactPoint {
-    RbVector LocalA;  // anchor in A's body space (matching the next slice's points)
-    RbVector Point;   // world, midway between the surfaces
     RbVector RnA, RnB, IRnA, IRnB;  // r × n and its image through the inverse inertia
     float Separation = 0.0f;        // at the slice's start; negative when overlapping
     float NormalImpulse = 0.0f;     // accumulated, N·s
     float MaxNormalImpulse = 0.0f;  // largest single normal impulse of the slice
-    float RestImpulse = 0.0f;       // taken up during the bounce passes
     float NormalMass = 0.0f;
+};
+
+// The rest of a contact point: where it is, and what its bounce answers.
+struct RbContactAnchor {
+    RbVector LocalA;  // anchor in A's body space (matching the next slice's points)
+    RbVector Point;   // world, midway between the surfaces
+    float RestImpulse = 0.0f;       // taken up during the bounce passes
     float RelativeVelocity = 0.0f;  // normal approach speed the bounce answers (< 0 closing)
     float MeasuredVelocity = 0.0f;  // normal relative speed at the slice's start
     // The approach speed before a speculative catch in the previous slice slowed the body,
@@ -60,25 +68,29 @@ struct RbFrictionPatch {
 };
 
 // Up to four points between one geometry of body A and one geometry of body B or one
-// terrain triangle (BodyB null). The normal points from A to B.
+// terrain triangle (BodyB null). The normal points from A to B. What every solver pass reads
+// comes first, the rest (matching, bounces, reports) after the points.
 struct RbManifold {
-    uint64_t Key = 0;  // geometry of A, then geometry of B or the triangle
-    RbBody* BodyA = nullptr;
-    RbBody* BodyB = nullptr;
     int32_t SolverA = 0;
     int32_t SolverB = 0;
-    int32_t Triangle = -1;
-    int32_t Code = 1;  // collision-table code
     int32_t PointCount = 0;
-    int32_t Solve = 0;        // takes part in this slice's solve
-    int32_t Touching = 0;     // in touch (within the slop) at the slice's start and pushing
-    int32_t WasTouching = 0;  // the same in the previous slice
+    int32_t Solve = 0;  // takes part in this slice's solve
     RbVector Normal;
     RbVector Tangent1;
     RbVector Tangent2;
     float Friction = 0.5f;
+    float Impulse = 0.0f;  // normal impulse of this slice, summed over the points, N·s
+    RbFrictionPatch Patch;
+    RbContactPoint Points[4];
+
+    uint64_t Key = 0;  // geometry of A, then geometry of B or the triangle
+    RbBody* BodyA = nullptr;
+    RbBody* BodyB = nullptr;
+    int32_t Triangle = -1;
+    int32_t Code = RbCollisionTable::Resolve;  // collision-table code
+    int32_t Touching = 0;     // in touch (within the slop) at the slice's start and pushing
+    int32_t WasTouching = 0;  // the same in the previous slice
     float Restitution = 0.0f;
-    float Impulse = 0.0f;         // normal impulse of this slice, summed over the points, N·s
     float ApproachSpeed = 0.0f;   // fastest closing speed of a point at the slice's start
     // Impulse of the previous slice while still apart: a speculative contact that caught the
     // body before it touched, reported with the touch.
@@ -91,8 +103,7 @@ struct RbManifold {
     RbVector SnapshotPosition;
     RbQuaternion SnapshotOrientation;
     RbVector LocalNormal;
-    RbFrictionPatch Patch;
-    RbContactPoint Points[4];
+    RbContactAnchor Anchors[4];  // the rest of Points[i]
 };
 
 struct RbSoftness {

@@ -14,7 +14,7 @@ void RbKinematicBody::SetRotation(const RbQuaternion& q) {
     if (!RbIsFinite(q)) {
         return;
     }
-    Rotation = RbRotationFromQuaternion(q);
+    Rotation = RbRotationFromQuaternion(RbNonZeroQuaternion(q));
     UpdateTransform();
     TransformChanged = 1;
 }

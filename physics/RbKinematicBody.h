@@ -12,7 +12,7 @@ public:
     RbKinematicBody() { Kind = KindKinematic; }
 
     // Both recompute the world bounds and mark the transform changed; a non-finite argument
-    // changes nothing.
+    // changes nothing, a zero quaternion is the identity.
     void SetPosition(const RbVector& position);
     void SetRotation(const RbQuaternion& q);
     const RbVector& GetPosition() const { return Position; }

@@ -119,6 +119,12 @@ inline RbQuaternion RbQuaternionMultiply(const RbQuaternion& a, const RbQuaterni
             a.w * b.z + b.w * a.z + (a.x * b.y - a.y * b.x), a.w * b.w - (a.x * b.x + a.y * b.y + a.z * b.z)};
 }
 
+// q, or the identity when q is zero (squared length below RbZeroLengthSquared): a zero
+// quaternion holds no rotation, and as a body's orientation it would never turn again.
+inline RbQuaternion RbNonZeroQuaternion(const RbQuaternion& q) {
+    return q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w < RbZeroLengthSquared ? RbQuaternion{} : q;
+}
+
 // Rotation rows of a unit quaternion, the D3DX rotation matrix:
 //   row 0 = (1 - 2(y² + z²), 2(xy + wz), 2(xz - wy))
 //   row 1 = (2(xy - wz), 1 - 2(x² + z²), 2(yz + wx))

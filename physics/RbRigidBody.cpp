@@ -38,8 +38,8 @@ void RbRigidBody::SetRotation(const RbQuaternion& q) {
     if (!RbIsFinite(q)) {
         return;
     }
-    Motion.Orientation = q;
-    Motion.Rotation = RbRotationFromQuaternion(q);
+    Motion.Orientation = RbNonZeroQuaternion(q);
+    Motion.Rotation = RbRotationFromQuaternion(Motion.Orientation);
     InertiaStale = 1;
     Wake();
 }

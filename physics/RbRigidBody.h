@@ -42,7 +42,8 @@ public:
     const RbVector& GetPosition() const { return Motion.Position; }
     void SetPosition(const RbVector& position);
     const RbQuaternion& GetOrientation() const { return Motion.Orientation; }
-    // Orientation := q (expected unit), rotation rows from it.
+    // Orientation := q (expected unit; a zero quaternion is the identity), rotation rows
+    // from it.
     void SetRotation(const RbQuaternion& q);
     // Rotation rows then the position, with fourth components (0, 0, 0, 1).
     RbMatrix4 GetTransform();

@@ -50,9 +50,13 @@ struct RbMaterial {
 };
 
 
-// One contact, as handed to the collision callback. Kinds: 1 rigid body; 0 terrain (BodyB
-// null) or a kinematic body. A is the rigid body against the terrain or a kinematic body.
+// One contact, as handed to the collision callback. A is the rigid body against the terrain or
+// a kinematic body.
 struct RbCollisionInfo {
+    // KindA and KindB: what each side of the contact is.
+    static constexpr int32_t KindTerrainOrKinematic = 0;  // BodyB null for the terrain
+    static constexpr int32_t KindRigid = 1;
+
     RbBody* BodyA = nullptr;
     RbBody* BodyB = nullptr;
     int32_t Reserved0[4] = {};

@@ -1,6 +1,6 @@
-// The step: slices, gathering the bodies, controllers, the solve, writing back, rest and
-// reports. Terrain queries and sensors are RbStepper_Sensors.cpp, contacts
-// RbStepper_Contacts.cpp.
+// The step: slices, gathering the bodies, controllers, writing back, rest and reports.
+// Terrain queries and sensors are RbStepper_Sensors.cpp, contacts RbStepper_Contacts.cpp, the
+// solve RbStepper_Solve.cpp.
 #include "physics/RbStepper.h"
 
 #include "physics/RbSimulator.h"
@@ -232,137 +232,6 @@ void RbStepper::CallControllers(float h) {
     }
 }
 
-void RbStepper::Solve(float h) {
-    RbGrowArray<RbManifold>& list = Manifolds[Current];
-    RbManifold* manifolds = list.GetData();
-    const int32_t count = list.GetCount();
-    for (int32_t i = 1; i < Work.GetCount(); ++i) {
-        RbStepBody& work = Work[i];
-        RbSolverBody& body = Bodies[i];
-        body.DP = RbVector{};
-        body.DR = RbVector{};
-        body.Touching = 0;
-        if (work.Rigid != nullptr && work.Awake) {
-            RbRigidBody& r = *work.Rigid;
-            if (!work.Processed) {
-                r.UpdateWorldInverseInertia();  // woken during this slice
-            }
-            body.InvMass = r.InverseMass;
-            body.InvI = r.WorldInverseInertia;
-            if (!IsFiniteMatrix(body.InvI) || !std::isfinite(body.InvMass)) {
-                body.InvMass = 0.0f;
-                body.InvI = RbMatrix3{};
-            }
-        } else {
-            body.InvMass = 0.0f;
-            body.InvI = RbMatrix3{};
-        }
-    }
-    for (int32_t m = 0; m < count; ++m) {
-        RbManifold& manifold = manifolds[m];
-        const bool moving = Work[manifold.SolverA].Awake || (manifold.SolverB > 0 && Work[manifold.SolverB].Awake);
-        manifold.Solve = (manifold.Code & 1) != 0 && moving && manifold.PointCount > 0;
-        manifold.Impulse = 0.0f;
-        manifold.ApproachSpeed = 0.0f;
-    }
-
-    const float hs = h / static_cast<float>(Substeps);
-    RbSolverSettings settings;
-    const float hertz = Min(ContactHertz, 0.25f / hs);
-    settings.Contact = RbMakeSoft(hertz, ContactDampingRatio, hs);
-    settings.Static = RbMakeSoft(2.0f * hertz, ContactDampingRatio, hs);
-    settings.InverseH = 1.0f / hs;
-
-    RbPrepareContacts(manifolds, count, Bodies.GetData(), Positions.GetData());
-    for (int32_t m = 0; m < count; ++m) {
-        RbManifold& manifold = manifolds[m];
-        for (int32_t i = 0; i < manifold.PointCount; ++i) {
-            manifold.ApproachSpeed = Max(manifold.ApproachSpeed, -manifold.Points[i].RelativeVelocity);
-        }
-    }
-
-    const RbVector gravity = Simulator->GetGravity();
-    RbSolverBody* bodies = Bodies.GetData();
-    for (int32_t step = 0; step < Substeps; ++step) {
-        for (int32_t i = 1; i < Work.GetCount(); ++i) {
-            RbStepBody& work = Work[i];
-            if (work.Rigid == nullptr || !work.Awake) {
-                continue;
-            }
-            RbSolverBody& body = bodies[i];
-            work.StartVelocity = body.V;  // this substep's starting velocity
-            if (body.InvMass > 0.0f) {
-                body.V = Madd(body.V, Madd(gravity, work.Force, body.InvMass), hs);
-            }
-            body.W = Madd(body.W, RbTransform(work.Torque, body.InvI), hs);
-        }
-        RbWarmStartContacts(manifolds, count, bodies);
-        RbSolveContacts(manifolds, count, bodies, settings, true);
-        for (int32_t i = 1; i < Work.GetCount(); ++i) {
-            RbStepBody& work = Work[i];
-            if (work.Rigid == nullptr || !work.Awake) {
-                continue;
-            }
-            RbSolverBody& body = bodies[i];
-            // A body in free flight moves by the mean of its velocities, exact under constant
-            // forces; a touching body by its new velocity (semi-implicit Euler).
-            const RbVector velocity =
-                body.Touching ? body.V : RbScale(RbAdd(work.StartVelocity, body.V), 0.5f);
-            work.Position = Madd(work.Position, velocity, hs);
-            body.DP = Madd(body.DP, velocity, hs);
-            const RbQuaternion omega{body.W.x, body.W.y, body.W.z, 0.0f};
-            const RbQuaternion dq = RbQuaternionMultiply(omega, work.Orientation);
-            RbQuaternion& q = work.Orientation;
-            q.x += 0.5f * hs * dq.x;
-            q.y += 0.5f * hs * dq.y;
-            q.z += 0.5f * hs * dq.z;
-            q.w += 0.5f * hs * dq.w;
-            const float length = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w);
-            if (length > 0.0f && std::isfinite(length)) {
-                q = {q.x / length, q.y / length, q.z / length, q.w / length};
-            }
-            body.DR = Madd(body.DR, body.W, hs);
-        }
-        RbSolveContacts(manifolds, count, bodies, settings, false);  // adds to Impulse
-    }
-    // A few passes, so bounces passed between touching bodies settle; none in a slice
-    // without a new hit.
-    bool bounce = false;
-    for (int32_t m = 0; m < count; ++m) {
-        RbManifold& manifold = manifolds[m];
-        manifold.BounceImpulse = 0.0f;
-        if (manifold.Solve && !manifold.WasTouching && manifold.Restitution > 0.0f) {
-            for (int32_t i = 0; i < manifold.PointCount; ++i) {
-                const RbContactPoint& cp = manifold.Points[i];
-                bounce = bounce || (cp.RelativeVelocity <= -settings.RestitutionThreshold && cp.MaxNormalImpulse > 0.0f);
-            }
-        }
-    }
-    for (int32_t pass = 0; bounce && pass < 3; ++pass) {
-        RbApplyRestitution(manifolds, count, bodies, Positions.GetData(), settings);
-    }
-    // A contact touches once its gap has closed and it no longer closes fast: an impact
-    // caught speculatively before the bodies met is reported with the touch that follows.
-    for (int32_t m = 0; m < count; ++m) {
-        RbManifold& manifold = manifolds[m];
-        float deepest = 1e30f;
-        manifold.Impulse += manifold.BounceImpulse;
-        for (int32_t i = 0; i < manifold.PointCount; ++i) {
-            deepest = Min(deepest, manifold.Points[i].Separation);
-        }
-        if (!manifold.Solve) {
-            manifold.Touching = deepest <= 0.0f;
-            continue;
-        }
-        float gap = 0.0f;
-        float closing = 0.0f;
-        RbMeasureContacts(&manifold, 1, bodies, &gap, &closing);
-        manifold.EndGap = gap;
-        manifold.Touching =
-            manifold.Impulse > 0.0f && gap <= LinearSlop && closing >= -settings.RestitutionThreshold;
-    }
-}
-
 void RbStepper::WriteBack() {
     for (int32_t i = 1; i < Work.GetCount(); ++i) {
         RbStepBody& work = Work[i];
@@ -496,7 +365,7 @@ void RbStepper::Report() {
         int32_t best = -1;
         for (int32_t m = first; m < end; ++m) {
             const RbManifold& manifold = list[m];
-            if ((manifold.Code & 2) == 0 || !manifold.Touching) {
+            if (!RbCollisionTable::Reports(manifold.Code) || !manifold.Touching) {
                 continue;
             }
             report = report || !manifold.WasTouching || manifold.ApproachSpeed > 1.0f;
@@ -513,12 +382,14 @@ void RbStepper::Report() {
                     deepest = i;
                 }
             }
-            const RbContactPoint& cp = manifold.Points[deepest];
+            const RbContactAnchor& cp = manifold.Anchors[deepest];
             RbCollisionInfo info;
             info.BodyA = manifold.BodyA;
             info.BodyB = manifold.BodyB;
-            info.KindA = RbBody::KindRigid;
-            info.KindB = manifold.BodyB != nullptr && manifold.BodyB->Kind == RbBody::KindRigid ? 1 : 0;
+            info.KindA = RbCollisionInfo::KindRigid;
+            info.KindB = manifold.BodyB != nullptr && manifold.BodyB->Kind == RbBody::KindRigid
+                             ? RbCollisionInfo::KindRigid
+                             : RbCollisionInfo::KindTerrainOrKinematic;
             // Where the point of A is now, and the point of B across the remaining gap.
             const RbRigidBody& a = static_cast<const RbRigidBody&>(*manifold.BodyA);
             info.PointA = RbAdd(RbTransform(cp.LocalA, a.Motion.Rotation), a.Motion.Position);

@@ -111,7 +111,16 @@ private:
     bool CarryOver(const RbManifold& previous, RbStepBody& a, RbStepBody* b, int32_t code);
     void CollideTerrain(RbStepBody& body, int32_t code);
     void KeepUndetected();
+    // The solve of a slice (RbStepper_Solve.cpp), job by job.
     void Solve(float h);
+    void LoadSolverBodies();
+    void SelectManifolds();
+    static RbSolverSettings SolverSettings(float hs);
+    void PrepareManifolds();
+    void IntegrateVelocities(float hs);
+    void IntegratePositions(float hs);
+    void Bounce(const RbSolverSettings& settings);
+    void UpdateTouching(const RbSolverSettings& settings);
     void WriteBack();
     void Sleep(float h);
     void Report();

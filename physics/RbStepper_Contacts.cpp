@@ -101,13 +101,14 @@ RbManifold* RbStepper::NewManifold(uint64_t key, const RbContactResult& result, 
     }
     for (int32_t i = 0; i < result.Count; ++i) {
         RbContactPoint& cp = m->Points[i];
+        RbContactAnchor& anchor = m->Anchors[i];
         cp.NormalImpulse = 0.0f;
-        cp.PriorRelativeVelocity = 0.0f;
-        cp.Point = result.Points[i].Point;
+        anchor.PriorRelativeVelocity = 0.0f;
+        anchor.Point = result.Points[i].Point;
         cp.Separation = result.Points[i].Separation;
         // Matched by the point on A's surface, which stays put while the gap closes.
-        const RbVector onA = Madd(cp.Point, result.Normal, -0.5f * cp.Separation);
-        cp.LocalA = RbTransform(RbSub(onA, a.Position), toA);
+        const RbVector onA = Madd(anchor.Point, result.Normal, -0.5f * cp.Separation);
+        anchor.LocalA = RbTransform(RbSub(onA, a.Position), toA);
         if (previous == nullptr) {
             continue;
         }
@@ -116,17 +117,16 @@ RbManifold* RbStepper::NewManifold(uint64_t key, const RbContactResult& result, 
         int32_t nearest = -1;
         float best = MatchDistanceSquared;
         for (int32_t j = 0; j < previous->PointCount; ++j) {
-            const float d = RbLengthSquared(RbSub(previous->Points[j].LocalA, cp.LocalA));
+            const float d = RbLengthSquared(RbSub(previous->Anchors[j].LocalA, anchor.LocalA));
             if (d < best) {
                 best = d;
                 nearest = j;
             }
         }
         if (nearest >= 0) {
-            const RbContactPoint& old = previous->Points[nearest];
-            cp.NormalImpulse = old.NormalImpulse;
+            cp.NormalImpulse = previous->Points[nearest].NormalImpulse;
             if (previous->Touching == 0 && previous->Impulse > 0.0f) {
-                cp.PriorRelativeVelocity = old.MeasuredVelocity;
+                anchor.PriorRelativeVelocity = previous->Anchors[nearest].MeasuredVelocity;
             }
         }
     }
@@ -153,7 +153,7 @@ void RbStepper::NarrowPhase() {
             continue;  // neither moved: the previous slice's contacts stand
         }
         const int32_t code = table.Get(a->Body->CollisionGroup, b->Body->CollisionGroup);
-        if ((code & 3) != 0) {
+        if (RbCollisionTable::Meets(code)) {
             CollidePair(*a, *b, code);
         }
     }
@@ -161,7 +161,7 @@ void RbStepper::NarrowPhase() {
         RbStepBody& work = Work[i];
         if (work.Rigid != nullptr && work.Processed && work.TerrainCount > 0) {
             const int32_t code = table.Get(work.Body->CollisionGroup, RbCollisionTable::TerrainGroup);
-            if ((code & 3) != 0) {
+            if (RbCollisionTable::Meets(code)) {
                 CollideTerrain(work, code);
             }
         }
@@ -239,11 +239,11 @@ bool RbStepper::CarryOver(const RbManifold& previous, RbStepBody& a, RbStepBody*
     m->Patch.Impulse[0] = RbDot(friction, m->Tangent1);
     m->Patch.Impulse[1] = RbDot(friction, m->Tangent2);
     for (int32_t i = 0; i < m->PointCount; ++i) {
-        RbContactPoint& cp = m->Points[i];
-        const RbVector onA = RbAdd(RbTransform(cp.LocalA, a.Rotation), a.Position);
-        cp.Point = Madd(onA, m->Normal, 0.5f * cp.Separation);
-        cp.PriorRelativeVelocity =
-            previous.Touching == 0 && previous.Impulse > 0.0f ? previous.Points[i].MeasuredVelocity : 0.0f;
+        RbContactAnchor& anchor = m->Anchors[i];
+        const RbVector onA = RbAdd(RbTransform(anchor.LocalA, a.Rotation), a.Position);
+        anchor.Point = Madd(onA, m->Normal, 0.5f * m->Points[i].Separation);
+        anchor.PriorRelativeVelocity =
+            previous.Touching == 0 && previous.Impulse > 0.0f ? previous.Anchors[i].MeasuredVelocity : 0.0f;
     }
     return true;
 }
@@ -285,7 +285,7 @@ void RbStepper::CollidePair(RbStepBody& a, RbStepBody& b, int32_t code) {
         }
     }
     // A moving body that reaches a resting one wakes it.
-    if (touched && (code & 1) != 0) {
+    if (touched && RbCollisionTable::Resolves(code)) {
         for (RbStepBody* w : {&a, &b}) {
             if (w->Rigid != nullptr && !w->Awake) {
                 w->Rigid->Wake();
@@ -396,8 +396,8 @@ void RbStepper::KeepUndetected() {
         kept->SolverB = m.BodyB != nullptr ? m.BodyB->StepIndex : 0;
         kept->WasTouching = m.Touching;
         kept->PendingImpulse = 0.0f;
-        for (RbContactPoint& cp : kept->Points) {
-            cp.PriorRelativeVelocity = 0.0f;
+        for (RbContactAnchor& anchor : kept->Anchors) {
+            anchor.PriorRelativeVelocity = 0.0f;
         }
     }
     Current ^= 1;

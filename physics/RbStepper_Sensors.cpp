@@ -22,7 +22,7 @@ void RbStepper::QueryTerrain() {
     for (int32_t i = 1; i < Work.GetCount(); ++i) {
         RbStepBody& work = Work[i];
         RbBody& body = *work.Body;
-        if (table.Get(body.CollisionGroup, RbCollisionTable::TerrainGroup) == 0) {
+        if (table.Get(body.CollisionGroup, RbCollisionTable::TerrainGroup) == RbCollisionTable::PassThrough) {
             continue;
         }
         const bool contacts = work.Rigid != nullptr && work.Processed && body.GeometryCount > 0;
@@ -151,7 +151,7 @@ void RbStepper::CastSensors() {
             if (!RbIsFinite(origin) || !RbIsFinite(direction)) {
                 continue;
             }
-            if (table.Get(work.Body->CollisionGroup, RbCollisionTable::TerrainGroup) == 0) {
+            if (table.Get(work.Body->CollisionGroup, RbCollisionTable::TerrainGroup) == RbCollisionTable::PassThrough) {
                 continue;
             }
             const RbVector end = Madd(origin, direction, sensor->Length);
@@ -179,7 +179,7 @@ void RbStepper::CastSensors() {
         if (!IsGathered(pair->First) || !IsGathered(pair->Second)) {
             continue;
         }
-        if (table.Get(pair->First->CollisionGroup, pair->Second->CollisionGroup) == 0) {
+        if (table.Get(pair->First->CollisionGroup, pair->Second->CollisionGroup) == RbCollisionTable::PassThrough) {
             continue;
         }
         RbStepBody& first = Work[pair->First->StepIndex];

@@ -2,7 +2,7 @@
 
 #include "core/CPLog.h"
 #include "core/CPScriptTask.h"
-#include "scene/CPPhysicWorld.h"
+#include "scene/CPPhysicScene.h"
 
 #include <algorithm>
 
@@ -63,9 +63,7 @@ CPGameObject::~CPGameObject() {
             task->Stop();
         }
     }
-    if (CPPhysicWorld::Instance != nullptr) {
-        CPPhysicWorld::Instance->ActiveObjects.erase(this);
-    }
+    CPPhysicScene::ForgetNode(this);
     // Counted members in the order they let go.
     Car = nullptr;
     Physics = nullptr;

@@ -5,12 +5,17 @@
 #include "physics/RbKinematicBody.h"
 #include "physics/RbRigidBody.h"
 #include "scene/CPGameObject.h"
+#include "scene/CPPhysicScene.h"
 
 #include <cmath>
 
 namespace {
 
-float ScaledMass(float mass) { return mass / static_cast<float>(Cfg::weight_div); }
+// A divisor of 0 or below counts as 1.
+float ScaledMass(float mass) {
+    const int32_t divisor = Cfg::weight_div > 0 ? Cfg::weight_div : 1;
+    return mass / static_cast<float>(divisor);
+}
 
 // Positions carry w = 1, as the library keeps them.
 RbVector ToRbPoint(const D3DXVECTOR3& v) { return RbVec(v.x, v.y, v.z, 1.0f); }
@@ -56,7 +61,7 @@ void CPPhysicData::Refresh() {
         return;
     }
     const float mass = MainShape.Mass;
-    if (mass > 0.0f) {
+    if (mass > 0.0f && std::isfinite(mass)) {
         // The box tensor takes Size with its last two components swapped.
         if (MainShape.Kind == CPPhysicShape::KindBox) {
             const RbVector size = RbVec(MainShape.Size.x, MainShape.Size.z, MainShape.Size.y);
@@ -94,6 +99,20 @@ void CPPhysicData::SetOrientation(const D3DXQUATERNION& rotation) {
         KinematicBody->SetRotation(ToRbQuaternion(rotation));
     } else if (RigidBody != nullptr) {
         RigidBody->SetRotation(ToRbQuaternion(rotation));
+    }
+}
+
+void CPPhysicData::RemoveBody() {
+    RbBody* body = RigidBody != nullptr ? static_cast<RbBody*>(RigidBody) : static_cast<RbBody*>(KinematicBody);
+    if (body == nullptr) {
+        return;
+    }
+    CPPhysicScene* world = CPPhysicScene::OfSimulator(body->Simulator);
+    if (world == nullptr) {
+        world = CPPhysicScene::Current;
+    }
+    if (world != nullptr) {
+        world->RemoveBody(CPtr<CPPhysicData>(this));
     }
 }
 

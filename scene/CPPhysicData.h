@@ -2,9 +2,11 @@
 // and cylinder records of its collision hull, and plain pointers to the rigid or kinematic
 // body the physics world makes from them. Moving the node moves its body through this class.
 //
-// Masses are divided by the configuration's "weight_div" as found: a divisor of 0 gives IEEE
-// infinities (NaN for a mass of 0), which the rigid-body library's setters refuse. Bodies,
-// geometries and controllers belong to the simulator; nothing here frees them.
+// Masses are divided by the configuration's "weight_div"; a divisor of 0 or below (0 is its
+// value until "config.cfg" sets it) counts as 1, so no mass becomes infinite. A mass that is
+// not a positive finite number makes a static body (the library gives it inverse mass 0) and
+// gets no inertia. Bodies, geometries and controllers belong to the simulator; nothing here
+// frees them.
 //
 // Vectors are in world axes, metres; quaternions (x, y, z, w) as in D3DX.
 #pragma once
@@ -46,6 +48,10 @@ public:
     // To the kinematic body when there is one, else the rigid body, else nothing.
     void SetPosition(const D3DXVECTOR3& position);
     void SetOrientation(const D3DXQUATERNION& rotation);
+
+    // Hands the body to the physics world that owns its simulator (else the current one),
+    // which parks it and detaches it from this data. Nothing without a body.
+    void RemoveBody();
 
     // Controller step: while HoldMotion is set, the rigid body keeps the held momentum and
     // velocity. No force or torque is set.

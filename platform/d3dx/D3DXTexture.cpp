@@ -209,11 +209,12 @@ bool HalvesExactly(DWORD filter, UINT sourceWidth, UINT sourceHeight, UINT width
 }
 
 // Fills a 2-D texture whose format is the working layout (A8R8G8B8, X8R8G8B8) straight in its
-// own memory: level 0 is handed over whole when the stand-in takes it (else written once),
-// and each lower level is averaged from the one above while that one is still locked. No
-// level is built in a temporary and copied, and the file's pixels are moved, not copied.
+// own memory: level 0 was decoded into it (`levelZeroFilled`), or is handed over whole when the
+// stand-in takes it (else written once), and each lower level is averaged from the one above
+// while that one is still locked. No level is built in a temporary and copied, and the file's
+// pixels are moved, not copied.
 HRESULT FillWorkingLayout(IDirect3DTexture9* texture, D3DXDecodedImage& image, UINT width, UINT height,
-                          D3DFORMAT format, DWORD filter, DWORD mipFilter, D3DCOLOR colorKey) {
+                          D3DFORMAT format, DWORD filter, DWORD mipFilter, D3DCOLOR colorKey, bool levelZeroFilled) {
     D3D9Texture* standIn = D3D9Texture::From(texture);
     const UINT levels = texture->GetLevelCount();
     const bool fileSized = width == image.Width() && height == image.Height();
@@ -233,7 +234,9 @@ HRESULT FillWorkingLayout(IDirect3DTexture9* texture, D3DXDecodedImage& image, U
         }
         auto* bits = static_cast<uint8_t*>(locked.pBits);
         const size_t pitch = static_cast<size_t>(locked.Pitch);
-        if (level == 0 || (fileSized && level < image.mipLevels)) {
+        if (level == 0 && levelZeroFilled) {
+            // Decoded in place.
+        } else if (level == 0 || (fileSized && level < image.mipLevels)) {
             // Each file level is used once here, so its pixels are taken from the image.
             D3DXImageSurface pixels = (fileSized && level < image.mipLevels)
                                           ? FilePixels(image, 0, level, colorKey, true)
@@ -277,8 +280,11 @@ HRESULT FillWorkingLayout(IDirect3DTexture9* texture, D3DXDecodedImage& image, U
     return S_OK;
 }
 
-// The shared front part of both creators: arguments, injected faults, decoding.
-HRESULT Decode(IDirect3DDevice9* device, const void* data, UINT size, const void* out, D3DXDecodedImage& image) {
+// The shared front part of both creators: arguments, injected faults, decoding. With
+// `headerFirst` a JPEG or PNG is only read up to its size (image.pending), so that its pixels
+// can be decoded straight into the texture.
+HRESULT Decode(IDirect3DDevice9* device, const void* data, UINT size, const void* out, D3DXDecodedImage& image,
+               bool headerFirst) {
     if (device == nullptr || data == nullptr || size == 0 || out == nullptr) {
         return D3DERR_INVALIDCALL;
     }
@@ -287,13 +293,36 @@ HRESULT Decode(IDirect3DDevice9* device, const void* data, UINT size, const void
     }
     std::string error;
     try {
-        if (!D3DXDecodeImage(static_cast<const uint8_t*>(data), size, image, error)) {
+        const auto* bytes = static_cast<const uint8_t*>(data);
+        const FileKind kind = KindOf(bytes, size);
+        const bool decoded = (headerFirst && (kind == FileKind::Jpeg || kind == FileKind::Png))
+                                 ? D3DXReadImageHeader(bytes, size, image, error)
+                                 : D3DXDecodeImage(bytes, size, image, error);
+        if (!decoded) {
             return D3DXERR_INVALIDDATA;
         }
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;  // a header that claims a picture too large to hold
     }
     return S_OK;
+}
+
+// The pixels of a JPEG or PNG whose header alone was read, into the image record, or into the
+// caller's rows when `bits` is given.
+HRESULT DecodePending(const void* data, UINT size, D3DXDecodedImage& image, uint8_t* bits, size_t pitch) {
+    std::string error;
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    const bool jpeg = image.fileFormat == D3DXIFF_JPG;
+    try {
+        const bool decoded =
+            bits != nullptr ? (jpeg ? D3DXDecodeJpegRows(bytes, size, image, bits, pitch, error)
+                                    : D3DXDecodePngRows(bytes, size, image, bits, pitch, error))
+                            : (jpeg ? D3DXDecodeJpegPixels(bytes, size, image, error)
+                                    : D3DXDecodePngPixels(bytes, size, image, error));
+        return decoded ? S_OK : D3DXERR_INVALIDDATA;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 D3DFORMAT ResolveFormat(D3DFORMAT requested, const D3DXDecodedImage& image) {
@@ -304,8 +333,9 @@ D3DFORMAT ResolveFormat(D3DFORMAT requested, const D3DXDecodedImage& image) {
 // The steps both texture creators share: decode the file, choose the texture format the
 // stand-in can write, and read the device's size limits.
 HRESULT DecodeForTexture(IDirect3DDevice9* device, const void* data, UINT size, const void* out,
-                         D3DFORMAT requested, D3DXDecodedImage& image, D3DFORMAT& target, D3DCAPS9& caps) {
-    if (const HRESULT hr = Decode(device, data, size, out, image); FAILED(hr)) {
+                         D3DFORMAT requested, D3DXDecodedImage& image, D3DFORMAT& target, D3DCAPS9& caps,
+                         bool headerFirst = false) {
+    if (const HRESULT hr = Decode(device, data, size, out, image, headerFirst); FAILED(hr)) {
         return hr;
     }
     target = ResolveFormat(requested, image);
@@ -314,6 +344,22 @@ HRESULT DecodeForTexture(IDirect3DDevice9* device, const void* data, UINT size, 
     }
     device->GetDeviceCaps(&caps);
     return S_OK;
+}
+
+// The edge a cube takes from its file. A flat picture goes on all six faces; its edge is at
+// most the side of the smallest power-of-two square holding as many pixels as the picture, so
+// a thin picture (1 x 65535 pixels, 2 kB as a TGA) cannot ask for a cube of 4096 x 4096 faces.
+UINT CubeEdgeOf(const D3DXDecodedImage& image) {
+    const UINT longSide = std::max(image.Width(), image.Height());
+    if (image.cube) {
+        return longSide;
+    }
+    const uint64_t pixels = uint64_t{image.Width()} * image.Height();
+    UINT side = 1;
+    while (uint64_t{side} * side < pixels) {
+        side <<= 1;
+    }
+    return std::min(longSide, side);
 }
 
 // Halves a size until the device takes it, as D3DX does for oversized pictures.
@@ -354,24 +400,46 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, const void
     D3DXDecodedImage image;
     D3DFORMAT target = D3DFMT_UNKNOWN;
     D3DCAPS9 caps;
-    if (const HRESULT hr = DecodeForTexture(device, data, size, texture, format, image, target, caps); FAILED(hr)) {
+    if (const HRESULT hr = DecodeForTexture(device, data, size, texture, format, image, target, caps, true);
+        FAILED(hr)) {
         return hr;
     }
     const UINT w = FitToDevice(ResolveSize(width, image.Width()), caps.MaxTextureWidth);
     const UINT h = FitToDevice(ResolveSize(height, image.Height()), caps.MaxTextureHeight);
     const UINT levels = ResolveLevels(mipLevels, image.mipLevels, w, h);
+    // A JPEG or PNG of the texture's own size, with nothing to change in its pixels, is decoded
+    // straight into level 0: no picture-sized buffer is taken and thrown away.
+    const bool inPlace = image.pending && IsWorkingLayout(target) && w == image.width && h == image.height &&
+                         colorKey == 0 && (target == D3DFMT_A8R8G8B8 || image.format == D3DFMT_X8R8G8B8);
+    if (image.pending && !inPlace) {
+        if (const HRESULT hr = DecodePending(data, size, image, nullptr, 0); FAILED(hr)) {
+            return hr;
+        }
+    }
 
     Owned<IDirect3DTexture9> created;
     if (const HRESULT hr = device->CreateTexture(w, h, levels, usage, target, pool, &created.object, nullptr);
         FAILED(hr)) {
         return hr;
     }
+    if (inPlace) {
+        D3DLOCKED_RECT locked;
+        if (const HRESULT hr = created.object->LockRect(0, &locked, nullptr, 0); FAILED(hr)) {
+            return hr;
+        }
+        const HRESULT hr =
+            DecodePending(data, size, image, static_cast<uint8_t*>(locked.pBits), static_cast<size_t>(locked.Pitch));
+        created.object->UnlockRect(0);
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
     const DWORD levelFilter = ResolveFilter(filter, D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER);
     const DWORD chainFilter = ResolveFilter(mipFilter, D3DX_FILTER_BOX);
     try {
         if (IsWorkingLayout(target) && !IsBlockFormat(image.format)) {
             if (const HRESULT hr = FillWorkingLayout(created.object, image, w, h, target, levelFilter, chainFilter,
-                                                     colorKey);
+                                                     colorKey, inPlace);
                 FAILED(hr)) {
                 return hr;
             }
@@ -416,7 +484,7 @@ HRESULT D3DXCreateCubeTextureFromFileInMemoryEx(IDirect3DDevice9* device, const 
     if (const HRESULT hr = DecodeForTexture(device, data, size, texture, format, image, target, caps); FAILED(hr)) {
         return hr;
     }
-    const UINT e = FitToDevice(ResolveSize(edge, std::max(image.Width(), image.Height())), caps.MaxTextureWidth);
+    const UINT e = FitToDevice(ResolveSize(edge, CubeEdgeOf(image)), caps.MaxTextureWidth);
     const UINT levels = ResolveLevels(mipLevels, image.mipLevels, e, e);
 
     Owned<IDirect3DCubeTexture9> created;

@@ -55,3 +55,10 @@ bool D3DXReadJpegHeader(const uint8_t* data, size_t size, D3DXDecodedImage& imag
 bool D3DXDecodeJpegPixels(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error);
 bool D3DXReadPngHeader(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error);
 bool D3DXDecodePngPixels(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error);
+// After a header-only read: the picture's rows straight into memory the caller owns (a locked
+// texture level), `pitch` bytes apart, as 32-bit B, G, R, A (JPEG: X = 255) pixels. The image
+// record is left pending.
+bool D3DXDecodeJpegRows(const uint8_t* data, size_t size, const D3DXDecodedImage& image, uint8_t* bits,
+                        size_t pitch, std::string& error);
+bool D3DXDecodePngRows(const uint8_t* data, size_t size, const D3DXDecodedImage& image, uint8_t* bits,
+                       size_t pitch, std::string& error);

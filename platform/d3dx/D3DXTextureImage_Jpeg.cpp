@@ -64,9 +64,10 @@ bool ReadHeader(jpeg_decompress_struct* info, JpegErrors* errors, const uint8_t*
     return true;
 }
 
-// Decodes width x height pixels into `pixels`. Returns false with errors->message set.
+// Decodes width x height pixels into `pixels` (grown row by row) or, when `pixels` is null,
+// into the caller's rows at `bits`, `pitch` bytes apart. Returns false with errors->message set.
 bool DecodeInto(jpeg_decompress_struct* info, JpegErrors* errors, const uint8_t* data, size_t size, UINT width,
-                UINT height, D3D9Bytes* pixels) {
+                UINT height, D3D9Bytes* pixels, uint8_t* bits, size_t pitch) {
     if (setjmp(errors->escape) != 0) {
         jpeg_destroy_decompress(info);
         return false;
@@ -82,19 +83,26 @@ bool DecodeInto(jpeg_decompress_struct* info, JpegErrors* errors, const uint8_t*
         return false;
     }
     const size_t rowBytes = size_t{width} * 4;
-    try {
-        // Reserved, not filled: the memory comes from calloc untouched and rows are added as
-        // they decode, so a damaged file whose header claims a huge picture ends before it
-        // has used that memory.
-        pixels->reserve(rowBytes * height);
-    } catch (const std::bad_alloc&) {
-        std::snprintf(errors->message, sizeof(errors->message), "no memory for a %u x %u picture", width, height);
-        jpeg_destroy_decompress(info);
-        return false;
+    if (pixels != nullptr) {
+        try {
+            // Reserved, not filled: the memory comes from calloc untouched and rows are added as
+            // they decode, so a damaged file whose header claims a huge picture ends before it
+            // has used that memory.
+            pixels->reserve(rowBytes * height);
+        } catch (const std::bad_alloc&) {
+            std::snprintf(errors->message, sizeof(errors->message), "no memory for a %u x %u picture", width, height);
+            jpeg_destroy_decompress(info);
+            return false;
+        }
     }
     while (info->output_scanline < info->output_height) {
-        pixels->resize(pixels->size() + rowBytes);  // within the reserved capacity
-        JSAMPROW rows[1] = {pixels->data() + pixels->size() - rowBytes};
+        JSAMPROW rows[1];
+        if (pixels != nullptr) {
+            pixels->resize(pixels->size() + rowBytes);  // within the reserved capacity
+            rows[0] = pixels->data() + pixels->size() - rowBytes;
+        } else {
+            rows[0] = bits + size_t{info->output_scanline} * pitch;
+        }
         if (jpeg_read_scanlines(info, rows, 1) != 1) {
             std::snprintf(errors->message, sizeof(errors->message), "the picture's data stops early");
             jpeg_destroy_decompress(info);
@@ -140,13 +148,25 @@ bool D3DXDecodeJpegPixels(const uint8_t* data, size_t size, D3DXDecodedImage& im
     D3DXImageSurface surface;
     surface.width = image.width;
     surface.height = image.height;
-    if (!DecodeInto(&info, &errors, data, size, surface.width, surface.height, &surface.bytes)) {
+    if (!DecodeInto(&info, &errors, data, size, surface.width, surface.height, &surface.bytes, nullptr, 0)) {
         error = std::string("JPEG: ") + errors.message;
         return false;
     }
     image.surfaces.clear();
     image.surfaces.push_back(std::move(surface));
     image.pending = false;
+    return true;
+}
+
+bool D3DXDecodeJpegRows(const uint8_t* data, size_t size, const D3DXDecodedImage& image, uint8_t* bits,
+                        size_t pitch, std::string& error) {
+    jpeg_decompress_struct info;
+    JpegErrors errors;
+    Prepare(&info, &errors);
+    if (!DecodeInto(&info, &errors, data, size, image.width, image.height, nullptr, bits, pitch)) {
+        error = std::string("JPEG: ") + errors.message;
+        return false;
+    }
     return true;
 }
 

@@ -75,6 +75,30 @@ bool D3DXDecodePngPixels(const uint8_t* data, size_t size, D3DXDecodedImage& ima
     return true;
 }
 
+bool D3DXDecodePngRows(const uint8_t* data, size_t size, const D3DXDecodedImage& image, uint8_t* bits,
+                       size_t pitch, std::string& error) {
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&png, data, size)) {
+        error = std::string("PNG: ") + png.message;
+        png_image_free(&png);
+        return false;
+    }
+    if (png.width != image.width || png.height != image.height || pitch > 0x7FFFFFFF) {
+        error = "PNG header changed";
+        png_image_free(&png);
+        return false;
+    }
+    png.format = PNG_FORMAT_BGRA;
+    // The stride counts components, which are bytes here.
+    if (!png_image_finish_read(&png, nullptr, bits, static_cast<png_int_32>(pitch), nullptr)) {
+        error = std::string("PNG: ") + png.message;
+        png_image_free(&png);
+        return false;
+    }
+    return true;
+}
+
 bool D3DXDecodePng(const uint8_t* data, size_t size, D3DXDecodedImage& image, std::string& error) {
     return D3DXReadPngHeader(data, size, image, error) && D3DXDecodePngPixels(data, size, image, error);
 }

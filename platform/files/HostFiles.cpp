@@ -1,15 +1,18 @@
 // Case-insensitive resolution of engine paths with a per-directory listing cache.
 //
-// A lookup of one component in a directory that has a cached listing costs one stat of the
-// directory (to validate the listing) and one hash look-up; a directory is listed only when the
-// exact spelling is absent. Directories whose entries all match exactly are never listed.
+// A lookup of one component in a directory that has a cached listing costs one hash look-up;
+// a miss costs one stat of the directory to validate the listing, or, when the listing and
+// every one above it are watched, one read of the event queue and one getcwd per walk. A
+// directory is listed only when the exact spelling is absent. Directories whose entries all
+// match exactly are never listed.
 //
 // Every listed directory is watched through inotify where the host allows it: the events tell
 // which names came and went, and are applied to the listing when a lookup finds the directory
 // changed (or within its racy window), so neither the engine's own saves nor other programs'
 // changes make a folder be listed again; they are applied too before a cached name spelled
-// otherwise than asked is trusted (a closer variant may have come). An overflowing queue drops
-// every listing. Without a watch, a changed directory is listed again, as a racy one is on
+// otherwise than asked is trusted (a closer variant may have come). An event naming an entry
+// drops the listings reached through that entry (it may have been a folder, or a link to one,
+// now replaced). An overflowing queue drops every listing. Without a watch, a changed directory is listed again, as a racy one is on
 // every miss.
 #include "platform/files/HostFiles.h"
 
@@ -19,8 +22,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <ctime>
@@ -36,6 +41,34 @@ namespace {
 // created within the same time-stamp tick.
 constexpr int64_t RacyWindowNs = 2'000'000'000;
 
+// Hashes and compares names without regard to ASCII case, so a listing is searched with the
+// name as asked, with no folded copy.
+char FoldCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+struct FoldedHash {
+    size_t operator()(const std::string& name) const {
+        uint64_t hash = 14695981039346656037ull;  // FNV-1a
+        for (const char c : name) {
+            hash = (hash ^ static_cast<unsigned char>(FoldCase(c))) * 1099511628211ull;
+        }
+        return static_cast<size_t>(hash);
+    }
+};
+
+struct FoldedEqual {
+    bool operator()(const std::string& a, const std::string& b) const {
+        if (a.size() != b.size()) {
+            return false;
+        }
+        for (size_t i = 0; i < a.size(); ++i) {
+            if (FoldCase(a[i]) != FoldCase(b[i])) {
+                return false;
+            }
+        }
+        return true;
+    }
+};
+
 struct Listing {
     // Which directory was listed (relative keys change meaning with the working directory)
     // and how it looked then.
@@ -44,23 +77,31 @@ struct Listing {
     timespec ModifiedAt{};
     int64_t ListedAtNs = 0;
     int Watch = -1;  // inotify watch keeping the listing current, or -1
-    std::unordered_set<std::string> Exact;
-    // Lower-cased name -> the entry that answers it (first in byte order).
-    std::unordered_map<std::string, std::string> Folded;
+    // The working directory then, for a relative key; empty when unknown.
+    std::string WorkingDirectory;
+    // Every entry; case variants of one name share a hash and sit side by side.
+    std::unordered_multiset<std::string, FoldedHash, FoldedEqual> Names;
 
     void Add(const std::string& name);
     void Erase(const std::string& name);
+    // The exact spelling when present, otherwise the first in byte order.
     const std::string* Find(const std::string& name) const;
 };
 
+using ListingMap = std::unordered_map<std::string, Listing>;
+
 struct State {
     std::mutex Lock;
-    std::unordered_map<std::string, Listing> Listings;
+    ListingMap Listings;
+    std::vector<std::string> Components;  // of the current walk, kept for their capacity
     size_t ListingsTaken = 0;
     int Faults[4] = {};
     int Notify = -2;  // inotify descriptor; -2 before the first try, -1 when unavailable
     std::unordered_map<int, std::string> Watched;  // watch -> listing key
     bool QueueRead = false;  // the queue was read during the current walk
+    // The working directory as the current walk found it; unknown until a walk needs it.
+    bool WorkingKnown = false;
+    std::string WorkingDirectory;
 };
 
 State& GetState() {
@@ -68,48 +109,32 @@ State& GetState() {
     return state;
 }
 
-std::string Folded(const std::string& name) {
-    std::string folded = name;
-    for (char& c : folded) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return folded;
-}
-
 void Listing::Add(const std::string& name) {
-    Exact.insert(name);
-    auto [it, inserted] = Folded.try_emplace(HostFiles::Folded(name), name);
-    if (!inserted && name < it->second) {
-        it->second = name;
+    const auto [first, last] = Names.equal_range(name);
+    if (std::find(first, last, name) == last) {
+        Names.insert(name);
     }
 }
 
 void Listing::Erase(const std::string& name) {
-    if (Exact.erase(name) == 0) {
-        return;
-    }
-    const std::string folded = HostFiles::Folded(name);
-    auto it = Folded.find(folded);
-    if (it == Folded.end() || it->second != name) {
-        return;
-    }
-    // Another case variant may now answer for the name.
-    Folded.erase(it);
-    for (const std::string& other : Exact) {
-        if (HostFiles::Folded(other) == folded) {
-            Add(other);
-        }
+    const auto [first, last] = Names.equal_range(name);
+    if (const auto at = std::find(first, last, name); at != last) {
+        Names.erase(at);
     }
 }
 
 const std::string* Listing::Find(const std::string& name) const {
-    if (auto it = Exact.find(name); it != Exact.end()) {
-        return &*it;
+    auto [at, last] = Names.equal_range(name);
+    if (at == last) {
+        return nullptr;
     }
-    auto it = Folded.find(HostFiles::Folded(name));
-    return it != Folded.end() ? &it->second : nullptr;
+    const std::string* best = &*at;
+    for (++at; at != last && *best != name; ++at) {
+        if (*at == name || *at < *best) {
+            best = &*at;
+        }
+    }
+    return best;
 }
 
 int64_t NowNs() {
@@ -132,27 +157,41 @@ std::string Join(const std::string& dir, const std::string& name) {
     return dir + "/" + name;
 }
 
+// Join in place.
+void Append(std::string& path, const std::string& name) {
+    if (path.empty() || path == ".") {
+        path = name;
+        return;
+    }
+    if (path.back() != '/') {
+        path += '/';
+    }
+    path += name;
+}
+
 // Splits an engine path into its root ("/" or ".") and its non-empty components.
 void Split(const std::string& enginePath, std::string& root, std::vector<std::string>& components) {
     root = ".";
-    components.clear();
     size_t start = 0;
     if (!enginePath.empty() && (enginePath[0] == '/' || enginePath[0] == '\\')) {
         root = "/";
         start = 1;
     }
-    std::string component;
+    size_t count = 0;  // the strings already in components are reused
+    size_t begin = start;
     for (size_t i = start; i <= enginePath.size(); ++i) {
-        const char c = i < enginePath.size() ? enginePath[i] : '/';
-        if (c == '/' || c == '\\') {
-            if (!component.empty()) {
-                components.push_back(std::move(component));
-                component.clear();
-            }
-        } else {
-            component += c;
+        if (i < enginePath.size() && enginePath[i] != '/' && enginePath[i] != '\\') {
+            continue;
         }
+        if (i > begin) {
+            if (count == components.size()) {
+                components.emplace_back();
+            }
+            components[count++].assign(enginePath, begin, i - begin);
+        }
+        begin = i + 1;
     }
+    components.resize(count);
 }
 
 bool TakeFault(State& state, Fault fault) {
@@ -184,6 +223,21 @@ void ClearListings(State& state) {
         Unwatch(state, listing);
     }
     state.Listings.clear();
+}
+
+// Drops the listings of path and of everything below it ("." stands for every relative path).
+void EraseListingsUnder(State& state, const std::string& path) {
+    const bool everyRelative = path == ".";
+    const std::string prefix = path + "/";
+    for (auto it = state.Listings.begin(); it != state.Listings.end();) {
+        const std::string& key = it->first;
+        if (everyRelative ? key.empty() || key[0] != '/' : key == path || key.compare(0, prefix.size(), prefix) == 0) {
+            Unwatch(state, it->second);
+            it = state.Listings.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 // Applies the queued inotify events to the listings they concern. Caller holds the lock.
@@ -218,7 +272,7 @@ void Drain(State& state) {
                 state.Watched.erase(event->wd);
                 state.Listings.erase(it);
             } else if (event->mask & (IN_DELETE_SELF | IN_MOVE_SELF)) {
-                EraseListing(state, dir);
+                EraseListingsUnder(state, dir);
             } else if (event->len > 0) {
                 const std::string name = event->name;
                 if (event->mask & (IN_CREATE | IN_MOVED_TO)) {
@@ -226,6 +280,9 @@ void Drain(State& state) {
                 } else if (event->mask & (IN_DELETE | IN_MOVED_FROM)) {
                     it->second.Erase(name);
                 }
+                // Whatever the name stood for before (a folder, a link to one) is gone: the
+                // listings reached through it no longer answer for its path.
+                EraseListingsUnder(state, Join(dir, name));
             }
         }
     }
@@ -251,6 +308,19 @@ int WatchDirectory(State& state, const std::string& dir) {
     return (added || it->second == dir) ? watch : -1;
 }
 
+// The working directory's path, read once per walk (getcwd costs half a stat of ".").
+bool ReadWorkingDirectory(State& state) {
+    if (!state.WorkingKnown) {
+        char path[PATH_MAX];
+        if (getcwd(path, sizeof(path)) == nullptr) {
+            return false;
+        }
+        state.WorkingDirectory = path;
+        state.WorkingKnown = true;
+    }
+    return true;
+}
+
 // Lists dir into the cache; null when it cannot be read. Caller holds the lock.
 Listing* ListDirectory(State& state, const std::string& dir, const struct stat& dirInfo) {
     Drain(state);  // events queued before this listing must not be applied after it
@@ -270,6 +340,9 @@ Listing* ListDirectory(State& state, const std::string& dir, const struct stat& 
     listing.Inode = dirInfo.st_ino;
     listing.ModifiedAt = dirInfo.st_mtim;
     listing.ListedAtNs = NowNs();
+    if (dir[0] != '/' && ReadWorkingDirectory(state)) {
+        listing.WorkingDirectory = state.WorkingDirectory;
+    }
     while (const dirent* entry = readdir(handle)) {
         const std::string name = entry->d_name;
         if (name != "." && name != "..") {
@@ -290,11 +363,24 @@ enum class Lookup {
     NoDirectory,   // dir itself does not exist (or is not a directory)
 };
 
+// Whether a relative listing's key still starts where it did when it was taken. The path of
+// the working directory is enough: when that folder itself went away or was renamed, its
+// watched listing (which a relative miss always passes through) dropped every relative one.
+bool SameWorkingDirectory(State& state, const std::string& dir, const Listing& listing) {
+    if (dir[0] == '/') {
+        return true;
+    }
+    return !listing.WorkingDirectory.empty() && ReadWorkingDirectory(state) &&
+           listing.WorkingDirectory == state.WorkingDirectory;
+}
+
 // The entry of dir that answers name. A hit in a cached listing is trusted when `validate` is
 // false (the caller checks the final path: one system call instead of one per folder); misses
 // always check the listing against the directory. Caller holds the lock.
-Lookup FindEntry(State& state, const std::string& dir, const std::string& name, bool validate, std::string& actual) {
-    auto it = state.Listings.find(dir);
+// `it` is dir's listing or end; `actual` points at the entry's name, valid until the listings
+// next change.
+Lookup FindEntry(State& state, ListingMap::iterator it, const std::string& dir, const std::string& name, bool validate,
+                 bool parentsWatched, const std::string*& actual) {
     if (it != state.Listings.end() && !validate) {
         const std::string* found = it->second.Find(name);
         if (found != nullptr && *found != name && !state.QueueRead) {
@@ -305,15 +391,30 @@ Lookup FindEntry(State& state, const std::string& dir, const std::string& name, 
             found = it != state.Listings.end() ? it->second.Find(name) : nullptr;
         }
         if (found != nullptr) {
-            actual = *found;
+            actual = found;
             return Lookup::FoundTrusted;
+        }
+        if (parentsWatched && it != state.Listings.end() && it->second.Watch >= 0) {
+            // A miss in a watched listing reached through watched listings: every change made
+            // so far to any folder on the way is in the queue (a folder replaced or renamed
+            // drops the listings below it), so once the queue is applied the listing is as good
+            // as the folder, as long as a relative key still starts in the same folder.
+            if (!state.QueueRead) {
+                Drain(state);
+                it = state.Listings.find(dir);
+            }
+            if (it != state.Listings.end() && it->second.Watch >= 0 && SameWorkingDirectory(state, dir, it->second)) {
+                found = it->second.Find(name);
+                actual = found != nullptr ? found : &name;
+                return found != nullptr ? Lookup::Found : Lookup::Missing;
+            }
         }
     }
     if (it == state.Listings.end()) {
         // Not listed yet: an exact spelling needs no listing.
         struct stat info{};
         if (lstat(Join(dir, name).c_str(), &info) == 0) {
-            actual = name;
+            actual = &name;
             return Lookup::Found;
         }
     }
@@ -335,14 +436,14 @@ Lookup FindEntry(State& state, const std::string& dir, const std::string& name, 
                 it->second.ModifiedAt = dirInfo.st_mtim;
                 it->second.ListedAtNs = NowNs();
                 if (const std::string* found = it->second.Find(name)) {
-                    actual = *found;
+                    actual = found;
                     return Lookup::Found;
                 }
                 return Lookup::Missing;
             }
         } else if (sameTime) {
             if (const std::string* found = it->second.Find(name)) {
-                actual = *found;
+                actual = found;
                 return Lookup::Found;
             }
             if (!racy) {
@@ -355,7 +456,7 @@ Lookup FindEntry(State& state, const std::string& dir, const std::string& name, 
         return Lookup::NoDirectory;
     }
     if (const std::string* found = listing->Find(name)) {
-        actual = *found;
+        actual = found;
         return Lookup::Found;
     }
     return Lookup::Missing;
@@ -371,24 +472,28 @@ struct Resolved {
 // given. Caller holds the lock.
 Resolved Walk(State& state, const std::string& enginePath, bool validate) {
     state.QueueRead = false;
+    state.WorkingKnown = false;
     std::string root;
-    std::vector<std::string> components;
+    std::vector<std::string>& components = state.Components;
     Split(enginePath, root, components);
     Resolved resolved;
+    resolved.Path.reserve(enginePath.size() + 2);
     resolved.Path = root;
     bool triedExactRest = false;
+    bool parentsWatched = true;  // every folder above the current one answered from a watched listing
     for (size_t i = 0; i < components.size(); ++i) {
         const std::string& component = components[i];
         if (!resolved.Found || component == "." || component == "..") {
-            resolved.Path = Join(resolved.Path, component);
+            Append(resolved.Path, component);
             continue;
         }
-        if (!triedExactRest && i + 1 < components.size() && state.Listings.find(resolved.Path) == state.Listings.end()) {
+        const auto listing = state.Listings.find(resolved.Path);
+        if (!triedExactRest && i + 1 < components.size() && listing == state.Listings.end()) {
             triedExactRest = true;
             // Nothing cached from here on: when the rest is spelled exactly, one call settles it.
             std::string rest = resolved.Path;
             for (size_t j = i; j < components.size(); ++j) {
-                rest = Join(rest, components[j]);
+                Append(rest, components[j]);
             }
             struct stat info{};
             if (lstat(rest.c_str(), &info) == 0) {
@@ -397,26 +502,31 @@ Resolved Walk(State& state, const std::string& enginePath, bool validate) {
                 return resolved;
             }
         }
-        std::string actual;
-        switch (FindEntry(state, resolved.Path, component, validate, actual)) {
+        const std::string* actual = &component;
+        const Lookup lookup = FindEntry(state, listing, resolved.Path, component, validate, parentsWatched, actual);
+        if (parentsWatched) {
+            // The next folder's name came from a watched listing only if this one is watched.
+            const auto used = state.Listings.find(resolved.Path);
+            parentsWatched = used != state.Listings.end() && used->second.Watch >= 0;
+        }
+        switch (lookup) {
             case Lookup::Found:
                 resolved.Trusted = false;  // checking an entry checks the folders above it
-                resolved.Path = Join(resolved.Path, actual);
                 break;
             case Lookup::FoundTrusted:
                 resolved.Trusted = true;
-                resolved.Path = Join(resolved.Path, actual);
                 break;
             case Lookup::Missing:
                 resolved.Trusted = false;
                 resolved.Found = false;
-                resolved.Path = Join(resolved.Path, component);
+                actual = &component;
                 break;
             case Lookup::NoDirectory:
                 resolved.Found = false;
-                resolved.Path = Join(resolved.Path, component);
+                actual = &component;
                 break;
         }
+        Append(resolved.Path, *actual);
     }
     return resolved;
 }
@@ -471,44 +581,28 @@ void NoteRemoved(State& state, const std::string& hostPath) {
         it->second.Erase(name);
     }
     // A directory that went away takes the listings below it along.
-    const std::string prefix = hostPath + "/";
-    for (auto it = state.Listings.begin(); it != state.Listings.end();) {
-        if (it->first == hostPath || it->first.compare(0, prefix.size(), prefix) == 0) {
-            Unwatch(state, it->second);
-            it = state.Listings.erase(it);
-        } else {
-            ++it;
-        }
-    }
+    EraseListingsUnder(state, hostPath);
 }
 
-// Linux opens a folder for reading (its reads then fail, and its length may read as huge);
-// Windows does not, and the engine's readers rely on that to fall back to the pack files.
-std::FILE* RefuseDirectory(std::FILE* file) {
-    struct stat info{};
-    if (file != nullptr && fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode)) {
-        std::fclose(file);
-        errno = EISDIR;
-        return nullptr;
-    }
-    return file;
-}
-
-// std::fopen for reading, except that a FIFO is refused (ENXIO) instead of waiting in the open
-// for a writer that may never come.
-std::FILE* OpenWithoutBlocking(const std::string& path, const char* mode) {
+// std::fopen for reading, except that a folder is refused (EISDIR), as Windows refuses it and the
+// engine's readers rely on to fall back to the pack files, and so is a FIFO (ENXIO), instead of
+// waiting in the open for a writer that may never come. One open, one fstat and fdopen's own
+// fcntl: a plain file keeps O_NONBLOCK, which means nothing for it.
+std::FILE* OpenForReading(const std::string& path, const char* mode) {
     const bool update = std::strchr(mode, '+') != nullptr;
     const int fd = open(path.c_str(), (update ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return nullptr;
     }
     struct stat info{};
-    if (fstat(fd, &info) != 0 || S_ISFIFO(info.st_mode)) {
+    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) || S_ISFIFO(info.st_mode)) {
         close(fd);
-        errno = ENXIO;
+        errno = S_ISDIR(info.st_mode) ? EISDIR : ENXIO;
         return nullptr;
     }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!S_ISREG(info.st_mode)) {
+        fcntl(fd, F_SETFL, 0);  // a device reads as it would without the flag
+    }
     std::FILE* file = fdopen(fd, mode);
     if (file == nullptr) {
         const int error = errno;
@@ -595,8 +689,8 @@ std::FILE* Open(const std::string& enginePath, const char* mode) {
         }
         return file;
     }
-    const auto opener = [mode](const std::string& path) { return OpenWithoutBlocking(path, mode); };
-    return RefuseDirectory(OpenExisting(state, enginePath, static_cast<std::FILE*>(nullptr), opener));
+    const auto opener = [mode](const std::string& path) { return OpenForReading(path, mode); };
+    return OpenExisting(state, enginePath, static_cast<std::FILE*>(nullptr), opener);
 }
 
 ReadResult ReadWhole(const std::string& enginePath, std::vector<uint8_t>& data, uint64_t maxSize) {

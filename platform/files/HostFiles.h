@@ -8,8 +8,11 @@
 //
 // Directory listings are cached per directory. A name found in a cached listing (a watched one
 // brought up to date first when the name is spelled otherwise than asked) is trusted and the
-// final path checked with one system call (or by the open itself); when that fails, and on every
-// miss, each listing is checked against its directory's identity and modification time, so files
+// final path checked with one system call (or by the open itself). A miss in a watched listing
+// reached through watched listings is answered by the listing once the queued changes are
+// applied (and, for a relative path, the working directory is the one it was listed from), so a
+// pack member costs no look-up of its own path. When a trusted path fails, and on other misses,
+// each listing is checked against its directory's identity and modification time, so files
 // created or removed behind the engine's back are still seen. Each listed directory is watched
 // (inotify): when its time stamp moved, or the listing is younger than two seconds after the
 // directory's last change (the time stamp may be too coarse to show a change made just after

@@ -4,11 +4,13 @@
 #include "platform/files/HostFiles.h"
 
 #include <cctype>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -17,6 +19,9 @@
 namespace {
 
 ShellBackend* currentBackend = nullptr;
+// Read ends of the pipes whose write end a watcher holds until it has said how its hand-off
+// ended: end-of-file on one means that outcome is out.
+std::vector<int> watchedHandOffs;
 
 ShellBackend& Backend() {
     static SystemShell system;
@@ -115,8 +120,8 @@ void WriteError(const std::string& text) {
 // a failed start back; it reads end-of-file once the program has been executed.
 // With `watch`, a watcher process (also adopted by init) starts the program instead, waits
 // for it and, when it fails, writes `watch` and how it ended as one line to stderr; the
-// program's own output is silenced so that the line is the only one. The caller does not wait.
-// Returns 0 or the errno.
+// program's own output is silenced so that the line is the only one. The caller does not wait
+// here; Shell::AwaitHandOffs waits for the watchers' outcomes. Returns 0 or the errno.
 int SpawnDetached(const std::vector<std::string>& arguments, const std::string& directory,
                   const std::string& watch = "") {
     std::vector<char*> argv;
@@ -130,15 +135,30 @@ int SpawnDetached(const std::vector<std::string>& arguments, const std::string& 
     if (pipe2(channel, O_CLOEXEC) != 0) {
         return errno;
     }
-    const pid_t child = fork();
-    if (child < 0) {
+    // Held open by the watcher alone (close-on-exec: the program does not inherit it).
+    int outcome[2] = {-1, -1};
+    if (!watch.empty() && pipe2(outcome, O_CLOEXEC) != 0) {
         const int error = errno;
         close(channel[0]);
         close(channel[1]);
         return error;
     }
+    const pid_t child = fork();
+    if (child < 0) {
+        const int error = errno;
+        close(channel[0]);
+        close(channel[1]);
+        if (outcome[0] >= 0) {
+            close(outcome[0]);
+            close(outcome[1]);
+        }
+        return error;
+    }
     if (child == 0) {
         close(channel[0]);
+        if (outcome[0] >= 0) {
+            close(outcome[0]);
+        }
         const pid_t next = fork();
         if (next != 0) {
             if (next < 0) {
@@ -176,6 +196,10 @@ int SpawnDetached(const std::vector<std::string>& arguments, const std::string& 
         _exit(0);
     }
     close(channel[1]);
+    if (outcome[0] >= 0) {
+        close(outcome[1]);
+        watchedHandOffs.push_back(outcome[0]);
+    }
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
@@ -293,6 +317,35 @@ INT_PTR RecordingShell::Execute(const ShellRequest& request) {
 }
 
 namespace Shell {
+
+void AwaitHandOffs(int milliseconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!watchedHandOffs.empty()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                                  std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            break;
+        }
+        std::vector<pollfd> waiting;
+        for (int fd : watchedHandOffs) {
+            waiting.push_back(pollfd{fd, POLLIN, 0});
+        }
+        if (poll(waiting.data(), waiting.size(), static_cast<int>(left.count())) < 0 && errno != EINTR) {
+            break;
+        }
+        for (const pollfd& p : waiting) {
+            if (p.revents != 0) {  // end-of-file (or an error): this watcher is done
+                close(p.fd);
+                std::erase(watchedHandOffs, p.fd);
+            }
+        }
+    }
+    // Those still running report by themselves, later.
+    for (int fd : watchedHandOffs) {
+        close(fd);
+    }
+    watchedHandOffs.clear();
+}
 
 ShellBackend* SetBackend(ShellBackend* backend) {
     ShellBackend* previous = currentBackend;

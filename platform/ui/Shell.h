@@ -68,6 +68,9 @@ ShellBackend* SetBackend(ShellBackend* backend);
 std::vector<std::string> SplitParameters(const std::string& parameters);
 // "scheme:..." with a scheme of two or more letters (one letter is a drive).
 bool IsWebAddress(const std::string& file);
+// Waits, at most `milliseconds`, until every file handed to xdg-open by the system shell has
+// been opened or its failure reported, so a program that exits next has said all it will.
+void AwaitHandOffs(int milliseconds);
 
 }  // namespace Shell
 

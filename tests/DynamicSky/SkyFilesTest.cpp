@@ -225,6 +225,31 @@ TEST(SkyDescriptionTest, LayerCutShortIsCompletedWithZeros) {
     EXPECT_TRUE(sky.CloudSets.empty());
 }
 
+// A small file listing 1000 cloud layers (each a megabyte of device buffers once built) keeps
+// the first SkyMaxCloudLayers; the lines of the others are read past, so what follows them
+// (the cloud sets here) is still read in its place.
+TEST(SkyDescriptionTest, CloudLayersPastTheLimitAreReadAndDropped) {
+    const int listed = 1000;
+    std::string text = Header(0, 2, 1, listed, 1);
+    text += Layer(10.0f, 0);
+    for (int i = 0; i < listed; ++i) {
+        text += "day " + std::to_string(i) + "\nfx 1\nscale " + std::to_string(i) + "\nadv 0\n";
+    }
+    for (int i = 0; i < listed; ++i) {
+        text += "axis 0 0 1\nhalf " + std::to_string(i) + "\norbit 5\nphase 0\ntextures 1\ncloud.tga\n";
+    }
+    text += "set last.txt\n";
+    const SkyDescription sky = ParseSky(text);
+    EXPECT_EQ(sky.CloudLayerCount, SkyMaxCloudLayers);
+    EXPECT_EQ(sky.DroppedCloudLayers, listed - SkyMaxCloudLayers);
+    ASSERT_EQ(sky.CloudLayers.size(), static_cast<size_t>(SkyMaxCloudLayers));
+    EXPECT_EQ(sky.CloudLayers.back().HalfSize, static_cast<float>(SkyMaxCloudLayers - 1));
+    ASSERT_EQ(sky.Layers.size(), 1u);
+    ASSERT_EQ(sky.Layers[0].Scales.size(), static_cast<size_t>(SkyMaxCloudLayers));
+    EXPECT_EQ(sky.Layers[0].Scales.back(), static_cast<float>(SkyMaxCloudLayers - 1));
+    EXPECT_EQ(sky.CloudSets, std::vector<std::string>{"last.txt"});
+}
+
 TEST(SkyDescriptionTest, HugeCountsInAShortFileStopWithTheLines) {
     const struct { int k, layers, cloudLayers, sets; } cases[] = {
         {2000000000, 1, 0, 0}, {2, 2000000000, 0, 0}, {2, 1, 2000000000, 0}, {2, 0, 0, 2000000000},

@@ -5,7 +5,7 @@
 
 #include "SkyFolderTest.h"
 
-#include "Render/CPLevel.h"
+#include "Render/CPLevelSun.h"
 #include "Render/CPRender.h"
 #include "DynamicSky/Skyscape.h"
 #include "DynamicSky/VertexObject.h"
@@ -29,9 +29,9 @@ protected:
         render->Device = device;
         CPRender::Instance = render.get();
         VertexObject::Device = device;
-        level = std::make_unique<CPLevel>();
+        level = std::make_unique<CPLevelSun>();
         level->SunLight.Type = D3DLIGHT_DIRECTIONAL;
-        CPLevel::Current = level.get();
+        CPLevelSun::Current = level.get();
         CrtSrand(1);
         Skyscape::SunPosition = D3DXVECTOR3(0.0f, 0.0f, 0.0f);
         CPLog::GetInstance().SetSink([this](const CPLogReport& r) { reports.push_back(r); });
@@ -40,7 +40,7 @@ protected:
     void TearDown() override {
         device->EndScene();
         CPLog::GetInstance().SetSink({});
-        CPLevel::Current = nullptr;
+        CPLevelSun::Current = nullptr;
         level.reset();
         VertexObject::Device = nullptr;
         render.reset();
@@ -74,6 +74,6 @@ protected:
 
     D3D9RecordingDevice* device = nullptr;
     std::unique_ptr<CPRender> render;
-    std::unique_ptr<CPLevel> level;
+    std::unique_ptr<CPLevelSun> level;
     std::vector<CPLogReport> reports;
 };

@@ -177,7 +177,7 @@ TEST_F(SkyscapeTest, SunLightFollowsTheFirstCloudLayer) {
 
 TEST_F(SkyscapeTest, WithoutALevelNoSunLightIsWrittenButTheLightsApply) {
     auto sky = LoadFixture();
-    CPLevel::Current = nullptr;
+    CPLevelSun::Current = nullptr;
     render->LightCount = 2;
     device->ClearCalls();
     sky->Render(0.02f);

@@ -4,7 +4,7 @@
 #include "Render/CPRenderObject.h"
 #include "scene/CPGameObject.h"
 #include "scene/CPPhysicData.h"
-#include "scene/CPPhysicWorld.h"
+#include "scene/CPPhysicScene.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@ constexpr float Tolerance = 1e-5f;
 class DecalTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        CPPhysicWorld::Instance = &world;
+        CPPhysicScene::Current = &world;
         decal = new CPRenderObject(&shadow);
         shadow.RenderObject = decal;
         shadow.RenderKind = CPGameObject::RenderMesh;
@@ -29,17 +29,17 @@ protected:
         // A 3 x 3 patch of ground vertices from (-1, -1) to (1, 1), heights 0.5 x + 1.
         for (int y = -1; y <= 1; ++y) {
             for (int x = -1; x <= 1; ++x) {
-                world.TerrainVertices.push_back({static_cast<float>(x), static_cast<float>(y), 0.5f * x + 1.0f});
+                world.Vertices.push_back(RbVec(static_cast<float>(x), static_cast<float>(y), 0.5f * x + 1.0f));
             }
         }
         // Vertex k is (k % 3 - 1, k / 3 - 1); vertex 4 is the origin.
-        world.TerrainTriangles = {{{4, 5, 7}}, {{7, 4, 5}}, {{0, 1, 4}}, {{4, 99, 5}}, {{-3, 4, 5}}, {{1, 2, 5}}};
+        world.Triangles = {{{4, 5, 7}}, {{7, 4, 5}}, {{0, 1, 4}}, {{4, 99, 5}}, {{-3, 4, 5}}, {{1, 2, 5}}};
     }
     void TearDown() override {
         shadow.RenderObject = nullptr;
         delete decal;
         delete physics;
-        CPPhysicWorld::Instance = nullptr;
+        CPPhysicScene::Current = nullptr;
     }
     void SetHalfExtents(float x, float y, float z) {
         shadow.CollisionBounds.Min = D3DXVECTOR3(-x, -y, -z);
@@ -64,7 +64,7 @@ protected:
         return D3DXVECTOR2(NAN, NAN);
     }
 
-    CPPhysicWorld world;
+    CPPhysicScene world;
     CPGameObject shadow{"shadow"};
     CPRenderObject* decal = nullptr;
     CPPhysicData* physics = nullptr;
@@ -195,11 +195,11 @@ TEST_F(DecalTest, NothingToShadeGivesNoDecal) {
     Project(identity);
     EXPECT_EQ(decal->Vertices.size(), 6u);  // 0, 5, then zeros: triangle 0 again
 
-    CPPhysicWorld::Instance = nullptr;
+    CPPhysicScene::Current = nullptr;
     List({0});
     Project(identity);
     EXPECT_TRUE(decal->Vertices.empty());
-    CPPhysicWorld::Instance = &world;
+    CPPhysicScene::Current = &world;
 
     // No render object: nothing to write, nothing breaks.
     shadow.RenderObject = nullptr;

@@ -2,7 +2,7 @@
 // rule, the light table, fade, ambient, debug lines, layers and screen projection.
 #include "RenderFixture.h"
 
-#include "Render/CPLevel.h"
+#include "Render/CPLevelSun.h"
 
 #include <cmath>
 #include <cstring>
@@ -210,7 +210,7 @@ TEST_F(RenderStateTest, LightTableHoldsThirtyLights) {
     EXPECT_EQ(render->LightCount, 30);
     EXPECT_FLOAT_EQ(render->Lights[29].Direction.x, 29.0f);
 
-    CPLevel level;
+    CPLevelSun level;
     level.SunLight = Light(D3DLIGHT_DIRECTIONAL, 5.0f);
     level.AddSunLight();
     EXPECT_EQ(render->LightCount, 30);

@@ -61,7 +61,8 @@ TEST_F(SceneLoaderTest, MeshFilesCutAtEveryByte) {
         EXPECT_EQ(root->Name, "wrong") << cut;
         EXPECT_EQ(Reports("refused"), 1) << cut;
     }
-    // A damaged first animated file is passed over: the next one builds the tree.
+    // A damaged first animated file is passed over: the next one builds the tree, with the
+    // name its own root record carries.
     const std::vector<uint8_t> walk = ReadHostFile(dir / "Data/Meshes/figure_walk.msh");
     for (size_t cut = 0; cut < walk.size(); cut += 13) {
         WriteFile("Data/Meshes/figure_walk.msh",
@@ -69,7 +70,7 @@ TEST_F(SceneLoaderTest, MeshFilesCutAtEveryByte) {
         HostFiles::ClearCache();
         CPGameObject* figure = Load("figure.rdf");
         ASSERT_NE(figure, nullptr);
-        ASSERT_EQ(figure->Name, "figure") << cut;
+        ASSERT_EQ(figure->Name, "runner") << cut;
         auto* animated = dynamic_cast<CPAnimatedObject*>(figure->RenderObject.Get());
         ASSERT_NE(animated, nullptr);
         EXPECT_EQ(animated->Animations.size(), 1u) << cut;

@@ -187,7 +187,10 @@ TEST_F(SceneLoaderTest, AnimatedFigure) {
         EXPECT_EQ(animated->Owner, node);
         ASSERT_NE(animated->Material, nullptr);
     }
+    // Keyed by the node's name: the root record of figure_run.msh is called "runner".
     EXPECT_EQ(animations->Animations.count("figure&figure_walk.msh"), 1u);
+    EXPECT_EQ(animations->Animations.count("figure&figure_run.msh"), 1u);
+    EXPECT_EQ(animations->Animations.count("runner&figure_run.msh"), 0u);
     EXPECT_EQ(animations->Animations.count("head&figure_run.msh"), 1u);
     // A body with mass gets physics; the head has none and its bounds come from its frames.
     ASSERT_NE(figure->Physics, nullptr);

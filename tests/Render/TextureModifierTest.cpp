@@ -100,6 +100,18 @@ TEST_F(TextureModifierTest, FadeFallsToZeroAndResets) {
     // A negative rate stops at full alpha instead of wrapping.
     auto rising = Make("fade", {"-10"});
     EXPECT_EQ(ApplyOnce(*rising, 1000.0f, Sample()).Diffuse, 0xFFFFFFFFu);
+
+    // Hostile rates and frames: a step past the float range is infinite, and infinity minus
+    // infinity is NaN; the alpha stays a clamped byte (never a NaN cast) and moves again.
+    auto huge = Make("fade", {"-1" + std::string(38, '0')});
+    ASSERT_NE(huge, nullptr);
+    EXPECT_EQ(ApplyOnce(*huge, 10.0f, Sample()).Diffuse, 0xFFFFFFFFu);
+    EXPECT_EQ(ApplyOnce(*huge, -10.0f, Sample()).Diffuse, 0x00FFFFFFu);
+    auto swinging = Make("fade", {"-10"});
+    EXPECT_EQ(ApplyOnce(*swinging, 1e38f, Sample()).Diffuse, 0xFFFFFFFFu);
+    EXPECT_EQ(ApplyOnce(*swinging, -1e38f, Sample()).Diffuse, 0x00FFFFFFu);
+    EXPECT_EQ(ApplyOnce(*swinging, 12.75f, Sample()).Diffuse, 0x7FFFFFFFu);
+    EXPECT_TRUE(std::isfinite(static_cast<CPFadeModifier&>(*swinging).Value));
 }
 
 TEST_F(TextureModifierTest, MovingTexOffsetsStayInTheUnitRange) {

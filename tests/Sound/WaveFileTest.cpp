@@ -1,4 +1,5 @@
 #include "Sound/PWaveFile.h"
+#include "core/CPLog.h"
 
 #include "WavFixtures.h"
 
@@ -7,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <optional>
+#include <string>
 
 namespace {
 
@@ -128,17 +131,59 @@ TEST_F(WaveFile, DamagedHeadersFailToOpen) {
     EXPECT_EQ(MmioStandIn::OpenFiles(), 0);
 }
 
-TEST_F(WaveFile, TruncatedSamplesOpenButFailWhenTheyRunOut) {
-    std::vector<uint8_t> bytes = Riff({Chunk("fmt ", PcmFormat(1, 8000, 8)), Chunk("data", Samples(600))});
-    bytes.resize(bytes.size() - 300);
-    const std::string path = WriteFile("short.wav", bytes);
-    CPWaveFile wave;
-    ASSERT_EQ(wave.Open(path.c_str(), nullptr, CPWaveFile::ReadMode), S_OK);
-    EXPECT_EQ(wave.GetSize(), 600u);
-    std::vector<BYTE> buffer(1000);
-    DWORD read = 5;
-    EXPECT_EQ(wave.Read(buffer.data(), 1000, &read), E_FAIL);
-    EXPECT_EQ(read, 0u);
+// A data chunk that claims more than the file (or its RIFF chunk) holds opens with the size
+// that is there, reported once, so no buffer is made for data that does not exist (a 48-byte
+// file once asked for 256 MB); reading past it still fails as the data runs out.
+TEST_F(WaveFile, DataClaimedBeyondTheFileIsCutToWhatItHolds) {
+    const Bytes valid = Riff({Chunk("fmt ", PcmFormat(1, 8000, 8)), Chunk("data", Samples(600))});
+    const auto patched = [&valid](size_t offset, uint32_t value) {
+        Bytes b = valid;
+        std::memcpy(b.data() + offset, &value, 4);
+        return b;
+    };
+    Bytes truncated = valid;
+    truncated.resize(truncated.size() - 300);
+    Bytes tiny = Riff({Chunk("fmt ", PcmFormat(1, 8000, 8)), Chunk("data", Samples(4))});
+    const uint32_t huge = 256u << 20;
+    std::memcpy(tiny.data() + 40, &huge, 4);
+    ASSERT_EQ(tiny.size(), 48u);
+    const struct {
+        const char* what;
+        Bytes file;
+        DWORD held;
+        DWORD claimed;
+        bool fileEnds;  // the data runs out after the bytes held
+    } cases[] = {
+        {"file cut short", truncated, 300, 600, true},
+        {"256 MB claimed by a 48-byte file", tiny, 4, huge, true},
+        {"RIFF chunk ending inside the data", patched(4, static_cast<uint32_t>(valid.size() - 8 - 100)), 500, 600,
+         false},
+        {"whole", valid, 600, 600, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> reports;
+        CPLog::GetInstance().SetSink([&reports](const CPLogReport& r) { reports.push_back(r.Text); });
+        const std::string path = WriteFile("claims.wav", c.file);
+        CPWaveFile wave;
+        ASSERT_EQ(wave.Open(path.c_str(), nullptr, CPWaveFile::ReadMode), S_OK);
+        CPLog::GetInstance().SetSink({});
+        EXPECT_EQ(wave.GetSize(), c.held);
+        if (c.held == c.claimed) {
+            EXPECT_TRUE(reports.empty());
+            continue;
+        }
+        ASSERT_EQ(reports.size(), 1u);
+        EXPECT_NE(reports[0].find("claims " + std::to_string(c.claimed) + " bytes, the file holds " +
+                                  std::to_string(c.held)),
+                  std::string::npos)
+            << reports[0];
+        std::vector<BYTE> buffer(c.held + 100);
+        DWORD read = 5;
+        EXPECT_EQ(wave.Read(buffer.data(), c.held, &read), S_OK);
+        EXPECT_EQ(read, c.held);
+        EXPECT_EQ(wave.Read(buffer.data(), 100, &read), c.fileEnds ? E_FAIL : S_OK);
+    }
 }
 
 TEST_F(WaveFile, ArgumentAndStateErrors) {

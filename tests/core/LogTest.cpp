@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace {
@@ -61,6 +63,23 @@ TEST_F(LogTest, DirectWritesAreFormattedForTheSinkOnly) {
     CPLog::GetInstance().Write(0, "%s", "discarded");
     EXPECT_EQ(ReportDXError(E_FAIL, "Render/PEffect", 3), E_FAIL);  // nowhere to go; still fine
     EXPECT_EQ(reports.size(), 1u);
+}
+
+// The programs' receiver: each report's text on the stream, ended by one line break.
+TEST_F(LogTest, StreamSinkWritesEachReportOnItsOwnLines) {
+    std::FILE* stream = std::tmpfile();
+    ASSERT_NE(stream, nullptr);
+    CPLog::GetInstance().SetSink(CPLog::StreamSink(stream));
+    CPLog::GetInstance().Write(0, "Sky file lists %d cloud layers", 1000);
+    ReportDXError(E_FAIL, "Sound/NSound", 46, 1);
+    std::rewind(stream);
+    std::string text(4096, '\0');
+    text.resize(std::fread(text.data(), 1, text.size(), stream));
+    std::fclose(stream);
+    EXPECT_EQ(text.rfind("Sky file lists 1000 cloud layers\nDXError if Sound/NSound on line 46\nE_FAIL\n", 0), 0u)
+        << text;
+    EXPECT_EQ(text.back(), '\n');
+    EXPECT_EQ(text.find("\n\n"), std::string::npos);
 }
 
 // Run in a fresh process: a program whose platform calls all succeed never creates the log.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -63,6 +64,19 @@ TEST(CPLineReader, ZeroByteEndsLineWithoutCounting) {
     const std::vector<Yielded> expected = {{"a", 1}, {"b", 1}, {"c", 1}};
     EXPECT_EQ(ReadAll(text, &lineNumber), expected);
     EXPECT_EQ(lineNumber, 1);
+}
+
+TEST(CPLineReader, LineStartNamesTheTextLineOfEachLineRead) {
+    // Skipped comment and blank lines count; a last line without a line end counts too.
+    const std::string text = "a\n// note\n\n/*\nx\n*/\n  b\r\nc";
+    CPLineReader reader(text.data(), static_cast<int>(text.size()));
+    std::vector<std::pair<std::string, int>> lines;
+    std::string line;
+    while (reader.NextLine(line)) {
+        lines.emplace_back(line, reader.GetLineStart());
+    }
+    const std::vector<std::pair<std::string, int>> expected = {{"a", 1}, {"b", 7}, {"c", 8}};
+    EXPECT_EQ(lines, expected);
 }
 
 std::vector<std::string> Tokens(const std::string& text, const std::string& delimiter, bool quotes) {

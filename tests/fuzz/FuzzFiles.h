@@ -3,6 +3,8 @@
 // game. The working directory is left alone (libFuzzer reads and writes its corpus there).
 #pragma once
 
+#include <sanitizer/allocator_interface.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -44,5 +46,30 @@ inline void Check(bool condition, const char* what) {
         std::abort();
     }
 }
+
+// The memory an input may hold while it is in use: a file a user hands us must not cost more
+// than this, whatever its header claims. Targets check it at the points where what the input
+// built is alive, instead of skipping inputs that claim large sizes, so a file that asks for
+// far more than it holds is found. (A single allocation beyond the RSS limit of run.sh stops
+// the run by itself.)
+constexpr size_t MemoryBudget = size_t{256} << 20;
+
+// Heap bytes (as AddressSanitizer counts them) taken since it was made, checked against the
+// budget plus `allowance`: what the input may rightly cost beyond it, for instance in
+// proportion to the pixels a picture really holds.
+class MemoryMark {
+public:
+    MemoryMark() : Start(__sanitizer_get_current_allocated_bytes()) {}
+    void Check(const char* what, uint64_t allowance = 0) const {
+        const size_t now = __sanitizer_get_current_allocated_bytes();
+        if (now > Start && now - Start > MemoryBudget + allowance) {
+            std::fprintf(stderr, "memory budget exceeded: %s holds %zu MB\n", what, (now - Start) >> 20);
+            std::abort();
+        }
+    }
+
+private:
+    size_t Start;
+};
 
 }  // namespace Fuzz

@@ -1,12 +1,12 @@
 // A whole sky from a damaged sky file: built on a recording device and driven through frames
 // with the day cycle running, so every read value reaches the dome, the colours, the cloud
 // layers and the schedule. The input is the sky file, optionally followed by a line "%%" and
-// the schedule's text (the schedule file the sky names is not there). Skies of more than 64
-// cloud layers are not built: each holds fixed device buffers of about 1 MB.
+// the schedule's text (the schedule file the sky names is not there). The built sky must stay
+// within the memory budget (each cloud layer holds fixed device buffers of about 1 MB).
 #include "FuzzFiles.h"
 
 #include "DynamicSky/Skyscape.h"
-#include "Render/CPLevel.h"
+#include "Render/CPLevelSun.h"
 #include "Render/CPRender.h"
 #include "platform/d3d9/D3D9Device.h"
 #include "platform/win32/CrtRand.h"
@@ -21,18 +21,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     SkyDescription description;
     ParseSkyDescription(skyText.data(), static_cast<int>(skyText.size()), description);
-    if (description.CloudLayers.size() > 64) {
-        return 0;
-    }
+    const Fuzz::MemoryMark memory;
 
     static D3D9RecordingDevice* device = D3D9RecordingDevice::Create();
     static CPRender render;
-    static CPLevel level;
+    static CPLevelSun level;
     render.Device = device;
     CPRender::Instance = &render;
     VertexObject::Device = device;
     level.SunLight.Type = D3DLIGHT_DIRECTIONAL;
-    CPLevel::Current = &level;
+    CPLevelSun::Current = &level;
     CrtSrand(1);
     Skyscape::SunPosition = D3DXVECTOR3(0.0f, 0.0f, 0.0f);
     device->BeginScene();
@@ -40,6 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Skyscape sky;
         ParseCloudSchedule(scheduleText.data(), static_cast<int>(scheduleText.size()), sky.Schedule.Entries);
         sky.BuildFrom(description);
+        memory.Check("the sky");
         sky.DayRate = 1.3f;
         for (int frame = 0; frame < 30; ++frame) {
             render.LightCount = frame % 31;

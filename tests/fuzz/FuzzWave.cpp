@@ -1,4 +1,5 @@
-// WAV files read through the multimedia file functions, every sample read out.
+// WAV files read through the multimedia file functions, every sample read out. The size a
+// sound's buffer is made for is never more than the file holds.
 #include "FuzzFiles.h"
 
 #include "Sound/PWaveFile.h"
@@ -11,6 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (wave.Open(path.c_str(), nullptr, CPWaveFile::ReadMode) != S_OK) {
         return 0;
     }
+    Fuzz::Check(wave.GetSize() <= size, "the data size is what the file holds");
     std::vector<BYTE> buffer(4096);
     DWORD total = 0;
     for (int pass = 0; pass < 2; ++pass) {

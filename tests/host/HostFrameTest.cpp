@@ -3,6 +3,7 @@
 #include "host/Host.h"
 
 #include "core/ConfigVars.h"
+#include "core/FrameTime.h"
 #include "core/Singletons.h"
 #include "scene/CPGameObject.h"
 
@@ -27,10 +28,13 @@ TEST(HostFrame, DrawsOneFrameAfterTheTasksAndRecoversFromALostDevice) {
     EXPECT_EQ(device.CallsNamed("DrawPrimitiveUP").size(), 1u);
     EXPECT_TRUE(render.Lines.empty());
 
-    // Lost and not yet resettable: nothing is drawn and the gathered lines are dropped.
+    // Lost and not yet resettable: the frame runs, but nothing is drawn (RunFrame says it was
+    // not presented) and the gathered lines are dropped.
     device.LoseDevice(false);
     render.AddLine(0xFFFFFFFFu, D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(1, 0, 0));
-    ASSERT_TRUE(host.RunFrame(0.02f));
+    const int32_t frame = FrameNumber;
+    EXPECT_FALSE(host.RunFrame(0.02f));
+    EXPECT_EQ(FrameNumber, frame + 1);
     EXPECT_EQ(device.PresentCount(), 1);
     EXPECT_EQ(device.SceneCount(), 1);
     EXPECT_TRUE(render.Lines.empty());

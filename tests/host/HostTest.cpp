@@ -1,5 +1,6 @@
 #include "host/Host.h"
 
+#include "core/CPLog.h"
 #include "core/FrameTime.h"
 #include "core/Singletons.h"
 
@@ -60,6 +61,24 @@ TEST(Host, OwnsTheSingletonsWhileItLives) {
     }
     EXPECT_EQ(CPScheduler::Instance, nullptr);
     EXPECT_EQ(GetCommandDispatcher(), nullptr);
+}
+
+// Reports have somewhere to go: a host attaches a receiver (standard error) when the program
+// has none, and keeps the program's own.
+TEST(Host, AttachesALogReceiverUnlessThereIsOne) {
+    CPLog::GetInstance().SetSink({});
+    {
+        Host host;
+        EXPECT_TRUE(CPLog::GetInstance().HasSink());
+    }
+    std::vector<std::string> seen;
+    CPLog::GetInstance().SetSink([&seen](const CPLogReport& r) { seen.push_back(r.Text); });
+    {
+        Host host;
+        CPLog::GetInstance().Write(0, "kept");
+    }
+    EXPECT_EQ(seen, std::vector<std::string>{"kept"});
+    CPLog::GetInstance().SetSink({});
 }
 
 TEST(Host, RunFrameAdvancesTheClocks) {

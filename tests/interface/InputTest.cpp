@@ -203,6 +203,30 @@ TEST_F(InterfaceInput, NewestScreenFirstAndAPressStopsAtTheFirstHit) {
     EXPECT_EQ(lower.CurrentButton->Name, "quit");
 }
 
+// Keyboard selection takes the button itself: a plain window lying over the point one pixel
+// inside it neither takes the selection nor clears it.
+TEST_F(InterfaceInput, KeyboardSelectionIsNotTakenByAWindowLyingOverTheButton) {
+    WriteFile("covered1024.int",
+              "gamemenu\nt.tga,256,256\nl,off\n"
+              "button\na 0,200,100,100,0,0,1,1\na1 0,0,100,100,0,0,1,1\na2 0,0,100,100,0,0,1,1\n"
+              "button\nb 200,200,100,100,0,0,1,1\nb1 0,0,100,100,0,0,1,1\nb2 0,0,100,100,0,0,1,1\n"
+              "window\ncover 0,200,10,10,0,0,10,10\nwindow\ncursor 0,0,8,8,0,0,8,8\n");
+    CPInterface& screen = Load("covered");
+    screen.Activate(450);
+    Received();
+    auto current = [&] { return screen.CurrentButton ? screen.CurrentButton->Name : std::string(); };
+    CPInterface::MenuRight();
+    EXPECT_EQ(current(), "a");
+    EXPECT_EQ(Button(screen, "a").State, 1);
+    CPInterface::MenuRight();
+    EXPECT_EQ(current(), "b");
+    CPInterface::MenuLeft();
+    EXPECT_EQ(current(), "a");
+    EXPECT_EQ(Button(screen, "b").State, 0);
+    EXPECT_EQ(Received(), (Commands{"mouse_button_over:a", "mouse_button_out:a", "mouse_button_over:b",
+                                    "mouse_button_out:b", "mouse_button_over:a"}));
+}
+
 TEST_F(InterfaceInput, AButtonLeftForAnotherLyingOverItIsToldSo) {
     WriteFile("overlap1024.int",
               "gamemenu\nt.tga,256,256\nl,off\n"

@@ -104,6 +104,39 @@ TEST_F(RbRigidBodyTest, PoseAndTransform) {
     EXPECT_EQ(t.M[3][3], 1.0f);
 }
 
+// A zero quaternion holds no rotation: both kinds of body take the identity, and a rigid body
+// given one still turns when spun (a zero orientation would stay zero through integration).
+TEST_F(RbRigidBodyTest, ZeroQuaternionIsTheIdentity) {
+    const float s = std::sqrt(0.5f);
+    RbKinematicBody* kinematic = Sim->CreateKinematicBody();
+    for (const RbQuaternion& zero : {RbQuaternion{0, 0, 0, 0}, RbQuaternion{1e-4f, 0, -1e-4f, 0}}) {
+        SCOPED_TRACE(zero.x);
+        Body->SetRotation({0, 0, s, s});
+        Settle();
+        Body->SetRotation(zero);
+        EXPECT_TRUE(WasWoken());
+        const RbQuaternion& q = Body->GetOrientation();
+        EXPECT_EQ(q.x, 0.0f);
+        EXPECT_EQ(q.y, 0.0f);
+        EXPECT_EQ(q.z, 0.0f);
+        EXPECT_EQ(q.w, 1.0f);
+        const RbMatrix4 t = Body->GetTransform();
+        ExpectVector(t.Row(0), 1, 0, 0);
+        ExpectVector(t.Row(1), 0, 1, 0);
+
+        kinematic->SetRotation({0, 0, s, s});
+        kinematic->SetRotation(zero);
+        ExpectVector(kinematic->GetRotation().Rows[0], 1, 0, 0);
+        ExpectVector(kinematic->GetRotation().Rows[1], 0, 1, 0);
+        EXPECT_EQ(kinematic->TransformChanged, 1);
+    }
+    Body->SetInertiaTensor(RbVec(1, 1, 1));
+    Body->SetAngularMomentum(RbVec(0, 0, 1));
+    Sim->Step(1.0f / 60.0f);
+    EXPECT_GT(Body->GetOrientation().z, 0.008f);
+    EXPECT_NEAR(Body->GetOrientation().w, 1.0f, 1e-3f);
+}
+
 TEST_F(RbRigidBodyTest, VelocityWakesTheBodyOrItsGroup) {
     RbRigidBody* other = Sim->CreateRigidBody();
     Settle();

@@ -11,7 +11,7 @@
 #include "scene/CPGameObject.h"
 #include "scene/CPParticleManager.h"
 #include "scene/CPParticleSystem.h"
-#include "scene/CPPhysicWorld.h"
+#include "scene/CPPhysicScene.h"
 #include "scene/CPPickInfo.h"
 #include "scene/CPRenderObjectFactory.h"
 
@@ -476,7 +476,7 @@ TEST_F(ActivationTest, PhysicWorldSwitchesANodesPhysicsOnAndOff) {
         void operator()(RbSimulator* s) const { RbSimulator::Destroy(s); }
     };
     std::unique_ptr<RbSimulator, SimulatorDeleter> simulator(RbSimulator::Create(nullptr, nullptr, nullptr));
-    CPPhysicWorld world;
+    CPPhysicScene world;
     CPGameObject* bare = Make("bare");
     CPGameObject* node = Make("crate");
     auto physics = std::make_unique<CPPhysicData>(node);

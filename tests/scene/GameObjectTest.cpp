@@ -6,7 +6,7 @@
 #include "core/Singletons.h"
 #include "physics/RbSimulator.h"
 #include "scene/CPGameObject.h"
-#include "scene/CPPhysicWorld.h"
+#include "scene/CPPhysicScene.h"
 
 #include <gtest/gtest.h>
 
@@ -486,9 +486,8 @@ TEST(GameObject, DestroyingAParticleNodeStopsItsTask) {
 }
 
 TEST(GameObject, DestroyedNodeLeavesThePhysicsWorld) {
-    CPPhysicWorld world;
-    CPPhysicWorld::Instance = &world;
-    EXPECT_EQ(GetPhysicWorld(), &world);
+    CPPhysicScene world;
+    EXPECT_EQ(CPPhysicScene::Current, &world);
     auto node = std::make_unique<CPGameObject>("barrel");
     CPGameObject keep("keep");
     world.ActiveObjects.insert(node.get());
@@ -496,7 +495,6 @@ TEST(GameObject, DestroyedNodeLeavesThePhysicsWorld) {
     node.reset();
     EXPECT_EQ(world.ActiveObjects.size(), 1u);
     EXPECT_EQ(world.ActiveObjects.count(&keep), 1u);
-    CPPhysicWorld::Instance = nullptr;
 }
 
 struct SimulatorDeleter {

@@ -75,13 +75,29 @@ TEST_F(PhysicDataTest, ShapeRecordsAreScaledByWeightDiv) {
     EXPECT_EQ(data.MainShape.Mass, -1.0f);
 }
 
-TEST_F(PhysicDataTest, ZeroWeightDivIsUsedAsFound) {
-    Cfg::weight_div = 0;
-    CPPhysicData data(nullptr);
-    data.SetShape(1, 1, 1, 100);
-    EXPECT_TRUE(std::isinf(data.MainShape.Mass));
-    data.SetShape(1, 1, 1, 0);
-    EXPECT_TRUE(std::isnan(data.MainShape.Mass));
+TEST_F(PhysicDataTest, WeightDivOfZeroOrBelowCountsAsOne) {
+    SimulatorPtr sim(RbSimulator::Create(nullptr, nullptr, nullptr));
+    for (int32_t divisor : {0, -4}) {
+        Cfg::weight_div = divisor;
+        CPPhysicData data(nullptr);
+        data.SetShape(1, 2, 3, 100);
+        EXPECT_EQ(data.MainShape.Mass, 100.0f);
+        data.AddBox(D3DXVECTOR3(0, 0, 0), D3DXQUATERNION(0, 0, 0, 1), 1, 1, 1, 30);
+        EXPECT_EQ(data.Shapes.back().Mass, 30.0f);
+        data.SetShape(1, 1, 1, 0);
+        EXPECT_EQ(data.MainShape.Mass, 0.0f);
+    }
+    // A mass that is no positive finite number makes a static body with no inertia, never
+    // a NaN in the body.
+    for (float mass : {0.0f, -5.0f, NAN, INFINITY}) {
+        CPPhysicData data(nullptr);
+        data.RigidBody = sim->CreateRigidBody();
+        data.SetShape(1, 1, 1, mass);
+        data.Refresh();
+        EXPECT_EQ(data.RigidBody->InverseMass, 0.0f) << mass;
+        EXPECT_TRUE(std::isfinite(data.RigidBody->Mass)) << mass;
+        EXPECT_EQ(data.RigidBody->InverseInertia.Rows[0].x, 1.0f) << mass;  // untouched
+    }
 }
 
 TEST_F(PhysicDataTest, MovesGoToTheKinematicBodyFirst) {

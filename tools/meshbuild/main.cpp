@@ -1,6 +1,7 @@
 // meshbuild <description.txt> <output mesh file>
 // Builds a mesh file (static, physics or animated) from its text description (see
 // tools/MeshText.h). The output is written whole to a temporary name, then renamed.
+#include "core/CPLog.h"
 #include "tools/MeshText.h"
 
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <string>
 
 int main(int argc, char** argv) {
+    CPLog::GetInstance().SetSink(CPLog::StreamSink(stderr));  // what the engine reports, readable
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::printf("usage: %s <description.txt> <output mesh file>\n", argv[0]);
         return 0;

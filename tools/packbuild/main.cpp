@@ -1,5 +1,6 @@
 // packbuild <output.pak> <game folder> [<folder inside it> ...]
 // Builds a pack file of the data files under the game folder (see docs/PackFormat.md).
+#include "core/CPLog.h"
 #include "tools/PackBuilder.h"
 
 #include <cstdio>
@@ -20,6 +21,7 @@ void Usage(std::FILE* to, const char* program) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    CPLog::GetInstance().SetSink(CPLog::StreamSink(stderr));  // what the engine reports, readable
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         Usage(stdout, argv[0]);
         return 0;

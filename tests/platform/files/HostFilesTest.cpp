@@ -280,6 +280,40 @@ TEST_F(HostFilesTest, RelativePathsStartAtTheWorkingDirectory) {
     fs::current_path(previous);
 }
 
+// A miss is answered from watched listings without asking the disk: it must still follow the
+// working directory, a folder swapped for another of the same name, and a link pointed elsewhere.
+TEST_F(HostFilesTest, MissesFollowTheWorkingDirectoryAndFoldersSwappedBehindTheLayer) {
+    Put("A/Game/Data/Car.msh", "a");
+    Put("B/Game/Data/Other.msh", "b");
+    const fs::path previous = fs::current_path();
+    fs::current_path(root / "A" / "Game");
+    EXPECT_FALSE(HostFiles::Exists("data\\other.msh"));
+    EXPECT_TRUE(HostFiles::Exists("data\\car.msh"));
+    fs::current_path(root / "B" / "Game");
+    EXPECT_TRUE(HostFiles::Exists("data\\other.msh"));
+    EXPECT_FALSE(HostFiles::Exists("data\\car.msh"));
+
+    fs::current_path(root);
+    Put("S/Data/Old.msh", "old");
+    EXPECT_FALSE(HostFiles::Exists("s\\data\\new.msh"));
+    EXPECT_TRUE(HostFiles::Exists("s\\data\\old.msh"));
+    fs::rename(root / "S/Data", root / "S/Gone");
+    Put("S/Data/New.msh", "new");
+    EXPECT_TRUE(HostFiles::Exists("s\\data\\new.msh"));
+    EXPECT_FALSE(HostFiles::Exists("s\\data\\old.msh"));
+
+    Put("X/Data/InX.msh", "x");
+    Put("Y/Data/InY.msh", "y");
+    fs::create_directory_symlink(root / "X", root / "Link");
+    EXPECT_FALSE(HostFiles::Exists("link\\data\\iny.msh"));
+    EXPECT_TRUE(HostFiles::Exists("link\\data\\inx.msh"));
+    fs::remove(root / "Link");
+    fs::create_directory_symlink(root / "Y", root / "Link");
+    EXPECT_TRUE(HostFiles::Exists("link\\data\\iny.msh"));
+    EXPECT_FALSE(HostFiles::Exists("link\\data\\inx.msh"));
+    fs::current_path(previous);
+}
+
 TEST(FindFileMatch, WildcardsIgnoreCase) {
     struct Case {
         const char* pattern;

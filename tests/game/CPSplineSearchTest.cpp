@@ -1,5 +1,5 @@
 // The incremental nearest-piece search on rings of path pieces.
-#include "core/CPSpline.h"
+#include "game/CPSpline.h"
 
 #include <gtest/gtest.h>
 
@@ -108,7 +108,7 @@ TEST(CPSpline, SquareBorderCountsAsInside) {
     EXPECT_EQ(Index(rect, hint), 0);
 }
 
-TEST(CPSpline, StepsMoveTheAnswerButNotTheHint) {
+TEST(CPSpline, StepsGoAheadInRaceDirection) {
     CPSpline rect;
     BuildRing(rect, Rectangle());
     struct Case {
@@ -116,9 +116,11 @@ TEST(CPSpline, StepsMoveTheAnswerButNotTheHint) {
         float angle;
         float distance;
     };
-    // Nearest is piece 4, (40, 0) → (50, 0); the point (45, 3) lies left of it, and left of the
-    // pieces 29 (down the side x = 0) and 11 (up the side x = 100) too.
-    const Case cases[] = {{0, 4, -3}, {2, 6, -3}, {-2, 2, -3}, {-5, 29, -45}, {7, 11, -55}};
+    // Nearest is piece 4, (40, 0) → (50, 0). The race runs from a piece's End back to its
+    // Start, so the race update's "one piece ahead" (steps 1) is along Prev: piece 3; negative
+    // steps go along Next. The point (45, 3) lies left of the pieces along y = 0, of piece 27
+    // (down the side x = 0) and of piece 11 (up the side x = 100).
+    const Case cases[] = {{0, 4, -3}, {1, 3, -3}, {2, 2, -3}, {-2, 6, -3}, {-5, 9, -3}, {7, 27, -45}, {-7, 11, -55}};
     for (const Case& c : cases) {
         CPLine* hint = rect.Lines[4].get();
         float radius = 8.0f;

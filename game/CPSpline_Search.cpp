@@ -1,4 +1,5 @@
-#include "core/CPSpline.h"
+// The incremental nearest-piece search over a path's ring.
+#include "game/CPSpline.h"
 
 #include <cmath>
 
@@ -101,12 +102,13 @@ float CPSpline::FindNearestLine(const D3DXVECTOR3& point, float& radius, int ste
     CurrentLine = search.result;
     hint = search.result;
 
+    // Ahead in race direction is along Prev: a piece's heading points from its End to its Start.
     const CPLine* chosen = search.result;
-    for (int i = 0; i < steps && chosen->Next != nullptr; ++i) {
-        chosen = chosen->Next;
-    }
-    for (int i = 0; i > steps && chosen->Prev != nullptr; --i) {
+    for (int i = 0; i < steps && chosen->Prev != nullptr; ++i) {
         chosen = chosen->Prev;
+    }
+    for (int i = 0; i > steps && chosen->Next != nullptr; --i) {
+        chosen = chosen->Next;
     }
 
     // Signed distance from the line through S and E: ((E − S) rotated a quarter turn clockwise)·p

@@ -3,9 +3,9 @@
 #include "physics/RbKinematicBody.h"
 #include "physics/RbRigidBody.h"
 #include "scene/CPGameObject.h"
-#include "scene/CPPhysicWorld.h"
+#include "scene/CPPhysicScene.h"
 
-void CPPhysicWorld::ActivateObject(CPtr<CPGameObject> node) {
+void CPPhysicScene::ActivateObject(CPtr<CPGameObject> node) {
     if (node == nullptr || node->Physics == nullptr) {
         return;
     }
@@ -13,7 +13,7 @@ void CPPhysicWorld::ActivateObject(CPtr<CPGameObject> node) {
     node->Physics->Active = true;
 }
 
-void CPPhysicWorld::DeactivateObject(CPtr<CPGameObject> node) {
+void CPPhysicScene::DeactivateObject(CPtr<CPGameObject> node) {
     if (node == nullptr || node->Physics == nullptr) {
         return;
     }

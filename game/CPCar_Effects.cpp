@@ -1,0 +1,92 @@
+// What the player sees and hears of the vehicle model: wheels that turn and follow the
+// suspension, and once per rendered frame the nitro reserve, its glow and the engine's pitch.
+#include "game/CPCar.h"
+
+#include "Render/CPSprite.h"
+#include "core/FrameTime.h"
+#include "platform/win32/CrtRand.h"
+#include "scene/CPGameObject.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int32_t FrontWheels = 2;
+
+// A uniform number in 0..1 from the game's one generator.
+float Random01() { return static_cast<float>(CrtRand()) / 32767.0f; }
+
+}  // namespace
+
+D3DXQUATERNION CPCar::WheelOrientation(float spin, float steer) {
+    D3DXMATRIX rotation;
+    D3DXMatrixRotationX(&rotation, spin);
+    if (steer != 0.0f) {
+        D3DXMATRIX turn;
+        D3DXMatrixRotationZ(&turn, steer);
+        D3DXMatrixMultiply(&rotation, &rotation, &turn);
+    }
+    D3DXQUATERNION q;
+    D3DXQuaternionRotationMatrix(&q, &rotation);
+    return q;
+}
+
+void CPCar::UpdateWheelEffects(int32_t i, float dt, const RbVector& /*velocity*/) {
+    const bool front = i < FrontWheels;
+    // A braking car's rear wheels are locked; the others roll with the ground, or spin with
+    // the throttle in the air.
+    if (front || !Braking) {
+        if (WheelContact[i]) {
+            WheelSpin[i] += dt * WheelSpeeds[i] / (Radius * 0.5f);
+        } else {
+            WheelSpin[i] -= dt * DriveForce;
+        }
+    }
+    CPGameObject* wheel = Wheels[i].Get();
+    if (wheel == nullptr) {
+        return;
+    }
+    wheel->SetOrientation(WheelOrientation(WheelSpin[i], front ? -SteerInput : 0.0f));
+    wheel->SetPosition(
+        D3DXVECTOR3(WheelRestPositions[i].x, WheelRestPositions[i].y, WheelOffsets[i] + WheelY));
+}
+
+void CPCar::UpdateFrame() {
+    // A full reserve lasts 4 s.
+    if (Nitro > 0.0f) {
+        NitroFuel = std::max(NitroFuel - 25.0f * FrameTime, 0.0f);
+        if (NitroFuel == 0.0f) {
+            Nitro = 0.0f;
+        }
+    }
+
+    CPtr<CPGameObject> glass = Body != nullptr ? Body->GetChild("glass") : CPtr<CPGameObject>();
+    if (glass != nullptr) {
+        float glow = 0.0f;
+        if (NitroFuel > 0.0f && Nitro > 0.0f) {
+            glow = (1.0f + Random01() * NitroFuel * 0.01f) * 0.455f;
+        } else if (NitroFuel > 0.0f && Nitro == 0.0f) {
+            glow = NitroFuel * 0.01f * 0.728f;
+        } else {
+            glow = Random01() * 0.364f + 0.364f;
+        }
+        for (const CPtr<CPGameObject>& child : glass->Children) {
+            if (child == nullptr || child->RenderKind != CPGameObject::RenderSprite) {
+                continue;
+            }
+            if (auto* sprite = dynamic_cast<CPSprite*>(child->RenderObject.Get())) {
+                sprite->SetFacing(D3DXVECTOR3(0.0f, 0.0f, 0.0f), -(glow * Nitro) - 0.09f);
+            }
+        }
+    }
+
+    if (HasSound && Sounds[EngineSound] != nullptr) {
+        if (!Sounds[EngineSound]->IsPlaying()) {
+            Sounds[EngineSound]->Play(0, 1);
+        }
+        const float target = std::min(0.05f * Speed + 0.5f, 3.0f);
+        EnginePitch += (target - EnginePitch) * FrameTime * 5.0f;
+        Sounds[EngineSound]->SetFrequencyRatio(EnginePitch);
+    }
+    LastFrame = FrameNumber;
+}

@@ -1,0 +1,186 @@
+// The race level: the one object that owns everything of a race in progress — the placed
+// scenery, the three driving paths, checkpoints and beacons, enemy sources, the spatial tree,
+// the sun light (in its renderer-side base) and every flag and counter of the race rules. At
+// most one level is current, reached through CPLevel::Current; scripts create, load, start,
+// stop and delete it.
+//
+// The level file is read in two steps: LevelFile turns its bytes into a layout without a scene
+// (game/LevelFile.h), and ApplyLevelData builds the paths and takes over what needs no renderer.
+// Nothing half-read stays: a file that is refused leaves the level as it was.
+//
+// The level owns its paths, tree, quadtree and update task, and the object trees it placed; it
+// frees them when it is deleted, after taking its update task off the scheduler.
+#pragma once
+
+#include "Render/CPLevelSun.h"
+#include "core/CPtr.h"
+#include "platform/d3dx/D3DXMath.h"
+
+#include <array>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class CPGameObject;
+class CPLensFlare;
+class CPLevelBranch;
+class CPLine;
+class CPObjUpdater;
+class CPPlayer;
+class CPQuadTreeNode;
+class CPSpline;
+struct LevelLayout;
+
+class CPLevel : public CPLevelSun {
+public:
+    // The values of one camera parameter set, read from the player car's description. The
+    // divisors start at 10 and never become 0.
+    struct CameraSet {
+        float Distance = 7.0f;
+        float Height = 2.0f;
+        float Angle = 0.0f;
+        float AngleDiv = 10.0f;
+        float DistanceDiv = 10.0f;
+        float Blur = 0.0f;
+    };
+    enum class CameraValue { Distance, Height, Angle, AngleDiv, DistanceDiv, Blur };
+    static constexpr int CameraSetCount = 3;  // "camera", "camera2", "camera3"
+
+    struct BeaconEntry {
+        std::string Key;  // the digits of the object name
+        int32_t Number = 0;
+        CPtr<CPGameObject> Object;  // loaded hidden
+    };
+    struct CheckpointEntry {
+        CPtr<CPGameObject> Object;
+        float Time = 0.0f;  // seconds granted on reaching it
+    };
+
+    static constexpr size_t SourceBuckets = 100;
+    static constexpr size_t TrackedCars = 20;  // slots of AiLastPoint and AiLapProgress
+    static constexpr float FullLevelSize = 3000.0f;
+
+    // The current level, or null.
+    static CPLevel* Current;
+
+    // Every field at its starting value; the level becomes current.
+    CPLevel();
+    ~CPLevel() override;
+
+    virtual std::string GetTypeName() const { return "CPLevel"; }
+
+    // A new level that becomes current. A level already current is deleted first (which stops
+    // its update task), so no level is left behind unowned.
+    static CPLevel* CreateCurrent();
+
+    // Reads "Data\Levels\" + name + ".lvl" (unscrambled) and applies it with ApplyLevelData.
+    // False, with the reason in the log, when the file cannot be read or is refused.
+    bool ReadLevelFile(const std::string& name, LevelLayout& layout);
+    // Parses a level file's bytes in the level's SingleMode and TimeMode, builds "c_path",
+    // "left" and "right" and takes over the enemy sources, the paths, the start line
+    // (FinishDirection, FinishPosition), PathLineHint and LevelSize. The layout keeps what the
+    // loader still places (objects, beacons, car starts). False with the reason, and nothing
+    // changed, when the bytes are refused or a named path fills no piece.
+    bool ApplyLevelData(const uint8_t* data, size_t size, LevelLayout& layout, std::string& problem);
+
+    // Loads one "chk" beacon from baseName ("chk" + key + separator + object name) through the
+    // scene loader: hidden, at (x, y, z) with the stored rotation conjugated back, appended to
+    // Beacons. Nothing without an object name or when nothing loads.
+    void LoadObject(const std::string& baseName, float x, float y, float z, float qx, float qy, float qz, float qw);
+
+    void SetPlayerModel(const std::string& model) { PlayerModel = model; }
+    // Stores one value of a camera set (0..2) as the car description gives it. A divisor of 0
+    // and a value that is not finite are refused (false), as is a set or value the set lacks
+    // ("camera3" has only distance, height and blur).
+    bool SetCameraValue(int set, CameraValue which, float value);
+    // AiLastPoint and AiLapProgress: TrackedCars zeros each.
+    void ResetLapSlots();
+    // For an object drawn as a plain mesh, bakes m into the vertices of its render object and of
+    // its level-of-detail substitutes; then the same for every child.
+    void ApplyToTree(CPtr<CPGameObject> object, const D3DXMATRIX& m);
+    // Stops the update task when it runs, takes it off the scheduler and frees it.
+    void StopUpdateTask();
+
+    CPSpline* GetPathSpline() const { return CentrePath.Get(); }
+    int32_t GetLevelNumber() const { return LevelNumber; }
+
+    CPtr<CPGameObject> GhostCar;
+    float RaceClock = 0.0f;
+    float LastGhostSampleTime = 0.0f;
+    int32_t GhostReplayIndex = 0;
+    int32_t CameraMode = 0;  // 0 "camera", 1 "camera2", 2 "camera3"
+    CPtr<CPLensFlare> LensFlare;
+    std::array<CameraSet, CameraSetCount> CameraSets;
+    float CameraAngle = 0.0f;
+    bool DemoMode = true;
+    std::string PlayerModel = "hauler_";
+    float LastClockMs = 0.0f;  // wall clock of the previous update
+    CPtr<CPSpline> CentrePath;  // "c_path", owned
+    CPtr<CPSpline> LeftPath;    // "left", owned
+    CPtr<CPSpline> RightPath;   // "right", owned
+    bool LevelFailedSent = false;
+    std::unordered_map<std::string, D3DXVECTOR3> Sources;  // enemy source positions by type
+    std::list<BeaconEntry> Beacons;
+    std::list<BeaconEntry>::iterator NextBeacon;
+    CPtr<CPGameObject> ShownBeacon;
+    CPtr<CPObjUpdater> UpdateTask;  // owned
+    CPtr<CPGameObject> LevelObject;
+    CPtr<CPGameObject> RoadPhysics;
+    CPtr<CPGameObject> Terrain;
+    CPtr<CPLevelBranch> BranchRoot;  // owned
+    std::unique_ptr<CPQuadTreeNode> QuadTree;
+    std::list<CPtr<CPGameObject>> Objects;  // placed objects in file order, owned
+    D3DXVECTOR2 LevelSize{10.0f, 10.0f};
+    float LevelTime = 0.0f;
+    float FollowedSpeed = 0.0f;
+    float CameraDistance = 7.0f;
+    float CameraHeight = 2.0f;
+    float CameraAngleDiv = 10.0f;
+    float CameraDistanceDiv = 10.0f;
+    int32_t LevelNumber = 0;
+    CPPlayer* FollowedCar = nullptr;
+    bool ShotRequest = false;
+    float FollowedHeading = 0.0f;
+    D3DXVECTOR3 FollowedForward;
+    int32_t CameraKind = 0;  // 0 chase, 1 orbit, 2 front view, 3 chase
+    float DemoTimer = 0.0f;
+    CPLine* PathLineHint = nullptr;  // search hint into CentrePath
+    bool TrafficActive = true;
+    std::vector<CPLine*> PathPoints;
+    std::vector<int32_t> AiLastPoint;
+    std::vector<int32_t> AiLapProgress;
+    bool RaceStarted = false;
+    int32_t PlayerLastPoint = 0;
+    int32_t PlayerLapProgress = 0;
+    int32_t FinishPoint = 0;
+    D3DXVECTOR3 FinishDirection;  // left start post minus right start post
+    D3DXVECTOR3 FinishPosition;   // midpoint of the start posts
+    std::array<int32_t, 3> FinishSlots{-1, -1, -1};
+    bool RaceOver = false;
+    float FastCooldown = 0.0f;
+    bool TimeMode = false;
+    std::string RecordName;
+    bool SingleMode = false;
+    float OrbitTime = 0.0f;
+    bool GameOverSent = false;
+    float PathHeading = 0.0f;
+    bool Reversed = false;
+    std::list<CPtr<CPGameObject>> Zones;  // nitro refill zones (also in Objects)
+    int32_t PlaceToFinish = 0;
+    std::vector<CheckpointEntry> Checkpoints;  // also in Objects
+    float CheckpointTimeLeft = 0.0f;
+    int32_t LastCheckpoint = -1;
+    int32_t CheckpointCount = 0;
+    float Fov1 = 50.0f;
+    float Fov2 = 50.0f;
+    bool Stopped = false;
+    float StepAccumulator = 0.0f;
+
+private:
+    void DeletePaths();
+};
+
+CPLevel* GetCurrentLevel();

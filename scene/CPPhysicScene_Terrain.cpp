@@ -1,0 +1,381 @@
+// The terrain grid: building it from the level's terrain mesh, and the two questions asked of
+// it every frame, the candidate triangles of a body's box and the height under a point.
+//
+// A triangle enters every cell it overlaps (touching counts), tested against the cells
+// around the cells of its three vertices; the last row and column of the grid are never
+// tested, and the grid's margin of ten cells keeps the terrain away from them.
+//
+// A query lists each triangle once even when several of its cells hold it (each copy would
+// only use up the list's room), so a box over big triangles still gets every cell it needs.
+#include "scene/CPPhysicScene.h"
+
+#include "physics/RbBody.h"
+#include "physics/RbSimulator.h"
+#include "scene/CPGameObject.h"
+#include "scene/CPPhysicData.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr float InverseCellSize = 0.25f;
+// A bigger grid than this per axis (a terrain some 32 km across, or damaged positions) is cut
+// to it; points beyond fall into the edge cells.
+constexpr int32_t MaxGridCells = 8192;
+constexpr float NoVertexDistance = 1000.0f;
+
+D3DXVECTOR3 Point(const RbVector& v) { return D3DXVECTOR3(v.x, v.y, v.z); }
+
+bool Finite(const D3DXVECTOR3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
+float Cross2D(const D3DXVECTOR3& d, const D3DXVECTOR3& e) { return d.x * e.y - d.y * e.x; }
+
+// Cell count along an axis spanning `extent` metres.
+int32_t CellsFor(float extent) {
+    const float cells = std::ceil(extent * InverseCellSize);
+    if (!(cells < static_cast<float>(MaxGridCells - CPPhysicScene::GridMargin))) {
+        return MaxGridCells;
+    }
+    return static_cast<int32_t>(cells) + CPPhysicScene::GridMargin;
+}
+
+// trunc(offset / 4) clamped to 0..count-1 (NaN to 0), as a float.
+float CellCoordinate(float offset, int32_t count) {
+    const float cell = std::trunc(offset * InverseCellSize);
+    if (!(cell >= 0.0f)) {
+        return 0.0f;
+    }
+    return std::min(cell, static_cast<float>(std::max(count - 1, 0)));
+}
+
+const CPGridCell EmptyCell;
+
+}  // namespace
+
+int ClassifyPoint(const D3DXVECTOR3& p, const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
+    const D3DXVECTOR3 d = b - a;
+    const D3DXVECTOR3 e = p - a;
+    const float cross = Cross2D(d, e);
+    if (cross > 0.0f) {
+        return 0;
+    }
+    if (cross < 0.0f) {
+        return 1;
+    }
+    if (e.x * d.x < 0.0f || e.y * d.y < 0.0f) {
+        return 3;
+    }
+    if (e.x * e.x + e.y * e.y > d.x * d.x + d.y * d.y) {
+        return 2;
+    }
+    if (p == a) {
+        return 5;
+    }
+    if (p == b) {
+        return 6;
+    }
+    return 4;
+}
+
+bool PointInTriangle2D(const D3DXVECTOR3& p, const D3DXVECTOR3& a, const D3DXVECTOR3& b, const D3DXVECTOR3& c) {
+    if (ClassifyPoint(p, a, b) != 0 && ClassifyPoint(p, b, c) != 0 && ClassifyPoint(p, c, a) != 0) {
+        return true;
+    }
+    return ClassifyPoint(p, c, b) != 0 && ClassifyPoint(p, a, c) != 0 && ClassifyPoint(p, b, a) != 0;
+}
+
+bool SegmentsIntersect(const D3DXVECTOR3& a1, const D3DXVECTOR3& a2, const D3DXVECTOR3& b1, const D3DXVECTOR3& b2) {
+    if (std::max(a1.x, a2.x) < std::min(b1.x, b2.x) || std::max(b1.x, b2.x) < std::min(a1.x, a2.x) ||
+        std::max(a1.y, a2.y) < std::min(b1.y, b2.y) || std::max(b1.y, b2.y) < std::min(a1.y, a2.y)) {
+        return false;
+    }
+    const D3DXVECTOR3 dA = a2 - a1;
+    const D3DXVECTOR3 dB = b2 - b1;
+    const D3DXVECTOR3 o = a1 - b1;
+    const float denominator = dA.x * dB.y - dA.y * dB.x;
+    if (denominator == 0.0f) {
+        return false;
+    }
+    // nA / denominator is the parameter along a1->a2, nB / denominator along b1->b2.
+    const float nA = o.y * dB.x - o.x * dB.y;
+    const float nB = o.y * dA.x - o.x * dA.y;
+    if (denominator > 0.0f) {
+        return nA >= 0.0f && nA <= denominator && nB >= 0.0f && nB <= denominator;
+    }
+    return nA <= 0.0f && nA >= denominator && nB <= 0.0f && nB >= denominator;
+}
+
+bool CellOverlapsTriangle(const D3DXVECTOR3& p0, const D3DXVECTOR3& p1, const D3DXVECTOR3& p2,
+                          const D3DXVECTOR3& p3, const D3DXVECTOR3& t0, const D3DXVECTOR3& t1,
+                          const D3DXVECTOR3& t2) {
+    for (const D3DXVECTOR3* t : {&t0, &t1, &t2}) {
+        if (t->x >= p0.x && t->x <= p1.x && t->y >= p0.y && t->y <= p2.y) {
+            return true;
+        }
+    }
+    for (const D3DXVECTOR3* p : {&p0, &p1, &p2, &p3}) {
+        if (PointInTriangle2D(*p, t0, t1, t2)) {
+            return true;
+        }
+    }
+    const D3DXVECTOR3* cellEdges[4][2] = {{&p0, &p1}, {&p1, &p3}, {&p2, &p3}, {&p2, &p0}};
+    const D3DXVECTOR3* triangleEdges[3][2] = {{&t0, &t1}, {&t1, &t2}, {&t2, &t0}};
+    for (const auto& c : cellEdges) {
+        for (const auto& t : triangleEdges) {
+            if (SegmentsIntersect(*c[0], *c[1], *t[0], *t[1])) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void CPPhysicScene::BuildTriangleGrid(const std::vector<D3DXVECTOR3>& positions, const uint16_t* indices,
+                                      size_t indexCount) {
+    const size_t vertexCount = positions.size();
+    Vertices.assign(vertexCount, RbVector{});
+    D3DXVECTOR3 lower(0.0f, 0.0f, 0.0f);
+    D3DXVECTOR3 upper(0.0f, 0.0f, 0.0f);
+    for (size_t i = 0; i < vertexCount; ++i) {
+        const D3DXVECTOR3& p = positions[i];
+        Vertices[i] = RbVec(p.x, p.y, p.z);
+        if (Finite(p)) {
+            lower = D3DXVECTOR3(std::min(lower.x, p.x), std::min(lower.y, p.y), std::min(lower.z, p.z));
+            upper = D3DXVECTOR3(std::max(upper.x, p.x), std::max(upper.y, p.y), std::max(upper.z, p.z));
+        }
+    }
+    GridOrigin = RbVec(lower.x, lower.y, lower.z);
+    GridWidth = CellsFor(upper.x - lower.x);
+    GridHeight = CellsFor(upper.y - lower.y);
+    GridCells.assign(static_cast<size_t>(GridWidth) * static_cast<size_t>(GridHeight), CPGridCell{});
+    CellMarks.assign(GridCells.size(), 0);
+    QueryMark = 0;
+
+    const size_t triangleCount = indices != nullptr ? indexCount / 3 : 0;
+    Triangles.assign(triangleCount, RbTerrainTriangle{});
+    TriangleMarks.assign(triangleCount, 0);
+    for (size_t t = 0; t < triangleCount; ++t) {
+        const uint16_t* corner = indices + t * 3;
+        if (corner[0] >= vertexCount || corner[1] >= vertexCount || corner[2] >= vertexCount) {
+            continue;  // a damaged mesh: the simulator cannot check these indices itself
+        }
+        const D3DXVECTOR3& t0 = positions[corner[0]];
+        const D3DXVECTOR3& t1 = positions[corner[1]];
+        const D3DXVECTOR3& t2 = positions[corner[2]];
+        if (!Finite(t0) || !Finite(t1) || !Finite(t2)) {
+            continue;
+        }
+        RbTerrainTriangle& record = Triangles[t];
+        record.Vertices[0] = corner[0];
+        record.Vertices[1] = corner[1];
+        record.Vertices[2] = corner[2];
+        const D3DXVECTOR2 c0 = GetCell(t0), c1 = GetCell(t1), c2 = GetCell(t2);
+        const int32_t minX = static_cast<int32_t>(std::min({c0.x, c1.x, c2.x}));
+        const int32_t maxX = static_cast<int32_t>(std::max({c0.x, c1.x, c2.x}));
+        const int32_t minY = static_cast<int32_t>(std::min({c0.y, c1.y, c2.y}));
+        const int32_t maxY = static_cast<int32_t>(std::max({c0.y, c1.y, c2.y}));
+        const int32_t number = static_cast<int32_t>(t);
+        for (int32_t y = std::max(minY - 1, 0); y < std::min(GridHeight - 1, maxY + 1); ++y) {
+            for (int32_t x = std::max(minX - 1, 0); x < std::min(GridWidth - 1, maxX + 1); ++x) {
+                CPGridCell& cell = GridCells[static_cast<size_t>(x) * static_cast<size_t>(GridHeight) +
+                                             static_cast<size_t>(y)];
+                // Triangles enter in order, so only the last entry can already be this one.
+                if (!cell.Triangles.empty() && cell.Triangles.back() == number) {
+                    continue;
+                }
+                const float x0 = GridOrigin.x + CellSize * static_cast<float>(x);
+                const float y0 = GridOrigin.y + CellSize * static_cast<float>(y);
+                const float x1 = GridOrigin.x + CellSize * static_cast<float>(x + 1);
+                const float y1 = GridOrigin.y + CellSize * static_cast<float>(y + 1);
+                const D3DXVECTOR3 p0(x0, y0, GridOrigin.z), p1(x1, y0, GridOrigin.z);
+                const D3DXVECTOR3 p2(x0, y1, GridOrigin.z), p3(x1, y1, GridOrigin.z);
+                if (CellOverlapsTriangle(p0, p1, p2, p3, t0, t1, t2)) {
+                    cell.Triangles.push_back(number);
+                    ++cell.Count;
+                }
+            }
+        }
+    }
+    ForgetTerrainAnswers();
+}
+
+void CPPhysicScene::ForgetTerrainAnswers() {
+    if (Simulator == nullptr) {
+        return;
+    }
+    for (int32_t kind = 0; kind < RbBodyListCount; ++kind) {
+        for (RbBody* body = Simulator->GetBodyList(static_cast<RbBodyListKind>(kind)).Head; body != nullptr;
+             body = body->ListNext) {
+            body->TerrainSlice = 0;
+            body->TerrainTriangles = nullptr;
+            body->TerrainVertices = nullptr;
+        }
+    }
+}
+
+D3DXVECTOR2 CPPhysicScene::GetCell(const D3DXVECTOR3& p) const {
+    return D3DXVECTOR2(CellCoordinate(p.x - GridOrigin.x, GridWidth), CellCoordinate(p.y - GridOrigin.y, GridHeight));
+}
+
+const CPGridCell* CPPhysicScene::CellAt(int32_t x, int32_t y) const {
+    if (x < 0 || y < 0 || x >= GridWidth || y >= GridHeight) {
+        return nullptr;
+    }
+    return &GridCells[static_cast<size_t>(x) * static_cast<size_t>(GridHeight) + static_cast<size_t>(y)];
+}
+
+const CPGridCell& CPPhysicScene::GetCellTriangles(const D3DXVECTOR2& cell) const {
+    if (!(cell.x >= 0.0f && cell.y >= 0.0f && cell.x < static_cast<float>(GridWidth) &&
+          cell.y < static_cast<float>(GridHeight))) {
+        return EmptyCell;
+    }
+    const CPGridCell* found = CellAt(static_cast<int32_t>(cell.x), static_cast<int32_t>(cell.y));
+    return found != nullptr ? *found : EmptyCell;
+}
+
+bool CPPhysicScene::CellHasTriangle(int32_t triangle, const D3DXVECTOR2& cell) const {
+    const std::vector<int32_t>& list = GetCellTriangles(cell).Triangles;
+    return std::find(list.begin(), list.end(), triangle) != list.end();
+}
+
+float CPPhysicScene::GetHeight(const D3DXVECTOR3& p) const {
+    const CPGridCell& cell = GetCellTriangles(GetCell(p));
+    const int32_t vertexCount = GetVertexCount();
+    // The triangle under p in x and y: the height of its plane there.
+    bool covered = false;
+    float height = 0.0f;
+    float nearest = std::numeric_limits<float>::infinity();
+    for (int32_t t : cell.Triangles) {
+        const int32_t* corner = Triangles[static_cast<size_t>(t)].Vertices;
+        const D3DXVECTOR3 a = Point(Vertices[static_cast<size_t>(corner[0])]);
+        const D3DXVECTOR3 b = Point(Vertices[static_cast<size_t>(corner[1])]);
+        const D3DXVECTOR3 c = Point(Vertices[static_cast<size_t>(corner[2])]);
+        // Barycentric weights of p in the triangle's x-y projection.
+        const float area = Cross2D(b - a, c - a);
+        if (std::fabs(area) < 1e-12f) {
+            continue;  // seen edge-on from above: no height of its own
+        }
+        const float wb = Cross2D(p - a, c - a) / area;
+        const float wc = Cross2D(b - a, p - a) / area;
+        const float wa = 1.0f - wb - wc;
+        constexpr float Edge = -1e-5f;  // a point on a shared edge belongs to both
+        if (wa < Edge || wb < Edge || wc < Edge) {
+            continue;
+        }
+        const float z = wa * a.z + wb * b.z + wc * c.z;
+        const float gap = std::fabs(z - p.z);
+        if (!covered || gap < nearest) {
+            covered = true;
+            nearest = gap;
+            height = z;
+        }
+    }
+    if (covered) {
+        return height;
+    }
+    // Off the edge of the mesh: the nearest vertex of the cell's triangles.
+    float best = NoVertexDistance;
+    for (int32_t t : cell.Triangles) {
+        for (int32_t v : Triangles[static_cast<size_t>(t)].Vertices) {
+            if (v < 0 || v >= vertexCount) {
+                continue;
+            }
+            const D3DXVECTOR3 q = Point(Vertices[static_cast<size_t>(v)]);
+            const D3DXVECTOR3 d = q - p;
+            const float squared = D3DXVec3LengthSq(&d);
+            const float distance = squared < RbZeroLengthSquared ? 0.0f : std::sqrt(squared);
+            if (distance < best) {
+                best = distance;
+                height = q.z;
+            }
+        }
+    }
+    return height;
+}
+
+void CPPhysicScene::QueryTerrain(const D3DXVECTOR3& lower, const D3DXVECTOR3& upper, CPPhysicData& physics) const {
+    physics.TerrainTriangleCount = 0;
+    if (GridCells.empty()) {
+        return;
+    }
+    if (++QueryMark == 0) {
+        std::fill(CellMarks.begin(), CellMarks.end(), 0u);
+        std::fill(TriangleMarks.begin(), TriangleMarks.end(), 0u);
+        QueryMark = 1;
+    }
+    const uint32_t mark = QueryMark;
+    QueryCells.clear();
+    auto take = [&](int32_t x, int32_t y) {
+        const size_t index = static_cast<size_t>(x) * static_cast<size_t>(GridHeight) + static_cast<size_t>(y);
+        if (CellMarks[index] != mark) {
+            CellMarks[index] = mark;
+            QueryCells.push_back(static_cast<int32_t>(index));
+        }
+    };
+    // The cells of the box's corners and centre, then the block around them grown by one.
+    const D3DXVECTOR3 samples[5] = {lower, upper, D3DXVECTOR3(lower.x, upper.y, lower.z),
+                                    D3DXVECTOR3(upper.x, lower.y, upper.z), lower + (upper - lower) * 0.5f};
+    int32_t minX = GridWidth, maxX = -1, minY = GridHeight, maxY = -1;
+    for (const D3DXVECTOR3& sample : samples) {
+        const D3DXVECTOR2 cell = GetCell(sample);
+        const int32_t x = static_cast<int32_t>(cell.x), y = static_cast<int32_t>(cell.y);
+        take(x, y);
+        minX = std::min(minX, x);
+        maxX = std::max(maxX, x);
+        minY = std::min(minY, y);
+        maxY = std::max(maxY, y);
+    }
+    for (int32_t x = minX - 1; x <= maxX + 1; ++x) {
+        for (int32_t y = minY - 1; y <= maxY + 1; ++y) {
+            take(std::clamp(x, 0, GridWidth - 1), std::clamp(y, 0, GridHeight - 1));
+        }
+    }
+    int32_t count = 0;
+    for (int32_t index : QueryCells) {
+        const std::vector<int32_t>& list = GridCells[static_cast<size_t>(index)].Triangles;
+        int32_t fresh = 0;
+        for (int32_t t : list) {
+            fresh += TriangleMarks[static_cast<size_t>(t)] != mark ? 1 : 0;
+        }
+        if (count + fresh >= CPPhysicData::MaxTerrainTriangles) {
+            break;
+        }
+        for (int32_t t : list) {
+            if (TriangleMarks[static_cast<size_t>(t)] != mark) {
+                TriangleMarks[static_cast<size_t>(t)] = mark;
+                physics.TerrainTriangles[count++] = t;
+            }
+        }
+    }
+    physics.TerrainTriangleCount = count;
+}
+
+void CPPhysicScene::TerrainQueryCallback(const RbVector& lower, const RbVector& upper, const int32_t*& candidates,
+                                         const RbTerrainTriangle*& triangles, const RbVector*& vertices,
+                                         int32_t& candidateCount, int32_t& triangleCount, RbBody* body) {
+    candidates = nullptr;
+    triangles = nullptr;
+    vertices = nullptr;
+    candidateCount = 0;
+    triangleCount = 0;
+    CPPhysicScene* world = body != nullptr ? OfSimulator(body->Simulator) : nullptr;
+    if (world == nullptr) {
+        return;
+    }
+    auto* owner = static_cast<CPGameObject*>(body->GetUserData());
+    CPPhysicData* data = owner != nullptr ? owner->Physics.Get() : nullptr;
+    if (data == nullptr) {
+        if (world->ScratchData == nullptr) {
+            world->ScratchData = std::make_unique<CPPhysicData>(nullptr);
+        }
+        data = world->ScratchData.get();
+    }
+    world->QueryTerrain(D3DXVECTOR3(lower.x, lower.y, lower.z), D3DXVECTOR3(upper.x, upper.y, upper.z), *data);
+    candidates = data->TerrainTriangles;
+    candidateCount = data->TerrainTriangleCount;
+    triangles = world->Triangles.data();
+    vertices = world->Vertices.data();
+    triangleCount = world->GetTriangleCount();
+}
