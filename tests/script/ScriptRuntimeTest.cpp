@@ -168,6 +168,21 @@ TEST_F(ScriptRuntime, AYieldReturnsTheFrameTimeAndKilledTasksEndAtTheSweep) {
     lua_pop(L(), 1);
 }
 
+TEST_F(ScriptRuntime, TheHostOwnsTheRuntimeTheTimerAndItsScriptTasks) {
+    WriteFile("Data/Scripts/forever.lua", "local task = ...\nwhile true do coroutine.yield() end\n");
+    EXPECT_EQ(CPScriptRuntime::Instance, &host->Scripts());
+    EXPECT_EQ(CPGlobalTimer::Instance, &host->GlobalTimer());
+    CPLuaScriptTask* task = host->StartScript("forever.lua", "forever", {"main"}, 700);
+    EXPECT_EQ(task->Priority, 700);
+    EXPECT_EQ(host->Dispatcher().FindObject("forever").Get(), task);
+    host->RunFrame(0.1f);
+    Run("StartGlobalTimer()");
+    // The host ends with a running script and a running timer, and leaves nothing behind.
+    host.reset();
+    EXPECT_EQ(CPScriptRuntime::Instance, nullptr);
+    EXPECT_EQ(CPGlobalTimer::Instance, nullptr);
+}
+
 TEST_F(ScriptRuntime, ATaskOutlivingItsRuntimeRunsNothing) {
     WriteFile("Data/Scripts/timer.lua", "local task = ...\nwhile true do coroutine.yield() end\n");
     auto runtime = std::make_unique<CPScriptRuntime>();
