@@ -39,6 +39,11 @@ constexpr std::array<CarNameRow, 6> CarNames{{
 
 }  // namespace
 
+float Number(lua_State* L, int index) {
+    const float value = static_cast<float>(lua_tonumber(L, index));
+    return std::isfinite(value) ? value : 0.0f;
+}
+
 std::string Text(lua_State* L, int index) {
     const int type = lua_type(L, index);
     if (type != LUA_TSTRING && type != LUA_TNUMBER) {

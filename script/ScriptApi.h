@@ -2,8 +2,9 @@
 // the object handles it is given, pushing results, the time split and the car-name table.
 //
 // Calling convention. A function reads argument i at stack index i and never moves the stack.
-// Numbers are lua_tonumber's (a numeric string converts, anything else is 0); integers are
-// truncated toward zero; flags are Lua truth (nil and false are false, the number 0 is true).
+// Numbers are lua_tonumber's (a numeric string converts, anything else is 0) and finite (a NaN
+// or an infinity reads as 0); integers are truncated toward zero (NaN gives 0, values beyond
+// int32 are clamped); flags are Lua truth (nil and false are false, the number 0 is true).
 // Text is lua_tostring's, and an argument that is neither a string nor a number reads as "".
 // Strict text raises Lua's argument error for anything else.
 //
@@ -25,10 +26,13 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <typeinfo>
 
 namespace Script {
 
-inline float Number(lua_State* L, int index) { return static_cast<float>(lua_tonumber(L, index)); }
+// A number that is not finite (NaN, an infinity, or a double beyond the float range) reads as
+// 0: nothing non-finite crosses into the engine.
+float Number(lua_State* L, int index);
 // Truncated toward zero; NaN gives 0 and values outside int32 are clamped.
 int32_t Truncate(double value);
 inline int32_t Int(lua_State* L, int index) { return Truncate(lua_tonumber(L, index)); }
@@ -50,6 +54,11 @@ T* Handle(lua_State* L, int index, const char* function) {
     CPObject* object = HandleObject(L, index, function);
     if (object == nullptr) {
         return nullptr;
+    }
+    // The exact class is the common case and costs one comparison; anything else (a derived
+    // class, a wrong kind) takes the full cast.
+    if (typeid(*object) == typeid(T)) {
+        return static_cast<T*>(object);
     }
     T* typed = dynamic_cast<T*>(object);
     if (typed == nullptr) {

@@ -159,7 +159,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         host->RunFrame(0.0f);
         // Every name asked for a special sound is remembered; forget this input's.
         host->SoundManager().SpecialSounds.clear();
-        root.SetScriptObject(CPtr<CPScriptTask>());
+        // The tree lets go of the task while both are alive (its pointer is not counted).
+        root.Deactivate();
+        root.ScriptObject = nullptr;
         CPSceneLoader::DeleteObject(child);  // the subtree AddChild took; each node leaves its parent
     }
     CPObject::Registry().clear();

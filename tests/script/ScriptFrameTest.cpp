@@ -128,6 +128,10 @@ TEST_F(ScriptFrame, ArgumentsFollowTheCallingConvention) {
         SetMouse("12")   assert(GetMouse() == 12)
         SetMouse({})     assert(GetMouse() == 0)
         SetMouse(-2.5)   assert(GetMouse() == -2.5)
+        -- nothing non-finite crosses: NaN, infinities and doubles beyond the float range read as 0
+        SetMouse(0/0)    assert(GetMouse() == 0)
+        SetMouse(1/0)    assert(GetMouse() == 0)
+        SetMouse(-1e300) assert(GetMouse() == 0)
         -- integers truncate toward zero
         assert(ToInt(-2.7) == -2 and ToInt(2.7) == 2 and ToInt("7.9") == 7 and ToInt({}) == 0)
         assert(ToInt(0/0) == 0 and ToInt(1e300) == 2147483647)

@@ -3,6 +3,7 @@
 // their file and line and end only their own task.
 #include "ScriptFixture.h"
 
+#include "core/PackFiles.h"
 #include "scene/CPGameObject.h"
 
 #include <string>
@@ -115,6 +116,20 @@ TEST_F(ScriptRuntime, ScriptsThatCannotStartAreReportedAndFinished) {
     host->RunFrame(0.1f);  // nothing runs, nothing breaks
 }
 
+TEST_F(ScriptRuntime, ScriptsAreFoundInThePackFiles) {
+    const std::string text = "local task = ...\npacked = (packed or 0) + 1\n";
+    std::vector<uint8_t> pack;
+    ASSERT_TRUE(PackFormat::Encode({{"data\\scripts\\packed.lua", std::vector<uint8_t>(text.begin(), text.end())}}, pack));
+    WriteFile("game.pak", std::string(pack.begin(), pack.end()));
+    ASSERT_EQ(host->AddPackFiles(), 1);
+    EXPECT_TRUE(host->Scripts().RunFile("Packed.lua"));
+    CPLuaScriptTask* task = host->StartScript("packed.lua", "", {});
+    host->RunFrame(0.1f);
+    EXPECT_TRUE(task->Finished);
+    Run("assert(packed == 2)");
+    PackFiles.clear();
+}
+
 TEST_F(ScriptRuntime, RunStringAndRunFileReportErrorsAndKeepTheStateUsable) {
     WriteFile("Data/Scripts/setup.lua", "value = 41\nfunction bump() value = value + 1 end\n");
     ScriptError error;
@@ -151,6 +166,21 @@ TEST_F(ScriptRuntime, AYieldReturnsTheFrameTimeAndKilledTasksEndAtTheSweep) {
     lua_getglobal(L(), "total");
     EXPECT_EQ(lua_tonumber(L(), -1), 0.0);
     lua_pop(L(), 1);
+}
+
+TEST_F(ScriptRuntime, TheHostOwnsTheRuntimeTheTimerAndItsScriptTasks) {
+    WriteFile("Data/Scripts/forever.lua", "local task = ...\nwhile true do coroutine.yield() end\n");
+    EXPECT_EQ(CPScriptRuntime::Instance, &host->Scripts());
+    EXPECT_EQ(CPGlobalTimer::Instance, &host->GlobalTimer());
+    CPLuaScriptTask* task = host->StartScript("forever.lua", "forever", {"main"}, 700);
+    EXPECT_EQ(task->Priority, 700);
+    EXPECT_EQ(host->Dispatcher().FindObject("forever").Get(), task);
+    host->RunFrame(0.1f);
+    Run("StartGlobalTimer()");
+    // The host ends with a running script and a running timer, and leaves nothing behind.
+    host.reset();
+    EXPECT_EQ(CPScriptRuntime::Instance, nullptr);
+    EXPECT_EQ(CPGlobalTimer::Instance, nullptr);
 }
 
 TEST_F(ScriptRuntime, ATaskOutlivingItsRuntimeRunsNothing) {
