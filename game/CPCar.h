@@ -73,6 +73,9 @@ public:
     void UpdateWheel(int32_t i, RbVector& force, RbVector& torque);
     // Wheel spin, dust, squeal and the wheel mesh's pose (CPCar_Effects.cpp).
     void UpdateWheelEffects(int32_t i, float dt, const RbVector& velocity);
+    // A dust puff "pil_" at wheel i's contact, kept apart from its last one, within the
+    // frame's spark budget (SparkCount).
+    void SpawnDust(int32_t i);
     // The once-per-frame part: nitro fuel burns 25 per second while requested, the nitro
     // glow flickers, the engine's pitch follows the speed; LastFrame := FrameNumber.
     void UpdateFrame();

@@ -2,21 +2,55 @@
 // suspension, and once per rendered frame the nitro reserve, its glow and the engine's pitch.
 #include "game/CPCar.h"
 
+#include "game/CPPhysicWorld.h"
+
 #include "Render/CPSprite.h"
+#include "core/ConfigVars.h"
 #include "core/FrameTime.h"
+#include "core/Singletons.h"
 #include "platform/win32/CrtRand.h"
 #include "scene/CPGameObject.h"
+#include "scene/CPParticleDesc.h"
+#include "scene/CPParticleManager.h"
 
 #include <algorithm>
 
 namespace {
 
 constexpr int32_t FrontWheels = 2;
+// Dust rises above this squared speed, (m/s)².
+constexpr float MinDustSpeedSquared = 80.0f;
 
 // A uniform number in 0..1 from the game's one generator.
 float Random01() { return static_cast<float>(CrtRand()) / 32767.0f; }
 
 }  // namespace
+
+void CPCar::SpawnDust(int32_t i) {
+    CPParticleDesc puff;
+    puff.Name = "pil_";
+    puff.Position = ContactPoints[i] + D3DXVECTOR3(0.0f, 0.0f, 0.25f);
+    puff.Velocity = D3DXVECTOR3(0.0f, 0.0f, 0.5f);
+    puff.Param1 = Random01() * 0.2f + 0.4f;
+    puff.Param2 = 0.5f;
+    puff.Param3 = 1.0f;
+    puff.Flag1 = 1;
+    puff.Flag2 = 0;
+    if (SparkCount >= CPPhysicWorld::MaxSparks) {
+        return;
+    }
+    // Puffs keep apart by about their size; cars without sounds (not the player's) by √5
+    // times more, so a crowd of them raises less dust.
+    const float spacing = HasSound ? 1.0f : 5.0f;
+    const D3DXVECTOR3 moved = DustPositions[i] - puff.Position;
+    if (D3DXVec3LengthSq(&moved) >= (Random01() + 1.0f) * 0.5f * spacing * puff.Param1 * puff.Param1) {
+        if (CPParticleManager* particles = GetParticleManager()) {
+            particles->Spawn(puff);
+        }
+        DustPositions[i] = puff.Position;
+        ++SparkCount;
+    }
+}
 
 D3DXQUATERNION CPCar::WheelOrientation(float spin, float steer) {
     D3DXMATRIX rotation;
@@ -31,7 +65,7 @@ D3DXQUATERNION CPCar::WheelOrientation(float spin, float steer) {
     return q;
 }
 
-void CPCar::UpdateWheelEffects(int32_t i, float dt, const RbVector& /*velocity*/) {
+void CPCar::UpdateWheelEffects(int32_t i, float dt, const RbVector& velocity) {
     const bool front = i < FrontWheels;
     // A braking car's rear wheels are locked; the others roll with the ground, or spin with
     // the throttle in the air.
@@ -40,6 +74,13 @@ void CPCar::UpdateWheelEffects(int32_t i, float dt, const RbVector& /*velocity*/
             WheelSpin[i] += dt * WheelSpeeds[i] / (Radius * 0.5f);
         } else {
             WheelSpin[i] -= dt * DriveForce;
+        }
+    }
+    // A sliding tyre on the ground at speed raises dust and squeals.
+    if (WheelContact[i] && RbLengthSquared(velocity) > MinDustSpeedSquared && Cfg::dust != 0 && SlideAmount > 0.0f) {
+        SpawnDust(i);
+        if (HasSound && Sounds[SqueakSound] != nullptr && !Sounds[SqueakSound]->IsPlaying()) {
+            Sounds[SqueakSound]->Play(0, 0);
         }
     }
     CPGameObject* wheel = Wheels[i].Get();

@@ -3,6 +3,8 @@
 #include "game/CPCar.h"
 
 #include "Render/CPRender.h"
+#include "interface/CPGameData.h"
+#include "core/FrameTime.h"
 #include "core/Geometry.h"
 #include "core/Singletons.h"
 #include "physics/RbRigidBody.h"
@@ -103,6 +105,14 @@ void CPCar::OnStep(RbController* controller, float dt) {
     }
     controller->SetForce(RbAdd(force, nitro));
     controller->SetTorque(torque);
+
+    // Nitro fuel, glow and engine sound once per rendered frame, from the race's start.
+    if (FrameNumber != LastFrame) {
+        const CPGameData* game = GetGameData();
+        if (game != nullptr && game->LevelStarted) {
+            UpdateFrame();
+        }
+    }
 }
 
 void CPCar::UpdateWheel(int32_t i, RbVector& force, RbVector& torque) {

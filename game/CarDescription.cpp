@@ -159,7 +159,12 @@ std::optional<CarCommandTexts> ReadCarDescription(const TiXmlNode& document, Car
 
 bool ParseCarDescription(const std::string& text, TiXmlDocument& document, std::string& reason) {
     document.Clear();
-    document.Parse(text.c_str());
+    document.ClearError();
+    // TinyXML steps over a whole UTF-8 character at once, so a lead byte at the very end takes
+    // it past a single terminating zero: give it as many zeros as a character is long.
+    std::string padded(text);
+    padded.append(8, '\0');
+    document.Parse(padded.c_str());
     if (document.Error()) {
         reason = std::string(document.ErrorDesc()) + " at row " + std::to_string(document.ErrorRow()) +
                  ", column " + std::to_string(document.ErrorCol());

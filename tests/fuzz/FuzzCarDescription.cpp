@@ -9,6 +9,7 @@
 #include "physics/RbSimulator.h"
 #include "scene/CPGameObject.h"
 #include "scene/CPPhysicData.h"
+#include "scene/CPSceneLoader.h"
 
 #include <cctype>
 #include <cmath>
@@ -72,7 +73,8 @@ void DriveCar(const std::string& text) {
         wheel->Position = D3DXVECTOR3(i % 2 == 0 ? -0.8f : 0.8f, -1.4f + 0.4f * static_cast<float>(i / 2), 0.0f);
         body->AddChild(wheel);
     }
-    body->XmlDocument.Parse(text.c_str());
+    std::string reason;
+    ParseCarDescription(text, body->XmlDocument, reason);
     body->Physics = CPtr<CPPhysicData>(new CPPhysicData(body));
     body->Physics->SetShape(0.5f, 1.8f, 4.0f, 40.0f);
     RbRigidBody* rigid = simulator->CreateRigidBody();
@@ -90,7 +92,7 @@ void DriveCar(const std::string& text) {
     Fuzz::Check(RbIsFinite(rigid->GetPosition()) && RbIsFinite(rigid->GetVelocity()), "the body stays finite");
     body->Car = nullptr;
     delete car;
-    delete body;
+    CPSceneLoader::DeleteObject(body);
     RbSimulator::Destroy(simulator);
 }
 
@@ -119,5 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Fuzz::Check(IsTwoDecimalList(commands->CarParams2, 2), "set_car_params2 is two %.2f values");
     }
     DriveCar(text);
+    // Every object ever made stays listed; the list must not grow with the run.
+    CPObject::Registry().clear();
     return 0;
 }

@@ -1,13 +1,18 @@
-// A car on a flat ground: a simulator with gravity along -z, a square-celled flat terrain
-// answering the terrain query by cell range, and a car body (a box with wheel children
-// "w0".."w3") whose vehicle model is built from a description the test writes.
+// A car in the game's physics world over a flat terrain of 400 m x 400 m: a car body (a box
+// with wheel children "w0".."w3") registered with the world, whose vehicle model is built from
+// a description the test writes, and frames stepped through the world's task.
 #pragma once
 
+#include "PhysicWorldFixture.h"
+
 #include "core/ConfigVars.h"
+#include "core/FrameTime.h"
 #include "game/CPCar.h"
+#include "game/CPPhysicWorld.h"
 #include "physics/RbSimulator.h"
 #include "scene/CPGameObject.h"
 #include "scene/CPPhysicData.h"
+#include "scene/CPSceneLoader.h"
 
 #include <gtest/gtest.h>
 
@@ -29,70 +34,7 @@ constexpr float BodyHeight = 0.4f;
 constexpr float HalfTrack = 0.8f;
 constexpr float HalfBase = 1.4f;
 
-// A flat square of cells at height 0, each cell two triangles.
-struct FlatGround {
-    float Half = 400.0f;
-    float Cell = 4.0f;
-    int32_t Cells = 0;
-    std::vector<RbVector> Vertices;
-    std::vector<RbTerrainTriangle> Triangles;
-    std::vector<int32_t> Candidates;
-
-    FlatGround() {
-        Cells = static_cast<int32_t>(std::lround(2.0f * Half / Cell));
-        const int32_t row = Cells + 1;
-        for (int32_t j = 0; j <= Cells; ++j) {
-            for (int32_t i = 0; i <= Cells; ++i) {
-                Vertices.push_back(RbVec(-Half + Cell * static_cast<float>(i), -Half + Cell * static_cast<float>(j), 0.0f));
-            }
-        }
-        for (int32_t j = 0; j < Cells; ++j) {
-            for (int32_t i = 0; i < Cells; ++i) {
-                const int32_t a = j * row + i;
-                RbTerrainTriangle t0;
-                t0.Vertices[0] = a;
-                t0.Vertices[1] = a + 1;
-                t0.Vertices[2] = a + row + 1;
-                RbTerrainTriangle t1;
-                t1.Vertices[0] = a;
-                t1.Vertices[1] = a + row + 1;
-                t1.Vertices[2] = a + row;
-                Triangles.push_back(t0);
-                Triangles.push_back(t1);
-            }
-        }
-    }
-
-    int32_t CellOf(float v) const {
-        return std::clamp(static_cast<int32_t>(std::floor((v + Half) / Cell)), 0, Cells - 1);
-    }
-};
-
-inline FlatGround* ActiveGround = nullptr;
-
-inline void QueryGround(const RbVector& lower, const RbVector& upper, const int32_t*& candidates,
-                        const RbTerrainTriangle*& triangles, const RbVector*& vertices, int32_t& candidateCount,
-                        int32_t& triangleCount, RbBody*) {
-    FlatGround& g = *ActiveGround;
-    g.Candidates.clear();
-    for (int32_t j = g.CellOf(lower.y); j <= g.CellOf(upper.y); ++j) {
-        for (int32_t i = g.CellOf(lower.x); i <= g.CellOf(upper.x); ++i) {
-            g.Candidates.push_back(2 * (j * g.Cells + i));
-            g.Candidates.push_back(2 * (j * g.Cells + i) + 1);
-        }
-    }
-    candidates = g.Candidates.data();
-    triangles = g.Triangles.data();
-    vertices = g.Vertices.data();
-    candidateCount = static_cast<int32_t>(g.Candidates.size());
-    triangleCount = static_cast<int32_t>(g.Triangles.size());
-}
-
-struct SimulatorDeleter {
-    void operator()(RbSimulator* simulator) const { RbSimulator::Destroy(simulator); }
-};
-
-// The description of the test car; extra is spliced into <physics>.
+// The description of the test car; extra is spliced into its "params".
 inline std::string Description(const std::string& wheels = "count=\"4\" x=\"0\" y=\"0\" length=\"0.5\" radius=\"0.3\"",
                                const std::string& extra = "") {
     return "<physics><geometry><wheels " + wheels +
@@ -106,14 +48,20 @@ inline std::string Description(const std::string& wheels = "count=\"4\" x=\"0\" 
 class CarTest : public testing::Test {
 protected:
     void SetUp() override {
-        ActiveGround = &Ground;
+        Cfg::ResetDefaults();
         Cfg::weight_div = 1;
-        const RbVector gravity = RbVec(0.0f, 0.0f, -G);
-        Sim.reset(RbSimulator::Create(nullptr, nullptr, &gravity));
-        Sim->SetTerrainQueryCallback(QueryGround);
-        Sim->SetMaterial(0, 0.2f, 0.0f);
+        FrameTime = 0.0f;
+        FrameNumber = 0;
+        World = std::make_unique<CPPhysicWorld>();
+        CPPhysicWorld::Instance = World.get();
+        const PhysicWorldFixture::TerrainMesh ground =
+            PhysicWorldFixture::MakeTerrain(50, 8.0f, -200.0f, -200.0f, [](float, float) { return 0.0f; });
+        World->BuildTriangleGrid(ground.Positions, ground.Indices.data(), ground.Indices.size());
+        ASSERT_TRUE(World->CreateSimulator());
     }
     void TearDown() override {
+        World.reset();  // lets go of the bodies before their nodes go
+        CPPhysicWorld::Instance = nullptr;
         for (CPGameObject* body : Bodies) {
             body->Car = nullptr;
         }
@@ -121,11 +69,10 @@ protected:
             delete car;
         }
         for (CPGameObject* body : Bodies) {
-            delete body;
+            CPSceneLoader::DeleteObject(body);
         }
-        Sim.reset();
-        ActiveGround = nullptr;
         Cfg::ResetDefaults();
+        FrameTime = 0.0f;
     }
 
     // A body of the test car's box and mass at position, turned by yaw about z, with wheel
@@ -148,13 +95,12 @@ protected:
             }
         }
         body->Physics = CPtr<CPPhysicData>(new CPPhysicData(body));
-        // Size (x, height, y) so that the inertia is the box's.
+        // The description's order: size along x, height, size along y; boxes (x, height, y).
         body->Physics->SetShape(BodyHeight, BodyWidth, BodyLength, Mass);
+        body->Physics->AddBox(D3DXVECTOR3(0, 0, 0), D3DXQUATERNION(0, 0, 0, 1), BodyWidth, BodyHeight, BodyLength, Mass);
         if (withRigidBody) {
-            RbRigidBody* rigid = Sim->CreateRigidBody();
-            rigid->AddGeometry()->SetBoxSize(BodyWidth, BodyLength, BodyHeight);
-            rigid->SetUserData(body);
-            body->Physics->RigidBody = rigid;
+            World->AddObject(CPtr<CPGameObject>(body), true, 1);
+            World->ActivateObject(CPtr<CPGameObject>(body));
         }
         return body;
     }
@@ -166,10 +112,16 @@ protected:
         return car.Get();
     }
 
+    // One host frame: the clocks, then the world's task step.
+    void Frame(float seconds = Dt) {
+        ++FrameNumber;
+        FrameTime = seconds;
+        World->Update();
+    }
     void Run(float seconds, float dt = Dt) {
-        const int steps = static_cast<int>(std::lround(seconds / dt));
-        for (int i = 0; i < steps; ++i) {
-            Sim->Step(dt);
+        const int frames = static_cast<int>(std::lround(seconds / dt));
+        for (int i = 0; i < frames; ++i) {
+            Frame(dt);
         }
     }
 
@@ -180,8 +132,7 @@ protected:
 
     static constexpr float Mass = 40.0f;
     static inline const D3DXVECTOR3 ZAxis{0.0f, 0.0f, 1.0f};
-    FlatGround Ground;
-    std::unique_ptr<RbSimulator, SimulatorDeleter> Sim;
+    std::unique_ptr<CPPhysicWorld> World;
     std::vector<CPCar*> Cars;
     std::vector<CPGameObject*> Bodies;
 };

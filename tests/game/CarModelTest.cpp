@@ -3,6 +3,7 @@
 #include "CarFixture.h"
 
 #include "core/CPLog.h"
+#include "interface/CPGameData.h"
 #include "physics/RbSensor.h"
 
 #include <gtest/gtest.h>
@@ -82,7 +83,7 @@ TEST_F(CarTest, ReverseThrottleBrakesToAStopWithinItsDriveDistance) {
     Run(2.0f);
     car->SetControls(1.0f, 0.0f);
     while (car->Speed < 15.0f) {
-        Sim->Step(Dt);
+        Frame();
     }
     const RbVector forward = Forward(*rigid);
     const float v0 = SpeedAlong(*rigid, forward);
@@ -92,7 +93,7 @@ TEST_F(CarTest, ReverseThrottleBrakesToAStopWithinItsDriveDistance) {
     car->SetLights(true);
     int steps = 0;
     while (SpeedAlong(*rigid, forward) > 0.0f && steps < 600) {
-        Sim->Step(Dt);
+        Frame();
         ++steps;
     }
     const float distance = RbDot(RbSub(rigid->GetPosition(), start), forward);
@@ -114,7 +115,7 @@ TEST_F(CarTest, LockedWheelsBrakeInProportionToSpeed) {
     Run(2.0f);
     car->SetControls(1.0f, 0.0f);
     while (car->Speed < 10.0f) {
-        Sim->Step(Dt);
+        Frame();
     }
     const RbVector forward = Forward(*rigid);
     const float v0 = SpeedAlong(*rigid, forward);
@@ -135,7 +136,7 @@ TEST_F(CarTest, SteeringTurnsOnACircleOfTheWheelbasesRadius) {
     Run(2.0f);
     car->SetControls(1.0f, 0.0f);
     while (car->Speed < 8.0f) {
-        Sim->Step(Dt);
+        Frame();
     }
     const float steer = 0.3f;
     car->SetControls(0.0f, steer);
@@ -148,7 +149,7 @@ TEST_F(CarTest, SteeringTurnsOnACircleOfTheWheelbasesRadius) {
     float turned = 0.0f;
     RbVector previous = before;
     for (int i = 0; i < steps; ++i) {
-        Sim->Step(Dt);
+        Frame();
         const RbVector now = Forward(*rigid);
         turned += std::atan2(previous.x * now.y - previous.y * now.x, RbDot(previous, now));
         previous = now;
@@ -177,7 +178,7 @@ TEST_F(CarTest, NeverSinksThroughTheGroundAtLongFrames) {
             car->SetControls(-1.0f, 0.0f);
             car->SetLights(true);
         }
-        Sim->Step(frame);
+        Frame(frame);
         lowest = std::min(lowest, rigid->GetPosition().z);
         for (int w = 0; w < 4; ++w) {
             if (car->WheelContact[w]) {
@@ -311,6 +312,111 @@ TEST_F(CarTest, WheelOrientationTurnsAboutXThenZ) {
     EXPECT_NEAR(turned.x, std::cos(0.3f), 1e-5f);
     EXPECT_NEAR(turned.y, std::sin(0.3f), 1e-5f);
     EXPECT_NEAR(turned.z, 0.0f, 1e-5f);
+}
+
+}  // namespace
+
+namespace {
+
+using CarFixture::CarTest;
+using CarFixture::Description;
+
+TEST_F(CarTest, SlidingWheelsRaiseDustWithinTheFramesBudget) {
+    CPGameObject* body = MakeBody(D3DXVECTOR3(0.0f, 100.0f, 0.6f));
+    CPCar* car = MakeCar(body, Description());
+    Run(2.0f);
+    car->SetControls(1.0f, 0.0f);
+    while (car->Speed < 12.0f) {
+        Frame();
+    }
+    // Rolling without sliding raises none.
+    Frame();
+    EXPECT_EQ(SparkCount, 0);
+    // Braking slides the rear: puffs, a few per frame, spaced along the way.
+    car->SetLights(true);
+    car->SetControls(-1.0f, 0.0f);
+    Frame();
+    EXPECT_GT(SparkCount, 0);
+    EXPECT_LE(SparkCount, 4);
+    const D3DXVECTOR3 puff = car->DustPositions[2];
+    EXPECT_NEAR(puff.z, 0.25f, 1e-3f);
+    // The next puff of that wheel waits until the car has left the last one behind.
+    int frames = 0;
+    while (car->DustPositions[2] == puff && frames < 30) {
+        Frame();
+        ++frames;
+    }
+    const D3DXVECTOR3 moved = car->DustPositions[2] - puff;
+    EXPECT_GT(frames, 1);
+    EXPECT_GT(D3DXVec3Length(&moved), 0.5f);
+    // A spent budget spawns nothing more in the frame.
+    SparkCount = CPPhysicWorld::MaxSparks;
+    const D3DXVECTOR3 before = car->DustPositions[2];
+    World->Simulator->Step(CarFixture::Dt);
+    EXPECT_EQ(SparkCount, CPPhysicWorld::MaxSparks);
+    EXPECT_EQ(car->DustPositions[2], before);
+    // The "dust" setting turns it off.
+    Cfg::dust = 0;
+    Frame();
+    EXPECT_EQ(SparkCount, 0);
+}
+
+TEST_F(CarTest, TheWorldHandsTheDriversInputsToTheCar) {
+    CPGameObject* body = MakeBody(D3DXVECTOR3(0.0f, 0.0f, 0.6f));
+    CPCar* car = MakeCar(body, Description());
+    World->SetCarControls(CPtr<CPGameObject>(body), 1.0f, 2.0f);
+    EXPECT_FLOAT_EQ(car->DriveForce, car->AccelFront);
+    EXPECT_FLOAT_EQ(car->SteerInput, CPCar::MaxSteer);
+    // A node without a car, or none at all, changes nothing.
+    CPGameObject* other = MakeBody(D3DXVECTOR3(10.0f, 0.0f, 0.6f));
+    World->SetCarControls(CPtr<CPGameObject>(other), -1.0f, 0.0f);
+    World->SetCarControls(CPtr<CPGameObject>(), -1.0f, 0.0f);
+    EXPECT_FLOAT_EQ(car->DriveForce, car->AccelFront);
+}
+
+}  // namespace
+
+namespace {
+
+using CarFixture::CarTest;
+using CarFixture::Description;
+
+TEST_F(CarTest, NitroPushesAndBurnsOncePerFrameFromTheRacesStart) {
+    CPGameData game;
+    CPGameData::Instance = &game;
+    CPGameObject* body = MakeBody(D3DXVECTOR3(0.0f, 0.0f, 0.6f));
+    CPCar* car = MakeCar(body, Description());
+    Run(2.0f);
+    car->Nitro = 1.0f;
+    car->NitroFuel = 10.0f;
+    // Before the start the reserve stays, though the push acts.
+    const float frame = 1.0f / 20.0f;
+    Frame(frame);
+    EXPECT_FLOAT_EQ(car->NitroFuel, 10.0f);
+    const RbVector forward = Forward(*car->GetRigidBody());
+    EXPECT_GT(RbDot(car->GetRigidBody()->GetVelocity(), forward), 0.0f);
+
+    // From the start it burns 25 per second of frame time, once per frame (three slices
+    // here), and runs dry after 0.4 s with the request falling to 0.
+    game.LevelStarted = true;
+    Frame(frame);
+    EXPECT_FLOAT_EQ(car->NitroFuel, 10.0f - 25.0f * frame);
+    for (int i = 0; i < 7; ++i) {
+        Frame(frame);
+    }
+    EXPECT_FLOAT_EQ(car->NitroFuel, 0.0f);
+    EXPECT_FLOAT_EQ(car->Nitro, 0.0f);
+    EXPECT_EQ(car->LastFrame, FrameNumber);
+
+    // The push: 80·AccelFront·dt per slice along the nose, 8000 N·s/s over a second.
+    const float before = RbDot(car->GetRigidBody()->GetVelocity(), forward);
+    car->NitroFuel = 100.0f;
+    car->Nitro = 1.0f;
+    Run(0.5f);
+    const float gained = RbDot(car->GetRigidBody()->GetVelocity(), forward) - before;
+    const float expected = 80.0f * car->AccelFront * CarFixture::Dt / Mass * 0.5f;
+    EXPECT_NEAR(gained, expected, 0.1f * expected);
+    CPGameData::Instance = nullptr;
 }
 
 }  // namespace
