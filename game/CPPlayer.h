@@ -16,9 +16,9 @@
 // the mesh's ApplyDamage) to AddCollisionDamage. Contacts closer than CrashGap seconds of game
 // time to the previous one belong to one crash, which counts once, by its hardest contact:
 // DamageLevel rises by DamagePerCrash times that amount (capped at 1, as the mesh caps its
-// dent). Contacts below MinCrashAmount are scrapes and resting pushes and count nothing. So
-// four crashes of full strength wreck a car; at 100 the car is locked, and the car logic
-// makes a locked car at 100 a wreck.
+// dent). Contacts below MinCrashAmount are scrapes and pushes and count nothing; a contact
+// that goes on (cars pushing each other) stays one crash. So four crashes of full strength
+// wreck a car; at 100 the car is locked, and the car logic makes a locked car at 100 a wreck.
 #pragma once
 
 #include "game/CPPhysicWorld.h"

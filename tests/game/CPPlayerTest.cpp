@@ -531,8 +531,23 @@ TEST_F(PlayerTest, ACarMissingItsPartsDoesWhatItCan) {
     inert->ApplyImpulse(D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(1, 0, 0));
     inert->GetCarVelocity(v);
     EXPECT_EQ(v, D3DXVECTOR4(0, 0, 0, 0));
+
+    // A rigid body without wheels, lights, glow or sounds that loaded: the frames run.
+    CPPlayer* hull = SetUpBody(new CPPlayer(), D3DXVECTOR3(20, 0, 5.0f), 0.0f, 0, true, false);
+    MakeCar(hull, Description());
+    hull->GetCar()->HasSound = true;  // the factory found no sound files
     game.LevelStarted = true;
-    Frame();
+    hull->SetNitro(1.0f);
+    hull->SetBrakeLights(true);
+    hull->SetCarSoundVolume(0.5f);
+    for (int i = 0; i < 10; ++i) {
+        World->SetCarControls(CPtr<CPGameObject>(hull), 1.0f, 0.5f);
+        Frame();
+    }
+    EXPECT_LT(hull->GetCar()->NitroFuel, 100.0f);
+    hull->SetNitro(0.0f);
+    EXPECT_TRUE(hull->AddShadow());
+    EXPECT_EQ(hull->Shadow, nullptr);
 }
 
 }  // namespace
