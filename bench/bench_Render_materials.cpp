@@ -44,8 +44,16 @@ std::string EffectText(int index) {
            "technique T { pass P0 { ZEnable = true; AlphaBlendEnable = false; } }\n";
 }
 
-std::string TextureName(int i) { return "t" + std::to_string(i) + ".jpg"; }
-std::string EffectName(int i) { return "fx" + std::to_string(i) + ".fx,shared"; }
+// Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on "literal" + std::string.
+std::string Numbered(const char* prefix, int i, const char* suffix) {
+    std::string name = prefix;
+    name += std::to_string(i);
+    name += suffix;
+    return name;
+}
+
+std::string TextureName(int i) { return Numbered("t", i, ".jpg"); }
+std::string EffectName(int i) { return Numbered("fx", i, ".fx,shared"); }
 
 struct Request {
     std::string effect;

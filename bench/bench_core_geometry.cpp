@@ -1,10 +1,12 @@
-// Cost of the per-frame geometry: re-placing and ray-picking the scene's oriented boxes.
+// Cost of the per-frame geometry: re-placing and ray-picking the scene's oriented boxes (the
+// path search, which moved to game/ with the paths, is measured in bench_game_paths).
 #include "core/CPBox.h"
 #include "platform/win32/CrtRand.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
 namespace {

@@ -63,7 +63,9 @@ void BM_ScreenRebuild(benchmark::State& state) {
     auto screen = std::make_unique<CPInterface>();
     for (int i = 0; i < 200; ++i) {
         auto window = std::make_unique<CPWindow>(screen.get());
-        window->Init("w" + std::to_string(i), 1024.0f, 1024.0f, static_cast<float>(i % 20) * 50.0f,
+        std::string name = "w";  // appended: GCC 12 warns falsely on "literal" + std::string
+        name += std::to_string(i);
+        window->Init(name, 1024.0f, 1024.0f, static_cast<float>(i % 20) * 50.0f,
                      static_cast<float>(i / 20) * 70.0f, 48.0f, 64.0f, 0.0f, 0.0f, 48.0f, 64.0f);
         screen->AddWindow(std::move(window));
     }

@@ -318,7 +318,10 @@ struct OurWorld {
         RbSizeLimits limits;
         limits.rigidBodiesCount = boxes + Cars;
         limits.geometriesCount = boxes + Cars + 8;
-        limits.pairsCount = 20 * boxes + 1000;
+        // A pile keeps under one pair per box (each box on the one below); four per box is
+        // room to spare, as a level sizes its pool. A pool sized far past the need costs
+        // time too: the pair index is probed at random and grows with it.
+        limits.pairsCount = 4 * boxes + 1000;
         limits.sensorsCount = 200;
         limits.constraintSetsCount = 100;
         const RbVector g = RbVec(0.0f, 0.0f, -Gravity);

@@ -44,7 +44,8 @@ void RbStepper::LoadSolverBodies() {
             }
             body.InvMass = r.InverseMass;
             body.InvI = r.WorldInverseInertia;
-            if (!IsFiniteMatrix(body.InvI) || !std::isfinite(body.InvMass)) {
+            // A body without mass is static: contacts neither push nor turn it.
+            if (!IsFiniteMatrix(body.InvI) || !std::isfinite(body.InvMass) || body.InvMass == 0.0f) {
                 body.InvMass = 0.0f;
                 body.InvI = RbMatrix3{};
             }

@@ -80,11 +80,7 @@ CPGameObject::~CPGameObject() {
 CPtr<CPScriptTask> CPGameObject::GetScriptObject() const { return CPtr<CPScriptTask>(ScriptObject); }
 
 void CPGameObject::SetPosition(const D3DXVECTOR3& position) {
-    for (size_t i = 1; i < LodLevels.size(); ++i) {
-        if (LodLevels[i].first != nullptr) {
-            LodLevels[i].first->SetPosition(position);
-        }
-    }
+    ForEachSubstitute([&](CPGameObject& lod) { lod.SetPosition(position); });
     Position = position;
     TransformUpdated = false;
     TransformDirty = true;
@@ -94,11 +90,7 @@ void CPGameObject::SetPosition(const D3DXVECTOR3& position) {
 }
 
 void CPGameObject::SetOrientation(const D3DXQUATERNION& orientation) {
-    for (size_t i = 1; i < LodLevels.size(); ++i) {
-        if (LodLevels[i].first != nullptr) {
-            LodLevels[i].first->SetOrientation(orientation);
-        }
-    }
+    ForEachSubstitute([&](CPGameObject& lod) { lod.SetOrientation(orientation); });
     Orientation = orientation;
     TransformUpdated = false;
     TransformDirty = true;
@@ -108,11 +100,7 @@ void CPGameObject::SetOrientation(const D3DXQUATERNION& orientation) {
 }
 
 void CPGameObject::SetAnimatedTransform(const D3DXMATRIX& local) {
-    for (size_t i = 1; i < LodLevels.size(); ++i) {
-        if (LodLevels[i].first != nullptr) {
-            LodLevels[i].first->SetAnimatedTransform(local);
-        }
-    }
+    ForEachSubstitute([&](CPGameObject& lod) { lod.SetAnimatedTransform(local); });
     AnimatedTransform = local;
     HasAnimatedTransform = true;
     TransformUpdated = false;
@@ -120,11 +108,7 @@ void CPGameObject::SetAnimatedTransform(const D3DXMATRIX& local) {
 }
 
 void CPGameObject::ClearAnimatedTransform() {
-    for (size_t i = 1; i < LodLevels.size(); ++i) {
-        if (LodLevels[i].first != nullptr) {
-            LodLevels[i].first->ClearAnimatedTransform();
-        }
-    }
+    ForEachSubstitute([](CPGameObject& lod) { lod.ClearAnimatedTransform(); });
     if (HasAnimatedTransform) {
         HasAnimatedTransform = false;
         TransformUpdated = false;
@@ -136,11 +120,7 @@ void CPGameObject::UpdateTransform() {
     if (!TransformDirty) {
         return;
     }
-    for (size_t i = 1; i < LodLevels.size(); ++i) {
-        if (LodLevels[i].first != nullptr) {
-            LodLevels[i].first->UpdateTransform();
-        }
-    }
+    ForEachSubstitute([](CPGameObject& lod) { lod.UpdateTransform(); });
 
     if (HasAnimatedTransform) {
         LocalMatrix = AnimatedTransform;
@@ -241,11 +221,7 @@ void CPGameObject::CollectTree(std::vector<CPtr<CPGameObject>>& out) {
 
 void CPGameObject::SetStatic(bool isStatic) {
     Static = isStatic;
-    for (size_t i = 1; i < LodLevels.size(); ++i) {
-        if (LodLevels[i].first != nullptr) {
-            LodLevels[i].first->SetStatic(isStatic);
-        }
-    }
+    ForEachSubstitute([&](CPGameObject& lod) { lod.SetStatic(isStatic); });
 }
 
 void CPGameObject::SetCastShadow(bool castShadow) {
@@ -253,11 +229,7 @@ void CPGameObject::SetCastShadow(bool castShadow) {
     for (const CPtr<CPGameObject>& child : Children) {
         child->SetCastShadow(castShadow);
     }
-    for (size_t i = 1; i < LodLevels.size(); ++i) {
-        if (LodLevels[i].first != nullptr) {
-            LodLevels[i].first->SetCastShadow(castShadow);
-        }
-    }
+    ForEachSubstitute([&](CPGameObject& lod) { lod.SetCastShadow(castShadow); });
 }
 
 void CPGameObject::SetScriptObject(CPtr<CPScriptTask> task) {

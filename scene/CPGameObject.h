@@ -204,6 +204,17 @@ public:
     bool HasAnimatedTransform = false;
 
 private:
+    // Runs f on each level-of-detail substitute: the changes a node mirrors onto them skip
+    // entry 0 (the node itself) and null entries.
+    template <class F>
+    void ForEachSubstitute(F&& f) {
+        for (size_t i = 1; i < LodLevels.size(); ++i) {
+            if (LodLevels[i].first != nullptr) {
+                f(*LodLevels[i].first);
+            }
+        }
+    }
+
     void ClearStaticInSubtree();
     // Takes the child out of Children and re-points or drops its name entry.
     void DetachChild(CPGameObject* child);

@@ -4,6 +4,7 @@
 #include "core/NumberText.h"
 
 #include <cmath>
+#include <cstring>
 #include <sstream>
 
 namespace MeshText {
@@ -209,9 +210,12 @@ struct Parser {
 
     static std::vector<uint8_t> Frames(const MeshFile::Node& node, float rate, int count, float dz) {
         std::vector<uint8_t> out;
+        // Grown and copied into, as MeshFile's writer does (GCC 12 warns falsely on the insert).
         const auto put = [&out](const void* data, size_t n) {
-            const auto* bytes = static_cast<const uint8_t*>(data);
-            out.insert(out.end(), bytes, bytes + n);
+            if (n == 0) return;  // data may be null then
+            const size_t at = out.size();
+            out.resize(at + n);
+            std::memcpy(out.data() + at, data, n);
         };
         const int32_t frames = count;
         put(&frames, 4);

@@ -346,9 +346,10 @@ HRESULT DecodeForTexture(IDirect3DDevice9* device, const void* data, UINT size, 
     return S_OK;
 }
 
-// The edge a cube takes from its file. A flat picture goes on all six faces; its edge is at
-// most the side of the smallest power-of-two square holding as many pixels as the picture, so
-// a thin picture (1 x 65535 pixels, 2 kB as a TGA) cannot ask for a cube of 4096 x 4096 faces.
+// The edge a cube takes from its file. A flat picture goes on all six faces; a face holds no
+// more pixels than the picture (its edge is at most the largest power of two whose square
+// the picture's pixel count reaches), so a thin picture (1 x 65535 pixels, 2 kB as a TGA)
+// cannot ask for a cube of 4096 x 4096 faces. A square picture keeps its side.
 UINT CubeEdgeOf(const D3DXDecodedImage& image) {
     const UINT longSide = std::max(image.Width(), image.Height());
     if (image.cube) {
@@ -356,7 +357,7 @@ UINT CubeEdgeOf(const D3DXDecodedImage& image) {
     }
     const uint64_t pixels = uint64_t{image.Width()} * image.Height();
     UINT side = 1;
-    while (uint64_t{side} * side < pixels) {
+    while (uint64_t{side} * 2 * side * 2 <= pixels) {
         side <<= 1;
     }
     return std::min(longSide, side);

@@ -278,7 +278,9 @@ TEST_P(MissingBrowser, LauncherStillHandsOff) {
     if (GetParam().BrowserMade) {
         const auto browser = WebBrowserStandIn::Last();
         ASSERT_NE(browser, nullptr);
-        EXPECT_TRUE(browser->InPlaceActive || browser->Closes == 1);
+        // Shown in place (that needs no IWebBrowser2) and taken down again at the close.
+        EXPECT_TRUE(browser->GotInPlaceSite);
+        EXPECT_FALSE(browser->InPlaceActive);
         EXPECT_EQ(browser->Navigations, 0);
         EXPECT_EQ(browser->Width, 0);
         EXPECT_EQ(browser->Closes, 1);

@@ -599,6 +599,27 @@ TEST_F(StepTest, GroundContactReportsOnceWithAVerticalNormal) {
     EXPECT_NEAR(Reports[0].PointA.z, 0.0f, 0.05f);
 }
 
+// A mass of 0 (or below, or not finite) makes a body static: a box dropped on its edge
+// bounces off it without moving or turning it, and gravity leaves it where it was put.
+TEST_F(StepTest, BodyWithoutMassIsStatic) {
+    const float inf = std::numeric_limits<float>::infinity();
+    for (float mass : {0.0f, -2.0f, inf}) {
+        SCOPED_TRACE(mass);
+        Ground = Terrain{};
+        MakeWorld();
+        RbRigidBody* anvil = AddBox(RbVec(2, 2, 1), 1.0f, RbVec(0, 0, 1.5f));
+        anvil->SetMass(mass);
+        EXPECT_EQ(anvil->InverseMass, 0.0f);
+        RbRigidBody* falling = AddBox(RbVec(1, 1, 1), 5.0f, RbVec(0.6f, 0.0f, 3.5f));
+        Run(1.5f);
+        EXPECT_GT(falling->GetPosition().z, 2.4f);  // it met the anvil
+        EXPECT_EQ(anvil->GetPosition().x, 0.0f);
+        EXPECT_EQ(anvil->GetPosition().z, 1.5f);
+        EXPECT_EQ(anvil->GetOrientation().w, 1.0f);
+        EXPECT_EQ(anvil->GetOrientation().y, 0.0f);
+    }
+}
+
 TEST_F(StepTest, ARestingBoxWakesWhenHit) {
     MakeWorld();
     RbRigidBody* below = AddBox(RbVec(1, 1, 1), 1.0f, RbVec(0, 0, 0.5f));

@@ -262,17 +262,25 @@ TEST_F(ActivationTest, ParticleTaskStartsOnlyForAVisibleNode) {
     }
 }
 
+// A particle node with no render object, or one that is not a task, schedules nothing and is
+// otherwise activated and deactivated as any node.
 TEST_F(ActivationTest, ParticleNodeWithoutATaskIsSkipped) {
     CPGameObject* node = Make("empty_smoke");
     node->RenderKind = CPGameObject::RenderParticleTask;
-    node->Activate(100);
-    node->Deactivate();
-    node->RenderObject = new Thing;  // not a task either
-    node->Activate(100);
-    node->Deactivate();
+    for (bool withThing : {false, true}) {
+        SCOPED_TRACE(withThing);
+        if (withThing) {
+            node->RenderObject = new Thing;
+        }
+        node->Activate(100);
+        EXPECT_TRUE(node->Active);
+        EXPECT_TRUE(scheduler.Tasks.empty());
+        node->Deactivate();
+        EXPECT_FALSE(node->Active);
+        EXPECT_TRUE(scheduler.Tasks.empty());
+    }
     delete node->RenderObject.Get();
     node->RenderObject.MakeNull();
-    SUCCEED();
 }
 
 TEST_F(ActivationTest, DamageReachesScriptUnlessSilentAndTheControllerAlways) {

@@ -470,9 +470,9 @@ TEST_F(D3DXTextureTest, DeviceAndInjectedFailuresLeaveNoTexture) {
     EXPECT_EQ(D3DXCreateTextureFromFileInMemory(nullptr, file.data(), 10, &texture), D3DERR_INVALIDCALL);
 }
 
-// A picture far taller than wide on a cube: the edge is that of a square of as many pixels,
-// not the long side (which made a 4096 x 4096 cube, 623 MB, of a 2 kB file), and filtering
-// it down costs memory on the scale of the texture, not of the edge times the picture's height.
+// A picture far taller than wide on a cube: a face holds no more pixels than the picture
+// (128 x 128 of 65535), not the long side (which made a 4096 x 4096 cube, 623 MB, of a 2 kB
+// file), and filtering it down costs memory on the scale of the texture.
 TEST_F(D3DXTextureTest, CubeFromATallPictureStaysWithinTheTexturesMemory) {
     // 1 x 65535 pixels of one colour in run-length packets: a 2.5 kB file.
     Bytes tall = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0};
@@ -493,9 +493,9 @@ TEST_F(D3DXTextureTest, CubeFromATallPictureStaysWithinTheTexturesMemory) {
     ASSERT_EQ(result, S_OK);
     D3DSURFACE_DESC desc;
     cube->GetLevelDesc(0, &desc);
-    EXPECT_EQ(desc.Width, 256u);
+    EXPECT_EQ(desc.Width, 128u);
     const D3D9CubeTexture* view = D3D9CubeTexture::From(cube);
-    EXPECT_EQ(view->Level(D3DCUBEMAP_FACE_NEGATIVE_Z, 0).Pixel(200, 100), 0xFF204060u);
+    EXPECT_EQ(view->Level(D3DCUBEMAP_FACE_NEGATIVE_Z, 0).Pixel(100, 50), 0xFF204060u);
     cube->Release();
 }
 
