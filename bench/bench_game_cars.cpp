@@ -299,7 +299,7 @@ std::string CheckEnd(const World& world, const char* name) {
     return {};
 }
 
-// Four seconds of driving from the drop onto the springs.
+// Ten seconds of driving from the drop onto the springs.
 void BM_StepCarsDriving(benchmark::State& state) {
     OurWorld ours;
     BulletWorld bullet;
@@ -317,6 +317,6 @@ void BM_StepCarsDriving(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * Cars);
 }
-BENCHMARK(BM_StepCarsDriving)->Iterations(240)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_StepCarsDriving)->Iterations(600)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -32,6 +32,17 @@ CPCar::CPCar(CPGameObject* body) : Body(body) {
 }
 
 CPCar::~CPCar() {
+    // A body that stays in the simulation without its car must not call back into it, nor
+    // keep the car's last force.
+    if (RbRigidBody* rigid = GetRigidBody()) {
+        for (RbController* controller = rigid->Controllers; controller != nullptr; controller = controller->Next) {
+            if (controller->Callback == this) {
+                controller->Callback = nullptr;
+                controller->SetForce(RbVector{});
+                controller->SetTorque(RbVector{});
+            }
+        }
+    }
     for (int32_t slot = 1; slot < SoundSlots; ++slot) {
         if (Sounds[slot] != nullptr) {
             Sounds[slot]->Stop();

@@ -48,7 +48,9 @@ public:
     static constexpr float MaxSteer = 0.7f;
 
     explicit CPCar(CPGameObject* body);
-    // Stops the sounds of slots 1..11; the simulator keeps the sensors and the controller.
+    // Stops the sounds of slots 1..11. The simulator keeps the sensors and the controller;
+    // the controller, while the body still has its rigid body, calls nothing any more. The
+    // body must outlive its car.
     ~CPCar() override;
 
     size_t GetObjectSize() const override { return sizeof(CPCar); }

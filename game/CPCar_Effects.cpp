@@ -1,13 +1,13 @@
 // What the player sees and hears of the vehicle model: wheels that turn and follow the
-// suspension, and once per rendered frame the nitro reserve, its glow and the engine's pitch.
+// suspension, dust and squeal from sliding tyres, and once per rendered frame the nitro
+// reserve, its glow and the engine's pitch.
 #include "game/CPCar.h"
-
-#include "game/CPPhysicWorld.h"
 
 #include "Render/CPSprite.h"
 #include "core/ConfigVars.h"
 #include "core/FrameTime.h"
 #include "core/Singletons.h"
+#include "game/CPPhysicWorld.h"
 #include "platform/win32/CrtRand.h"
 #include "scene/CPGameObject.h"
 #include "scene/CPParticleDesc.h"

@@ -3,10 +3,10 @@
 #include "game/CPCar.h"
 
 #include "Render/CPRender.h"
-#include "interface/CPGameData.h"
 #include "core/FrameTime.h"
 #include "core/Geometry.h"
 #include "core/Singletons.h"
+#include "interface/CPGameData.h"
 #include "physics/RbRigidBody.h"
 #include "physics/RbSensor.h"
 

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -417,6 +418,126 @@ TEST_F(CarTest, NitroPushesAndBurnsOncePerFrameFromTheRacesStart) {
     const float expected = 80.0f * car->AccelFront * CarFixture::Dt / Mass * 0.5f;
     EXPECT_NEAR(gained, expected, 0.1f * expected);
     CPGameData::Instance = nullptr;
+}
+
+}  // namespace
+
+namespace {
+
+using CarFixture::CarTest;
+using CarFixture::Description;
+
+TEST_F(CarTest, ABodyThatOutlivesItsCarStopsBeingDriven) {
+    CPGameObject* body = MakeBody(D3DXVECTOR3(0.0f, 0.0f, 0.6f));
+    CPCar* car = MakeCar(body, Description());
+    RbRigidBody* rigid = car->GetRigidBody();
+    Run(1.0f);
+    car->SetControls(1.0f, 0.0f);
+    Run(0.5f);
+    body->Car = nullptr;
+    Cars.clear();
+    delete car;
+    // No call into the freed car; without its springs the hull settles onto the ground.
+    Run(3.0f);
+    EXPECT_NEAR(rigid->GetPosition().z, 0.5f * CarFixture::BodyHeight, 0.02f);
+    EXPECT_LT(RbLength(rigid->GetVelocity()), 0.05f);
+}
+
+}  // namespace
+
+namespace {
+
+using CarFixture::CarTest;
+using CarFixture::Description;
+
+TEST_F(CarTest, WheelMeshOffsetsFollowTheFixedModes) {
+    struct Case {
+        const char* Wheels;
+        // Expected offset below WheelY from the car and the sensor's depth.
+        float (*Offset)(const CPCar& car, float depth, bool front);
+    };
+    const Case cases[] = {
+        {"length=\"0.5\" radius=\"0.3\" front_min_radius=\"10\" back_min_radius=\"10\"",
+         [](const CPCar& car, float depth, bool) { return car.Radius - (car.Length - depth); }},
+        {"length=\"0.5\" radius=\"0.3\" front_min_radius=\"-0.1\" back_min_radius=\"-0.12\"",
+         [](const CPCar&, float, bool front) { return front ? -0.1f : -0.12f; }},
+        {"length=\"0.5\" radius=\"0.3\" front_min_radius=\"10\" back_min_radius=\"10\" fixed=\"max\"",
+         [](const CPCar& car, float, bool) { return car.Radius - car.Length; }},
+        {"length=\"0.5\" radius=\"0.3\" front_min_radius=\"0.05\" back_min_radius=\"0.07\" fixed=\"MIN\"",
+         [](const CPCar&, float, bool front) { return front ? 0.05f : 0.07f; }},
+    };
+    float x = -60.0f;
+    for (const Case& c : cases) {
+        CPGameObject* body = MakeBody(D3DXVECTOR3(x, 0.0f, 0.6f));
+        x += 30.0f;
+        CPCar* car = MakeCar(body, Description(std::string("count=\"4\" ") + c.Wheels));
+        Run(3.0f);
+        for (int i = 0; i < 4; ++i) {
+            const float depth = car->Sensors[i]->GetDetectDepth();
+            EXPECT_NEAR(car->WheelOffsets[i], c.Offset(*car, depth, i < 2), 1e-4f) << c.Wheels << " wheel " << i;
+            EXPECT_NEAR(car->Wheels[i]->Position.z, car->WheelOffsets[i] + car->WheelY, 1e-4f);
+        }
+    }
+    // Thrown into the air, the wheels keep the offsets of their last contact.
+    CPCar* car = Cars.front();
+    car->ApplyImpulse(D3DXVECTOR3(-60.0f, 0.0f, 0.35f), D3DXVECTOR3(0.0f, 0.0f, 6.0f * Mass));
+    int frames = 0;
+    while (std::count(car->WheelContact, car->WheelContact + 4, true) > 0 && frames < 60) {
+        Frame();
+        ++frames;
+    }
+    float before[4];
+    std::copy(car->WheelOffsets, car->WheelOffsets + 4, before);
+    Run(0.3f);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_FALSE(car->WheelContact[i]);
+        EXPECT_FLOAT_EQ(car->WheelOffsets[i], before[i]);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+using CarFixture::CarTest;
+using CarFixture::Description;
+
+// The angle of the front wheels' ground direction from the car's axis, radians.
+float SteerAngle(const CPCar& car, const RbRigidBody& body) {
+    const RbVector& r0 = body.Motion.Rotation.Rows[0];
+    const RbVector& r1 = body.Motion.Rotation.Rows[1];
+    return std::atan2(RbDot(car.SteerDirection, r0), RbDot(car.SteerDirection, r1));
+}
+
+TEST_F(CarTest, SteeringFadesWithSpeedUnlessTheRearSlides) {
+    CPGameObject* body = MakeBody(D3DXVECTOR3(0.0f, 150.0f, 0.6f));
+    CPCar* car = MakeCar(body, Description());
+    RbRigidBody* rigid = car->GetRigidBody();
+    Run(2.0f);
+    car->SetControls(0.0f, 0.4f);
+    Frame();
+    EXPECT_NEAR(SteerAngle(*car, *rigid), 0.4f, 1e-3f) << "full input at rest";
+    car->SetControls(1.0f, 0.0f);
+    while (car->Speed < 20.0f) {
+        Frame();
+    }
+    car->SetControls(0.0f, 0.4f);
+    Frame();
+    EXPECT_NEAR(SteerAngle(*car, *rigid), (1.0f - 0.025f * car->Speed) * 0.4f, 2e-3f) << "about half at 20 m/s";
+    car->SetLights(true);
+    Frame();
+    EXPECT_NEAR(SteerAngle(*car, *rigid), 0.4f, 2e-3f) << "full input while the rear slides";
+}
+
+TEST_F(CarTest, OnlyTheThrottlesSignDrives) {
+    CPCar* gentle = MakeCar(MakeBody(D3DXVECTOR3(-20.0f, 0.0f, 0.6f)), Description());
+    CPCar* full = MakeCar(MakeBody(D3DXVECTOR3(20.0f, 0.0f, 0.6f)), Description());
+    Run(2.0f);
+    gentle->SetControls(0.2f, 0.0f);
+    full->SetControls(1.0f, 0.0f);
+    Run(1.0f);
+    EXPECT_GT(full->Speed, 5.0f);
+    EXPECT_NEAR(gentle->Speed, full->Speed, 0.01f * full->Speed);
 }
 
 }  // namespace
