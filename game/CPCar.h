@@ -79,7 +79,8 @@ public:
     // frame's spark budget (SparkCount).
     void SpawnDust(int32_t i);
     // The once-per-frame part: nitro fuel burns 25 per second while requested, the nitro
-    // glow flickers, the engine's pitch follows the speed; LastFrame := FrameNumber.
+    // glow flickers, the engine's pitch follows the speed; LastFrame := FrameNumber. Its
+    // time is CarFrameTime, which carries frames that ran no physics step.
     void UpdateFrame();
     // Rotation of a wheel mesh: about x by spin, then about z by steer.
     static D3DXQUATERNION WheelOrientation(float spin, float steer);

@@ -14,6 +14,7 @@
 #include "scene/CPParticleManager.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -93,9 +94,12 @@ void CPCar::UpdateWheelEffects(int32_t i, float dt, const RbVector& velocity) {
 }
 
 void CPCar::UpdateFrame() {
+    // The frame's time with that of frames in which no step ran (CarFrameTime), so the burn
+    // and the pitch follow the clock whatever the frame rate.
+    const float frameTime = std::isfinite(CarFrameTime) && CarFrameTime > 0.0f ? CarFrameTime : 0.0f;
     // A full reserve lasts 4 s.
     if (Nitro > 0.0f) {
-        NitroFuel = std::max(NitroFuel - 25.0f * FrameTime, 0.0f);
+        NitroFuel = std::max(NitroFuel - 25.0f * frameTime, 0.0f);
         if (NitroFuel == 0.0f) {
             Nitro = 0.0f;
         }
@@ -126,7 +130,8 @@ void CPCar::UpdateFrame() {
             Sounds[EngineSound]->Play(0, 1);
         }
         const float target = std::min(0.05f * Speed + 0.5f, 3.0f);
-        EnginePitch += (target - EnginePitch) * FrameTime * 5.0f;
+        // Never past the target, however long the frame.
+        EnginePitch += (target - EnginePitch) * std::min(frameTime * 5.0f, 1.0f);
         Sounds[EngineSound]->SetFrequencyRatio(EnginePitch);
     }
     LastFrame = FrameNumber;

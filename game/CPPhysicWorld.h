@@ -40,11 +40,18 @@ public:
     virtual void SetCollisionFlag() = 0;
     // Whether this is the car the race follows (its impacts are heard).
     virtual bool IsFollowedCar() const = 0;
+    // The dent amount of a contact on the car (what its mesh's ApplyDamage gets), for the
+    // car's damage level.
+    virtual void AddCollisionDamage(float amount) = 0;
 };
 
 // Sparks and wheel dust puffs spawned this frame; a request is cut so that the count never
 // exceeds CPPhysicWorld::MaxSparks. The world's step sets it back to 0 every frame.
 extern int32_t SparkCount;
+// The frame time the cars' once-per-frame effects run with (nitro burn, engine pitch): this
+// frame's, plus that of the frames before it in which the world made no step, so a frame
+// skipped by the fixed steps is not lost. Set by the world's step; s.
+extern float CarFrameTime;
 // Seconds since the last car-against-car sparks (grows once per frame with the frame time).
 extern float SparkCooldown;
 
@@ -112,6 +119,8 @@ public:
     // Time not yet stepped (s), and the steps the last frame took.
     float Accumulator = 0.0f;
     int32_t LastStepCount = 0;
+    // Frame time of the frames since the last one that stepped (see CarFrameTime), s.
+    float UnsteppedTime = 0.0f;
 
 private:
     int32_t LastCollisionFrame = -1;

@@ -56,8 +56,14 @@ D3DXVECTOR3 VelocityOf(const RbBody* body) {
     return ToD3D(static_cast<const RbRigidBody*>(body)->GetVelocity());
 }
 
-// The mesh of the node, dented along the line from the contact point to the node.
+CPCarContact* CarOf(CPGameObject* owner) { return dynamic_cast<CPCarContact*>(owner); }
+
+// The mesh of the node, dented along the line from the contact point to the node; a car also
+// counts the amount towards its damage level, mesh or not.
 void Dent(CPGameObject* owner, const D3DXVECTOR3& point, float amount) {
+    if (CPCarContact* car = CarOf(owner)) {
+        car->AddCollisionDamage(amount);
+    }
     if (owner == nullptr || owner->RenderKind != CPGameObject::RenderMesh) {
         return;
     }
@@ -66,8 +72,6 @@ void Dent(CPGameObject* owner, const D3DXVECTOR3& point, float amount) {
         mesh->ApplyDamage(point, Unit(owner->Position - point), amount);
     }
 }
-
-CPCarContact* CarOf(CPGameObject* owner) { return dynamic_cast<CPCarContact*>(owner); }
 
 void Flag(CPGameObject* owner) {
     if (CPCarContact* car = CarOf(owner)) {

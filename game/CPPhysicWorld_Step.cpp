@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <cmath>
 
+float CarFrameTime = 0.0f;
+
 namespace {
 
 // A frame time this close below a whole step still makes the step (float sums of 1/60).
@@ -42,11 +44,14 @@ void CPPhysicWorld::Update() {
     }
     const float frame = std::isfinite(FrameTime) && FrameTime > 0.0f ? FrameTime : 0.0f;
     Accumulator = std::min(Accumulator + frame, StepLength * static_cast<float>(MaxStepsPerFrame));
+    // A frame without a step hands its time on to the next one that steps.
+    CarFrameTime = UnsteppedTime + frame;
     while (LastStepCount < MaxStepsPerFrame && Accumulator >= StepLength * (1.0f - StepSlack)) {
         Simulator->Step(StepLength);
         Accumulator = std::max(Accumulator - StepLength, 0.0f);
         ++LastStepCount;
     }
+    UnsteppedTime = LastStepCount == 0 ? CarFrameTime : 0.0f;
 
     for (auto it = PendingRemovals.begin(); it != PendingRemovals.end();) {
         if (--it->Count > 0) {

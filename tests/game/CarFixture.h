@@ -52,6 +52,8 @@ protected:
         Cfg::weight_div = 1;
         FrameTime = 0.0f;
         FrameNumber = 0;
+        FullTime = 0.0;
+        CarFrameTime = 0.0f;
         World = std::make_unique<CPPhysicWorld>();
         CPPhysicWorld::Instance = World.get();
         const PhysicWorldFixture::TerrainMesh ground =
@@ -80,7 +82,12 @@ protected:
     // withRigidBody is false.
     CPGameObject* MakeBody(const D3DXVECTOR3& position, float yaw = 0.0f, int wheels = 4, bool withRigidBody = true,
                            bool lights = false) {
-        auto* body = new CPGameObject("car");
+        return SetUpBody(new CPGameObject("car"), position, yaw, wheels, withRigidBody, lights);
+    }
+    // The same on a node the test made (a player object); the fixture deletes it.
+    template <class Node>
+    Node* SetUpBody(Node* body, const D3DXVECTOR3& position, float yaw = 0.0f, int wheels = 4,
+                    bool withRigidBody = true, bool lights = false) {
         Bodies.push_back(body);
         body->Position = position;
         D3DXQuaternionRotationAxis(&body->Orientation, &ZAxis, yaw);
@@ -116,6 +123,7 @@ protected:
     void Frame(float seconds = Dt) {
         ++FrameNumber;
         FrameTime = seconds;
+        FullTime += seconds;
         World->Update();
     }
     void Run(float seconds, float dt = Dt) {

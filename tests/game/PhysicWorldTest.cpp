@@ -21,14 +21,16 @@ using namespace PhysicWorldFixture;
 
 namespace {
 
-// The node of a test car: counts its collision flags.
+// The node of a test car: counts its collision flags and sums the damage amounts it gets.
 class TestCar : public CPGameObject, public CPCarContact {
 public:
     explicit TestCar(std::string name) : CPGameObject(std::move(name)) {}
     void SetCollisionFlag() override { ++Flags; }
     bool IsFollowedCar() const override { return Followed; }
+    void AddCollisionDamage(float amount) override { Damage += amount; }
     int Flags = 0;
     bool Followed = false;
+    float Damage = 0.0f;
 };
 
 // The "iskra" template: counts the sparks it is asked for.
@@ -197,6 +199,9 @@ TEST_F(PhysicWorldTest, TwoCarsCollideOnceWithTheMomentumTheyExchange) {
     EXPECT_LE(vA, 0.05f);  // they no longer close
     EXPECT_EQ(a->Flags, 1);
     EXPECT_EQ(b->Flags, 1);
+    // Both cars count the dent amount of the contact, 0.08 per N·s, towards their damage.
+    EXPECT_FLOAT_EQ(a->Damage, 0.08f * impulse);
+    EXPECT_FLOAT_EQ(b->Damage, 0.08f * impulse);
     EXPECT_EQ(sparks->Emitted, Cfg::psystems);
     EXPECT_EQ(SparkCooldown, 0.0f);
     EXPECT_EQ(slam.Plays(), 1);
@@ -218,6 +223,7 @@ TEST_F(PhysicWorldTest, ImpactSoundPlaysOncePerFrameAndNotOverItself) {
     }
     EXPECT_EQ(slam.Plays(), 1);
     EXPECT_EQ(car->Flags, 0);  // the ground carrying the car is no hit
+    EXPECT_FLOAT_EQ(car->Damage, 5 * 0.008f * 50.0f);  // but it still dents, 0.008 per N·s
     slam.sound->Stop();
     CPPhysicWorld::OnCollision(info);  // same frame: still once
     EXPECT_EQ(slam.Plays(), 1);
