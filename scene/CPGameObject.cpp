@@ -77,7 +77,17 @@ CPGameObject::~CPGameObject() {
     LodLevels.clear();
 }
 
-CPtr<CPScriptTask> CPGameObject::GetScriptObject() const { return CPtr<CPScriptTask>(ScriptObject); }
+CPtr<CPScriptTask> CPGameObject::GetScriptObject() const { return CPtr<CPScriptTask>(LiveScriptObject()); }
+
+CPScriptTask* CPGameObject::LiveScriptObject() const {
+    if (ScriptObject == nullptr) {
+        return nullptr;
+    }
+    // Only the address is compared; a different object now living there is not a task of ours
+    // unless it is a script task.
+    CPObject* live = CPObject::FindLive(static_cast<const void*>(ScriptObject));
+    return live != nullptr ? dynamic_cast<CPScriptTask*>(live) : nullptr;
+}
 
 void CPGameObject::SetPosition(const D3DXVECTOR3& position) {
     ForEachSubstitute([&](CPGameObject& lod) { lod.SetPosition(position); });

@@ -68,7 +68,10 @@ public:
     D3DXQUATERNION& GetOrientation() { return Orientation; }
     D3DXMATRIX* GetWorldMatrix() { return &WorldMatrix; }
     CPtr<CPGameObject> GetParent() const { return CPtr<CPGameObject>(Parent); }
+    // The node's script task while it is alive, else null: the node holds no reference, and a
+    // task deleted before its nodes must not be sent to.
     CPtr<CPScriptTask> GetScriptObject() const;
+    CPScriptTask* LiveScriptObject() const;
     bool HasPartAnimations() const { return PartAnimated; }
 
     // Both mirror the value onto the level-of-detail substitutes, mark the transform dirty

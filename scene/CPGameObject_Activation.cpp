@@ -63,12 +63,12 @@ void CPGameObject::Activate(int32_t priority) {
         const CPtr<CPGameObject> child = Children[i];
         child->Activate(priority);
     }
-    if (ScriptObject != nullptr) {
+    if (CPScriptTask* script = LiveScriptObject()) {
         // A task shared by several nodes is already listed: it keeps its place and takes the
         // last priority written.
-        Schedule(ScriptObject, priority);
+        Schedule(script, priority);
         AddRef();
-        SendToScript(ScriptObject, "add_object", AddressToText(this));
+        SendToScript(script, "add_object", AddressToText(this));
     }
 }
 
@@ -87,8 +87,8 @@ void CPGameObject::Deactivate() {
         const CPtr<CPGameObject> child = Children[i];
         child->Deactivate();
     }
-    if (ScriptObject != nullptr) {
-        SendToScript(ScriptObject, "delete_object", AddressToText(this));
+    if (CPScriptTask* script = LiveScriptObject()) {
+        SendToScript(script, "delete_object", AddressToText(this));
     }
 }
 
@@ -118,8 +118,8 @@ void CPGameObject::SetAnimation(const CPAnimationParams& params, bool force) {
 
 void CPGameObject::Damage(const D3DXVECTOR3& position, const D3DXVECTOR3& impact, float amount, bool noEffect,
                           bool silent) {
-    if (ScriptObject != nullptr && !silent) {
-        SendToScript(ScriptObject, "damage", TwoDecimals(amount));
+    if (CPScriptTask* script = LiveScriptObject(); script != nullptr && !silent) {
+        SendToScript(script, "damage", TwoDecimals(amount));
     }
     if (Controller != nullptr) {
         Controller->OnDamage(position, impact, amount, noEffect, silent);

@@ -7,11 +7,12 @@
 #include "scene/CPEnemyController.h"
 
 void CPGameObject::OnAnimationEnd() {
-    if (ScriptObject == nullptr) {
+    CPScriptTask* script = LiveScriptObject();
+    if (script == nullptr) {
         return;
     }
     if (CPCommandDispatcher* dispatcher = GetCommandDispatcher()) {
-        dispatcher->SendCommandByObject(CPtr<CPScriptTask>(ScriptObject), "animation_end", AddressToText(this));
+        dispatcher->SendCommandByObject(CPtr<CPScriptTask>(script), "animation_end", AddressToText(this));
     }
 }
 

@@ -212,6 +212,27 @@ TEST_F(ActivationTest, DestroyingAnActiveNodeSaysGoodbye) {
     EXPECT_EQ(script.Commands.front().Params[0], address);
 }
 
+TEST_F(ActivationTest, ANodeOutlivingItsScriptTaskSendsNothing) {
+    CPGameObject* node = Make("barrel");
+    auto task = std::make_unique<CPScriptTask>();
+    node->SetScriptObject(task.get());
+    node->Activate(200);
+    EXPECT_EQ(node->GetScriptObject().Get(), task.get());
+    scheduler.Tasks.clear();
+    task.reset();
+    // Under AddressSanitizer a command sent to the freed task is a use after free.
+    EXPECT_EQ(node->GetScriptObject(), nullptr);
+    node->Damage(D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(0, 0, 1), 5.0f, false, false);
+    node->OnAnimationEnd();
+    node->Deactivate();
+    EXPECT_FALSE(node->Active);
+    // A different object now at the task's address is not taken for it.
+    auto thing = std::make_unique<Thing>();
+    node->ScriptObject = reinterpret_cast<CPScriptTask*>(thing.get());
+    EXPECT_EQ(node->LiveScriptObject(), nullptr);
+    node->ScriptObject = nullptr;
+}
+
 TEST_F(ActivationTest, IdleAnimationIsTheExactNameOnlyAndIsScheduledOnce) {
     CPGameObject* node = Make("door");
     auto idle = std::make_unique<CPPartAnimation>();
