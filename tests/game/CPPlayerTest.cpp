@@ -394,6 +394,31 @@ TEST_F(PlayerTest, FrameEffectsRunOncePerFrameWithTheTimeOfFramesWithoutAStep) {
     EXPECT_FLOAT_EQ(car->NitroFuel, waiting - 25.0f * Dt);
 }
 
+TEST_F(PlayerTest, SlidingTyresSquealOnTheCarWithSounds) {
+    CarSounds sounds;
+    CPPlayer* player = MakePlayer(D3DXVECTOR3(0.0f, 100.0f, 0.6f));
+    CPCar* car = player->GetCar();
+    sounds.Fit(*car);
+    Run(2.0f);
+    player->SetControls(1.0f, 0.0f);
+    for (int frames = 0; car->Speed < 12.0f && frames < 1200; ++frames) {
+        Drive(player, Dt);
+    }
+    ASSERT_GE(car->Speed, 12.0f);
+    EXPECT_FALSE(sounds.Squeal().IsPlaying()) << "rolling straight";
+    // Braking slides the rear: the squeal plays once per start.
+    player->SetBrakeLights(true);
+    player->SetControls(-1.0f, 0.0f);
+    Drive(player, Dt);
+    EXPECT_TRUE(sounds.Squeal().IsPlaying());
+    EXPECT_FALSE(sounds.Squeal().IsLooping());
+    // With the spark budget spent the puffs stop but the squeal still starts.
+    sounds.sounds[2]->Stop();
+    SparkCount = CPPhysicWorld::MaxSparks;
+    World->Simulator->Step(Dt);
+    EXPECT_TRUE(sounds.Squeal().IsPlaying());
+}
+
 TEST_F(PlayerTest, NitroGlowConeIsHiddenGreyOrFaded) {
     CPPlayer* player = MakePlayer();
     CPCar* car = player->GetCar();
