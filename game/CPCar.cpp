@@ -82,7 +82,9 @@ void CPCar::Build(bool send) {
     }
     const std::string& name = Body->GetName();
     for (int32_t i = 0; i < WheelCount; ++i) {
-        Wheels[i] = Body->GetChild("w" + std::to_string(i));
+        std::string wheel = "w";  // appended: GCC 12 warns falsely (-Wrestrict) on "w" + std::string
+        wheel += std::to_string(i);
+        Wheels[i] = Body->GetChild(wheel);
         if (Wheels[i] == nullptr) {
             CPLog::GetInstance().Write(0, "car %s: no wheel mesh \"w%d\", the wheel is left out\n", name.c_str(),
                                        static_cast<int>(i));
