@@ -7,6 +7,7 @@
 #include "interface/CPGameData.h"
 #include "script/ScriptTables.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,24 @@ protected:
         Run(R"(ui = CreateInterface("test", 7))");
     }
 };
+
+TEST(ScriptInterfaceTables, EveryInterfaceAndHudNameHasItsFunction) {
+    const auto missingA = Script::MissingFunctions(Script::Table::A);
+    const auto missingB = Script::MissingFunctions(Script::Table::B);
+    for (const char* name : {"UpdateInterface", "CreateInterface", "ActivateInterface", "SilentActivateInterface",
+                             "UpdateInterfaceBuffers", "SetWindowVisible", "SetWindowPosition",
+                             "SetWindowPositionShop", "GetWindowPosition", "SetWindowSize", "SetText",
+                             "SetTextString", "SetTextPosition", "GetTextPosition", "SetFont", "SetFontString",
+                             "SetEditBoxText", "EditBoxProcessKey", "EditBoxTextLength", "GetEditBoxText",
+                             "SetCursor", "DeselectCurrentButton", "IMenuRight", "IMenuLeft", "SetPlayersPanel",
+                             "GetHelthBarCoord", "InitWarning"}) {
+        EXPECT_EQ(std::count(missingA.begin(), missingA.end(), name), 0) << name;
+    }
+    for (const char* name : {"SetCursor", "GetCursor", "GetWindowPosition", "UpdateScore", "UpdateTime",
+                             "InitGameInterface", "UpdateGameInterface", "EngineState", "GetFov1", "GetFov2"}) {
+        EXPECT_EQ(std::count(missingB.begin(), missingB.end(), name), 0) << name;
+    }
+}
 
 TEST_F(ScriptInterface, CreateLoadsTheDescriptionWhateverTheIndex) {
     CPInterface& ui = Screen();
