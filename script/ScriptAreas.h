@@ -13,5 +13,6 @@ extern const luaL_Reg ActionFunctionsA[];
 extern const luaL_Reg SystemFunctionsA[];
 extern const luaL_Reg EngineFunctionsA[];
 extern const luaL_Reg EngineFunctionsE[];
+extern const luaL_Reg PathFunctionsA[];
 
 }  // namespace Script
