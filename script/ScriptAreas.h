@@ -13,6 +13,7 @@ extern const luaL_Reg ActionFunctionsA[];
 extern const luaL_Reg SystemFunctionsA[];
 extern const luaL_Reg EngineFunctionsA[];
 extern const luaL_Reg EngineFunctionsE[];
+extern const luaL_Reg PathFunctionsA[];
 // Interface and HUD functions.
 extern const luaL_Reg InterfaceFunctionsA[];
 extern const luaL_Reg InterfaceFunctionsB[];
