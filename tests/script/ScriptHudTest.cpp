@@ -353,6 +353,7 @@ TEST_F(ScriptHud, HealthBarPlaceFromTheWholeBox) {
 TEST_F(ScriptHud, FieldsOfViewLoadingFrameAndMissingScreen) {
     level->Fov1 = 0.5f;
     level->Fov2 = 1.25f;
+    host->RenderDevice().ClearCalls();
     Run(R"(
         assert(GetFov1() == 0.5 and GetFov2() == 1.25)
         assert(select('#', InitWarning(50)) == 0)
@@ -360,6 +361,7 @@ TEST_F(ScriptHud, FieldsOfViewLoadingFrameAndMissingScreen) {
             assert(select('#', f(nil, 1)) == 0)
         end
     )");
+    EXPECT_EQ(host->RenderDevice().CallsNamed("Present").size(), 1u);  // one whole loading frame
     level.reset();
     Run("assert(select('#', GetFov1()) == 0 and select('#', GetFov2()) == 0)");
     SetHandle("car", &car);
