@@ -266,11 +266,14 @@ int SetCursorA(lua_State* L) {
 }
 
 int SetCursorB(lua_State* L) {
-    // The strict name is checked before anything changes, even for a null screen.
-    const char* name = CheckText(L, 2);
-    if (CPInterface* screen = Screen(L, "SetCursor")) {
-        screen->SetCursorByName(name);
+    // The screen is tested first, as everywhere; the strict name is then checked before
+    // anything changes.
+    CPInterface* screen = Screen(L, "SetCursor");
+    if (screen == nullptr) {
+        return 0;
     }
+    const char* name = CheckText(L, 2);
+    screen->SetCursorByName(name);
     return 0;
 }
 

@@ -225,6 +225,7 @@ TEST_F(ScriptInterface, CursorSwitchByName) {
     const ScriptError error = RunFailing(R"(SetCursor(ui, {}))");
     EXPECT_NE(error.Message.find("bad argument #2 to 'SetCursor'"), std::string::npos) << error.Message;
     EXPECT_EQ(ui.CursorName, "aim");
+    Run("SetCursor(nil, {})");  // no screen: nothing is read
     lua_pushcfunction(L(), Script::FindFunction(Script::Table::A, "SetCursor"));
     lua_setglobal(L(), "SetCursorA");
     Run(R"(SetCursorA(ui, "cursor"))");
