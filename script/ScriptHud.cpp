@@ -30,14 +30,13 @@
 #include <cstdio>
 #include <string>
 #include <utility>
-#include <vector>
 
 namespace Script {
 
 namespace {
 
-constexpr int OverheatWindows = 12;
-constexpr int BulletWindows = 17;
+constexpr size_t OverheatWindows = 12;
+constexpr size_t BulletWindows = 17;
 // The bar's filled length per point of health left, pixels.
 constexpr float HealthBarScale = 0.47001317f;
 
@@ -50,25 +49,23 @@ constexpr std::array<const char*, 3> SlotWindows{"slot1", "slot2", "slot3"};
 constexpr std::array<const char*, 7> EquipmentIcons{"analyzer", "repair", "laser", "bullets", "firerate", "damage",
                                                     "regeneration"};
 
+// stem + "1" .. stem + N, made once per list.
+template <size_t N>
+std::array<std::string, N> NumberedNames(const char* stem) {
+    std::array<std::string, N> names;
+    for (size_t i = 0; i < N; ++i) {
+        names[i] = stem + std::to_string(i + 1);
+    }
+    return names;
+}
+
 const std::array<std::string, OverheatWindows>& OverheatNames() {
-    static const std::array<std::string, OverheatWindows> names = [] {
-        std::array<std::string, OverheatWindows> n;
-        for (int i = 0; i < OverheatWindows; ++i) {
-            n[static_cast<size_t>(i)] = "overheat" + std::to_string(i + 1);
-        }
-        return n;
-    }();
+    static const auto names = NumberedNames<OverheatWindows>("overheat");
     return names;
 }
 
 const std::array<std::string, BulletWindows>& BulletNames() {
-    static const std::array<std::string, BulletWindows> names = [] {
-        std::array<std::string, BulletWindows> n;
-        for (int i = 0; i < BulletWindows; ++i) {
-            n[static_cast<size_t>(i)] = "bullet" + std::to_string(i + 1);
-        }
-        return n;
-    }();
+    static const auto names = NumberedNames<BulletWindows>("bullet");
     return names;
 }
 
