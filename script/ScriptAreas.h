@@ -13,5 +13,8 @@ extern const luaL_Reg ActionFunctionsA[];
 extern const luaL_Reg SystemFunctionsA[];
 extern const luaL_Reg EngineFunctionsA[];
 extern const luaL_Reg EngineFunctionsE[];
+// Profile and save games.
+extern const luaL_Reg SaveFunctionsA[];
+extern const luaL_Reg SaveFunctionsB[];
 
 }  // namespace Script

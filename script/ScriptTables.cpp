@@ -11,7 +11,7 @@ namespace Script {
 
 namespace {
 
-constexpr std::array<Area, 7> AreaList{{
+constexpr std::array<Area, 9> AreaList{{
     {Table::A, SoundFunctionsA},
     {Table::B, SoundFunctionsB},
     {Table::E, SoundFunctionsE},
@@ -19,6 +19,9 @@ constexpr std::array<Area, 7> AreaList{{
     {Table::A, SystemFunctionsA},
     {Table::A, EngineFunctionsA},
     {Table::E, EngineFunctionsE},
+    // Profile and save games.
+    {Table::A, SaveFunctionsA},
+    {Table::B, SaveFunctionsB},
 }};
 
 // Name -> function per table, built once from the areas.
