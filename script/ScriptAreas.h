@@ -13,7 +13,9 @@ extern const luaL_Reg ActionFunctionsA[];
 extern const luaL_Reg SystemFunctionsA[];
 extern const luaL_Reg EngineFunctionsA[];
 extern const luaL_Reg EngineFunctionsE[];
-// Profile and save games.
+// Shop catalogues, profile and save games.
+extern const luaL_Reg ShopFunctionsA[];
+extern const luaL_Reg ShopFunctionsB[];
 extern const luaL_Reg SaveFunctionsA[];
 extern const luaL_Reg SaveFunctionsB[];
 

@@ -11,7 +11,7 @@ namespace Script {
 
 namespace {
 
-constexpr std::array<Area, 9> AreaList{{
+constexpr std::array<Area, 11> AreaList{{
     {Table::A, SoundFunctionsA},
     {Table::B, SoundFunctionsB},
     {Table::E, SoundFunctionsE},
@@ -19,7 +19,9 @@ constexpr std::array<Area, 9> AreaList{{
     {Table::A, SystemFunctionsA},
     {Table::A, EngineFunctionsA},
     {Table::E, EngineFunctionsE},
-    // Profile and save games.
+    // Shop catalogues, profile and save games.
+    {Table::A, ShopFunctionsA},
+    {Table::B, ShopFunctionsB},
     {Table::A, SaveFunctionsA},
     {Table::B, SaveFunctionsB},
 }};

@@ -7,7 +7,9 @@
 #include "game/CPLevel.h"
 #include "game/CPPlayer.h"
 #include "script/SaveGame.h"
+#include "script/ScriptTables.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -468,4 +470,24 @@ TEST_F(ScriptSaves, RecordsAndScores) {
     Run("local m, s, h = GetBestTimeAttack() assert(m == 0 and s == 0 and h == 0)");
     level.LevelNumber = 11;
     Run("local m, s, h = GetBestTimeAttack() assert(m == 0 and s == 0 and h == 0)");
+}
+
+TEST(ScriptSaveAndShopTables, EveryShopProfileAndSaveNameHasItsFunction) {
+    using Script::Table;
+    const auto missingA = Script::MissingFunctions(Table::A);
+    for (const char* name :
+         {"GetWeaponInfo", "GetMineInfo", "GetSuperWeaponInfo", "GetBumperInfo", "GetEquipmentInfo", "GetArmorInfo",
+          "GetEngineInfo", "GetWeaponNames", "GetMineNames", "GetSuperWeaponNames", "GetBumperNames",
+          "GetEquipmentNames", "GetArmorNames", "GetEngineNames", "GetCarInfo", "SetCarInfo", "SetMoney", "GetMoney",
+          "IsValidGameDataName", "CommitCarSettings", "AutoSetting", "SetPlayerName", "GetPlayerName",
+          "SetProfileName", "GetProfileName", "NewPlayer", "InitPlayer", "SaveGame", "LoadGame", "GetSaves",
+          "DeleteSave", "SetCurrentMission", "SetCurrentRace", "GetCurrentMission", "GetCurrentRace",
+          "GetNumRacesPassed", "SetNumRacesPassed", "GetPoints", "SetPoints", "ClearGameData", "GetBestTimeAttack",
+          "CheckPlayerRecords", "GetRecords", "SaveScore", "SetDifficulty", "GetDifficult"}) {
+        EXPECT_EQ(std::count(missingA.begin(), missingA.end(), name), 0) << name;
+    }
+    const auto missingB = Script::MissingFunctions(Table::B);
+    for (const char* name : {"GetRealCarInfo", "GetDifficulty", "SetDifficult"}) {
+        EXPECT_EQ(std::count(missingB.begin(), missingB.end(), name), 0) << name;
+    }
 }
