@@ -319,6 +319,26 @@ TEST_F(ScriptSaves, SlotChoice) {
     EXPECT_EQ(Data().SaveSlot, 4);
 }
 
+TEST_F(ScriptSaves, AFailedSaveLeavesTheOldOneWhole) {
+    WriteSlot(2, Time(2024, 1, 1, 0, 0, 0), "old");
+    const std::string old = ReadFile(SavePath(2));
+    Fill();
+    Data().SaveSlot = 2;
+    for (const HostFiles::Fault fault : {HostFiles::Fault::Write, HostFiles::Fault::Rename}) {
+        HostFiles::FailNext(fault);
+        Run("SaveGame()");
+        HostFiles::ClearFaults();
+        EXPECT_EQ(ReadFile(SavePath(2)), old);
+    }
+    // Without a slot, a failed write chooses none.
+    Data().SaveSlot = -1;
+    HostFiles::FailNext(HostFiles::Fault::Write);
+    Run("SaveGame()");
+    HostFiles::ClearFaults();
+    EXPECT_EQ(Data().SaveSlot, -1);
+    EXPECT_FALSE(std::filesystem::exists(dir / SavePath(0)));
+}
+
 TEST_F(ScriptSaves, GetSavesListsTheProfileOfEverySlot) {
     WriteSlot(0, Time(2024, 1, 1, 0, 0, 0), "alpha");
     WriteSlot(3, Time(2024, 1, 1, 0, 0, 0), "delta");
