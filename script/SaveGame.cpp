@@ -8,7 +8,6 @@
 
 #include <bit>
 #include <cmath>
-#include <cstring>
 #include <tuple>
 #include <utility>
 
