@@ -242,7 +242,9 @@ void CPPlayer::UpdateWeapons(const D3DXVECTOR3& aimPoint, CPtr<CPGameObject>) {
             weapon.SetOrientation(q);
         }
     }
-    UpdateTransform();
+    // The weapon's subtree (flares, barrel) follows its new turn before shots leave it.
+    weapon.TransformDirty = true;
+    weapon.UpdateTransform();
 
     // Fire.
     if (WeaponEmpty || !Trigger || !(WeaponCooldown < 0.0f) || WeaponType == CPWeapon::None) {
