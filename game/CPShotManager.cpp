@@ -4,6 +4,7 @@
 #include "Render/CPRenderBatcher.h"
 #include "Sound/PSoundManager.h"
 #include "core/Singletons.h"
+#include "game/CPEffectShot.h"
 #include "game/CPLightningShot.h"
 
 #include <unordered_set>
@@ -70,11 +71,15 @@ bool CPShotManager::AddPrototypes(const std::vector<ShotDescription>& shots, con
             error = where + "shot \"" + description.Name + "\" already has a pool";
             return false;
         }
-        if (description.Class != "lightning") {
+        CPShot* shot = nullptr;
+        if (description.Class == "lightning") {
+            shot = new CPLightningShot(description.Name);
+        } else if (description.Class == "effect") {
+            shot = new CPEffectShot(description.Name);
+        } else {
             error = where + "unknown shot class \"" + description.Class + "\"";
             return false;
         }
-        auto* shot = new CPLightningShot(description.Name);
         shot->Setup(description.Parameters);
         AddPrototype(CPtr<CPShot>(shot));
     }

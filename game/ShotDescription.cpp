@@ -8,7 +8,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 #include <unordered_map>
 
 namespace {
@@ -97,6 +96,14 @@ bool CheckLightning(LineCheck& check, const std::vector<std::string>& p) {
     return check.Sound(p[9]);
 }
 
+bool CheckEffect(LineCheck& check, const std::vector<std::string>& p) {
+    if (p.size() != EffectParameterCount) {
+        return check.Fail("an effect shot takes " + std::to_string(EffectParameterCount) +
+                          " fields after its class (particles duration sound), not " + std::to_string(p.size()));
+    }
+    return check.Decimal("duration", p[1], 0.0f, false) && check.Sound(p[2]);
+}
+
 }  // namespace
 
 bool ReadShotDescriptions(const char* text, size_t size, const std::string& fileName,
@@ -153,17 +160,25 @@ bool ReadShotDescriptions(const char* text, size_t size, const std::string& file
             return check.Fail("shot " + Quoted(shot.Name) + " is described twice (first on line " +
                               std::to_string(read[byName[shot.Name]].Line) + ")");
         }
-        if (shot.Class != "lightning") {
-            return check.Fail("unknown shot class " + Quoted(shot.Class) + " (known: \"lightning\")");
-        }
-        if (!CheckLightning(check, shot.Parameters)) {
-            return false;
+        if (shot.Class == "lightning") {
+            if (!CheckLightning(check, shot.Parameters)) {
+                return false;
+            }
+        } else if (shot.Class == "effect") {
+            if (!CheckEffect(check, shot.Parameters)) {
+                return false;
+            }
+        } else {
+            return check.Fail("unknown shot class " + Quoted(shot.Class) + " (known: \"lightning\", \"effect\")");
         }
         byName.emplace(shot.Name, read.size());
         read.push_back(std::move(shot));
     }
     // Impact shots are named before or after the shot that launches them.
     for (const ShotDescription& shot : read) {
+        if (shot.Class != "lightning") {
+            continue;
+        }
         LineCheck check{fileName, shot.Line, error};
         const std::string& impact = shot.Parameters[LightningImpactParameter];
         if (impact == "none") {

@@ -14,7 +14,7 @@
 
 struct ShotDescription {
     std::string Name;   // the type name shots are launched by
-    std::string Class;  // "lightning"
+    std::string Class;  // "lightning" or "effect"
     // Setup's parameters in order, as written; the sound specification is the last.
     std::vector<std::string> Parameters;
     int Line = 0;  // where it was read, for later messages
@@ -25,6 +25,8 @@ struct ShotDescription {
 constexpr size_t LightningParameterCount = 10;
 // Index of the impact shot's name among those parameters.
 constexpr size_t LightningImpactParameter = 7;
+// Fields of an "effect" line after its name and class: particle template, duration, sound.
+constexpr size_t EffectParameterCount = 3;
 
 // Reads the text; fileName only names the file in the error. On failure `shots` is left as it
 // was.

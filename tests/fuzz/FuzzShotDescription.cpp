@@ -20,11 +20,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::unordered_set<std::string> names;
     for (const ShotDescription& shot : shots) {
         Fuzz::Check(names.insert(shot.Name).second, "names are unique");
-        Fuzz::Check(shot.Class == "lightning", "the class is known");
-        Fuzz::Check(shot.Parameters.size() == LightningParameterCount, "all parameters are there");
+        Fuzz::Check(shot.Class == "lightning" || shot.Class == "effect", "the class is known");
+        Fuzz::Check(shot.Parameters.size() ==
+                        (shot.Class == "lightning" ? LightningParameterCount : EffectParameterCount),
+                    "all parameters are there");
         Fuzz::Check(shot.Line >= 1, "a shot has its line");
     }
     for (const ShotDescription& shot : shots) {
+        if (shot.Class != "lightning") continue;
         const std::string& impact = shot.Parameters[LightningImpactParameter];
         Fuzz::Check(impact == "none" || (impact != shot.Name && names.count(impact) == 1), "impact shots exist");
     }

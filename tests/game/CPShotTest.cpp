@@ -2,12 +2,15 @@
 // the last spare first, unknown names, prototypes that cannot be cloned), and the lightning
 // shot's flight: hitting a car on its path, missing one beside it, never its own owner, its
 // range and its duration.
+#include "game/CPEffectShot.h"
 #include "game/CPLevel.h"
 #include "game/CPLightningShot.h"
 #include "game/CPPlayer.h"
 #include "game/CPShotManager.h"
 #include "core/FrameTime.h"
 #include "core/Singletons.h"
+#include "scene/CPParticleManager.h"
+#include "scene/CPParticleTemplate.h"
 #include "scene/CPSceneLoader.h"
 
 #include <gtest/gtest.h>
@@ -192,6 +195,53 @@ TEST_F(ShotManagerTest, DescriptionsBecomeSetUpPrototypes) {
     EXPECT_NE(copy->RenderObject.Get(), prototype->RenderObject.Get());
     clone = nullptr;
     delete copy;
+}
+
+// Counts the requests of one particle template and keeps the last position.
+class ParticleCounter : public CPParticleTemplate {
+public:
+    size_t GetObjectSize() const override { return sizeof(ParticleCounter); }
+    std::string GetTypeName() const override { return "ParticleCounter"; }
+    void Update() override {}
+    int GetKind() const override { return 0; }
+    void Emit(const CPParticleParams& params) override {
+        ++Emitted;
+        At = params.Position;
+    }
+    void Reset() override {}
+    int Emitted = 0;
+    D3DXVECTOR3 At;
+};
+
+TEST_F(ShotManagerTest, AnEffectShotStartsItsParticlesAndLastsItsDuration) {
+    CPParticleManager particles;
+    CPParticleManager::Instance = &particles;
+    ParticleCounter fire;
+    particles.Templates["fire"] = CPtr<CPParticleTemplate>(&fire);
+    std::vector<ShotDescription> descriptions(2);
+    descriptions[0] = {"boom", "effect", {"fire", "0.05", "none"}, 1};
+    descriptions[1] = {"quiet", "effect", {"none", "0", "none"}, 2};
+    std::string error;
+    ASSERT_TRUE(shots.AddPrototypes(descriptions, "Data\\shots.txt", error)) << error;
+    ASSERT_NE(dynamic_cast<CPEffectShot*>(shots.Pool["boom"].front().Get()), nullptr);
+
+    shots.LaunchShot("boom", D3DXVECTOR3(1, 2, 3), D3DXVECTOR3(0, 0, 0), -1.0f, nullptr, 0);
+    EXPECT_EQ(fire.Emitted, 1);
+    EXPECT_EQ(fire.At, D3DXVECTOR3(1, 2, 3));
+    shots.Update();  // 1/60 s
+    shots.Update();
+    EXPECT_EQ(shots.Launched.size(), 1u);
+    shots.Update();  // past 0.05 s
+    EXPECT_TRUE(shots.Launched.empty());
+    EXPECT_EQ(shots.PoolSize("boom"), 2u);
+
+    shots.LaunchShot("quiet", D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(0, 0, 1), -1.0f, nullptr, 0);
+    EXPECT_EQ(fire.Emitted, 1);
+    shots.Update();
+    EXPECT_TRUE(shots.Launched.empty());
+    particles.Templates.clear();
+    particles.Active.clear();
+    CPParticleManager::Instance = nullptr;
 }
 
 // A car with one collision box of half size 1 at `centre`, current as the followed car.

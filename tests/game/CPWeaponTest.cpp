@@ -4,10 +4,13 @@
 #include "game/CPWeapon.h"
 
 #include "core/FrameTime.h"
+#include "game/CPLevel.h"
 #include "game/CPPlayer.h"
 #include "game/CPShotManager.h"
 #include "interface/CPGameData.h"
 #include "platform/win32/CrtRand.h"
+#include "scene/CPParticleManager.h"
+#include "scene/CPParticleTemplate.h"
 #include "scene/CPSceneLoader.h"
 
 #include <gtest/gtest.h>
@@ -256,6 +259,68 @@ TEST_F(WeaponTest, TheWeaponTurnsTowardsTheAimPointAndFiresAlongItsBarrel) {
     EXPECT_NEAR(spare->Position.y, -1.0f, 1e-5f);
     EXPECT_NEAR(spare->Position.z, 1.0f, 1e-5f);
     EXPECT_EQ(spare->LiveOwner(), car);
+}
+
+// Keeps the "firethrower" requests.
+class FlameRecorder : public CPParticleTemplate {
+public:
+    size_t GetObjectSize() const override { return sizeof(FlameRecorder); }
+    std::string GetTypeName() const override { return "FlameRecorder"; }
+    void Update() override {}
+    int GetKind() const override { return 0; }
+    void Emit(const CPParticleParams& params) override {
+        ++Emitted;
+        Speed = D3DXVec3Length(&params.Velocity);
+        Param3 = params.Param3;
+        Tag = params.Tag;
+        Object = params.Object.Get();
+    }
+    void Reset() override {}
+    int Emitted = 0;
+    float Speed = 0.0f;
+    float Param3 = 0.0f;
+    CPParticleCallback Tag = nullptr;
+    CPObject* Object = nullptr;
+};
+
+TEST_F(WeaponTest, TheFlameThrowerSpraysFlamesAndBurnsWhatTheyTouched) {
+    CPParticleManager particles;
+    CPParticleManager::Instance = &particles;
+    FlameRecorder flames;
+    particles.Templates["firethrower"] = CPtr<CPParticleTemplate>(&flames);
+    game.ActiveCarSettings.Weapons[2] = "firethrower";
+    record.CostDivisor = 1000;
+    game.Weapons.Add("firethrower", record);
+    car->AddChild(CPtr<CPGameObject>(new CPGameObject("firethrower")));
+    Select(2);
+    EXPECT_EQ(car->WeaponType, CPWeapon::FlameThrower);
+
+    EXPECT_EQ(Hold(1), 0);  // no shot: particles
+    EXPECT_EQ(flames.Emitted, 1);
+    EXPECT_NEAR(flames.Speed, CPWeapon::FlameSpeed, 1e-4f);
+    EXPECT_GE(flames.Param3, 0.8f);
+    EXPECT_LE(flames.Param3, 1.1f);
+    EXPECT_EQ(flames.Tag, &FlameHitTest);
+    EXPECT_EQ(flames.Object, car);
+    EXPECT_LT(car->Ammunition[2], 1.0f);
+
+    // What the flames touched is burnt every 0.2 s and forgotten every frame.
+    auto* barrel = new CPGameObject("barrel");
+    car->FlameObjects.emplace(barrel, CPtr<CPGameObject>(barrel));
+    FrameTime = 0.25f;
+    car->UpdateWeapons(D3DXVECTOR3(0, -50, 0), nullptr);
+    EXPECT_TRUE(car->FlameObjects.empty());
+    EXPECT_GT(car->FlameTimer, 0.0f);
+    // An object deleted before the weapon's frame is skipped.
+    auto* gone = new CPGameObject("gone");
+    car->FlameObjects.emplace(gone, CPtr<CPGameObject>(gone));
+    CPSceneLoader::DeleteObject(gone);
+    car->UpdateWeapons(D3DXVECTOR3(0, -50, 0), nullptr);
+    EXPECT_TRUE(car->FlameObjects.empty());
+    CPSceneLoader::DeleteObject(barrel);
+    particles.Templates.clear();
+    particles.Active.clear();
+    CPParticleManager::Instance = nullptr;
 }
 
 }  // namespace

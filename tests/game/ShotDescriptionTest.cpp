@@ -19,11 +19,12 @@ TEST(ShotDescription, ReadsOneShotPerLineWithCommentsAndBlankLines) {
         "\n"
         "trasser11  lightning any   200 0   0.05 tracer.tga tracer.fx 0 spark 0   mgun.wav  # a comment\r\n"
         "spark\tlightning\tenemy 40 0.5 0.2 spark.tga add.fx 2 none -1.5 hit.wav,2d\n"
-        "silent lightning any 1e2 0 0 a.tga b.fx 0 none 0 none";
+        "silent lightning any 1e2 0 0 a.tga b.fx 0 none 0 none\n"
+        "boom effect rocket_exp 0.5 explosion.wav\n";
     std::vector<ShotDescription> shots;
     std::string error;
     ASSERT_TRUE(Read(text, shots, error)) << error;
-    ASSERT_EQ(shots.size(), 3u);
+    ASSERT_EQ(shots.size(), 4u);
     EXPECT_EQ(shots[0].Name, "trasser11");
     EXPECT_EQ(shots[0].Class, "lightning");
     EXPECT_EQ(shots[0].Line, 3);
@@ -32,6 +33,8 @@ TEST(ShotDescription, ReadsOneShotPerLineWithCommentsAndBlankLines) {
     EXPECT_EQ(shots[1].Parameters.back(), "hit.wav,2d");
     EXPECT_EQ(shots[1].Line, 4);
     EXPECT_EQ(shots[2].Name, "silent");
+    EXPECT_EQ(shots[3].Class, "effect");
+    EXPECT_EQ(shots[3].Parameters, (std::vector<std::string>{"rocket_exp", "0.5", "explosion.wav"}));
 }
 
 TEST(ShotDescription, RefusesEachFaultNamingFileAndLine) {
@@ -58,6 +61,9 @@ TEST(ShotDescription, RefusesEachFaultNamingFileAndLine) {
         {"b lightning any 40 0 0.1 t.tga e.fx 0 none 0 ,2d", "has no sound name"},
         {"b lightning any 40 0 0.1 t.tga e.fx 0 none 0 a.wav,3d", "only \",2d\" may follow"},
         {"b lightning any 40 0 0.1 t.tga e.fx 0 missing 0 none", "impact shot \"missing\" is not described"},
+        {"b effect fire 0.5", "an effect shot takes 3 fields"},
+        {"b effect fire -0.5 none", "duration \"-0.5\" is negative"},
+        {"b effect fire 0 a.wav,", "only \",2d\" may follow"},
         {"b lightning any 40 0 0.1 t.tga e.fx 0 b 0 none", "cannot be its own impact shot"},
         {"ok lightning any 40 0 0.1 t.tga e.fx 0 none 0 none", "described twice (first on line 1)"},
         {"none lightning any 40 0 0.1 t.tga e.fx 0 none 0 none", "\"none\" cannot name a shot"},
