@@ -2,6 +2,7 @@
 // the last spare first, unknown names, prototypes that cannot be cloned), and the lightning
 // shot's flight: hitting a car on its path, missing one beside it, never its own owner, its
 // range and its duration.
+#include "Render/CPRenderObject.h"
 #include "game/CPEffectShot.h"
 #include "game/CPLevel.h"
 #include "game/CPLightningShot.h"
@@ -11,7 +12,9 @@
 #include "core/Singletons.h"
 #include "scene/CPParticleManager.h"
 #include "scene/CPParticleTemplate.h"
+#include "scene/CPPerspectiveCamera.h"
 #include "scene/CPSceneLoader.h"
+#include "scene/MainView.h"
 
 #include <gtest/gtest.h>
 
@@ -349,6 +352,46 @@ TEST_F(LightningTest, AnOwnerDeletedInFlightIsLetGoWithoutBeingTouched) {
     EXPECT_EQ(flying->LiveOwner(), nullptr);
     for (int i = 0; i < 40; ++i) shots.Update();
     EXPECT_EQ(shots.PoolSize("bolt"), 2u);
+}
+
+TEST_F(LightningTest, TheRibbonFacesTheCameraAndIsLeftAloneWithoutOne) {
+    auto* quad = dynamic_cast<CPRenderObject*>(bolt->RenderObject.Get());
+    ASSERT_NE(quad, nullptr);
+    ASSERT_EQ(quad->Vertices.size(), 4u);
+    EXPECT_EQ(quad->Indices, (std::vector<uint16_t>{0, 1, 2, 0, 2, 3}));
+    const auto corners = [quad] {
+        std::vector<D3DXVECTOR3> out;
+        for (const CPVertex& vertex : quad->WorldVertices) out.push_back(vertex.Position);
+        return out;
+    };
+
+    // No view: the quad stays collapsed at the launch point.
+    bolt->Launch(D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(1, 0, 0), -1.0f, nullptr, 0);
+    CPtr<CPGameObject> owner;
+    ASSERT_EQ(bolt->Update(owner), 1);
+    for (const D3DXVECTOR3& corner : corners()) EXPECT_EQ(corner, D3DXVECTOR3(0, 0, 0));
+
+    // A view above the line: the ribbon lies flat, 0.1 to each side, from the launch point to
+    // the head.
+    CPPerspectiveCamera view;
+    view.Position = D3DXVECTOR3(5, 0, 10);
+    MainView = &view;
+    ASSERT_EQ(bolt->Update(owner), 1);
+    const float head = 2.0f * 40.0f / 60.0f;
+    const std::vector<D3DXVECTOR3> flat = corners();
+    ASSERT_EQ(flat.size(), 4u);
+    EXPECT_NEAR(flat[0].x, 0.0f, 1e-5f);
+    EXPECT_NEAR(flat[1].x, head, 1e-5f);
+    EXPECT_NEAR(std::fabs(flat[0].y), 0.1f, 1e-5f);
+    EXPECT_NEAR(flat[0].y, -flat[3].y, 1e-6f);
+    EXPECT_NEAR(flat[1].y, -flat[2].y, 1e-6f);
+    for (const D3DXVECTOR3& corner : flat) EXPECT_NEAR(corner.z, 0.0f, 1e-5f);
+
+    // The eye on the line: no side to turn to, the last ribbon stays (no NaN).
+    view.Position = D3DXVECTOR3(-5, 0, 0);
+    ASSERT_EQ(bolt->Update(owner), 1);
+    EXPECT_EQ(corners(), flat);
+    MainView = nullptr;
 }
 
 }  // namespace

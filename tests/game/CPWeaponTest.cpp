@@ -15,7 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <map>
 #include <string>
 
 namespace {
@@ -282,6 +284,58 @@ public:
     CPParticleCallback Tag = nullptr;
     CPObject* Object = nullptr;
 };
+
+TEST_F(WeaponTest, EachKindFiresItsShotsAndShellCases) {
+    CPParticleManager particles;
+    CPParticleManager::Instance = &particles;
+    FlameRecorder shells;
+    particles.Templates["gilze"] = CPtr<CPParticleTemplate>(&shells);
+    struct Case {
+        const char* Weapon;
+        const char* Shot;
+        int32_t ShotCost;
+        int Shots;
+        int Shells;
+    };
+    const Case cases[] = {
+        {"mgun2x", "trasser11", 1, 1, 1}, {"lgun2x", "trasser11", 1, 1, 1}, {"hmgun", "trasser12", 1, 1, 1},
+        {"shotgun", "trasser13", 3, 3, 3}, {"autoshotgun", "trasser13", 0, 0, 0}, {"rlauncher", "rocket1", 1, 1, 0},
+        {"ssrlauncher", "srocket1", 1, 1, 0}, {"plasma", "plazma", 1, 1, 0},     {"gauss", "gauss1", 1, 1, 0},
+    };
+    std::map<std::string, int> launched;
+    for (const Case& c : cases) {
+        // "trasser11" counts into `launches` (the fixture's prototype).
+        int* counter = std::string(c.Shot) == "trasser11" ? &launches : &launched[c.Shot];
+        if (shots.PoolSize(c.Shot) == 0) shots.AddPrototype(CPtr<CPShot>(new CountingShot(c.Shot, counter)));
+        WeaponInfo entry = record;
+        entry.ShotCost = c.ShotCost;
+        entry.CostDivisor = 1000;
+        game.Weapons.Add(c.Weapon, entry);
+        auto* mesh = new CPGameObject(c.Weapon);
+        mesh->AddChild(CPtr<CPGameObject>(new CPGameObject("stvol")));
+        car->AddChild(CPtr<CPGameObject>(mesh));
+        game.ActiveCarSettings.Weapons[2] = c.Weapon;
+        car->Ammunition[2] = 1.0f;
+        Select(2);
+        const int before = *counter;
+        const int shellsBefore = shells.Emitted;
+        car->WeaponCooldown = -1.0f;
+        Hold(1);
+        EXPECT_EQ(*counter - before, c.Shots) << c.Weapon;
+        EXPECT_EQ(shells.Emitted - shellsBefore, c.Shells) << c.Weapon;
+        // Only the heavy gun spins its barrel while firing.
+        const D3DXQUATERNION still(0, 0, 0, 1);
+        EXPECT_EQ(mesh->FindChild("stvol")->Orientation != still, std::string(c.Weapon) == "hmgun") << c.Weapon;
+    }
+    // The shotgun's pellets leave in a cone of 0.4 rad about the barrel.
+    for (const CPtr<CPShot>& pellet : shots.Pool["trasser13"]) {
+        if (pellet == shots.Pool["trasser13"].front()) continue;
+        EXPECT_LE(std::acos(std::min(1.0f, -pellet->Direction.y)), 0.4f + 1e-4f);
+    }
+    particles.Templates.clear();
+    particles.Active.clear();
+    CPParticleManager::Instance = nullptr;
+}
 
 TEST_F(WeaponTest, TheFlameThrowerSpraysFlamesAndBurnsWhatTheyTouched) {
     CPParticleManager particles;
