@@ -8,7 +8,13 @@
 #include "game/CPLightningShot.h"
 #include "game/CPPlayer.h"
 #include "game/CPShotManager.h"
+#include "Sound/PSoundManager.h"
 #include "core/FrameTime.h"
+#include "platform/audio/DirectSound.h"
+#include "platform/win32/Clock.h"
+#include "platform/win32/Com.h"
+#include "tests/Sound/WavFixtures.h"
+#include "tests/TestTempDir.h"
 #include "core/Singletons.h"
 #include "scene/CPParticleManager.h"
 #include "scene/CPParticleTemplate.h"
@@ -19,6 +25,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -198,6 +206,63 @@ TEST_F(ShotManagerTest, DescriptionsBecomeSetUpPrototypes) {
     EXPECT_NE(copy->RenderObject.Get(), prototype->RenderObject.Get());
     clone = nullptr;
     delete copy;
+}
+
+TEST_F(ShotManagerTest, TheSoundSpecificationLoadsAPlainOrAPositionedSound) {
+    const std::filesystem::path dir = TestTempDir("shot_sounds");
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir / "Data" / "Sounds");
+    const WavFixtures::Bytes wav = WavFixtures::PcmWav(1, 22050, 16, WavFixtures::Samples(22050));
+    std::ofstream(dir / "Data" / "Sounds" / "bang.wav", std::ios::binary)
+        .write(reinterpret_cast<const char*>(wav.data()), static_cast<std::streamsize>(wav.size()));
+    std::filesystem::current_path(dir);
+    PlatformClock::UseManual();
+    IDirectSound8* device = nullptr;
+    ASSERT_EQ(DirectSoundCreate8(nullptr, &device, nullptr), DS_OK);
+    {
+        CPSoundCache cache;
+        cache.Device = device;
+        CPSoundManager sounds;
+        sounds.Cache = &cache;
+        CPSoundManager::Instance = &sounds;
+        {
+            CPShotManager owner;  // owns the sounds its prototypes load
+            auto* plain = new CountingShot("plain", &launches);
+            plain->Setup({"bang.wav,2d"});
+            auto* placed = new CountingShot("placed", &launches);
+            placed->Setup({"x", "bang.wav"});
+            auto* silent = new CountingShot("silent", &launches);
+            silent->Setup({"none"});
+            auto* missing = new CountingShot("missing", &launches);
+            missing->Setup({"nothing.wav"});
+            for (CPShot* shot : {static_cast<CPShot*>(plain), static_cast<CPShot*>(placed), static_cast<CPShot*>(silent),
+                                 static_cast<CPShot*>(missing)}) {
+                owner.AddPrototype(CPtr<CPShot>(shot));
+            }
+            ASSERT_NE(plain->Sound, nullptr);
+            EXPECT_TRUE(plain->Sound2D);
+            EXPECT_EQ(plain->Sound->Is3D, 0);
+            EXPECT_EQ(plain->SoundSpec, "bang.wav");
+            ASSERT_NE(placed->Sound, nullptr);
+            EXPECT_FALSE(placed->Sound2D);
+            EXPECT_EQ(placed->Sound->Is3D, 1);
+            EXPECT_EQ(silent->Sound, nullptr);
+            EXPECT_EQ(missing->Sound, nullptr);
+
+            placed->Launch(D3DXVECTOR3(4, 5, 6), D3DXVECTOR3(1, 0, 0), -1.0f, nullptr, 0);
+            EXPECT_TRUE(placed->Sound->IsPlaying());
+            EXPECT_EQ(placed->Sound->Params3D.vPosition, D3DXVECTOR3(4, 5, 6));
+            plain->Launch(D3DXVECTOR3(4, 5, 6), D3DXVECTOR3(1, 0, 0), -1.0f, nullptr, 0);
+            EXPECT_TRUE(plain->Sound->IsPlaying());
+            silent->Launch(D3DXVECTOR3(4, 5, 6), D3DXVECTOR3(1, 0, 0), -1.0f, nullptr, 0);
+        }
+        CPSoundManager::Instance = nullptr;
+    }
+    SafeRelease(device);
+    PlatformClock::UseReal();
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(dir);
 }
 
 // Counts the requests of one particle template and keeps the last position.
