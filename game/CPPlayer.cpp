@@ -33,7 +33,7 @@ CPPlayer::~CPPlayer() {
     // The weapon, its flares and the targets may be children of this car, and a tree is
     // deleted leaves first: what is already gone is forgotten, not released.
     const auto letGo = [](CPtr<CPGameObject>& object) {
-        if (object != nullptr && CPObject::FindLive(object.Get()) == nullptr) {
+        if (object != nullptr && CPObject::FindLive(static_cast<CPObject*>(object.Get())) == nullptr) {
             object.MakeNull();
         }
         object = nullptr;

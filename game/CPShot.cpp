@@ -96,7 +96,7 @@ void CPShot::Launch(const D3DXVECTOR3& position, const D3DXVECTOR3& direction, f
 
 CPGameObject* CPShot::LiveOwner() const {
     CPGameObject* object = owner.Get();
-    return object != nullptr && CPObject::FindLive(object) != nullptr ? object : nullptr;
+    return object != nullptr && CPObject::FindLive(static_cast<CPObject*>(object)) != nullptr ? object : nullptr;
 }
 
 void CPShot::DropOwner() {

@@ -186,7 +186,7 @@ void CPPlayer::UpdateWeapons(const D3DXVECTOR3& aimPoint, CPtr<CPGameObject>) {
             do {
                 for (auto& [address, object] : FlameObjects) {
                     // The set holds no life: an object deleted since its flame touched it is skipped.
-                    if (CPObject::FindLive(address) == nullptr) {
+                    if (CPObject::FindLive(static_cast<CPObject*>(address)) == nullptr) {
                         continue;
                     }
                     const D3DXVECTOR3 at = Translation(address->WorldMatrix);
@@ -197,7 +197,7 @@ void CPPlayer::UpdateWeapons(const D3DXVECTOR3& aimPoint, CPtr<CPGameObject>) {
             } while (FlameTimer <= 0.0f);
         }
         for (auto& [address, object] : FlameObjects) {
-            if (CPObject::FindLive(address) == nullptr) {
+            if (CPObject::FindLive(static_cast<CPObject*>(address)) == nullptr) {
                 object.MakeNull();
             }
         }

@@ -249,6 +249,18 @@ TEST_F(WeaponTest, TheWeaponTurnsTowardsTheAimPointAndFiresAlongItsBarrel) {
     EXPECT_NEAR(barrel.y, 0.0f, 1e-5f);
     EXPECT_EQ(car->AimPoint, D3DXVECTOR3(30, 0, 1));
 
+    // The rocket launcher also lifts its barrel for a ballistic throw: ½·asin(g·d/17²).
+    car->WeaponType = CPWeapon::RocketLauncher;
+    car->UpdateWeapons(D3DXVECTOR3(0, -10, 1), nullptr);
+    D3DXVec3TransformNormal(&barrel, &local, &weapon->WorldMatrix);
+    const float lift = 0.5f * std::asin(9.8f * 10.0f / 289.0f);
+    EXPECT_NEAR(barrel.z, std::sin(lift), 1e-4f);
+    EXPECT_NEAR(barrel.y, -std::cos(lift), 1e-4f);
+    car->UpdateWeapons(D3DXVECTOR3(0, -1000, 1), nullptr);  // beyond the range: 45 degrees
+    D3DXVec3TransformNormal(&barrel, &local, &weapon->WorldMatrix);
+    EXPECT_NEAR(barrel.z, std::sqrt(0.5f), 1e-4f);
+    car->WeaponType = CPWeapon::MachineGun;
+
     // Straight ahead a shot leaves along -y from the flare.
     car->Trigger = true;
     car->WeaponCooldown = -1.0f;
