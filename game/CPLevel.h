@@ -28,10 +28,12 @@ class CPGameObject;
 class CPLensFlare;
 class CPLevelBranch;
 class CPLine;
+class CPObject;
 class CPObjUpdater;
 class CPPlayer;
 class CPQuadTreeNode;
 class CPSpline;
+struct CPPickInfo;
 struct LevelLayout;
 
 class CPLevel : public CPLevelSun {
@@ -105,6 +107,9 @@ public:
     void ApplyToTree(CPtr<CPGameObject> object, const D3DXMATRIX& m);
     // Stops the update task when it runs, takes it off the scheduler and frees it.
     void StopUpdateTask();
+
+    // Ray queries used by shots and weapons (minimal until the full one lands).
+    bool CrossObjectRay(CPPickInfo& pick);
 
     CPSpline* GetPathSpline() const { return CentrePath.Get(); }
     int32_t GetLevelNumber() const { return LevelNumber; }
@@ -186,3 +191,5 @@ private:
 };
 
 CPLevel* GetCurrentLevel();
+// The flame thrower's per-particle hit test (minimal until the full one lands).
+void FlameHitTest(CPObject* shooter, void* particle);
