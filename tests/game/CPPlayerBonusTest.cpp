@@ -396,3 +396,27 @@ TEST_F(PlayerBonusTest, TheWalkSurvivesErasingAndEmptyEntries) {
 }
 
 }  // namespace
+
+namespace {
+
+// A pickup's special sound starts over from its beginning; a kind without its sound acts all
+// the same.
+TEST_F(PlayerBonusTest, APickupPlaysItsSoundFromTheStart) {
+    CarLogicFixture::SpecialSounds sounds({"chik"});
+    auto& chik = CarLogicFixture::SpecialSounds::Buffer(sounds.Sound("chik"));
+    sounds.Sound("chik").Play(0, 0);
+    PlatformClock::AdvanceMilliseconds(100);
+    ASSERT_GT(chik.PlayCursor(), 0u);
+    CPPlayer* player = MakePlayer(CarAt, Drevik);
+    player->DamageLevel = 30.0f;
+    AddBonus("bonus_remont", nullptr, CarAt);
+    AddBonus("bonus", "glow6", CarAt);
+    player->PickUpBonus();
+    EXPECT_TRUE(chik.IsPlaying());
+    EXPECT_EQ(chik.PlayCursor(), 0u);
+    EXPECT_EQ(chik.PlayCalls(), 2);
+    EXPECT_FLOAT_EQ(player->DamageLevel, 10.0f);
+    EXPECT_TRUE(Game.Bonuses.empty());
+}
+
+}  // namespace

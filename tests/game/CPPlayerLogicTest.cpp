@@ -397,3 +397,29 @@ TEST_F(PlayerLogicTest, GloomScreenEffectEndsAfterFifteenSeconds) {
 }
 
 }  // namespace
+
+namespace {
+
+// The human driver's impact sound "slam" is stopped and rewound every half second, so the
+// next impact can play it again; other cars leave it alone.
+TEST_F(PlayerLogicTest, TheImpactSoundIsResetEveryHalfSecond) {
+    CarLogicFixture::SpecialSounds sounds({"slam"});
+    CNSound& slam = sounds.Sound("slam");
+    auto& buffer = CarLogicFixture::SpecialSounds::Buffer(slam);
+    CPPlayer* player = MakePlayer(D3DXVECTOR3(0.0f, 0.0f, 1.0f), 9);
+    slam.Play(0, 0);
+    PlatformClock::AdvanceMilliseconds(100);
+    player->UpdateLogic(0.3f);
+    EXPECT_TRUE(buffer.IsPlaying());
+    EXPECT_FLOAT_EQ(player->SlamSoundTimer, 0.3f);
+    player->UpdateLogic(0.3f);
+    EXPECT_TRUE(buffer.IsPlaying());  // not the human driver
+
+    player->HumanDriven = true;
+    player->UpdateLogic(0.3f);
+    EXPECT_FALSE(buffer.IsPlaying());
+    EXPECT_EQ(buffer.PlayCursor(), 0u);
+    EXPECT_EQ(player->SlamSoundTimer, 0.0f);
+}
+
+}  // namespace
