@@ -102,7 +102,7 @@ public:
     static void SpawnShells(CPGameObject* weapon);
     // When the view sees the car: the car's tree to the batcher, and within ShadowDistance of
     // the view's eye its shadow projected onto the terrain under it and batched as well. The
-    // race camera hands its first view.
+    // race camera hands its first view. The followed car also runs its respawn fade here.
     void Draw(CPRenderBatcher* batcher, const CPPerspectiveCamera* view);
 
     // The player's car takes its engine and mine entries from the catalogues of `game` by the
