@@ -115,6 +115,11 @@ public:
     // The mine count the interface shows.
     int32_t MineCount() const { return MineRecord.M4; }
 
+    // The car's per-step game logic, dt in s (minimal until the full one lands).
+    void UpdateLogic(float dt);
+    // The selected weapon's per-frame work towards the aim point (minimal until the full one lands).
+    void UpdateWeapons(const D3DXVECTOR3& aimPoint, CPtr<CPGameObject> car);
+
     // CPCarContact: the physics world's collision handling.
     void SetCollisionFlag() override { CollisionFlag = true; }
     bool IsFollowedCar() const override;
