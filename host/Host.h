@@ -63,7 +63,12 @@ public:
     Host(const Host&) = delete;
     Host& operator=(const Host&) = delete;
 
-    // One frame of seconds: FrameTime := seconds, FullTime += seconds, FrameNumber += 1,
+    // The longest frame handed to the tasks, s: after a stall (loading, a debugger) the
+    // race's fixed-step catch-up runs at most this much, not hundreds of steps.
+    static constexpr float MaxFrameTime = 0.5f;
+
+    // One frame of seconds (at most MaxFrameTime): FrameTime := seconds, FullTime += seconds,
+    // FrameNumber += 1,
     // then StepTasks, then the frame drawing (skipped while the device is lost; a device that
     // can be reset is reset first). The recording device's call log is emptied first once
     // it holds more than 65536 calls.
