@@ -23,6 +23,7 @@ constexpr float TwoPi = 6.2831855f;
 constexpr float LooseTwoPi = 6.283f;  // the heading difference wraps by this
 constexpr float BackwardsFrom = 1.57f;
 constexpr float BackwardsTo = 4.713f;
+constexpr float ManyTurns = 1000.0f;  // rad
 
 // Whether the ray of the pick passes near point on the ground.
 bool RayPassesNear(const CPPickInfo& pick, const D3DXVECTOR3& point) {
@@ -100,9 +101,13 @@ bool CPLevel::IsPlayerMovingBackwards() const {
     if (!std::isfinite(p) || !std::isfinite(FollowedHeading)) {
         return false;
     }
+    // Angles of many turns are brought near first: subtracting a turn from a huge float
+    // changes nothing, and the wrapping loops would never end.
+    if (std::fabs(p) > ManyTurns) p = std::fmod(p, TwoPi);
     while (p > TwoPi) p -= TwoPi;
     while (p < 0.0f) p += TwoPi;
     float d = FollowedHeading - p;
+    if (std::fabs(d) > ManyTurns) d = std::fmod(d, LooseTwoPi);
     while (d > LooseTwoPi) d -= LooseTwoPi;
     while (d < 0.0f) d += LooseTwoPi;
     return d > BackwardsFrom && d < BackwardsTo;
