@@ -46,6 +46,10 @@ protected:
         Level->FollowedCar = static_cast<CPPlayer*>(Player);
     }
     void TearDown() override {
+        // The cars are the test's.
+        Level->Player = nullptr;
+        Level->FollowedCar = nullptr;
+        Level->Cars.clear();
         Level.reset();
         Cfg::ResetDefaults();
     }

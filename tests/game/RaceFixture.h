@@ -98,6 +98,10 @@ protected:
     }
 
     void TearDown() override {
+        // The cars are the test's.
+        Level->Player = nullptr;
+        Level->FollowedCar = nullptr;
+        Level->Cars.clear();
         Level.reset();
         CPGameData::Instance = nullptr;
         Dispatcher.Unregister(&Log);
