@@ -176,6 +176,11 @@ Host::~Host() {
         scheduler->Tasks.remove_if([&task](const CPtr<CPTask>& listed) { return listed.Get() == task.get(); });
     }
     scriptTasks.clear();
+    // Blocks of a frame not drawn may still hold what the scripts made (their screens).
+    if (staticBatcher && dynamicBatcher) {
+        staticBatcher->EndFrame();
+        dynamicBatcher->EndFrame();
+    }
     ClearInstance(CPScriptRuntime::Instance, scripts.get());
     scripts.reset();
     scheduler->Tasks.remove_if([this](const CPtr<CPTask>& listed) { return listed.Get() == globalTimer.get(); });

@@ -11,7 +11,7 @@ namespace Script {
 
 namespace {
 
-constexpr std::array<Area, 7> AreaList{{
+constexpr std::array<Area, 12> AreaList{{
     {Table::A, SoundFunctionsA},
     {Table::B, SoundFunctionsB},
     {Table::E, SoundFunctionsE},
@@ -19,6 +19,12 @@ constexpr std::array<Area, 7> AreaList{{
     {Table::A, SystemFunctionsA},
     {Table::A, EngineFunctionsA},
     {Table::E, EngineFunctionsE},
+    {Table::A, PathFunctionsA},
+    // Interface and HUD functions.
+    {Table::A, InterfaceFunctionsA},
+    {Table::B, InterfaceFunctionsB},
+    {Table::A, HudFunctionsA},
+    {Table::B, HudFunctionsB},
 }};
 
 // Name -> function per table, built once from the areas.
