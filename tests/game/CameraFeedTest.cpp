@@ -99,15 +99,16 @@ TEST_F(CameraFeedTest, DistancesAndLookTargetFollowTheCameraKind) {
     Level->CameraDistanceDiv = 20.0f;
     camera->Distance = 4.0f;
     Frame();
-    EXPECT_FLOAT_EQ(camera->Distance, 4.0f);
+    EXPECT_FLOAT_EQ(camera->TargetDistance, 7.0f);
+    EXPECT_LT(camera->Distance, 7.0f);
     EXPECT_FLOAT_EQ(camera->DistanceDivisor, 20.0f);
 }
 
 TEST_F(CameraFeedTest, TheInsideViewLooksAlongTheCar) {
-    Level->CameraMode = 2;
     Level->CameraKind = 0;
     Level->CameraSets[2].Distance = 0.5f;
     Level->CameraSets[2].Height = 1.2f;
+    Level->SetCameraMode(2);
     camera->TargetDistance = 3.0f;
     camera->LookTarget = D3DXVECTOR3(1, 2, 3);
     Frame();
@@ -121,13 +122,11 @@ TEST_F(CameraFeedTest, TheInsideViewLooksAlongTheCar) {
     ExpectNear(Level->FollowedForward, D3DXVECTOR3(0.0f, -1.0f, 0.0f));
     EXPECT_NEAR(Level->FollowedHeading, -static_cast<float>(D3DX_PI) / 2.0f, 1e-6f);
 
-    // The chase modes write no yaw and no free view.
-    Level->CameraMode = 0;
-    camera->Yaw = 0.25f;
+    // The chase modes write no free view.
+    Level->SetCameraMode(0);
     camera->FreeEye = D3DXVECTOR3(0, 0, 0);
     Turn(D3DXVECTOR3(0, 0, 1), 1.0f);
     Frame();
-    EXPECT_FLOAT_EQ(camera->Yaw, 0.25f);
     EXPECT_EQ(camera->FreeEye, D3DXVECTOR3(0, 0, 0));
     EXPECT_NEAR(Level->FollowedHeading, -static_cast<float>(D3DX_PI) / 2.0f + 1.0f, 1e-5f);
 }

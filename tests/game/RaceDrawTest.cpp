@@ -32,8 +32,13 @@ protected:
         level->LevelTime = 600.0f;
         camera = std::make_unique<CPCamera>();
         level->Camera = camera.get();
-        // Eye at the origin, looking along +y.
+        // Eye at the origin, looking along +y, kept there as a free view the feed leaves alone
+        // in camera mode 0.
         Aim(*camera->View1, D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(0, 1, 0));
+        camera->FreeView = true;
+        camera->FreeEye = D3DXVECTOR3(0, 0, 0);
+        camera->FreeLookAt = D3DXVECTOR3(0, 1, 0);
+        camera->FreeUp = D3DXVECTOR3(0, 0, 1);
         MainView = camera->View1.Get();
     }
     void TearDown() override {
