@@ -31,6 +31,7 @@
 #include "interface/CPLensFlare.h"
 #include "platform/win32/Clock.h"
 #include "scene/CPGameObject.h"
+#include "scene/CPPerspectiveCamera.h"
 
 #include <algorithm>
 #include <charconv>
