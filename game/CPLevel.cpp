@@ -10,6 +10,8 @@
 #include "game/CPPlayer.h"
 #include "game/CPRaceCamera.h"
 #include "game/CPSpline.h"
+#include "game/CPPlayer.h"
+#include "game/CPRaceCamera.h"
 #include "game/LevelFile.h"
 #include "interface/CPGameData.h"
 #include "interface/CPLensFlare.h"

@@ -32,6 +32,7 @@ class CPLensFlare;
 class CPObject;
 class CPLevelBranch;
 class CPLine;
+class CPObject;
 class CPObjUpdater;
 class CPPlayer;
 class CPQuadTreeNode;
@@ -110,6 +111,7 @@ public:
     void ApplyToTree(CPtr<CPGameObject> object, const D3DXMATRIX& m);
     // Stops the update task when it runs, takes it off the scheduler and frees it.
     void StopUpdateTask();
+
 
     CPSpline* GetPathSpline() const { return CentrePath.Get(); }
     int32_t GetLevelNumber() const { return LevelNumber; }
@@ -223,12 +225,15 @@ public:
     // car's first step only records its point.
     bool PlayerPointKnown = false;
     std::array<bool, TrackedCars> AiPointKnown{};
-    // The cars and camera the loader creates; the race rules read them.
-    CPtr<CPPlayer> Player;
-    std::vector<CPtr<CPPlayer>> Cars;
-    CPtr<CPCamera> Camera;
     // Race camera parameter set (minimal until the full one lands).
     void SetCameraMode(int mode);
+    // The cars and the race camera, and putting traffic back on the ground (read by the car
+    // logic and the respawn).
+    CPtr<CPCamera> Camera;
+    CPtr<CPPlayer> Player;
+    std::vector<CPtr<CPPlayer>> Cars;  // opponents first, then traffic
+    CPCamera* GetCamera() const { return Camera.Get(); }
+    void ResetCars();
 
 private:
     void DeletePaths();

@@ -19,5 +19,10 @@ extern const luaL_Reg InterfaceFunctionsA[];
 extern const luaL_Reg InterfaceFunctionsB[];
 extern const luaL_Reg HudFunctionsA[];
 extern const luaL_Reg HudFunctionsB[];
+// Shop catalogues, profile and save games.
+extern const luaL_Reg ShopFunctionsA[];
+extern const luaL_Reg ShopFunctionsB[];
+extern const luaL_Reg SaveFunctionsA[];
+extern const luaL_Reg SaveFunctionsB[];
 
 }  // namespace Script

@@ -11,7 +11,7 @@ namespace Script {
 
 namespace {
 
-constexpr std::array<Area, 12> AreaList{{
+constexpr Area AreaList[] = {
     {Table::A, SoundFunctionsA},
     {Table::B, SoundFunctionsB},
     {Table::E, SoundFunctionsE},
@@ -25,7 +25,12 @@ constexpr std::array<Area, 12> AreaList{{
     {Table::B, InterfaceFunctionsB},
     {Table::A, HudFunctionsA},
     {Table::B, HudFunctionsB},
-}};
+    // Shop catalogues, profile and save games.
+    {Table::A, ShopFunctionsA},
+    {Table::B, ShopFunctionsB},
+    {Table::A, SaveFunctionsA},
+    {Table::B, SaveFunctionsB},
+};
 
 // Name -> function per table, built once from the areas.
 const std::unordered_map<std::string, lua_CFunction>& FunctionsOf(Table table) {
