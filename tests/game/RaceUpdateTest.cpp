@@ -115,6 +115,8 @@ TEST_F(RaceUpdateTest, TimeAttackKeepsOnlyAFasterRun) {
 }
 
 TEST_F(RaceUpdateTest, ThePlayersCarRunsWholeFixedStepsAndKeepsTheRest) {
+    CPPlayer* opponent = AddCar(1.0f, CPPlayer::SideSolmar);
+    Level->Cars = {opponent};
     struct Case {
         float dt;
         int steps;
@@ -122,10 +124,19 @@ TEST_F(RaceUpdateTest, ThePlayersCarRunsWholeFixedStepsAndKeepsTheRest) {
     for (const Case c : {Case{0.04f, 2}, Case{0.01f, 0}, Case{0.05f, 2}, Case{1.0f / 60.0f, 1}}) {
         SCOPED_TRACE(c.dt);
         Level->StepAccumulator = 0.0f;
+        // The time bonus timer runs down with each logic step of a car.
+        Player->SetTimeBonusTimer(10.0f);
+        opponent->SetTimeBonusTimer(10.0f);
         Frame(c.dt);
         float expected = c.dt;
-        for (int i = 0; i < c.steps; ++i) expected -= CPLevel::FixedStep;
+        float timer = 10.0f;
+        for (int i = 0; i < c.steps; ++i) {
+            expected -= CPLevel::FixedStep;
+            timer -= CPLevel::FixedStep;
+        }
         EXPECT_FLOAT_EQ(Level->StepAccumulator, expected);
+        EXPECT_FLOAT_EQ(Player->TimeBonusTimer, timer);
+        EXPECT_FLOAT_EQ(opponent->TimeBonusTimer, 10.0f - c.dt);  // one step of the frame time
         EXPECT_LT(Level->StepAccumulator, CPLevel::FixedStep);
         EXPECT_GE(Level->StepAccumulator, 0.0f);
     }
