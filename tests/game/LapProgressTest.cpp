@@ -213,6 +213,9 @@ TEST_F(LapProgressTest, ComputerCarsOfThePlayersSideTakeNoProgressSlot) {
     EXPECT_EQ(Level->AiLastPoint[0], Level->FindNearestPathPoint(first->GetPosition()));
     EXPECT_EQ(Level->AiLastPoint[1], Level->FindNearestPathPoint(third->GetPosition()));
     EXPECT_EQ(Level->AiLastPoint[2], 0);
+    // A first step only records the point: no progress from the slot's initial 0.
+    EXPECT_EQ(Level->AiLapProgress[0], 0);
+    EXPECT_EQ(Level->AiLapProgress[1], 0);
 
     Place(third, StartAngle() - 80.0f / Radius);
     Level->UpdateLapProgress();
@@ -221,6 +224,22 @@ TEST_F(LapProgressTest, ComputerCarsOfThePlayersSideTakeNoProgressSlot) {
     ASSERT_EQ(Game.LapRecords.count("2"), 1u);
     // A new record starts at -1 and takes the step.
     EXPECT_EQ(Game.LapRecords["2"].Progress, -1 + Level->AiLapProgress[1]);
+}
+
+TEST_F(LapProgressTest, InDemoModeThePlayersCarAmongTheComputerCarsTakesNoSlot) {
+    // Demo mode appends the player's car (side flags 9) behind the opponents.
+    Level->DemoMode = true;
+    Player->SetSideFlags(CPPlayer::SidePlayer | CPPlayer::SideSolmar);
+    CPPlayer* opponent = AddCar(StartAngle(), CPPlayer::SideDrevik);
+    Level->Cars = {opponent, Player};
+    Place(Player, StartAngle());
+    Drive({{opponent, 2.0f}, {Player, 3.0f}}, FramesFor(3.05f, 2.0f));
+    EXPECT_EQ(Game.LapRecords.count("1"), 0u);
+    EXPECT_EQ(Game.LapRecords["0"].Round, 4);
+    // The followed car is still the player's, tracked as such.
+    EXPECT_EQ(Level->FinishSlots, (std::array<int32_t, 3>{10, 0, -1}));
+    EXPECT_EQ(Game.AiPositions.size(), 2u);
+    EXPECT_FLOAT_EQ(Game.AiPositions["1"].X, Player->GetPosition().x);
 }
 
 TEST_F(LapProgressTest, LapTimeAndRaceTimerRunOnlyWhileTheRaceHasStarted) {
