@@ -24,6 +24,7 @@
 #include <unordered_map>
 #include <vector>
 
+class CPCamera;
 class CPGameObject;
 class CPLensFlare;
 class CPLevelBranch;
@@ -32,7 +33,9 @@ class CPObjUpdater;
 class CPPlayer;
 class CPQuadTreeNode;
 class CPSpline;
+struct LevelCarStart;
 struct LevelLayout;
+struct LevelPlacedObject;
 
 class CPLevel : public CPLevelSun {
 public:
@@ -105,6 +108,42 @@ public:
     void ApplyToTree(CPtr<CPGameObject> object, const D3DXMATRIX& m);
     // Stops the update task when it runs, takes it off the scheduler and frees it.
     void StopUpdateTask();
+
+    // Loading, start and stop of a race (CPLevel_Load.cpp, CPLevel_Start.cpp) and the race
+    // camera's parameter sets (CPRaceCamera.cpp).
+    //
+    // Reads "Data\Levels\" + name + ".lvl" and builds the race: placed objects, beacons,
+    // checkpoints, zones, the level's object, the ground and road physics, the physics
+    // world's terrain and simulator, the spatial tree, the computer cars and the player's car
+    // with their bodies, the camera and its sets. What an earlier load built goes first (a
+    // running level is stopped). False, with the reason in the log and nothing built, when
+    // the file cannot be read or lacks what a race needs.
+    bool Load(const std::string& name, bool singleMode, bool timeMode);
+    // Schedules the physics world (400), the level's update (500) and the AI manager (100),
+    // binds the camera's views to the render layers, tells "gamemenu" the money and to build
+    // the race interface and seeds the lap tracker. Nothing after a failed load, without a
+    // player car (a stopped level) or while the level runs.
+    void Start();
+    // The lap tracker's first state from the paths and the cars' places.
+    void StartRace();
+    // Ends the race: the three tasks stopped, the placed objects and every car deleted (each
+    // car's vehicle model before its node tree), sounds silenced. Harmless when repeated.
+    void Stop();
+    // The traffic cars (index 5 on) back on the ground at rest.
+    void ResetCars();
+    // The per-frame race rules.
+    void Update();
+    // Makes one of the player car's camera sets (0..2) the active one; other modes are only
+    // stored.
+    void SetCameraMode(int mode);
+    // The side flags a computer car gets from its name: that of its model in the car-name
+    // table (its name without the trailing digits), 0 for a name outside it.
+    static uint32_t ComputerCarSide(const std::string& carName);
+    CPCamera* GetCamera() const { return Camera.Get(); }
+    CPSpline* GetLeftPath() const { return LeftPath.Get(); }
+    CPSpline* GetRightPath() const { return RightPath.Get(); }
+    // Whether the last Load built a race.
+    bool IsLoaded() const { return Loaded; }
 
     CPSpline* GetPathSpline() const { return CentrePath.Get(); }
     int32_t GetLevelNumber() const { return LevelNumber; }
@@ -180,9 +219,32 @@ public:
     float Fov2 = 50.0f;
     bool Stopped = false;
     float StepAccumulator = 0.0f;
+    // The race's cars and camera (owned; Cars holds the player's car too in demo mode).
+    CPtr<CPCamera> Camera;
+    CPtr<CPPlayer> Player;
+    std::vector<CPtr<CPPlayer>> Cars;
 
 private:
     void DeletePaths();
+    // Loading steps (CPLevel_Load.cpp).
+    void PlaceObject(const LevelPlacedObject& record, std::vector<CPtr<CPGameObject>>& placed);
+    void LoadGround(const std::string& name);
+    void LoadRoadPhysics();
+    void BuildSpatialTree(std::vector<CPtr<CPGameObject>>& placed);
+    void CreateComputerCar(size_t index, const LevelCarStart& start, const std::string& levelName);
+    void CreatePlayerCar(const LevelCarStart& start);
+    void ReadCameraSets(const CPGameObject& body);
+    // ShadowMatrix := the projection along the sun onto the plane z = 0.5.
+    static void SetShadowMatrix(const D3DVECTOR& sun);
+    // Deletes the tree and nulls the pointer.
+    static void DeleteTree(CPtr<CPGameObject>& tree);
+    // Deletes a car: its vehicle model, its body's rigid body, then its node tree.
+    static void DeleteCar(CPPlayer* car);
+    // Everything a load built, deleted (the level is stopped first when it runs).
+    void Unload();
+    // Deletes the spatial tree and, of the placed objects, those no zone or checkpoint keeps.
+    void DeletePlacedObjects();
+    bool Loaded = false;
 };
 
 CPLevel* GetCurrentLevel();
