@@ -8,8 +8,8 @@
 // (game/LevelFile.h), and ApplyLevelData builds the paths and takes over what needs no renderer.
 // Nothing half-read stays: a file that is refused leaves the level as it was.
 //
-// The level owns its paths, tree, quadtree and update task, and the object trees it placed; it
-// frees them when it is deleted, after taking its update task off the scheduler.
+// The level owns its paths, tree, quadtree, update task, camera and cars, and the object trees
+// it placed; it frees them when it is deleted, after stopping the race when it still runs.
 #pragma once
 
 #include "Render/CPLevelSun.h"

@@ -32,7 +32,7 @@ CPPerspectiveCamera* MakeView(float farDistance) {
     return view;
 }
 
-// The view and the level's followed car's sound factor of each camera set.
+// The share of the configured sound volume the player's car plays at in each camera mode.
 constexpr float SoundFactors[CPLevel::CameraSetCount] = {0.3f, 0.35f, 0.4f};
 
 }  // namespace

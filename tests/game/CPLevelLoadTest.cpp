@@ -176,6 +176,7 @@ TEST_F(LevelTest, ARaceStartsRunsAndStopsWithNoTaskLeft) {
         EXPECT_LT(p.z, 2.0f);
     }
 
+    host->SoundManager().SpecialSounds["never_loaded"];  // a special sound asked for, never loaded
     level->Stop();
     EXPECT_TRUE(level->Stopped);
     EXPECT_EQ(level->Player, nullptr);
