@@ -78,6 +78,7 @@ void CPLevel::DeleteCar(CPPlayer* car) {
 
 void CPLevel::Unload() {
     StopUpdateTask();
+    ForgetStaticMeshes();
     // The cars, each once (the player's car is also among Cars in demo mode).
     std::unordered_set<CPPlayer*> cars;
     for (const CPtr<CPPlayer>& car : Cars) {

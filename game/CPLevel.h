@@ -244,6 +244,8 @@ private:
     void Unload();
     // Deletes the spatial tree and, of the placed objects, those no zone or checkpoint keeps.
     void DeletePlacedObjects();
+    // The renderer's dynamic batcher forgets the level's static meshes it was given.
+    static void ForgetStaticMeshes();
     bool Loaded = false;
 };
 

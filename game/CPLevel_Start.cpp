@@ -11,6 +11,7 @@
 
 #include "Render/CPQuadTreeNode.h"
 #include "Render/CPRender.h"
+#include "Render/CPRenderBatcher.h"
 #include "Sound/NSound.h"
 #include "Sound/PSoundManager.h"
 #include "core/CPCommandDispatcher.h"
@@ -184,8 +185,18 @@ void CPLevel::StartRace() {
     }
 }
 
+void CPLevel::ForgetStaticMeshes() {
+    if (CPRender::Instance != nullptr) {
+        if (CPtr<CPRenderBatcher> batcher = CPRender::Instance->GetDynamicBatcher()) {
+            batcher->ForgetStatic();
+        }
+    }
+}
+
 void CPLevel::DeletePlacedObjects() {
-    // The trees hold the objects: they go first.
+    // The batcher remembers the static meshes it was given and the trees hold the objects:
+    // they let go first.
+    ForgetStaticMeshes();
     if (BranchRoot != nullptr) {
         BranchRoot->DeactivateDynamic();
         CPLevelBranch* tree = BranchRoot.Get();

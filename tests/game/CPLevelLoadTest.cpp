@@ -296,6 +296,53 @@ TEST_F(LevelTest, ComputerCarsTakeTheSideOfTheirModel) {
     EXPECT_TRUE(level->Checkpoints.empty());  // single mode leaves checkpoints out
 }
 
+TEST_F(LevelTest, TheConfigurationChoosesGroundTreeAndDemoMode) {
+    struct Case {
+        const char* what;
+        std::function<void()> configure;
+        std::function<void(CPLevel&)> check;
+    };
+    const std::vector<Case> cases = {
+        {"no ground", [] { Cfg::plane = 0.0f; }, [](CPLevel& level) { EXPECT_EQ(level.Terrain, nullptr); }},
+        {"the quadtree",
+         [] { Cfg::quadlevels = 2; },
+         [](CPLevel& level) {
+             EXPECT_NE(level.QuadTree, nullptr);
+             EXPECT_EQ(level.BranchRoot, nullptr);
+         }},
+        {"static meshes written once",
+         [] { Cfg::staticGeometry = 1; },
+         [](CPLevel& level) { EXPECT_NE(level.BranchRoot, nullptr); }},
+        {"static meshes with the quadtree",
+         [] {
+             Cfg::staticGeometry = 1;
+             Cfg::quadlevels = 1;
+         },
+         [](CPLevel& level) { EXPECT_NE(level.QuadTree, nullptr); }},
+        {"demo mode",
+         [] { Cfg::rolling = 1; },
+         [](CPLevel& level) {
+             EXPECT_TRUE(level.DemoMode);
+             ASSERT_EQ(level.Cars.size(), 3u);
+             EXPECT_EQ(level.Cars.back(), level.Player);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Cfg::ResetDefaults();
+        Cfg::weight_div = 1;
+        c.configure();
+        CPLevel* level = LoadLevel();
+        ASSERT_TRUE(loaded);
+        c.check(*level);
+        level->Start();
+        Run(3);
+        level->Stop();
+        delete level;
+        Run(1);
+    }
+}
+
 TEST_F(LevelTest, MissingDataFailsTheLoadOrIsPassedOverWithALogLine) {
     using LevelBytes::Object;
     auto without = [](const std::string& prefix) {
