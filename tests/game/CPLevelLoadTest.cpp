@@ -13,6 +13,7 @@
 #include "game/CPRaceCamera.h"
 #include "game/CPSpline.h"
 #include "interface/CPGameData.h"
+#include "physics/RbRigidBody.h"
 #include "scene/CPPerspectiveCamera.h"
 #include "scene/MainView.h"
 
@@ -341,6 +342,65 @@ TEST_F(LevelTest, TheConfigurationChoosesGroundTreeAndDemoMode) {
         delete level;
         Run(1);
     }
+}
+
+TEST_F(LevelTest, ResetCarsPutsTheTrafficBackOnTheGroundAtRest) {
+    // Seven computer cars: the five opponents, then two traffic cars.
+    std::vector<LevelBytes::Object> objects = TestLevelFiles::Objects();
+    for (int i = 3; i <= 7; ++i) {
+        objects.push_back({"enemy" + std::to_string(i), {20.0f + 8.0f * static_cast<float>(i), 4, 0}});
+        TestLevelFiles::WriteCar(dir, "kestrel" + std::to_string(i) + "_enemy.rdf");
+    }
+    TestLevelFiles::WriteLevel(dir, objects, TestLevelFiles::Paths());
+    host->GameData().LevelTransportCount = 2;
+    CPLevel* level = LoadLevel();
+    ASSERT_TRUE(loaded);
+    ASSERT_EQ(level->Cars.size(), 7u);
+    EXPECT_EQ(host->AIManager().Traffic.size(), 2u);
+    level->Start();
+    Run(60);
+    CPPlayer* traffic = level->Cars[6].Get();
+    traffic->SetVisible(false);
+    traffic->Collision = false;
+    traffic->SetPosition(D3DXVECTOR3(80, 30, 12));
+    traffic->Physics->RigidBody->SetVelocity(RbVector{5, 0, 0, 0});
+    const D3DXVECTOR3 opponent = level->Cars[4]->GetPosition();
+    level->TrafficActive = false;
+    host->AIManager().TrafficEnabled = false;
+    level->ResetCars();
+    EXPECT_TRUE(level->TrafficActive);
+    EXPECT_TRUE(host->AIManager().TrafficEnabled);
+    EXPECT_TRUE(traffic->Visible);
+    EXPECT_TRUE(traffic->Collision);
+    ExpectVec(traffic->GetPosition(), 80, 30, 3);
+    const RbVector velocity = traffic->Physics->RigidBody->GetVelocity();
+    EXPECT_EQ(velocity.x, 0.0f);
+    ExpectVec(level->Cars[4]->GetPosition(), opponent.x, opponent.y, opponent.z);  // opponents stay
+    level->Stop();
+}
+
+TEST_F(LevelTest, TheLapTrackerFindsNoLineForACarFarFromThePath) {
+    CPLevel* level = LoadLevel();
+    ASSERT_TRUE(loaded);
+    level->Start();
+    EXPECT_GE(level->PlayerLastPoint, 0);
+    level->Player->SetPosition(D3DXVECTOR3(-400, -400, 2));  // over 316 m from every line
+    level->StartRace();
+    EXPECT_EQ(level->PlayerLastPoint, -1);
+    EXPECT_EQ(level->FinishDirection.z, 0.0f);
+    // With no beacons the next beacon is none.
+    level->Stop();
+    std::vector<LevelBytes::Object> objects;
+    for (const LevelBytes::Object& object : TestLevelFiles::Objects()) {
+        if (object.Name.rfind("chk", 0) != 0) objects.push_back(object);
+    }
+    TestLevelFiles::WriteLevel(dir, objects, TestLevelFiles::Paths());
+    HostFiles::ClearCache();
+    ASSERT_TRUE(level->Load(TestLevelFiles::LevelName, false, false));
+    EXPECT_TRUE(level->Beacons.empty());
+    level->Start();
+    EXPECT_EQ(level->NextBeacon, level->Beacons.end());
+    level->Stop();
 }
 
 TEST_F(LevelTest, MissingDataFailsTheLoadOrIsPassedOverWithALogLine) {
