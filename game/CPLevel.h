@@ -29,11 +29,13 @@ class CPGameObject;
 class CPLensFlare;
 class CPLevelBranch;
 class CPLine;
+class CPObject;
 class CPObjUpdater;
 class CPPlayer;
 class CPQuadTreeNode;
 class CPSpline;
 struct LevelCarStart;
+struct CPPickInfo;
 struct LevelLayout;
 struct LevelPlacedObject;
 
@@ -129,8 +131,8 @@ public:
     // Ends the race: the three tasks stopped, the placed objects and every car deleted (each
     // car's vehicle model before its node tree), sounds silenced. Harmless when repeated.
     void Stop();
-    // The traffic cars (index 5 on) back on the ground at rest.
-    void ResetCars();
+    // (ResetCars, below with the cars: the traffic cars, index 5 on, back on the ground at
+    // rest.)
     // The per-frame race rules.
     void Update();
     // Makes one of the player car's camera sets (0..2) the active one; other modes are only
@@ -139,11 +141,12 @@ public:
     // The side flags a computer car gets from its name: that of its model in the car-name
     // table (its name without the trailing digits), 0 for a name outside it.
     static uint32_t ComputerCarSide(const std::string& carName);
-    CPCamera* GetCamera() const { return Camera.Get(); }
     CPSpline* GetLeftPath() const { return LeftPath.Get(); }
     CPSpline* GetRightPath() const { return RightPath.Get(); }
     // Whether the last Load built a race.
     bool IsLoaded() const { return Loaded; }
+    // Ray queries used by shots and weapons (minimal until the full one lands).
+    bool CrossObjectRay(CPPickInfo& pick);
 
     CPSpline* GetPathSpline() const { return CentrePath.Get(); }
     int32_t GetLevelNumber() const { return LevelNumber; }
@@ -219,10 +222,14 @@ public:
     float Fov2 = 50.0f;
     bool Stopped = false;
     float StepAccumulator = 0.0f;
-    // The race's cars and camera (owned; Cars holds the player's car too in demo mode).
+
+    // The cars and the race camera, and putting traffic back on the ground (read by the car
+    // logic and the respawn).
     CPtr<CPCamera> Camera;
     CPtr<CPPlayer> Player;
-    std::vector<CPtr<CPPlayer>> Cars;
+    std::vector<CPtr<CPPlayer>> Cars;  // opponents first, then traffic
+    CPCamera* GetCamera() const { return Camera.Get(); }
+    void ResetCars();
 
 private:
     void DeletePaths();
@@ -250,3 +257,5 @@ private:
 };
 
 CPLevel* GetCurrentLevel();
+// The flame thrower's per-particle hit test (minimal until the full one lands).
+void FlameHitTest(CPObject* shooter, void* particle);

@@ -14,7 +14,7 @@
 // drawing, the shared effect pool and the
 // effect, texture and material managers, the two video players, the animation manager,
 // the scene loader and the font manager, the game world's singletons (the particle manager,
-// the renderer's shadow material, the physics world, the AI manager and the shot manager),
+// the renderer's shadow material, the physics world and the AI manager),
 // the global timer (not scheduled: scripts start it) and last the script runtime with its Lua
 // state. A level still current when the host ends is deleted before anything else goes. The end runs it backwards (the script tasks and
 // the runtime go first) (the video players leave the scheduler's list
@@ -70,7 +70,8 @@ public:
     Host& operator=(const Host&) = delete;
 
     // One frame of seconds: FrameTime := seconds, FullTime += seconds, FrameNumber += 1,
-    // then StepTasks, then the frame drawing (skipped while the device is lost; a device that
+    // then StepTasks, then the shots' flight (CPShotManager::Update and Draw into the static
+    // batcher), then the frame drawing (skipped while the device is lost; a device that
     // can be reset is reset first). The recording device's call log is emptied first once
     // it holds more than 65536 calls.
     // True when the frame was presented. False when it was not: the frame ran (clocks and
@@ -110,6 +111,13 @@ public:
     // and does not start when it fails: the game data is then unchanged and `error` says
     // which file and line is at fault (it also goes to the log).
     bool LoadCampaignData(std::string& error, const std::string& fileName = CPGameData::CampaignDataFileName);
+
+    // Shots: sets up a prototype in the shot manager for every shot of our shot description
+    // file. A game program calls it once at start-up, after LoadCampaignData, and does not start
+    // when it fails: `error` names the file and line at fault (it also goes to the log) and no
+    // shot type was added.
+    bool LoadShotDescriptions(std::string& error,
+                              const std::string& fileName = CPShotManager::DescriptionFileName);
 
     // Loads "Data\Sounds\" + fileName as the special sound name (is3D 1 for a 3-D sound);
     // the host owns it until it ends. False when it does not load or the name already has
@@ -161,14 +169,15 @@ public:
     CPFontManager& FontManager() { return *fontManager; }
     CPGameData& GameData() { return *gameData; }
     CPGlobalTimer& GlobalTimer() { return *globalTimer; }
+    // The shot manager: stepped and drawn by RunFrame after the tasks.
+    CPShotManager& ShotManager() { return *shotManager; }
     CPScriptRuntime& Scripts() { return *scripts; }
     // The game world's singletons (the level is the scripts'): the particle manager, the
-    // physics world, the AI manager and the shot manager. The renderer's ShadowMaterial is
-    // made with them; MainView is the level's camera's.
+    // physics world and the AI manager. The renderer's ShadowMaterial is made with them;
+    // MainView is the level's camera's.
     CPParticleManager& ParticleManager() { return *particleManager; }
     CPPhysicWorld& PhysicWorld() { return *physicWorld; }
     CPAIManager& AIManager() { return *aiManager; }
-    CPShotManager& ShotManager() { return *shotManager; }
     // The pointer device that PollInput reads.
     ScriptedMouse& Mouse() { return mouse; }
 
@@ -210,12 +219,12 @@ private:
     std::unique_ptr<CPFontManager> fontManager;
     std::unique_ptr<CPGameData> gameData;
     std::unique_ptr<CPGlobalTimer> globalTimer;
+    std::unique_ptr<CPShotManager> shotManager;
     std::unique_ptr<CPScriptRuntime> scripts;
     // The game world's singletons.
     std::unique_ptr<CPParticleManager> particleManager;
     std::unique_ptr<CPPhysicWorld> physicWorld;
     std::unique_ptr<CPAIManager> aiManager;
-    std::unique_ptr<CPShotManager> shotManager;
     std::vector<std::unique_ptr<CPLuaScriptTask>> scriptTasks;
     ScriptedMouse mouse;
     // Per-frame bookkeeping of StepTasks, kept to reuse its storage.
