@@ -3,12 +3,16 @@
 #include "core/CPConfig.h"
 #include "core/CPLog.h"
 #include "core/FrameTime.h"
+#include "game/CPLevel.h"
+#include "game/CPPlayer.h"
 #include "host/Host.h"
+#include "platform/win32/Clock.h"
 
 #include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -266,7 +270,7 @@ bool ParseOptions(int argc, const char* const* argv, GameOptions& options, std::
     return true;
 }
 
-int Run(const GameOptions& options, std::FILE* out, std::FILE* err) {
+int Run(const GameOptions& options, std::FILE* out, std::FILE* err, const GameHooks& hooks) {
     Console console(out, err);
     CPLog::GetInstance().SetSink([&console](const CPLogReport& report) { console.Report(report); });
     struct SinkGuard {
@@ -311,6 +315,55 @@ int Run(const GameOptions& options, std::FILE* out, std::FILE* err) {
     }
     const CPLuaScriptTask* main = tasks.front();
 
+    // A fixed frame time drives the millisecond clock too (the level seeds the game's
+    // generator from it and measures its wall step with it).
+    struct ClockGuard {
+        bool manual;
+        ~ClockGuard() {
+            if (manual) {
+                PlatformClock::UseReal();
+            }
+        }
+    } clockGuard{options.FrameTime > 0.0f};
+    if (clockGuard.manual) {
+        PlatformClock::UseManual();
+    }
+
+    // The race, as the menu starts one; the host deletes a level still current when it goes.
+    CPLevel* level = nullptr;
+    if (!options.Race.empty()) {
+        CPGameData& data = host.GameData();
+        data.Rounds = options.Laps;
+        if (data.PlayerName.empty()) {
+            data.PlayerName = RaceCar;
+        }
+        if ((data.PlayerType & (CPPlayer::SideSolmar | CPPlayer::SideDrevik)) == 0) {
+            data.PlayerType = RaceSide;
+        }
+        level = CPLevel::CreateCurrent();
+        if (!level->Load(options.Race, false, false)) {
+            console.Fail("the level \"" + options.Race + "\" cannot be raced (Data\\Levels\\" + options.Race +
+                         ".lvl)");
+            return Failed;
+        }
+        level->Start();
+        level->RaceStarted = true;
+        level->PlaceToFinish = RacePlaceToFinish;
+        data.LevelStarted = true;
+        console.Say("race on " + options.Race + ": " + std::to_string(options.Laps) + " laps");
+    }
+    // Stops and deletes the race's level, once.
+    auto endRace = [&] {
+        if (level != nullptr && CPLevel::Current == level) {
+            level->Stop();
+            if (hooks.AfterStop) {
+                hooks.AfterStop(host);
+            }
+            delete level;
+        }
+        level = nullptr;
+    };
+
     using Clock = std::chrono::steady_clock;
     Clock::time_point last = Clock::now();
     for (int64_t frame = 1; options.FrameLimit == 0 || frame <= options.FrameLimit; ++frame) {
@@ -333,15 +386,24 @@ int Run(const GameOptions& options, std::FILE* out, std::FILE* err) {
         } else {
             host.RunFrame(seconds);
         }
+        if (clockGuard.manual) {
+            PlatformClock::AdvanceMicroseconds(static_cast<uint64_t>(std::llround(seconds * 1e6)));
+        }
+        if (hooks.AfterFrame) {
+            hooks.AfterFrame(host, frame);
+        }
         if (const CPLuaScriptTask* failed = FailedScript(tasks)) {
             const size_t index = static_cast<size_t>(std::find(tasks.begin(), tasks.end(), failed) - tasks.begin());
             console.Fail(ScriptFailure(*failed, Scripts()[index].Name));
+            endRace();
             return Failed;
         }
         if (main->Finished) {
+            endRace();
             return Success;
         }
     }
+    endRace();
     console.Say("stopped after " + std::to_string(options.FrameLimit) + " frames");
     return Success;
 }

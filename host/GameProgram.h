@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -28,7 +29,23 @@ struct GameOptions {
     bool Help = false;
 };
 
+class Host;
+
+// What a test sees of a run: after every frame, and once the race's level has stopped (before
+// it is deleted).
+struct GameHooks {
+    std::function<void(Host& host, int64_t frame)> AfterFrame;
+    std::function<void(Host& host)> AfterStop;
+};
+
 namespace GameProgram {
+
+// The car raced with --race when the campaign names none, and the side it races for (the
+// player's car of the Solmar side).
+constexpr const char* RaceCar = "hauler_";
+constexpr int32_t RaceSide = 9;
+// With --race any place on the podium finishes the race.
+constexpr int32_t RacePlaceToFinish = 2;
 
 // Exit codes.
 constexpr int Success = 0;
@@ -52,6 +69,11 @@ bool ParseOptions(int argc, const char* const* argv, GameOptions& options, std::
 
 // Runs the game in the working folder (the game folder). Messages go to out (events, progress)
 // and err (failures and the engine's log). Returns an exit code.
-int Run(const GameOptions& options, std::FILE* out, std::FILE* err);
+//
+// With a race the program does at the start what the menu's race start does: the laps, the car
+// and its side into the game data, the level made current, loaded and started, its lap clock
+// running. When the game ends the level is stopped and deleted. With a fixed frame time the
+// platform's millisecond clock follows the frames, so a run repeats exactly.
+int Run(const GameOptions& options, std::FILE* out, std::FILE* err, const GameHooks& hooks = {});
 
 }  // namespace GameProgram

@@ -1,6 +1,7 @@
 // The built game program in game folders of the test's own: the shipped data copied, then
 // damaged or changed one file at a time.
 #include "tests/TestTempDir.h"
+#include "tests/game/TestLevelFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -30,6 +31,7 @@ public:
         fs::create_directories(game);
         fs::copy(fs::path(GAME_DIR) / "Data", game / "Data", fs::copy_options::recursive);
         fs::copy_file(fs::path(GAME_DIR) / "config.cfg", game / "config.cfg");
+        TestLevelFiles::Write(game);  // the sample track, as trackmake writes it
     }
     void TearDown() override { fs::remove_all(root); }
 
@@ -98,6 +100,7 @@ TEST_F(GameProgram, DamagedDataOrScriptsExitWithTheFileAndLine) {
         const char* Name;
         std::function<void(GameProgram&)> Damage;
         std::vector<std::string> Says;
+        std::string Arguments = "";  // beside the frame options
     };
     const Case cases[] = {
         {"campaign data not XML", [](GameProgram& t) { t.Damage("Data/campaign.xml", "<campaign>", "<campaign"); },
@@ -118,6 +121,11 @@ TEST_F(GameProgram, DamagedDataOrScriptsExitWithTheFileAndLine) {
          {"Data\\Scripts\\jeep.lua", "line 3", "the script \"jeep\" failed"}},
         {"script missing", [](GameProgram& t) { fs::remove(t.game / "Data/Scripts/main.lua"); },
          {"Data\\Scripts\\main.lua", "the script \"main\" failed"}},
+        {"no such level", [](GameProgram&) {}, {"Level level9 cannot be read", "the level \"level9\" cannot be raced"},
+         "--race level9"},
+        {"level file cut short",
+         [](GameProgram& t) { fs::resize_file(t.game / "Data/Levels/level1.lvl", 100); },
+         {"Level level1 refused", "at offset", "(Data\\Levels\\level1.lvl)"}, "--race level1"},
         {"key bindings unreadable", [](GameProgram& t) { fs::create_directory(t.game / "Actions.cfg"); },
          {"\"Actions.cfg\" cannot be read"}},
     };
@@ -126,7 +134,7 @@ TEST_F(GameProgram, DamagedDataOrScriptsExitWithTheFileAndLine) {
         TearDown();
         SetUp();
         c.Damage(*this);
-        EXPECT_EQ(Run("--frame-time 0.02 --frames 10"), 1);
+        EXPECT_EQ(Run("--frame-time 0.02 --frames 10 " + c.Arguments), 1);
         const std::string err = Err();
         for (const std::string& part : c.Says) {
             EXPECT_NE(err.find(part), std::string::npos) << part << " in:\n" << err;
