@@ -180,6 +180,27 @@ std::string ScriptFailure(const CPLuaScriptTask& task, const std::string& name) 
 
 }  // namespace
 
+CPLevel* StartRace(Host& host, const std::string& name, int32_t laps, std::string& error) {
+    CPGameData& data = host.GameData();
+    data.Rounds = laps;
+    if (data.PlayerName.empty()) {
+        data.PlayerName = RaceCar;
+    }
+    if ((data.PlayerType & (CPPlayer::SideSolmar | CPPlayer::SideDrevik)) == 0) {
+        data.PlayerType = RaceSide;
+    }
+    CPLevel* level = CPLevel::CreateCurrent();
+    if (!level->Load(name, false, false)) {
+        error = "the level \"" + name + "\" cannot be raced (Data\\Levels\\" + name + ".lvl)";
+        return nullptr;
+    }
+    level->Start();
+    level->RaceStarted = true;
+    level->PlaceToFinish = RacePlaceToFinish;
+    data.LevelStarted = true;
+    return level;
+}
+
 const std::vector<ScriptStart>& Scripts() {
     static const std::vector<ScriptStart> scripts = {
         {"main.lua", "main", {"main"}},
@@ -332,24 +353,12 @@ int Run(const GameOptions& options, std::FILE* out, std::FILE* err, const GameHo
     // The race, as the menu starts one; the host deletes a level still current when it goes.
     CPLevel* level = nullptr;
     if (!options.Race.empty()) {
-        CPGameData& data = host.GameData();
-        data.Rounds = options.Laps;
-        if (data.PlayerName.empty()) {
-            data.PlayerName = RaceCar;
-        }
-        if ((data.PlayerType & (CPPlayer::SideSolmar | CPPlayer::SideDrevik)) == 0) {
-            data.PlayerType = RaceSide;
-        }
-        level = CPLevel::CreateCurrent();
-        if (!level->Load(options.Race, false, false)) {
-            console.Fail("the level \"" + options.Race + "\" cannot be raced (Data\\Levels\\" + options.Race +
-                         ".lvl)");
+        std::string problem;
+        level = StartRace(host, options.Race, options.Laps, problem);
+        if (level == nullptr) {
+            console.Fail(problem);
             return Failed;
         }
-        level->Start();
-        level->RaceStarted = true;
-        level->PlaceToFinish = RacePlaceToFinish;
-        data.LevelStarted = true;
         console.Say("race on " + options.Race + ": " + std::to_string(options.Laps) + " laps");
     }
     // Stops and deletes the race's level, once.

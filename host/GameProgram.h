@@ -29,6 +29,7 @@ struct GameOptions {
     bool Help = false;
 };
 
+class CPLevel;
 class Host;
 
 // What a test sees of a run: after every frame, and once the race's level has stopped (before
@@ -66,6 +67,12 @@ std::string Usage();
 // Reads argv[1..argc-1]. False with the reason in `error` for an unknown option, a missing or
 // malformed value, or a value out of range.
 bool ParseOptions(int argc, const char* const* argv, GameOptions& options, std::string& error);
+
+// The menu's race start: laps, car and side into the game data (a car or side the campaign set
+// stays), the level made current, loaded and started with its lap clock running. Null, with
+// the reason in `error`, when the level cannot be raced; the level is then still current (the
+// host deletes it when it goes).
+CPLevel* StartRace(Host& host, const std::string& level, int32_t laps, std::string& error);
 
 // Runs the game in the working folder (the game folder). Messages go to out (events, progress)
 // and err (failures and the engine's log). Returns an exit code.
