@@ -46,7 +46,8 @@ bool IsDirectory(const std::string& enginePath);
 
 // std::fopen through the layer. Modes starting with "r" open an existing file (never a folder,
 // as on Windows, nor a FIFO, which would block); "w" and "a" create or replace one. Null on
-// failure.
+// failure. The type is checked on the opened file, unless the walk's watched listings show a
+// plain file with no change queued since (the open never waits in any case).
 std::FILE* Open(const std::string& enginePath, const char* mode);
 
 // Reads a whole existing file into `data` with one open, one fstat for its length and reads
