@@ -2,9 +2,9 @@
 //
 // A lookup of one component in a directory that has a cached listing costs one hash look-up;
 // a miss costs one stat of the directory to validate the listing, or, when the listing and
-// every one above it are watched, one read of the event queue and one getcwd per walk. A
-// directory is listed only when the exact spelling is absent. Directories whose entries all
-// match exactly are never listed.
+// every one above it are watched, one look at the event queue and one getcwd per walk; the same
+// miss asked again skips the walk itself. A directory is listed only when the exact spelling is
+// absent. Directories whose entries all match exactly are never listed.
 //
 // Every listed directory is watched through inotify where the host allows it: the events tell
 // which names came and went, and are applied to the listing when a lookup finds the directory
@@ -106,13 +106,18 @@ struct State {
     int Notify = -2;  // inotify descriptor; -2 before the first try, -1 when unavailable
     std::unordered_map<int, std::string> Watched;  // watch -> listing key
     bool QueueRead = false;  // the queue was read during the current walk
-    // Paths found by earlier walks, by the engine path as asked, while no listing has changed
-    // since (Generation counts the changes).
+    // Paths found (or answered missing) by earlier walks, by the engine path as asked, while no
+    // listing has changed since (Generation counts the changes).
     struct KnownWalk {
         std::string Path;
         uint64_t Generation = 0;
         bool Variant = false;  // some component is spelled otherwise than asked
         bool PlainFile = false;  // as Resolved's, when the walk read the queue
+        // A miss answered by a watched listing reached through watched listings: it holds
+        // while the queue brings no change and, for a relative path, the working directory
+        // is still WorkingDirectory, the one that listing was taken in.
+        bool Missing = false;
+        std::string WorkingDirectory;
     };
     std::unordered_map<std::string, KnownWalk> Walks;
     uint64_t Generation = 0;
@@ -513,8 +518,8 @@ struct Resolved {
 
 // Keeps a found path for the walks that ask for it again (a game asks for a few thousand
 // paths; a runaway caller only makes the table start over).
-void Remember(State& state, const std::string& enginePath, const std::string& hostPath, bool variant,
-              bool plainFile) {
+State::KnownWalk& Remember(State& state, const std::string& enginePath, const std::string& hostPath, bool variant,
+                           bool plainFile) {
     constexpr size_t MostWalks = 65536;
     if (state.Walks.size() >= MostWalks) {
         state.Walks.clear();
@@ -524,6 +529,9 @@ void Remember(State& state, const std::string& enginePath, const std::string& ho
     known.Generation = state.Generation;
     known.Variant = variant;
     known.PlainFile = plainFile;
+    known.Missing = false;
+    known.WorkingDirectory.clear();
+    return known;
 }
 
 // Resolves every component; after the first one that does not exist, the rest are appended as
@@ -537,10 +545,20 @@ Resolved Walk(State& state, const std::string& enginePath, bool validate) {
         // Trusted, as a walk over listings is: the caller's check or open settles it.
         const auto known = state.Walks.find(enginePath);
         if (known != state.Walks.end() && known->second.Generation == state.Generation) {
-            if (known->second.Variant) {
+            if (known->second.Variant || known->second.Missing) {
                 Drain(state);
             }
-            if (known->second.Generation == state.Generation) {
+            if (known->second.Generation == state.Generation && known->second.Missing) {
+                // What the walk would answer now from the same listings: its last listing's
+                // miss, as long as a relative key still starts where that listing was taken.
+                if (known->second.WorkingDirectory.empty() ||
+                    (ReadWorkingDirectory(state) && state.WorkingDirectory == known->second.WorkingDirectory)) {
+                    Resolved resolved;
+                    resolved.Path = known->second.Path;
+                    resolved.Found = false;
+                    return resolved;
+                }
+            } else if (known->second.Generation == state.Generation) {
                 Resolved resolved;
                 resolved.Path = known->second.Path;
                 resolved.Trusted = true;
@@ -560,6 +578,8 @@ Resolved Walk(State& state, const std::string& enginePath, bool validate) {
     bool parentsWatched = true;  // every folder above the current one answered from a watched listing
     bool variant = false;        // some component found spelled otherwise than asked
     bool plainFile = false;      // the last component, as Resolved::PlainFile
+    bool missRemembered = false;  // the first missing component was answered as KnownWalk::Missing says
+    std::string missDirectory;    // then the working directory of the listing that answered it
     for (size_t i = 0; i < components.size(); ++i) {
         const std::string& component = components[i];
         if (!resolved.Found || component == "." || component == "..") {
@@ -593,6 +613,13 @@ Resolved Walk(State& state, const std::string& enginePath, bool validate) {
                 (lookup == Lookup::Found || lookup == Lookup::FoundTrusted)) {
                 plainFile = used->second.IsPlainFile(*actual);
             }
+            if (watched && lookup == Lookup::Missing && !validate) {
+                const bool relative = resolved.Path[0] != '/';
+                missRemembered = !relative || !used->second.WorkingDirectory.empty();
+                if (relative) {
+                    missDirectory = used->second.WorkingDirectory;
+                }
+            }
             // The next folder's name came from a watched listing only if this one is watched.
             parentsWatched = watched;
         }
@@ -619,6 +646,10 @@ Resolved Walk(State& state, const std::string& enginePath, bool validate) {
     resolved.PlainFile = plainFile && resolved.Found;
     if (!validate && resolved.Found) {
         Remember(state, enginePath, resolved.Path, variant, resolved.PlainFile);
+    } else if (missRemembered) {
+        State::KnownWalk& known = Remember(state, enginePath, resolved.Path, variant, false);
+        known.Missing = true;
+        known.WorkingDirectory = std::move(missDirectory);
     }
     return resolved;
 }

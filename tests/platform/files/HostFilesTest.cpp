@@ -349,6 +349,31 @@ TEST_F(HostFilesTest, AnswersFollowTheWorkingDirectoryAndFoldersSwappedBehindThe
     fs::current_path(previous);
 }
 
+// A miss asked again is answered from a table while nothing has changed: the working directory
+// moving, another program creating the file and the layer writing it each end that answer (the
+// folder spelled exactly, so that nothing but the miss asks for the queue).
+TEST_F(HostFilesTest, ARepeatedMissFollowsEveryChange) {
+    Put("A/Data/Car.msh", "a");
+    Put("B/Data/Other.msh", "b");
+    const fs::path previous = fs::current_path();
+    fs::current_path(root / "A");
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_FALSE(HostFiles::Exists("data\\other.msh"));
+    }
+    fs::current_path(root / "B");
+    EXPECT_TRUE(HostFiles::Exists("data\\other.msh"));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_FALSE(HostFiles::Exists("Data\\new.msh"));
+        EXPECT_FALSE(HostFiles::Exists("Data\\saved.msh"));
+    }
+    Put("B/Data/NEW.msh", "n");
+    EXPECT_TRUE(HostFiles::Exists("Data\\new.msh"));
+    EXPECT_FALSE(HostFiles::Exists("Data\\saved.msh"));
+    ASSERT_TRUE(HostFiles::WriteWhole("DATA\\Saved.msh", "s", 1));
+    EXPECT_TRUE(HostFiles::Exists("Data\\saved.msh"));
+    fs::current_path(previous);
+}
+
 TEST(FindFileMatch, WildcardsIgnoreCase) {
     struct Case {
         const char* pattern;
