@@ -68,6 +68,9 @@ public:
 private:
     // The render object of node as a renderable, when it is of the class RenderKind names.
     static CPRenderable* Renderable(CPGameObject& node);
+    // AddObject and AddTree on nodes the caller holds: the walk takes no counted pointers.
+    void AddNode(CPGameObject& node);
+    void AddTreeInner(CPGameObject* node);
     void AddStaticTreeInner(CPGameObject* node);
 
     // Release frees nothing: the batcher owns its ring and blocks.
