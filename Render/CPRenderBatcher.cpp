@@ -39,7 +39,7 @@ CPRenderable* CPRenderBatcher::Renderable(CPGameObject& node) {
     }
 }
 
-void CPRenderBatcher::AddObject(CPtr<CPGameObject> node) {
+void CPRenderBatcher::AddObject(const CPtr<CPGameObject>& node) {
     if (node) {
         AddNode(*node);
     }
@@ -99,7 +99,7 @@ void CPRenderBatcher::AddNode(CPGameObject& node) {
     }
 }
 
-void CPRenderBatcher::AddTree(CPtr<CPGameObject> node) { AddTreeInner(node.Get()); }
+void CPRenderBatcher::AddTree(const CPtr<CPGameObject>& node) { AddTreeInner(node.Get()); }
 
 void CPRenderBatcher::AddTreeInner(CPGameObject* node) {
     if (node == nullptr) {
