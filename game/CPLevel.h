@@ -107,6 +107,9 @@ public:
     void StopUpdateTask();
 
     CPSpline* GetPathSpline() const { return CentrePath.Get(); }
+    // The border paths "left" and "right" (the computer drivers measure the road with them).
+    CPSpline* GetLeftPath() const { return LeftPath.Get(); }
+    CPSpline* GetRightPath() const { return RightPath.Get(); }
     int32_t GetLevelNumber() const { return LevelNumber; }
 
     CPtr<CPGameObject> GhostCar;

@@ -115,6 +115,10 @@ public:
     // The mine count the interface shows.
     int32_t MineCount() const { return MineRecord.M4; }
 
+    // Respawn: puts a turned-over, falling or stuck car back on the track (CPPlayer_Respawn.cpp);
+    // force puts it back whatever its state.
+    void Respawn(bool force);
+
     // CPCarContact: the physics world's collision handling.
     void SetCollisionFlag() override { CollisionFlag = true; }
     bool IsFollowedCar() const override;
