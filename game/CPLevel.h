@@ -32,6 +32,7 @@ class CPObjUpdater;
 class CPPlayer;
 class CPQuadTreeNode;
 class CPSpline;
+struct CPPickInfo;
 struct LevelLayout;
 
 class CPLevel : public CPLevelSun {
@@ -105,6 +106,10 @@ public:
     void ApplyToTree(CPtr<CPGameObject> object, const D3DXMATRIX& m);
     // Stops the update task when it runs, takes it off the scheduler and frees it.
     void StopUpdateTask();
+
+    // Ray queries (CPLevel_Queries.cpp): the level's scenery, its loose objects and, near the
+    // player, the player's car. True on a hit; the pick holds the nearest.
+    bool CrossInterfaceRay(CPPickInfo& pick);
 
     CPSpline* GetPathSpline() const { return CentrePath.Get(); }
     // The border paths "left" and "right" (the computer drivers measure the road with them).
