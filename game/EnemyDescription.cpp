@@ -3,6 +3,7 @@
 #include "game/EnemyDescription.h"
 
 #include "game/CPEnemy.h"
+#include "game/CPLevel.h"
 
 #include "platform/files/HostFiles.h"
 #include "scene/CPGameObject.h"
@@ -279,4 +280,15 @@ std::unique_ptr<CPEnemy> CreateEnemy(const EnemyDescription& description, CPGame
     }
     enemy->Frame->SetDirection(&description.ReferenceAxis);
     return enemy;
+}
+
+std::unique_ptr<CPEnemy> PlaceEnemyAtSource(const EnemyCatalogue& catalogue, const CPLevel& level,
+                                            const std::string& typeName, CPGameObject* object) {
+    const auto source = level.Sources.find(typeName);
+    const EnemyDescription* description = catalogue.Find(typeName);
+    if (source == level.Sources.end() || description == nullptr || object == nullptr) {
+        return nullptr;
+    }
+    object->SetPosition(source->second);
+    return CreateEnemy(*description, object);
 }

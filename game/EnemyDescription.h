@@ -17,6 +17,7 @@
 
 class CPEnemy;
 class CPGameObject;
+class CPLevel;
 
 struct EnemyMelee {
     int32_t ReportFrame = 0;
@@ -64,3 +65,9 @@ bool LoadEnemyDescriptions(const std::string& enginePath, EnemyCatalogue& catalo
 // facing along its reference axis, and put in the object's CPGameObject::Controller. The
 // caller owns the controller and must delete it before the object.
 std::unique_ptr<CPEnemy> CreateEnemy(const EnemyDescription& description, CPGameObject* object);
+
+// An enemy of type placed at the level's source of that type: object moved there, its
+// controller built from the type's description. Null (object untouched) when the level has no
+// source of the type or the catalogue no description of it.
+std::unique_ptr<CPEnemy> PlaceEnemyAtSource(const EnemyCatalogue& catalogue, const CPLevel& level,
+                                            const std::string& typeName, CPGameObject* object);

@@ -3,6 +3,7 @@
 #include "game/EnemyDescription.h"
 
 #include "game/CPEnemy.h"
+#include "game/CPLevel.h"
 #include "scene/CPGameObject.h"
 #include "tests/TestTempDir.h"
 
@@ -137,6 +138,31 @@ TEST(EnemyDescription, ADescriptionBuildsTheController) {
         EXPECT_NEAR(muzzle.y, 5.5f, 1e-5f);
     }
     EXPECT_EQ(figure.Controller, nullptr) << "a deleted controller leaves the object";
+}
+
+TEST(EnemyDescription, AnEnemyIsPlacedAtItsTypesSource) {
+    EnemyCatalogue catalogue;
+    std::string problem;
+    ASSERT_TRUE(ParseEnemyDescriptions("enemy guard\nenemy dog\n", "f", catalogue, problem)) << problem;
+    CPLevel level;
+    level.Sources["guard"] = D3DXVECTOR3(7.0f, 8.0f, 9.0f);
+    level.Sources["cat"] = D3DXVECTOR3(1.0f, 1.0f, 1.0f);
+    CPGameObject figure("figure");
+    {
+        const std::unique_ptr<CPEnemy> guard = PlaceEnemyAtSource(catalogue, level, "guard", &figure);
+        ASSERT_NE(guard, nullptr);
+        EXPECT_EQ(figure.Position, D3DXVECTOR3(7.0f, 8.0f, 9.0f));
+        D3DXVECTOR3 origin;
+        guard->Frame->GetOrigin(&origin);
+        EXPECT_EQ(origin, figure.Position);
+        EXPECT_EQ(guard->TypeName, "guard");
+    }
+    figure.Position = D3DXVECTOR3(0.0f, 0.0f, 0.0f);
+    // No source, or no description: nothing.
+    EXPECT_EQ(PlaceEnemyAtSource(catalogue, level, "dog", &figure), nullptr);
+    EXPECT_EQ(PlaceEnemyAtSource(catalogue, level, "cat", &figure), nullptr);
+    EXPECT_EQ(figure.Position, D3DXVECTOR3(0.0f, 0.0f, 0.0f));
+    EXPECT_EQ(figure.Controller, nullptr);
 }
 
 }  // namespace
