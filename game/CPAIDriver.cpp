@@ -85,11 +85,14 @@ void MeasureRoad(AI_Vehicle& car, const D3DXVECTOR3& centre, const D3DXVECTOR2& 
 float PlanSpeed(const CPLine* nearest, float along, bool reversed, float lowest, float highest) {
     const float reach = highest * highest / (2.0f * CPAIDriver::BrakeDeceleration) + 20.0f;
     float allowed = highest;
-    float distance = -along;  // to the end of the current piece in race direction
+    // along is what is left of the current piece in race direction; the loop adds whole pieces.
+    float distance = along - PieceLength(nearest);
     const CPLine* line = nearest;
     for (int i = 0; i < 400 && distance < reach; ++i) {
         const CPLine* next = NextInRace(line, reversed);
         const CPLine* after = NextInRace(next, reversed);
+        // The turn spans line, next and after: it counts from line's start on.
+        const float room = std::max(distance, 0.0f);
         distance += PieceLength(line);
         // The turn over two joints, against the length it takes.
         const D3DXVECTOR2 a = RaceDirection(line, reversed);
@@ -98,7 +101,6 @@ float PlanSpeed(const CPLine* nearest, float along, bool reversed, float lowest,
         const float turn = std::fabs(std::atan2(Cross(a, b), Dot(a, b)) + std::atan2(Cross(b, c), Dot(b, c)));
         const float curvature = turn / (0.5f * PieceLength(line) + PieceLength(next) + 0.5f * PieceLength(after));
         const float corner = std::clamp(CPAIDriver::TurnSpeed(curvature), lowest, highest);
-        const float room = std::max(distance, 0.0f);
         allowed = std::min(allowed, std::sqrt(corner * corner + 2.0f * CPAIDriver::BrakeDeceleration * room));
         line = next;
     }

@@ -61,9 +61,7 @@ protected:
     void SetUp() override {
         CarTest::SetUp();
         Level = std::make_unique<CPLevel>();
-        Level->CentrePath = BuildPath(Stadium("c_path", Radius));
-        Level->LeftPath = BuildPath(Stadium("left", Radius + HalfWidth));
-        Level->RightPath = BuildPath(Stadium("right", Radius - HalfWidth));
+        BuildTrack(Radius, HalfWidth);
         Manager.TrafficCount = 0;
         Manager.CreateRecords();
         CPAIManager::Instance = &Manager;
@@ -75,6 +73,13 @@ protected:
         CarTest::TearDown();
     }
 
+    // The three paths of a stadium whose half circles have radius r, the road 2·halfWidth wide.
+    void BuildTrack(float r, float halfWidth) {
+        TrackRadius = r;
+        Level->CentrePath = BuildPath(Stadium("c_path", r));
+        Level->LeftPath = BuildPath(Stadium("left", r + halfWidth));
+        Level->RightPath = BuildPath(Stadium("right", r - halfWidth));
+    }
     static CPSpline* BuildPath(const LevelPathRecord& record) {
         auto* spline = new CPSpline();
         EXPECT_TRUE(spline->Build(record));
@@ -86,7 +91,7 @@ protected:
     CPPlayer* AddCar(int index, float s, float extra, int lower, int upper) {
         const float x = -s;  // the race runs along -x on the bottom straight
         const float yaw = -Pi / 2.0f + extra;  // the nose (-y) along -x
-        auto* player = SetUpBody(new CPPlayer(), D3DXVECTOR3(x, -Radius, 0.6f), yaw);
+        auto* player = SetUpBody(new CPPlayer(), D3DXVECTOR3(x, -TrackRadius, 0.6f), yaw);
         MakeCar(player, Description());
         player->AiLowerLimit = lower;
         player->AiUpperLimit = upper;
@@ -145,39 +150,58 @@ protected:
     float OffCentre(const CPPlayer* car) {
         const D3DXVECTOR3& p = car->Position;
         const float fromCentre = std::hypot(std::max(std::fabs(p.x) - Half, 0.0f), p.y);
-        return std::fabs(fromCentre - Radius);
+        return std::fabs(fromCentre - TrackRadius);
     }
     int Laps(const Progress& p) const {
         return p.Pieces / static_cast<int>(Level->CentrePath->Lines.size());
     }
 
     std::unique_ptr<CPLevel> Level;
+    float TrackRadius = Radius;
     CPAIManager Manager;
     std::vector<CPPlayer*> Players;
 };
 
-TEST_F(AIDriverTest, ThreeLapsWithinTheTimeTheTrackAllowsOnTheRoad) {
+// Three laps, each way round, on wide and on tight turns: within a time set by the track's
+// length and the car's top speed, on the road, never above the top speed.
+struct TrackCase {
+    float Radius;
+    float HalfWidth;
+    bool Reversed;
+};
+
+class AIDriverLapTest : public AIDriverTest, public testing::WithParamInterface<TrackCase> {};
+
+TEST_P(AIDriverLapTest, ThreeLapsWithinTheTimeTheTrackAllowsOnTheRoad) {
+    const TrackCase track = GetParam();
+    Level.reset();
+    Level = std::make_unique<CPLevel>();
+    Level->Reversed = track.Reversed;
+    BuildTrack(track.Radius, track.HalfWidth);
     const int top = 20;
-    CPPlayer* car = AddCar(0, 0.0f, 0.0f, 6, top);
+    CPPlayer* car = AddCar(0, 0.0f, track.Reversed ? Pi : 0.0f, 6, top);
     const float length = Level->CentrePath->TotalLength;
     // Half the top speed on average is a plausible pace with two half circles to slow for.
     const float bound = 3.0f * length / (0.5f * static_cast<float>(top));
     Progress progress;
     float worst = 0.0f;
     float fastest = 0.0f;
-    float t = 0.0f;
-    for (; t < bound && Laps(progress) < 3; t += CarFixture::Dt) {
+    for (float t = 0.0f; t < bound && std::abs(Laps(progress)) < 3; t += CarFixture::Dt) {
         RaceFrame();
         Track(progress, car);
         worst = std::max(worst, OffCentre(car));
         fastest = std::max(fastest, car->GetCar()->Speed);
     }
-    EXPECT_GE(Laps(progress), 3) << "in " << bound << " s";
-    EXPECT_LT(worst, HalfWidth + 1.0f) << "left the road";
+    EXPECT_EQ(Laps(progress), track.Reversed ? -3 : 3) << "in " << bound << " s";
+    EXPECT_LT(worst, track.HalfWidth + 1.0f) << "left the road";
     EXPECT_LE(fastest, top + 2.0f) << "over its upper limit";
     EXPECT_GT(fastest, 0.8f * top) << "never reached its pace";
     EXPECT_EQ(Manager.GetRecord(0)->Respawns, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Tracks, AIDriverLapTest,
+                         testing::Values(TrackCase{Radius, HalfWidth, false}, TrackCase{Radius, HalfWidth, true},
+                                         TrackCase{15.0f, 6.0f, false}));
 
 TEST_F(AIDriverTest, ACarFacingBackwardsTurnsRoundAndDrivesOn) {
     CPPlayer* car = AddCar(0, 0.0f, Pi, 6, 20);
