@@ -308,7 +308,8 @@ AIDriverOutput CPAIDriver::Drive(AI_Vehicle& car, const std::vector<AIObstacle>&
         if (v > 5.0f) {
             car.Recoveries = 0;
         }
-        if (out.Throttle > 0.0f && v < StuckSpeed) {
+        // Held up behind a car that does not move counts as stuck too: back out and go round.
+        if ((out.Throttle > 0.0f || car.Blocked) && v < StuckSpeed) {
             car.StuckMs += ms;
         } else if (v > 3.0f * StuckSpeed) {
             car.StuckMs = 0;

@@ -311,6 +311,23 @@ TEST_F(AIDriverTest, AStuckCarReversesOutThenAsksForARespawn) {
     EXPECT_EQ(record.Recoveries, 0);
 }
 
+TEST_F(AIDriverTest, HeldUpBehindACarThatDoesNotMoveItBacksOut) {
+    AI_Vehicle& record = *Manager.GetRecord(0);
+    record.SetTarget(AI_Vehicle::SlotCentre, Level->CentrePath->FirstLine);
+    record.Position = D3DXVECTOR3(0.0f, -Radius, 0.6f);
+    record.Direction = D3DXVECTOR3(-1.0f, 0.0f, 0.0f);
+    // A wreck 5 m ahead across the whole lane band.
+    const std::vector<AIObstacle> wreck{AIObstacle{nullptr, D3DXVECTOR3(-5.0f, -Radius, 0.6f), D3DXVECTOR3(0, 1, 0), 0.0f}};
+    bool reversed = false;
+    for (float t = 0.0f; t < 3.0f && !reversed; t += CarFixture::Dt) {
+        const AIDriverOutput out = CPAIDriver::Drive(record, wreck, CarFixture::Dt);
+        EXPECT_TRUE(record.Blocked);
+        EXPECT_LE(out.Throttle, 0.0f) << "never into it";
+        reversed = record.Recovery == AI_Vehicle::Reversing;
+    }
+    EXPECT_TRUE(reversed);
+}
+
 TEST_F(AIDriverTest, NoPathMeansNoControls) {
     AI_Vehicle record;
     record.Speed = 3.0f;
