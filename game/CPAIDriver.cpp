@@ -193,9 +193,40 @@ AIDriverOutput CPAIDriver::Drive(AI_Vehicle& car, const std::vector<AIObstacle>&
     const float lowest = std::min(pace * (car.LowerLimit > 0 ? static_cast<float>(car.LowerLimit) : DefaultLower), highest);
     float target = PlanSpeed(nearest, along, reversed, lowest, highest);
 
-    // The look-ahead point on the centre line and the road's room there.
+    // Traffic: the nearest car ahead within the lane's band; while passing, the band widens and
+    // a car stays in view until the car's tail has cleared it.
+    const bool passing = car.AvoidSide != 0;
+    const float band = passing ? CarWidthBand + PassingBand : CarWidthBand;
+    const float behind = passing ? -CarClearance : 0.0f;
+    const AIObstacle* blocker = nullptr;
+    float blockerAhead = 0.0f;
+    float blockerSide = 0.0f;
+    const float range = 8.0f + 1.2f * v;
+    for (const AIObstacle& other : others) {
+        if (other.Object != nullptr && other.Object == car.Car.Get()) {
+            continue;
+        }
+        // Measured along the road here, not along the car's axis, which may point aside.
+        const D3DXVECTOR2 rel = Flat(other.Position) - position;
+        const float front = Dot(rel, pathHeading);
+        const float side = Cross(pathHeading, rel);
+        if (front <= behind || front >= range || std::fabs(side) >= band) {
+            continue;
+        }
+        if (blocker == nullptr || std::fabs(front) < std::fabs(blockerAhead)) {
+            blocker = &other;
+            blockerAhead = front;
+            blockerSide = side;
+        }
+    }
+
+    // The look-ahead point on the centre line and the road's room there; shorter while passing,
+    // so the car moves aside in time.
     const float maxAhead = std::isfinite(car.LookAheadMax) && car.LookAheadMax > LookAheadBase ? car.LookAheadMax : 30.0f;
-    const float ahead = std::min(LookAheadBase + LookAheadPerSpeed * v, maxAhead);
+    float ahead = std::min(LookAheadBase + LookAheadPerSpeed * v, maxAhead);
+    if (blocker != nullptr) {
+        ahead = std::max(LookAheadBase, 0.5f * ahead);
+    }
     D3DXVECTOR2 aimHeading;
     const D3DXVECTOR3 centre = PointAhead(nearest, car.Position, ahead, reversed, aimHeading);
     float roomLeft = 0.0f;
@@ -210,45 +241,26 @@ AIDriverOutput CPAIDriver::Drive(AI_Vehicle& car, const std::vector<AIObstacle>&
         lane = -LaneShare * roomRight;
     }
 
-    // Traffic: the nearest car ahead within the lane's band.
-    const AIObstacle* blocker = nullptr;
-    float blockerAhead = 0.0f;
-    float blockerSide = 0.0f;
-    const float range = 8.0f + 1.2f * v;
-    for (const AIObstacle& other : others) {
-        if (other.Object != nullptr && other.Object == car.Car.Get()) {
-            continue;
-        }
-        const D3DXVECTOR2 rel = Flat(other.Position) - position;
-        const float front = Dot(rel, forward);
-        const float side = Cross(forward, rel);
-        if (front <= 0.0f || front >= range || std::fabs(side) >= CarWidthBand) {
-            continue;
-        }
-        if (blocker == nullptr || front < blockerAhead) {
-            blocker = &other;
-            blockerAhead = front;
-            blockerSide = side;
-        }
-    }
     car.Avoiding = blocker != nullptr;
     car.Blocked = false;
     if (blocker != nullptr) {
-        const float otherSpeed = blocker->Speed * Dot(Unit(Flat(blocker->Direction)), forward);
+        // Where it is across the road, left of the centre.
+        const float across = offset + blockerSide;
         if (car.AvoidSide == 0) {
             // Pass on the side away from it, unless the road has no room there.
-            car.AvoidSide = blockerSide > 0.0f ? -1 : 1;
-            const float room = car.AvoidSide > 0 ? maxLeft - (offset + blockerSide) : maxRight + (offset + blockerSide);
+            car.AvoidSide = across > offset ? -1 : 1;
+            const float room = car.AvoidSide > 0 ? maxLeft - across : maxRight + across;
             if (room < CarWidthBand) {
                 car.AvoidSide = -car.AvoidSide;
             }
         }
-        lane = offset + blockerSide + static_cast<float>(car.AvoidSide) * (CarWidthBand + 0.6f);
-        // Too close to pass yet: follow at its pace.
-        const float gap = 7.0f + 0.5f * v;
-        if (blockerAhead < gap) {
-            car.Blocked = true;
-            target = std::min(target, std::max(otherSpeed - (gap - blockerAhead) * 0.5f, 0.0f));
+        lane = across + static_cast<float>(car.AvoidSide) * (CarWidthBand + 0.6f);
+        // Still in the way: no faster than lets the car stop behind it.
+        if (blockerAhead > 0.0f && std::fabs(blockerSide) < CarWidthBand) {
+            const float otherSpeed = blocker->Speed * Dot(Unit(Flat(blocker->Direction)), pathHeading);
+            const float room = std::max(blockerAhead - CarClearance, 0.0f);
+            target = std::min(target, std::max(otherSpeed, 0.0f) + std::sqrt(2.0f * BrakeDeceleration * room));
+            car.Blocked = blockerAhead < 7.0f + 0.5f * v;
         }
     } else {
         car.AvoidSide = 0;

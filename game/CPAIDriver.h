@@ -70,8 +70,12 @@ public:
     static constexpr int ReverseTimeMs = 1500;
     static constexpr int MaxRecoveries = 3;
     static constexpr int WrongWayTimeMs = 10000;
-    // A car ahead counts within this many metres across the lane.
+    // A car ahead counts within this many metres across the lane, and this much more while it
+    // is being passed; the driver keeps CarClearance metres (centre to centre) behind one it
+    // follows, and keeps passing one until it is that far behind.
     static constexpr float CarWidthBand = 2.6f;
+    static constexpr float PassingBand = 2.0f;
+    static constexpr float CarClearance = 5.5f;
     // Pieces farther than this from the hint's search make the driver search the whole ring.
     static constexpr float LostDistance = 40.0f;
 

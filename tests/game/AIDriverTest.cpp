@@ -278,6 +278,25 @@ TEST_F(AIDriverTest, AFastCarBehindASlowOneNeverRunsIntoIt) {
     EXPECT_LT(OffCentre(fast), HalfWidth + 1.0f);
 }
 
+TEST_F(AIDriverTest, ThePlayersCarParkedOnTheLineIsDrivenRound) {
+    CPPlayer* fast = AddCar(0, 0.0f, 0.0f, 6, 20);
+    // The followed car, not driven by any record, stands on the centre line 40 m ahead.
+    auto* parked = SetUpBody(new CPPlayer(), D3DXVECTOR3(-40.0f, -Radius, 0.6f), -Pi / 2.0f);
+    MakeCar(parked, Description());
+    Level->FollowedCar = parked;
+    Progress progress;
+    int contacts = 0;
+    for (float t = 0.0f; t < 20.0f; t += CarFixture::Dt) {
+        RaceFrame();
+        Track(progress, fast);
+        contacts += BoxesMeet(parked, fast, 0.1f) ? 1 : 0;
+    }
+    Level->FollowedCar = nullptr;
+    EXPECT_EQ(contacts, 0);
+    EXPECT_GT(progress.Pieces, 6);
+    EXPECT_LT(OffCentre(fast), HalfWidth + 1.0f);
+}
+
 TEST_F(AIDriverTest, AStuckCarReversesOutThenAsksForARespawn) {
     // A car held in place (a wall in front): its record keeps speed 0 while it drives.
     AI_Vehicle& record = *Manager.GetRecord(0);
