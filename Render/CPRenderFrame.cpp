@@ -368,6 +368,13 @@ void CPRenderFrame::DrawPiece(const Piece& piece) {
                       piece.Vertices + (piece.StaticIndices > 0 ? piece.StaticEnd - piece.StaticMin : 0),
                       piece.DynamicIndices + piece.StaticIndices);
         Note(text);
+        // What the block's labels spell, in block order.
+        for (const CPtr<CPRenderable>& object : frameBlock.Block->Objects) {
+            const auto* mesh = dynamic_cast<const CPRenderObject*>(object.Get());
+            if (mesh != nullptr && !mesh->Caption.empty()) {
+                Note("text \"" + mesh->Caption + "\"");
+            }
+        }
     }
 
     CPTextureBlock* textures = material != nullptr ? material->Block : nullptr;

@@ -70,6 +70,9 @@ public:
     CPtr<CPMaterial> Material;
     bool Excluded = false;
     std::string MeshBufferName;
+    // The text a label's glyph quads spell (set by the font manager), so a frame dump can say
+    // what a label shows; empty for other meshes.
+    std::string Caption;
     std::shared_ptr<CPRender::MeshBuffers> MeshBuffers;
     bool DamageEnabled = false;
     std::vector<CPDamageRegion> DamageRegions;

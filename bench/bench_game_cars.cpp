@@ -14,6 +14,7 @@
 // models differ (ours a capped sideways force, Bullet's its tyre friction), so the circles
 // differ a little; the work per step does not.
 #include "bench/BaselineRatio.h"
+#include "bench/RollingTerrain.h"
 #include "core/ConfigVars.h"
 #include "core/FrameTime.h"
 #include "game/CPCar.h"
@@ -39,45 +40,10 @@ constexpr float Dt = 1.0f / 60.0f;
 constexpr float Gravity = 9.8f;
 
 // ---------------------------------------------------------------------------------------
-// The terrain: a gently rolling height field of 150 x 200 quads, two triangles each.
+// The terrain: bench/RollingTerrain.h.
 
-constexpr int QuadsX = 150;
-constexpr int QuadsY = 200;
-constexpr float Spacing = 2.0f;
-constexpr float OriginX = -0.5f * QuadsX * Spacing;
-constexpr float OriginY = -0.5f * QuadsY * Spacing;
-
-float Height(float x, float y) { return 0.6f * std::sin(0.045f * x) * std::cos(0.035f * y) + 0.002f * x; }
-
-struct TerrainMesh {
-    std::vector<RbVector> Vertices;
-    std::vector<RbTerrainTriangle> Triangles;
-    std::vector<int32_t> Indices;  // three per triangle, for Bullet
-    TerrainMesh() {
-        for (int j = 0; j <= QuadsY; ++j) {
-            for (int i = 0; i <= QuadsX; ++i) {
-                const float x = OriginX + Spacing * static_cast<float>(i);
-                const float y = OriginY + Spacing * static_cast<float>(j);
-                Vertices.push_back(RbVec(x, y, Height(x, y)));
-            }
-        }
-        auto vertex = [](int i, int j) { return j * (QuadsX + 1) + i; };
-        for (int j = 0; j < QuadsY; ++j) {
-            for (int i = 0; i < QuadsX; ++i) {
-                const int quad[2][3] = {{vertex(i, j), vertex(i + 1, j), vertex(i + 1, j + 1)},
-                                        {vertex(i, j), vertex(i + 1, j + 1), vertex(i, j + 1)}};
-                for (const auto& t : quad) {
-                    RbTerrainTriangle record;
-                    for (int k = 0; k < 3; ++k) {
-                        record.Vertices[k] = t[k];
-                        Indices.push_back(t[k]);
-                    }
-                    Triangles.push_back(record);
-                }
-            }
-        }
-    }
-};
+using TerrainMesh = bench::RollingTerrain;
+float Height(float x, float y) { return TerrainMesh::Height(x, y); }
 
 TerrainMesh& Terrain() {
     static TerrainMesh mesh;

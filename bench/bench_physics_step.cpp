@@ -17,6 +17,7 @@
 // With sleeping the ratio would measure that difference, not the step. Cars never sleep
 // anyway (their springs always push).
 #include "bench/BaselineRatio.h"
+#include "bench/RollingTerrain.h"
 #include "physics/RbSimulator.h"
 
 #include <benchmark/benchmark.h>
@@ -37,18 +38,15 @@ constexpr float Gravity = 9.8f;
 // The terrain: a gently rolling height field as a triangle soup, and the game's 4 m grid
 // of cells answering the simulator's terrain query.
 
-constexpr int QuadsX = 150;
-constexpr int QuadsY = 200;
-constexpr float Spacing = 2.0f;
-constexpr float OriginX = -0.5f * QuadsX * Spacing;
-constexpr float OriginY = -0.5f * QuadsY * Spacing;
+using bench::RollingTerrain;
+constexpr int QuadsX = RollingTerrain::QuadsX;
+constexpr int QuadsY = RollingTerrain::QuadsY;
+constexpr float Spacing = RollingTerrain::Spacing;
+constexpr float OriginX = RollingTerrain::OriginX;
+constexpr float OriginY = RollingTerrain::OriginY;
+float Height(float x, float y) { return RollingTerrain::Height(x, y); }
 
-float Height(float x, float y) { return 0.6f * std::sin(0.045f * x) * std::cos(0.035f * y) + 0.002f * x; }
-
-struct TerrainMesh {
-    std::vector<RbVector> Vertices;
-    std::vector<RbTerrainTriangle> Triangles;
-    std::vector<int32_t> Indices;  // three per triangle, for Bullet
+struct TerrainMesh : RollingTerrain {
     // 4 m cells over the terrain, each listing the triangles whose bounds reach into it.
     static constexpr float Cell = 4.0f;
     int CellsX = 0;
@@ -57,28 +55,6 @@ struct TerrainMesh {
     std::vector<int32_t> Candidates;
 
     TerrainMesh() {
-        for (int j = 0; j <= QuadsY; ++j) {
-            for (int i = 0; i <= QuadsX; ++i) {
-                const float x = OriginX + Spacing * static_cast<float>(i);
-                const float y = OriginY + Spacing * static_cast<float>(j);
-                Vertices.push_back(RbVec(x, y, Height(x, y)));
-            }
-        }
-        auto vertex = [](int i, int j) { return j * (QuadsX + 1) + i; };
-        for (int j = 0; j < QuadsY; ++j) {
-            for (int i = 0; i < QuadsX; ++i) {
-                const int quad[2][3] = {{vertex(i, j), vertex(i + 1, j), vertex(i + 1, j + 1)},
-                                        {vertex(i, j), vertex(i + 1, j + 1), vertex(i, j + 1)}};
-                for (const auto& t : quad) {
-                    RbTerrainTriangle record;
-                    for (int k = 0; k < 3; ++k) {
-                        record.Vertices[k] = t[k];
-                        Indices.push_back(t[k]);
-                    }
-                    Triangles.push_back(record);
-                }
-            }
-        }
         CellsX = static_cast<int>(QuadsX * Spacing / Cell) + 1;
         CellsY = static_cast<int>(QuadsY * Spacing / Cell) + 1;
         Cells.resize(static_cast<size_t>(CellsX * CellsY));

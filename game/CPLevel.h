@@ -28,6 +28,7 @@ class CPGameObject;
 class CPLensFlare;
 class CPLevelBranch;
 class CPLine;
+class CPObject;
 class CPObjUpdater;
 class CPPlayer;
 class CPQuadTreeNode;
@@ -107,8 +108,10 @@ public:
     // Stops the update task when it runs, takes it off the scheduler and frees it.
     void StopUpdateTask();
 
-    // Ray queries (CPLevel_Queries.cpp): the level's scenery, its loose objects and, near the
-    // player, the player's car. True on a hit; the pick holds the nearest.
+    // Ray queries used by shots and weapons (minimal until the full one lands).
+    bool CrossObjectRay(CPPickInfo& pick);
+    // The level's scenery, its loose objects and, near the player, the player's car; the enemies'
+    // blows use it (minimal until the full one lands).
     bool CrossInterfaceRay(CPPickInfo& pick);
 
     CPSpline* GetPathSpline() const { return CentrePath.Get(); }
@@ -194,3 +197,5 @@ private:
 };
 
 CPLevel* GetCurrentLevel();
+// The flame thrower's per-particle hit test (minimal until the full one lands).
+void FlameHitTest(CPObject* shooter, void* particle);

@@ -30,13 +30,24 @@ CPPlayer::CPPlayer() : CPGameObject("PLAYER") {
 }
 
 CPPlayer::~CPPlayer() {
-    AimTarget = nullptr;
-    AimTargetOwner = nullptr;
+    // The weapon, its flares and the targets may be children of this car, and a tree is
+    // deleted leaves first: what is already gone is forgotten, not released.
+    const auto letGo = [](CPtr<CPGameObject>& object) {
+        if (object != nullptr && CPObject::FindLive(static_cast<CPObject*>(object.Get())) == nullptr) {
+            object.MakeNull();
+        }
+        object = nullptr;
+    };
+    letGo(AimTarget);
+    letGo(AimTargetOwner);
+    for (auto& [address, object] : FlameObjects) {
+        letGo(object);
+    }
     FlameObjects.clear();
     for (CPtr<CPGameObject>& flare : Flares) {
-        flare = nullptr;
+        letGo(flare);
     }
-    WeaponObject = nullptr;
+    letGo(WeaponObject);
     DropShadow();
 }
 

@@ -119,6 +119,16 @@ public:
     // force puts it back whatever its state.
     void Respawn(bool force);
 
+    // The selected weapon (CPWeapon.cpp). SetWeaponFlares selects the weapon of WeaponSlot in
+    // the committed car settings: its mesh child, its four muzzle flares, its catalogue entry
+    // and type; WeaponEmpty := the slot cannot pay for a shot. UpdateWeapons runs once per frame
+    // (FrameTime) with the aim point: flame damage, barrel spin, aim and, while Trigger is held,
+    // the cooldown has run out and the slot can pay, one shot. Both do nothing while Dead.
+    void SetWeaponFlares();
+    void UpdateWeapons(const D3DXVECTOR3& aimPoint, CPtr<CPGameObject> car);
+    // Ammunition one shot of the selected weapon costs.
+    float WeaponShotCost() const;
+
     // CPCarContact: the physics world's collision handling.
     void SetCollisionFlag() override { CollisionFlag = true; }
     bool IsFollowedCar() const override;

@@ -62,7 +62,11 @@ float CPSplineSegment::MeasureLength() const {
     return static_cast<float>(length);
 }
 
-CPSpline::CPSpline() : CPGameObject("CPSpline") {}
+namespace {
+uint64_t NextSplineSerial = 1;
+}
+
+CPSpline::CPSpline() : CPGameObject("CPSpline"), Serial(NextSplineSerial++) {}
 
 CPSpline::~CPSpline() {
     // The base lets go of RenderObject after the mesh is gone.

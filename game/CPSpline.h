@@ -18,6 +18,7 @@
 #include "platform/d3dx/D3DXMath.h"
 #include "scene/CPGameObject.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -98,6 +99,9 @@ public:
     CPLine* CurrentLine = nullptr;               // found by the last search; starts at FirstLine
     std::vector<std::unique_ptr<CPLine>> Lines;  // every piece in order along the curve, owned
     CPLine* FirstLine = nullptr;                 // the piece that starts at distance 0
+    // Unique for every spline made in this process, so a remembered piece can tell whether the
+    // path it came from is still the one it asks about (an address may be reused).
+    const uint64_t Serial;
 
 private:
     // The display mesh, held by RenderObject too.

@@ -46,6 +46,9 @@ Host::Host() {
 
     globalTimer = std::make_unique<CPGlobalTimer>();
     CPGlobalTimer::Instance = globalTimer.get();
+    // Shots: filled by LoadShotDescriptions.
+    shotManager = std::make_unique<CPShotManager>();
+    CPShotManager::Instance = shotManager.get();
     scripts = std::make_unique<CPScriptRuntime>();
     CPScriptRuntime::Instance = scripts.get();
 
@@ -175,11 +178,19 @@ Host::~Host() {
         scheduler->Tasks.remove_if([&task](const CPtr<CPTask>& listed) { return listed.Get() == task.get(); });
     }
     scriptTasks.clear();
+    // Blocks of a frame not drawn may still hold what the scripts made (their screens).
+    if (staticBatcher && dynamicBatcher) {
+        staticBatcher->EndFrame();
+        dynamicBatcher->EndFrame();
+    }
     ClearInstance(CPScriptRuntime::Instance, scripts.get());
     scripts.reset();
     scheduler->Tasks.remove_if([this](const CPtr<CPTask>& listed) { return listed.Get() == globalTimer.get(); });
     ClearInstance(CPGlobalTimer::Instance, globalTimer.get());
     globalTimer.reset();
+    // The shots and their sounds go before the sound device and the renderer.
+    ClearInstance(CPShotManager::Instance, shotManager.get());
+    shotManager.reset();
     DestroyRenderer();
     ClearInstance(CPGameData::Instance, gameData.get());
     gameData.reset();
@@ -216,6 +227,14 @@ bool Host::LoadCampaignData(std::string& error, const std::string& fileName) {
     return true;
 }
 
+bool Host::LoadShotDescriptions(std::string& error, const std::string& fileName) {
+    if (!shotManager->LoadDescriptions(fileName, error)) {
+        CPLog::GetInstance().Write(0, "%s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
 bool Host::RunFrame(float seconds) {
     if (!std::isfinite(seconds) || seconds < 0.0f) {
         return false;
@@ -227,6 +246,8 @@ bool Host::RunFrame(float seconds) {
     FrameNumber = static_cast<int32_t>(static_cast<uint32_t>(FrameNumber) + 1u);
     PollInput();
     StepTasks();
+    shotManager->Update();
+    shotManager->Draw(*staticBatcher);
     // A device that can be reset is reset first; one still lost makes the drawing drop what
     // the frame gathered, and the next frame tries again.
     RestoreDevice();

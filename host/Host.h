@@ -39,6 +39,7 @@
 #include "core/CPCommandDispatcher.h"
 #include "core/CPScheduler.h"
 #include "core/CPScriptTask.h"
+#include "game/CPShotManager.h"
 #include "interface/CPFontManager.h"
 #include "interface/CPGameData.h"
 #include "interface/CPInterface.h"
@@ -64,7 +65,8 @@ public:
     Host& operator=(const Host&) = delete;
 
     // One frame of seconds: FrameTime := seconds, FullTime += seconds, FrameNumber += 1,
-    // then StepTasks, then the frame drawing (skipped while the device is lost; a device that
+    // then StepTasks, then the shots' flight (CPShotManager::Update and Draw into the static
+    // batcher), then the frame drawing (skipped while the device is lost; a device that
     // can be reset is reset first). The recording device's call log is emptied first once
     // it holds more than 65536 calls.
     // True when the frame was presented. False when it was not: the frame ran (clocks and
@@ -104,6 +106,13 @@ public:
     // and does not start when it fails: the game data is then unchanged and `error` says
     // which file and line is at fault (it also goes to the log).
     bool LoadCampaignData(std::string& error, const std::string& fileName = CPGameData::CampaignDataFileName);
+
+    // Shots: sets up a prototype in the shot manager for every shot of our shot description
+    // file. A game program calls it once at start-up, after LoadCampaignData, and does not start
+    // when it fails: `error` names the file and line at fault (it also goes to the log) and no
+    // shot type was added.
+    bool LoadShotDescriptions(std::string& error,
+                              const std::string& fileName = CPShotManager::DescriptionFileName);
 
     // Loads "Data\Sounds\" + fileName as the special sound name (is3D 1 for a 3-D sound);
     // the host owns it until it ends. False when it does not load or the name already has
@@ -155,6 +164,8 @@ public:
     CPFontManager& FontManager() { return *fontManager; }
     CPGameData& GameData() { return *gameData; }
     CPGlobalTimer& GlobalTimer() { return *globalTimer; }
+    // The shot manager: stepped and drawn by RunFrame after the tasks.
+    CPShotManager& ShotManager() { return *shotManager; }
     CPScriptRuntime& Scripts() { return *scripts; }
     // The pointer device that PollInput reads.
     ScriptedMouse& Mouse() { return mouse; }
@@ -194,6 +205,7 @@ private:
     std::unique_ptr<CPFontManager> fontManager;
     std::unique_ptr<CPGameData> gameData;
     std::unique_ptr<CPGlobalTimer> globalTimer;
+    std::unique_ptr<CPShotManager> shotManager;
     std::unique_ptr<CPScriptRuntime> scripts;
     std::vector<std::unique_ptr<CPLuaScriptTask>> scriptTasks;
     ScriptedMouse mouse;

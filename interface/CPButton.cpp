@@ -103,3 +103,12 @@ bool CPButton::OnMouseUp(int button, float x, float y) {
     }
     return true;
 }
+
+void CPButton::SetSize(float width, float height) {
+    CPWindow::SetSize(width, height);
+    for (const CPtr<CPWindow>& state : States) {
+        if (state) {
+            state->SetSize(width, height);
+        }
+    }
+}

@@ -29,6 +29,8 @@ public:
     const uint16_t* GetIndices() override;
     // State 0, then the flag.
     void SetVisible(bool visible) override;
+    // Every state's picture takes the size, so the button is drawn and hit at the new size.
+    void SetSize(float width, float height) override;
     bool OnMouseOver(float x, float y) override;
     bool OnMouseOut(float x, float y) override;
     bool OnMouseDown(int button, float x, float y) override;

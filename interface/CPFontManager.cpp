@@ -69,6 +69,7 @@ CPtr<CPRenderObject> CPFontManager::BuildText(CPtr<CPGameObject> node, float x, 
     }
     ro->Vertices.clear();
     ro->Indices.clear();
+    ro->Caption = text;
     if (const CPtr<CPFont> f = FindFont(font)) {
         ro->SetMaterial(f->Material);
         LayoutText(f->Metrics, x, y, text, ro->Vertices, ro->Indices);

@@ -100,3 +100,11 @@ bool CPWindow::OnMouseUp(int, float x, float y) {
     }
     return false;
 }
+
+void CPWindow::SetSize(float width, float height) {
+    const float xs[4] = {0.0f, width, width, 0.0f};
+    const float ys[4] = {0.0f, 0.0f, height, height};
+    for (int i = 0; i < 4; ++i) {
+        Vertices[i].Position = D3DXVECTOR3(xs[i], ys[i], 0.0f);
+    }
+}

@@ -38,6 +38,9 @@ public:
     virtual const CPVertex* GetVertices() { return Vertices; }
     virtual const uint16_t* GetIndices() { return Indices; }
     virtual void SetVisible(bool visible) { Visible = visible; }
+    // The quad's corners := (0,0), (w,0), (w,h), (0,h); texture coordinates, position and
+    // visibility stay.
+    virtual void SetSize(float width, float height);
     virtual bool OnMouseOver(float x, float y);
     virtual bool OnMouseOut(float x, float y);
     virtual bool OnMouseDown(int button, float x, float y);

@@ -20,7 +20,6 @@ constexpr int HandOffWaitMilliseconds = 3000;
 }  // namespace
 
 CPLauncher* CPLauncher::Instance = nullptr;
-bool ShuttingDown = false;
 
 CPLauncher::CPLauncher() { Instance = this; }
 

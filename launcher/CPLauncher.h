@@ -7,6 +7,7 @@
 // or page it opens.
 #pragma once
 
+#include "core/ShuttingDown.h"
 #include "platform/ui/WinUser.h"
 
 class CPLauncher {
@@ -21,9 +22,6 @@ public:
 
     static CPLauncher* Instance;
 };
-
-// Set once the launcher has run; script functions that change interface texts then do nothing.
-extern bool ShuttingDown;
 
 // Reads neither the command line nor the previous instance; returns 0.
 int WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand);

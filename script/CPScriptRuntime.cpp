@@ -101,6 +101,14 @@ CPScriptRuntime::~CPScriptRuntime() {
     if (L != nullptr) {
         lua_close(L);
     }
+    while (!Adopted.empty()) {
+        Adopted.pop_back();
+    }
+}
+
+CPObject* CPScriptRuntime::Adopt(std::unique_ptr<CPObject> object) {
+    Adopted.push_back(std::move(object));
+    return Adopted.back().get();
 }
 
 std::string CPScriptRuntime::ChunkName(const std::string& fileName) {

@@ -16,10 +16,12 @@
 // runtime's state; a runtime that goes first detaches its tasks, which then run nothing.
 #pragma once
 
+#include "core/CPObject.h"
 #include "core/CPScriptTask.h"
 
 #include <lua.hpp>
 
+#include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -66,11 +68,16 @@ public:
 
     static CPScriptRuntime* Instance;  // set by the host
 
+    // Objects the scripts made that nothing else owns (the screens of CreateInterface): the
+    // runtime keeps them and deletes them, newest first, when it goes, after the Lua state.
+    CPObject* Adopt(std::unique_ptr<CPObject> object);
+
 private:
     friend class CPLuaScriptTask;
 
     lua_State* L = nullptr;
     std::unordered_set<CPLuaScriptTask*> Tasks;
+    std::vector<std::unique_ptr<CPObject>> Adopted;
 };
 
 // A script task that runs one script file as a coroutine of a runtime (see above).

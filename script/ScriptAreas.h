@@ -13,5 +13,16 @@ extern const luaL_Reg ActionFunctionsA[];
 extern const luaL_Reg SystemFunctionsA[];
 extern const luaL_Reg EngineFunctionsA[];
 extern const luaL_Reg EngineFunctionsE[];
+extern const luaL_Reg PathFunctionsA[];
+// Interface and HUD functions.
+extern const luaL_Reg InterfaceFunctionsA[];
+extern const luaL_Reg InterfaceFunctionsB[];
+extern const luaL_Reg HudFunctionsA[];
+extern const luaL_Reg HudFunctionsB[];
+// Shop catalogues, profile and save games.
+extern const luaL_Reg ShopFunctionsA[];
+extern const luaL_Reg ShopFunctionsB[];
+extern const luaL_Reg SaveFunctionsA[];
+extern const luaL_Reg SaveFunctionsB[];
 
 }  // namespace Script

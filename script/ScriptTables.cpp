@@ -11,7 +11,7 @@ namespace Script {
 
 namespace {
 
-constexpr std::array<Area, 7> AreaList{{
+constexpr Area AreaList[] = {
     {Table::A, SoundFunctionsA},
     {Table::B, SoundFunctionsB},
     {Table::E, SoundFunctionsE},
@@ -19,7 +19,18 @@ constexpr std::array<Area, 7> AreaList{{
     {Table::A, SystemFunctionsA},
     {Table::A, EngineFunctionsA},
     {Table::E, EngineFunctionsE},
-}};
+    {Table::A, PathFunctionsA},
+    // Interface and HUD functions.
+    {Table::A, InterfaceFunctionsA},
+    {Table::B, InterfaceFunctionsB},
+    {Table::A, HudFunctionsA},
+    {Table::B, HudFunctionsB},
+    // Shop catalogues, profile and save games.
+    {Table::A, ShopFunctionsA},
+    {Table::B, ShopFunctionsB},
+    {Table::A, SaveFunctionsA},
+    {Table::B, SaveFunctionsB},
+};
 
 // Name -> function per table, built once from the areas.
 const std::unordered_map<std::string, lua_CFunction>& FunctionsOf(Table table) {

@@ -1,4 +1,4 @@
-// user32's character classes for the ANSI code page 1252.
+// user32's character classes for the ANSI code page the game runs with: Cyrillic 1251.
 #include "platform/ui/WinUser.h"
 
 BOOL IsCharAlphaNumericA(char character) {
@@ -6,13 +6,6 @@ BOOL IsCharAlphaNumericA(char character) {
     if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
         return TRUE;
     }
-    // Letters of the upper half: Š Œ Ž š œ ž Ÿ ƒ ª µ º and À..ÿ without × and ÷.
-    switch (c) {
-    case 0x83: case 0x8A: case 0x8C: case 0x8E: case 0x9A: case 0x9C: case 0x9E: case 0x9F:
-    case 0xAA: case 0xB5: case 0xBA:
-        return TRUE;
-    default:
-        break;
-    }
-    return (c >= 0xC0 && c != 0xD7 && c != 0xF7) ? TRUE : FALSE;
+    // The Russian alphabet of the upper half: А..я (0xC0..0xFF), Ё (0xA8) and ё (0xB8).
+    return (c >= 0xC0 || c == 0xA8 || c == 0xB8) ? TRUE : FALSE;
 }

@@ -129,7 +129,9 @@ BOOL IsWindow(HWND window);
 
 // Windows' rounding multiply-divide (halves away from zero); -1 when divisor is 0.
 int MulDiv(int number, int numerator, int denominator);
-// Whether the character is a letter or a digit of the ANSI code page (1252, as TextCodec).
+// Whether the character is a letter or a digit of the game's ANSI code page, Cyrillic 1251:
+// ASCII letters and digits, 0xC0..0xFF, 0xA8 and 0xB8. (Paths and links go through TextCodec,
+// which keeps 1252.)
 BOOL IsCharAlphaNumericA(char character);
 
 // What a user sees and does with a modal dialog.

@@ -1,6 +1,7 @@
 #include "platform/win32/Clock.h"
 
 #include <chrono>
+#include <ctime>
 #include <thread>
 
 namespace {
@@ -8,6 +9,8 @@ namespace {
 bool manual = false;
 uint64_t manualMicros = 0;
 uint64_t slept = 0;
+bool fixedLocal = false;
+SYSTEMTIME fixedLocalTime{};
 
 uint64_t RealNanoseconds() {
     using namespace std::chrono;
@@ -47,6 +50,31 @@ void Sleep(DWORD milliseconds) {
     }
 }
 
+void GetLocalTime(SYSTEMTIME* time) {
+    if (time == nullptr) {
+        return;
+    }
+    if (fixedLocal) {
+        *time = fixedLocalTime;
+        return;
+    }
+    using namespace std::chrono;
+    const system_clock::time_point now = system_clock::now();
+    const std::time_t seconds = system_clock::to_time_t(now);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    const auto millis = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
+    time->wYear = static_cast<WORD>(local.tm_year + 1900);
+    time->wMonth = static_cast<WORD>(local.tm_mon + 1);
+    time->wDayOfWeek = static_cast<WORD>(local.tm_wday);
+    time->wDay = static_cast<WORD>(local.tm_mday);
+    time->wHour = static_cast<WORD>(local.tm_hour);
+    time->wMinute = static_cast<WORD>(local.tm_min);
+    // A leap second (60) reads as 59, as Windows never reports 60.
+    time->wSecond = static_cast<WORD>(local.tm_sec > 59 ? 59 : local.tm_sec);
+    time->wMilliseconds = static_cast<WORD>(millis < 0 ? 0 : millis);
+}
+
 namespace PlatformClock {
 
 void UseManual(uint64_t startMicroseconds) {
@@ -55,12 +83,22 @@ void UseManual(uint64_t startMicroseconds) {
     slept = 0;
 }
 
-void UseReal() { manual = false; }
+void UseReal() {
+    manual = false;
+    fixedLocal = false;
+}
 
 bool IsManual() { return manual; }
 
 void AdvanceMicroseconds(uint64_t microseconds) { manualMicros += microseconds; }
 
 uint64_t SleptMilliseconds() { return slept; }
+
+void FixLocalTime(const SYSTEMTIME& time) {
+    fixedLocal = true;
+    fixedLocalTime = time;
+}
+
+void UseRealLocalTime() { fixedLocal = false; }
 
 }  // namespace PlatformClock

@@ -1,6 +1,7 @@
-// The millisecond clock and the performance counter, injectable for tests.
-// By default both read the monotonic system clock. A test switches to manual time and
-// advances it explicitly, so timing-dependent code runs the same on every machine.
+// The millisecond clock, the performance counter and the local calendar time, injectable for
+// tests. By default the first two read the monotonic system clock. A test switches to manual
+// time and advances it explicitly, so timing-dependent code runs the same on every machine; the
+// local time (save games stamp it) is fixed by a test separately.
 #pragma once
 
 #include "platform/win32/WinTypes.h"
@@ -10,6 +11,22 @@ DWORD timeGetTime();
 BOOL QueryPerformanceCounter(LARGE_INTEGER* count);
 BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency);
 void Sleep(DWORD milliseconds);
+
+// The layout of a calendar time as save files store it: eight uint16, 16 bytes.
+struct SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;      // 1..12
+    WORD wDayOfWeek;  // 0 Sunday .. 6
+    WORD wDay;        // 1..31
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+};
+static_assert(sizeof(SYSTEMTIME) == 16, "SYSTEMTIME is eight WORDs");
+
+// The local time of the host's time zone, or the fixed one a test set.
+void GetLocalTime(SYSTEMTIME* time);
 
 namespace PlatformClock {
 
@@ -21,5 +38,9 @@ void AdvanceMicroseconds(uint64_t microseconds);
 inline void AdvanceMilliseconds(uint64_t milliseconds) { AdvanceMicroseconds(milliseconds * 1000); }
 // In manual mode Sleep advances the clock instead of waiting; the total slept is kept.
 uint64_t SleptMilliseconds();
+
+// GetLocalTime answers `time` until UseRealLocalTime (or UseReal, which ends every injection).
+void FixLocalTime(const SYSTEMTIME& time);
+void UseRealLocalTime();
 
 }  // namespace PlatformClock

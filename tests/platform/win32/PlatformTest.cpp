@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace {
 
 TEST(CrtRand, KnownSequenceAndReseed) {
@@ -40,6 +42,23 @@ TEST(Clock, ManualTimeAdvancesOnlyWhenTold) {
     EXPECT_EQ(timeGetTime(), 7u);
     PlatformClock::UseReal();
     EXPECT_FALSE(PlatformClock::IsManual());
+}
+
+TEST(Clock, LocalTimeIsTheHostsUnlessATestFixesIt) {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    EXPECT_GE(now.wYear, 2000);
+    EXPECT_TRUE(now.wMonth >= 1 && now.wMonth <= 12 && now.wDay >= 1 && now.wDay <= 31 && now.wDayOfWeek <= 6);
+    EXPECT_TRUE(now.wHour <= 23 && now.wMinute <= 59 && now.wSecond <= 59 && now.wMilliseconds <= 999);
+    const SYSTEMTIME fixed{2001, 2, 6, 3, 4, 5, 6, 7};
+    PlatformClock::FixLocalTime(fixed);
+    SYSTEMTIME read{};
+    GetLocalTime(&read);
+    EXPECT_EQ(std::memcmp(&read, &fixed, sizeof(fixed)), 0);
+    PlatformClock::UseReal();
+    GetLocalTime(&read);
+    EXPECT_GE(read.wYear, 2000);
+    EXPECT_NE(read.wYear, 2001);
 }
 
 TEST(WinTypes, ResultCodes) {
