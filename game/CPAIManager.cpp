@@ -20,7 +20,7 @@ CPAIManager* GetAIManager() { return CPAIManager::Instance; }
 
 AI_Vehicle::AI_Vehicle() : CreationTime(static_cast<float>(FullTime)) {}
 
-AI_Vehicle::~AI_Vehicle() { Car = nullptr; }
+AI_Vehicle::~AI_Vehicle() { Reset(); }
 
 void AI_Vehicle::SetState(CPtr<CPGameObject> car, const D3DXVECTOR3* forward, float signedSpeed,
                           CPtr<CPGameObject> target, int32_t lowerLimit, int32_t upperLimit) {
@@ -61,7 +61,13 @@ void AI_Vehicle::SetTarget(int32_t slot, CPLine* line) {
     RightPath = level != nullptr ? level->GetRightPath() : nullptr;
 }
 
-void AI_Vehicle::Reset() { Car = nullptr; }
+void AI_Vehicle::Reset() {
+    // A car the level has already deleted is forgotten, not released.
+    if (Car != nullptr && CPObject::FindLive(static_cast<CPObject*>(Car.Get())) == nullptr) {
+        Car.MakeNull();
+    }
+    Car = nullptr;
+}
 
 CPAIManager::~CPAIManager() { Reset(); }
 

@@ -47,7 +47,7 @@ public:
     // Slot 0 sets CentreLine, 1 RightLine, 2 LeftLine, another none; then the three paths are
     // taken from the current level (null without one).
     void SetTarget(int32_t slot, CPLine* line);
-    // Releases Car.
+    // Releases Car (forgets it when it is no longer alive).
     void Reset();
 
     // Reserved for the driver (docs/AIDriver.md).

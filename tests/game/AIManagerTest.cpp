@@ -133,6 +133,15 @@ TEST_F(AIManagerTest, ResetLetsGoOfTheCarsAndEmptiesBothLists) {
     EXPECT_EQ(Manager.GetRecord(0), nullptr);
 }
 
+TEST_F(AIManagerTest, ACarDeletedBeforeTheResetIsForgottenNotTouched) {
+    const D3DXVECTOR3 forward(1.0f, 0.0f, 0.0f);
+    auto* gone = new CPPlayer();
+    Manager.UpdateVehicle(0, CPtr<CPGameObject>(gone), &forward, 0.0f, CPtr<CPGameObject>(gone), 0, 0);
+    delete gone;
+    Manager.Reset();  // AddressSanitizer sees any touch of the freed car
+    EXPECT_TRUE(Manager.Opponents.empty());
+}
+
 TEST_F(AIManagerTest, WithoutALevelTheStepDrivesNothing) {
     ASSERT_EQ(CPLevel::Current, nullptr);
     const D3DXVECTOR3 forward(1.0f, 0.0f, 0.0f);

@@ -4,6 +4,7 @@
 
 #include "game/CPEnemy.h"
 #include "game/CPLevel.h"
+#include "game/ShotDescription.h"
 #include "scene/CPGameObject.h"
 #include "tests/TestTempDir.h"
 
@@ -44,6 +45,21 @@ TEST(EnemyDescription, TheGamesFileReadsWhole) {
     EXPECT_EQ(gunner->States.at(4), 4);
     EXPECT_TRUE(catalogue.Find("turret")->SilentDeath);
     EXPECT_EQ(catalogue.Find("nobody"), nullptr);
+}
+
+TEST(EnemyDescription, TheGamesShotFileHasEveryShotAnEnemyLaunches) {
+    const std::string text = ReadText(fs::path(TEST_DATA_DIR) / ".." / ".." / "gamedir" / "Data" / "shots.txt");
+    std::vector<ShotDescription> shots;
+    std::string error;
+    ASSERT_TRUE(ReadShotDescriptions(text.data(), text.size(), "shots.txt", shots, error)) << error;
+    for (const char* name : {"trasser21", "trasser22", "trasser23", "plazma_shot2", "srocket2", "rocket_exp2", "blood1",
+                             "oil1", "gib1", "gib2"}) {
+        bool found = false;
+        for (const ShotDescription& shot : shots) {
+            found = found || shot.Name == name;
+        }
+        EXPECT_TRUE(found) << name;
+    }
 }
 
 TEST(EnemyDescription, EveryFaultIsRefusedWithItsLine) {
