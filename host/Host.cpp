@@ -49,6 +49,9 @@ Host::Host() {
     // Shots: filled by LoadShotDescriptions.
     shotManager = std::make_unique<CPShotManager>();
     CPShotManager::Instance = shotManager.get();
+    // Computer cars: the level fills the records when it loads and schedules the manager.
+    aiManager = std::make_unique<CPAIManager>();
+    CPAIManager::Instance = aiManager.get();
     scripts = std::make_unique<CPScriptRuntime>();
     CPScriptRuntime::Instance = scripts.get();
 
@@ -188,6 +191,9 @@ Host::~Host() {
     scheduler->Tasks.remove_if([this](const CPtr<CPTask>& listed) { return listed.Get() == globalTimer.get(); });
     ClearInstance(CPGlobalTimer::Instance, globalTimer.get());
     globalTimer.reset();
+    scheduler->Tasks.remove_if([this](const CPtr<CPTask>& listed) { return listed.Get() == aiManager.get(); });
+    ClearInstance(CPAIManager::Instance, aiManager.get());
+    aiManager.reset();
     // The shots and their sounds go before the sound device and the renderer.
     ClearInstance(CPShotManager::Instance, shotManager.get());
     shotManager.reset();
@@ -229,6 +235,14 @@ bool Host::LoadCampaignData(std::string& error, const std::string& fileName) {
 
 bool Host::LoadShotDescriptions(std::string& error, const std::string& fileName) {
     if (!shotManager->LoadDescriptions(fileName, error)) {
+        CPLog::GetInstance().Write(0, "%s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool Host::LoadEnemyDescriptions(std::string& error, const std::string& fileName) {
+    if (!::LoadEnemyDescriptions(fileName, enemies, error)) {
         CPLog::GetInstance().Write(0, "%s\n", error.c_str());
         return false;
     }

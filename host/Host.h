@@ -39,7 +39,9 @@
 #include "core/CPCommandDispatcher.h"
 #include "core/CPScheduler.h"
 #include "core/CPScriptTask.h"
+#include "game/CPAIManager.h"
 #include "game/CPShotManager.h"
+#include "game/EnemyDescription.h"
 #include "interface/CPFontManager.h"
 #include "interface/CPGameData.h"
 #include "interface/CPInterface.h"
@@ -114,6 +116,11 @@ public:
     bool LoadShotDescriptions(std::string& error,
                               const std::string& fileName = CPShotManager::DescriptionFileName);
 
+    // Enemies: reads our enemy description file into Enemies(). A game program calls it once at
+    // start-up; false, with the file and line at fault in `error` (also logged) and the catalogue
+    // unchanged, when the file cannot be read or is refused.
+    bool LoadEnemyDescriptions(std::string& error, const std::string& fileName = "Data\\enemies.txt");
+
     // Loads "Data\Sounds\" + fileName as the special sound name (is3D 1 for a 3-D sound);
     // the host owns it until it ends. False when it does not load or the name already has
     // a sound.
@@ -166,6 +173,10 @@ public:
     CPGlobalTimer& GlobalTimer() { return *globalTimer; }
     // The shot manager: stepped and drawn by RunFrame after the tasks.
     CPShotManager& ShotManager() { return *shotManager; }
+    // The computer cars' manager (CPAIManager::Instance), made before any level loads; the
+    // level schedules it while a race runs. The enemy types read by LoadEnemyDescriptions.
+    CPAIManager& AIManager() { return *aiManager; }
+    const EnemyCatalogue& Enemies() const { return enemies; }
     CPScriptRuntime& Scripts() { return *scripts; }
     // The pointer device that PollInput reads.
     ScriptedMouse& Mouse() { return mouse; }
@@ -206,6 +217,9 @@ private:
     std::unique_ptr<CPGameData> gameData;
     std::unique_ptr<CPGlobalTimer> globalTimer;
     std::unique_ptr<CPShotManager> shotManager;
+    // Computer cars and enemy types.
+    std::unique_ptr<CPAIManager> aiManager;
+    EnemyCatalogue enemies;
     std::unique_ptr<CPScriptRuntime> scripts;
     std::vector<std::unique_ptr<CPLuaScriptTask>> scriptTasks;
     ScriptedMouse mouse;
