@@ -8,6 +8,8 @@
 #include "core/CPScheduler.h"
 #include "game/CPLevelBranch.h"
 #include "game/CPSpline.h"
+#include "game/CPPlayer.h"
+#include "game/CPRaceCamera.h"
 #include "game/LevelFile.h"
 #include "interface/CPGameData.h"
 #include "interface/CPLensFlare.h"

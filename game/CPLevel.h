@@ -24,6 +24,7 @@
 #include <unordered_map>
 #include <vector>
 
+class CPCamera;
 class CPGameObject;
 class CPLensFlare;
 class CPLevelBranch;
@@ -191,6 +192,14 @@ public:
     float Fov2 = 50.0f;
     bool Stopped = false;
     float StepAccumulator = 0.0f;
+
+    // The cars and the race camera, and putting traffic back on the ground (read by the car
+    // logic and the respawn).
+    CPtr<CPCamera> Camera;
+    CPtr<CPPlayer> Player;
+    std::vector<CPtr<CPPlayer>> Cars;  // opponents first, then traffic
+    CPCamera* GetCamera() const { return Camera.Get(); }
+    void ResetCars();
 
 private:
     void DeletePaths();

@@ -7,7 +7,8 @@
 //
 // Split by aspect: CPPlayer.cpp the state, controls, lights, sounds, impulses and collision
 // damage; CPPlayer_Draw.cpp the shadow, shell cases and drawing; CPPlayer_Records.cpp the
-// catalogue entries the car takes for a race.
+// catalogue entries the car takes for a race; CPPlayer_Logic.cpp the per-step car logic,
+// CPPlayer_Bonus.cpp the bonus pickup, CPPlayer_Respawn.cpp the respawn and its screen fade.
 //
 // Every operation tolerates a car without its CPCar, rigid body, wheels, sounds or shadow:
 // what needs the missing part is left out.
@@ -101,7 +102,7 @@ public:
     static void SpawnShells(CPGameObject* weapon);
     // When the view sees the car: the car's tree to the batcher, and within ShadowDistance of
     // the view's eye its shadow projected onto the terrain under it and batched as well. The
-    // race camera hands its first view.
+    // race camera hands its first view. The followed car also runs its respawn fade here.
     void Draw(CPRenderBatcher* batcher, const CPPerspectiveCamera* view);
 
     // The player's car takes its engine and mine entries from the catalogues of `game` by the
@@ -115,10 +116,6 @@ public:
     // The mine count the interface shows.
     int32_t MineCount() const { return MineRecord.M4; }
 
-    // Respawn: puts a turned-over, falling or stuck car back on the track (CPPlayer_Respawn.cpp);
-    // force puts it back whatever its state.
-    void Respawn(bool force);
-
     // The selected weapon (CPWeapon.cpp). SetWeaponFlares selects the weapon of WeaponSlot in
     // the committed car settings: its mesh child, its four muzzle flares, its catalogue entry
     // and type; WeaponEmpty := the slot cannot pay for a shot. UpdateWeapons runs once per frame
@@ -128,6 +125,25 @@ public:
     void UpdateWeapons(const D3DXVECTOR3& aimPoint, CPtr<CPGameObject> car);
     // Ammunition one shot of the selected weapon costs.
     float WeaponShotCost() const;
+
+    // Car logic, bonus pickup and respawn. UpdateLogic runs once per step of the car: every
+    // fixed step for the player's car, once per frame for computer cars (dt in s); it runs
+    // PickUpBonus and Respawn(false) itself. Respawn(true) is a script's request; a locked
+    // car or one within a second of its last respawn stays where it is either way.
+    void UpdateLogic(float dt);
+    void PickUpBonus();
+    void Respawn(bool force);
+    // The screen fade after a respawn of the followed car, out in 0.1 s and back in 0.4 s;
+    // run by Draw every frame with the frame time.
+    void UpdateRespawnFade(float frameTime);
+    // Length of the car's velocity, 0 below 0.001 m/s and without a car.
+    float GetCarSpeed() const;
+    // Respawn: tilt beyond which an overturned car is put back (70 degrees), the path search
+    // size, the radius kept free around a placement point and the height above the path.
+    static constexpr float MaxUprightTilt = 1.2217305f;
+    static constexpr float RespawnSearchSize = 20.0f;
+    static constexpr float RespawnClearance = 5.0f;
+    static constexpr float RespawnHeight = 2.0f;
 
     // CPCarContact: the physics world's collision handling.
     void SetCollisionFlag() override { CollisionFlag = true; }

@@ -11,6 +11,7 @@
 #include "Render/CPRender.h"
 #include "Render/CPRenderBatcher.h"
 #include "core/CPScriptTask.h"
+#include "core/FrameTime.h"
 #include "core/Singletons.h"
 #include "core/StringUtil.h"
 #include "game/CarDescription.h"
@@ -116,6 +117,10 @@ void CPPlayer::SpawnShells(CPGameObject* weapon) {
 }
 
 void CPPlayer::Draw(CPRenderBatcher* batcher, const CPPerspectiveCamera* view) {
+    // The respawn's fade runs while the car is followed, seen or not.
+    if (IsFollowedCar()) {
+        UpdateRespawnFade(FrameTime);
+    }
     if (batcher == nullptr || view == nullptr || !view->IsBoxVisible(Bounds.Min, Bounds.Max)) {
         return;
     }

@@ -347,6 +347,27 @@ TEST_F(AIDriverTest, HeldUpBehindACarThatDoesNotMoveItBacksOut) {
     EXPECT_TRUE(reversed);
 }
 
+TEST_F(AIDriverTest, TheManagerPutsACarThatCannotGetFreeBackOnTheTrack) {
+    // A car 20 m off the road, about to give up its last reversal.
+    CPPlayer* car = AddCar(0, 0.0f, 0.0f, 6, 20);
+    car->SetPosition(D3DXVECTOR3(-10.0f, -Radius - 20.0f, 0.6f));
+    Frame();
+    AI_Vehicle& record = *Manager.GetRecord(0);
+    record.Recoveries = CPAIDriver::MaxRecoveries;
+    record.StuckMs = CPAIDriver::StuckTimeMs;
+    RaceFrame();
+    EXPECT_EQ(record.Respawns, 1);
+    EXPECT_GT(car->RespawnCooldown, 0.0f);
+    // Back on the centre line, two units up, facing the race direction (-x here).
+    EXPECT_LT(OffCentre(car), 1.0f);
+    D3DXMATRIX rotation;
+    D3DXMatrixRotationQuaternion(&rotation, &car->Orientation);
+    const D3DXVECTOR3 nose(0.0f, -1.0f, 0.0f);
+    D3DXVECTOR3 forward;
+    D3DXVec3TransformCoord(&forward, &nose, &rotation);
+    EXPECT_LT(forward.x, -0.99f);
+}
+
 TEST_F(AIDriverTest, NoPathMeansNoControls) {
     AI_Vehicle record;
     record.Speed = 3.0f;
