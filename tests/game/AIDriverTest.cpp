@@ -201,7 +201,11 @@ TEST_P(AIDriverLapTest, ThreeLapsWithinTheTimeTheTrackAllowsOnTheRoad) {
 
 INSTANTIATE_TEST_SUITE_P(Tracks, AIDriverLapTest,
                          testing::Values(TrackCase{Radius, HalfWidth, false}, TrackCase{Radius, HalfWidth, true},
-                                         TrackCase{15.0f, 6.0f, false}));
+                                         TrackCase{15.0f, 6.0f, false}),
+                         [](const testing::TestParamInfo<TrackCase>& info) {
+                             return std::string(info.param.Radius < Radius ? "Tight" : "Wide") +
+                                    (info.param.Reversed ? "Reversed" : "");
+                         });
 
 TEST_F(AIDriverTest, ACarFacingBackwardsTurnsRoundAndDrivesOn) {
     CPPlayer* car = AddCar(0, 0.0f, Pi, 6, 20);
