@@ -3,7 +3,9 @@
 #include "core/CPConfig.h"
 #include "core/CPLog.h"
 #include "core/FrameTime.h"
+#include "game/CPAIManager.h"
 #include "game/CPLevel.h"
+#include "game/CPSpline.h"
 #include "game/CPPlayer.h"
 #include "host/Host.h"
 #include "platform/win32/Clock.h"
@@ -193,6 +195,17 @@ CPLevel* StartRace(Host& host, const std::string& name, int32_t laps, std::strin
     if (!level->Load(name, false, false)) {
         error = "the level \"" + name + "\" cannot be raced (Data\\Levels\\" + name + ".lvl)";
         return nullptr;
+    }
+    // In the demo mode the player's car races among the computer cars; the loader gives the
+    // paths only to the cars of the level's starts, so its driver gets them here.
+    if (level->DemoMode && CPAIManager::Instance != nullptr && level->CentrePath) {
+        const auto found = std::find(level->Cars.begin(), level->Cars.end(), level->Player);
+        const auto index = static_cast<int32_t>(found - level->Cars.begin());
+        if (level->Player && found != level->Cars.end() && index < CPAIManager::OpponentCount) {
+            CPAIManager::Instance->SetTarget(index, 0, level->CentrePath->FirstLine);
+            CPAIManager::Instance->SetTarget(index, 2, level->LeftPath ? level->LeftPath->FirstLine : nullptr);
+            CPAIManager::Instance->SetTarget(index, 1, level->RightPath ? level->RightPath->FirstLine : nullptr);
+        }
     }
     level->Start();
     level->RaceStarted = true;
