@@ -69,6 +69,7 @@ struct Race {
         for (const GameProgram::ScriptStart& script : GameProgram::Scripts()) {
             host.StartScript(script.File, script.Name, script.Categories);
         }
+        host.RenderDevice().KeepCalls(false);  // as the game program runs
         level = GameProgram::StartRace(host, TestLevelFiles::LevelName, 20, error);
         for (int i = 0; i < 120; ++i) {
             host.RunFrame(FrameSeconds);  // under way

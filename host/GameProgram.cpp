@@ -126,7 +126,9 @@ public:
         if (RaceEvents().count(command.Name) == 0) {
             return;
         }
-        std::string line = "[" + Seconds(static_cast<float>(FullTime)) + "] " + target + ": " + command.Name;
+        std::string line = "[";
+        line += Seconds(static_cast<float>(FullTime));
+        line += "] " + target + ": " + command.Name;
         for (size_t i = 0; i < command.Params.size(); ++i) {
             line += (i == 0 ? " " : ",") + command.Params[i];
         }
@@ -318,6 +320,8 @@ int Run(const GameOptions& options, std::FILE* out, std::FILE* err, const GameHo
     }
 
     Host host;
+    // Only a frame dump reads the device's calls.
+    host.RenderDevice().KeepCalls(false);
     std::error_code ignored;
     if (std::filesystem::exists("Actions.cfg", ignored) &&
         FAILED(host.ActionsManager().LoadActions("Actions.cfg"))) {
@@ -400,7 +404,10 @@ int Run(const GameOptions& options, std::FILE* out, std::FILE* err, const GameHo
             const std::filesystem::path file =
                 std::filesystem::path(options.DumpFolder) / ("frame" + std::to_string(frame) + ".txt");
             std::ofstream dump(file, std::ios::binary);
+            host.RenderDevice().KeepCalls(true);
             dump << host.DumpFrame(seconds);
+            host.RenderDevice().ClearCalls();
+            host.RenderDevice().KeepCalls(false);
             if (!dump.flush()) {
                 console.Fail("cannot write the frame dump \"" + file.string() + "\"");
                 return Failed;
