@@ -45,6 +45,7 @@ CPLevel::CPLevel() : Sources(SourceBuckets), NextBeacon(Beacons.end()) {
 
 CPLevel::~CPLevel() {
     StopUpdateTask();
+    ScriptObjects.clear();
     QuadTree.reset();
     CPLevelBranch* tree = BranchRoot.Get();
     BranchRoot = nullptr;

@@ -111,6 +111,9 @@ public:
 
     // Ray queries used by shots and weapons (minimal until the full one lands).
     bool CrossObjectRay(CPPickInfo& pick);
+    // Queries the script functions use (minimal until the full one lands).
+    bool IsPlayerMovingBackwards() const;
+    void UpdatePlayerWeapons(const D3DXVECTOR3& position, CPtr<CPGameObject> car);
 
     CPSpline* GetPathSpline() const { return CentrePath.Get(); }
     int32_t GetLevelNumber() const { return LevelNumber; }
@@ -194,6 +197,9 @@ public:
     std::vector<CPtr<CPPlayer>> Cars;  // opponents first, then traffic
     CPCamera* GetCamera() const { return Camera.Get(); }
     void ResetCars();
+
+    // Objects the scripts made that live as long as the level (their lightning bolts).
+    std::vector<std::unique_ptr<CPObject>> ScriptObjects;
 
 private:
     void DeletePaths();

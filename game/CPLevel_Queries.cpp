@@ -10,4 +10,14 @@ bool CPLevel::CrossObjectRay(CPPickInfo& pick) {
 }
 
 // minimal until the full one lands
+bool CPLevel::IsPlayerMovingBackwards() const { return false; }
+
+// minimal until the full one lands
+void CPLevel::UpdatePlayerWeapons(const D3DXVECTOR3& position, CPtr<CPGameObject> car) {
+    if (Player) {
+        Player->UpdateWeapons(position, car);
+    }
+}
+
+// minimal until the full one lands
 void FlameHitTest(CPObject*, void*) {}

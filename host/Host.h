@@ -45,6 +45,7 @@
 #include "interface/CPInterface.h"
 #include "platform/input/ScriptedMouse.h"
 #include "scene/CPSceneLoader.h"
+#include "script/CPEnemyTable.h"
 #include "script/CPScriptRuntime.h"
 #include "platform/audio/DirectSound.h"
 #include "platform/d3d9/D3D9Device.h"
@@ -167,6 +168,8 @@ public:
     // The shot manager: stepped and drawn by RunFrame after the tasks.
     CPShotManager& ShotManager() { return *shotManager; }
     CPScriptRuntime& Scripts() { return *scripts; }
+    // The enemy types of GetEnemyData, filled by the game program.
+    CPEnemyTable& EnemyTable() { return *enemyTable; }
     // The pointer device that PollInput reads.
     ScriptedMouse& Mouse() { return mouse; }
 
@@ -206,6 +209,7 @@ private:
     std::unique_ptr<CPGameData> gameData;
     std::unique_ptr<CPGlobalTimer> globalTimer;
     std::unique_ptr<CPShotManager> shotManager;
+    std::unique_ptr<CPEnemyTable> enemyTable;
     std::unique_ptr<CPScriptRuntime> scripts;
     std::vector<std::unique_ptr<CPLuaScriptTask>> scriptTasks;
     ScriptedMouse mouse;
