@@ -7,6 +7,8 @@
 #include "core/CPObjUpdater.h"
 #include "core/CPScheduler.h"
 #include "game/CPLevelBranch.h"
+#include "game/CPPlayer.h"
+#include "game/CPRaceCamera.h"
 #include "game/CPSpline.h"
 #include "game/CPPlayer.h"
 #include "game/CPRaceCamera.h"
@@ -39,7 +41,7 @@ void DeleteSpline(CPtr<CPSpline>& spline) {
 CPLevel::CPLevel() : Sources(SourceBuckets), NextBeacon(Beacons.end()) {
     Current = this;
     CPLevelSun::Current = this;
-    LastClockMs = static_cast<float>(timeGetTime());
+    LastClockMs = timeGetTime();
     ResetLapSlots();
 }
 
@@ -128,6 +130,8 @@ void CPLevel::ResetRaceTimer() {
 void CPLevel::ResetLapSlots() {
     AiLastPoint.assign(TrackedCars, 0);
     AiLapProgress.assign(TrackedCars, 0);
+    AiPointKnown.fill(false);
+    PlayerPointKnown = false;
 }
 
 bool CPLevel::SetCameraValue(int set, CameraValue which, float value) {

@@ -14,9 +14,11 @@
 
 #include "Render/CPLevelSun.h"
 #include "core/CPtr.h"
+#include "interface/CampaignRecords.h"
 #include "platform/d3dx/D3DXMath.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -27,6 +29,7 @@
 class CPCamera;
 class CPGameObject;
 class CPLensFlare;
+class CPObject;
 class CPLevelBranch;
 class CPLine;
 class CPObject;
@@ -101,7 +104,7 @@ public:
     // and a value that is not finite are refused (false), as is a set or value the set lacks
     // ("camera3" has only distance, height and blur).
     bool SetCameraValue(int set, CameraValue which, float value);
-    // AiLastPoint and AiLapProgress: TrackedCars zeros each.
+    // AiLastPoint and AiLapProgress: TrackedCars zeros each; no car's point is known yet.
     void ResetLapSlots();
     // For an object drawn as a plain mesh, bakes m into the vertices of its render object and of
     // its level-of-detail substitutes; then the same for every child.
@@ -109,11 +112,6 @@ public:
     // Stops the update task when it runs, takes it off the scheduler and frees it.
     void StopUpdateTask();
 
-    // Ray queries used by shots and weapons (minimal until the full one lands).
-    bool CrossObjectRay(CPPickInfo& pick);
-    // Queries the script functions use (minimal until the full one lands).
-    bool IsPlayerMovingBackwards() const;
-    void UpdatePlayerWeapons(const D3DXVECTOR3& position, CPtr<CPGameObject> car);
 
     CPSpline* GetPathSpline() const { return CentrePath.Get(); }
     int32_t GetLevelNumber() const { return LevelNumber; }
@@ -128,7 +126,7 @@ public:
     float CameraAngle = 0.0f;
     bool DemoMode = true;
     std::string PlayerModel = "hauler_";
-    float LastClockMs = 0.0f;  // wall clock of the previous update
+    uint32_t LastClockMs = 0;  // wall clock of the previous update, ms (it wraps)
     CPtr<CPSpline> CentrePath;  // "c_path", owned
     CPtr<CPSpline> LeftPath;    // "left", owned
     CPtr<CPSpline> RightPath;   // "right", owned
@@ -190,6 +188,45 @@ public:
     bool Stopped = false;
     float StepAccumulator = 0.0f;
 
+    // The race rules: the per-update race (CPLevel_Update.cpp), the lap tracker
+    // (CPLevel_Progress.cpp), the ray, sphere and wrong-way queries (CPLevel_Queries.cpp) and
+    // the camera feed with the demo director (CPLevel_CameraFeed.cpp).
+    static constexpr float FixedStep = 1.0f / 60.0f;  // s, the player car's logic step
+    static constexpr int32_t OpponentCount = 5;        // Cars tracked, positioned and always driven
+    static constexpr int32_t PlayerSlotId = 10;        // the player in FinishSlots
+    // One update of a running race; FrameTime is its step.
+    void Update();
+    // The lap tracker, then the lap time and race timer while RaceStarted.
+    void Step();
+    void UpdateLapProgress();
+    // Index of the PathPoints entry whose centre is nearest position on the ground, the later
+    // of equally near ones; -1 when none lies within about 316.2 units.
+    int32_t FindNearestPathPoint(const D3DXVECTOR3& position) const;
+    // Ray picks: the tree and, near the player, the loose objects (CrossInterfaceRay also the
+    // player's car); CrossObjectRay the cars. HitPoint ends at the nearest hit.
+    bool CrossPlayerRay(CPPickInfo& pick);
+    bool CrossInterfaceRay(CPPickInfo& pick);
+    bool CrossObjectRay(CPPickInfo& pick);
+    // The followed car points more than about 90 degrees away from the race direction.
+    bool IsPlayerMovingBackwards() const;
+    void UpdatePlayerWeapons(const D3DXVECTOR3& position, CPtr<CPGameObject> car);
+    void StopTraffic() { TrafficActive = false; }
+    // Appends the objects whose collision bounds touch the sphere: the tree's, the player's
+    // car, and near the player the loose objects.
+    void CollectObjectsInSphere(const D3DXVECTOR3& centre, float radius, std::list<CPtr<CPGameObject>>& out);
+    // Demo mode: every 1.5 s a random camera kind or mode.
+    void RunDemoDirector(float dt);
+    // The followed car's state into the camera, before and after the cars move.
+    void FeedCameraBeforeCars();
+    void FeedCameraAfterCars();
+
+    std::vector<GhostSample> GhostSamples;  // the run being recorded in time mode
+    // Whether PlayerLastPoint / AiLastPoint[k] hold a point found by the tracker; until then a
+    // car's first step only records its point.
+    bool PlayerPointKnown = false;
+    std::array<bool, TrackedCars> AiPointKnown{};
+    // Race camera parameter set (minimal until the full one lands).
+    void SetCameraMode(int mode);
     // The cars and the race camera, and putting traffic back on the ground (read by the car
     // logic and the respawn).
     CPtr<CPCamera> Camera;
@@ -203,8 +240,38 @@ public:
 
 private:
     void DeletePaths();
+    // Parts of Update, in its order.
+    void EvaluateRaceResult();
+    void CountDownCheckpoint(float dt);
+    void StepComputerCars(float dt);
+    void RefillNitro(float dt);
+    void HandleCheckpoints();
+    void UpdateGhost();
+    void DrawRace();
+    void PlaceLensFlare();
+    // Enters id into the first empty finishing slot unless it stands in one already.
+    void EnterFinishSlot(int32_t id);
 };
 
 CPLevel* GetCurrentLevel();
-// The flame thrower's per-particle hit test (minimal until the full one lands).
+
+// out = a + (b - a)·t per component.
+D3DXVECTOR3* LerpVector(D3DXVECTOR3* out, const D3DXVECTOR3* a, const D3DXVECTOR3* b, float t);
+
+// A flame thrower particle as the particle effect hands it to the hit test: only these fields
+// are read or written.
+struct FlameParticle {
+    D3DXVECTOR3 Position;          // now
+    D3DXVECTOR3 PreviousPosition;  // at its previous update
+    uint8_t Unused[40];
+    float Radius = 0.0f;           // of the sphere query
+    float Hit = 0.0f;              // FlameHit when it touched something
+};
+static_assert(offsetof(FlameParticle, PreviousPosition) == 12 && offsetof(FlameParticle, Radius) == 64 &&
+                  offsetof(FlameParticle, Hit) == 68,
+              "the particle effect's layout");
+constexpr float FlameHit = 1000.0f;
+
+// The flame thrower's per-particle callback (a CPParticleCallback): what the particle's sphere
+// and its last movement touch goes into the shooting car's FlameObjects.
 void FlameHitTest(CPObject* shooter, void* particle);

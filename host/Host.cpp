@@ -7,6 +7,7 @@
 #include "core/FrameTime.h"
 #include "platform/win32/ComRuntime.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -245,6 +246,7 @@ bool Host::RunFrame(float seconds) {
         return false;
     }
     BoundCallLog();
+    seconds = std::min(seconds, MaxFrameTime);
     FrameTime = seconds;
     FullTime += seconds;
     // Wraps instead of overflowing; readers only compare it for equality.

@@ -65,11 +65,15 @@ public:
     Host(const Host&) = delete;
     Host& operator=(const Host&) = delete;
 
-    // One frame of seconds: FrameTime := seconds, FullTime += seconds, FrameNumber += 1,
-    // then StepTasks, then the shots' flight (CPShotManager::Update and Draw into the static
-    // batcher), then the frame drawing (skipped while the device is lost; a device that
-    // can be reset is reset first). The recording device's call log is emptied first once
-    // it holds more than 65536 calls.
+    // The longest frame handed to the tasks, s: after a stall (loading, a debugger) the
+    // race's fixed-step catch-up runs at most this much, not hundreds of steps.
+    static constexpr float MaxFrameTime = 0.5f;
+
+    // One frame of seconds (at most MaxFrameTime): FrameTime := seconds, FullTime += seconds,
+    // FrameNumber += 1, then StepTasks, then the shots' flight (CPShotManager::Update and Draw
+    // into the static batcher), then the frame drawing (skipped while the device is lost; a
+    // device that can be reset is reset first). The recording device's call log is emptied
+    // first once it holds more than 65536 calls.
     // True when the frame was presented. False when it was not: the frame ran (clocks and
     // tasks advanced) but its drawing was skipped because the device is lost, or the device
     // refused the scene or the present; or a negative or non-finite frame time ran nothing.

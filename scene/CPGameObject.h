@@ -139,6 +139,8 @@ public:
     CPtr<CPGameObject> FindScriptOwner();
     // Loads "Data\Descriptions\" + DescriptionName into XmlDocument (CPGameObject_Copy.cpp).
     bool LoadDescription();
+    // The parsed XML description (empty until LoadDescription).
+    TiXmlDocument& GetDescriptionDocument() { return XmlDocument; }
 
     void SetVisible(bool visible) { Visible = visible; }
     // Also on the level-of-detail substitutes.

@@ -95,6 +95,11 @@ TEST(Host, RunFrameAdvancesTheClocks) {
     }
     EXPECT_EQ(FrameTime, 0.5f);
     EXPECT_EQ(FrameNumber, 2);
+
+    // A stalled frame reaches the tasks as the longest frame.
+    host.RunFrame(3.0f);
+    EXPECT_EQ(FrameTime, Host::MaxFrameTime);
+    EXPECT_EQ(FullTime, 0.75 + Host::MaxFrameTime);
 }
 
 TEST(Host, StepsRunningTasksInPriorityOrderAndSeesTheFrameTime) {
