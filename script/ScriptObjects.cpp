@@ -13,13 +13,16 @@
 
 #include "Render/CPRender.h"
 #include "core/CPScriptTask.h"
+#include "core/Geometry.h"
 #include "game/CPCar.h"
 #include "game/CPLevel.h"
 #include "game/CPPlayer.h"
+#include "game/CPRaceCamera.h"
 #include "interface/CPGameData.h"
 #include "physics/RbRigidBody.h"
 #include "scene/CPAnimationParams.h"
 #include "scene/CPGameObject.h"
+#include "scene/CPPerspectiveCamera.h"
 #include "scene/CPPhysicData.h"
 
 #include <array>
@@ -103,6 +106,20 @@ int GetBBoxInfo(lua_State* L) {
     PushVector(L, object->Bounds.Min);
     PushVector(L, object->Bounds.Max);
     return 9;
+}
+
+// The race camera's first view, or null.
+const CPPerspectiveCamera* RaceView() {
+    const CPLevel* level = GetCurrentLevel();
+    return level != nullptr && level->Camera != nullptr ? level->Camera->GetView1() : nullptr;
+}
+
+int CheckVisible(lua_State* L) {
+    const CPGameObject* object = Handle<CPGameObject>(L, 1, "CheckVisible");
+    const CPPerspectiveCamera* view = RaceView();
+    lua_pushboolean(L, object != nullptr && view != nullptr &&
+                           view->IsBoxVisible(object->CollisionBounds.Min, object->CollisionBounds.Max));
+    return 1;
 }
 
 int GetObjectSpeed(lua_State* L) {
@@ -235,6 +252,28 @@ int GetPlayerMass(lua_State* L) {
         return 0;
     }
     lua_pushnumber(L, MassOf(given ? object : FollowedCar()));
+    return 1;
+}
+
+// Whether the followed car moves within a right angle of the camera's viewing direction. A car
+// at rest (or a camera looking at its own eye) gives the angle of a zero direction, a right
+// angle: forward.
+int IsPlayerMoveForward(lua_State* L) {
+    const CPLevel* level = GetCurrentLevel();
+    const CPPerspectiveCamera* view = RaceView();
+    if (level == nullptr || level->FollowedCar == nullptr || view == nullptr) {
+        return 0;
+    }
+    const CPCamera& camera = *level->Camera;
+    const D3DXVECTOR3 target = camera.FreeView ? camera.FreeLookAt : camera.LookTarget;
+    D3DXVECTOR4 velocity;
+    level->FollowedCar->GetCarVelocity(velocity);
+    D3DXVECTOR3 v(velocity.x, velocity.y, velocity.z);
+    D3DXVECTOR3 d = target - view->Position;
+    D3DXVec3Normalize(&v, &v);
+    D3DXVec3Normalize(&d, &d);
+    const float a = static_cast<float>(ClampedAcos(D3DXVec3Dot(&v, &d)));
+    lua_pushboolean(L, a + 1.5707964f <= 3.1415927f);
     return 1;
 }
 
@@ -474,6 +513,7 @@ extern const luaL_Reg ObjectFunctionsA[] = {
     {"GetPosition", GetPosition},
     {"SetRotation", SetRotation},
     {"GetBBoxInfo", GetBBoxInfo},
+    {"CheckVisible", CheckVisible},
     {"GetObjectSpeed", GetObjectSpeed},
     {"Clone", Clone},
     {"ApplyImpulse", ApplyImpulse},
@@ -482,6 +522,7 @@ extern const luaL_Reg ObjectFunctionsA[] = {
     {"GetPlayerSlide", GetPlayerSlide},
     {"GetPlayerDirection", GetPlayerDirection},
     {"GetPlayerMass", GetPlayerMass},
+    {"IsPlayerMoveForward", IsPlayerMoveForward},
     {"IsPlayerMovingBackwards", IsPlayerMovingBackwards},
     {"PlayerApplyImpulse", PlayerApplyImpulse},
     {"StopPlayerCar", StopPlayerCar},
