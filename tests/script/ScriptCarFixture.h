@@ -66,6 +66,9 @@ protected:
         ScriptTest::SetUp();
         world.SetUp();
         CrtSrand(1);
+        for (CPScriptTask& task : tasks) {
+            task.Running = true;
+        }
         host->RegisterScriptTask(&tasks[0], "main", {"main"});
         host->RegisterScriptTask(&tasks[1], "gamemenu", {});
         level = new CPLevel();
