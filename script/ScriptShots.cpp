@@ -10,7 +10,9 @@
 
 #include "script/ScriptApi.h"
 
+#include "Render/CPIVBlock.h"
 #include "Render/CPRender.h"
+#include "Render/CPRenderObject.h"
 #include "Render/CPRenderBatcher.h"
 #include "Sound/NSound.h"
 #include "Sound/PSoundManager.h"
@@ -23,6 +25,7 @@
 #include "platform/win32/Clock.h"
 #include "platform/win32/CrtRand.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,11 +37,13 @@ namespace {
 const D3DXVECTOR3 Zero(0.0f, 0.0f, 0.0f);
 
 // A bolt of a script. Its sound was loaded for it alone unless the sound cache holds it; then
-// it goes with the bolt.
+// it goes with the bolt. A level can go in the middle of a frame, after its bolts were batched:
+// a bolt leaves the frame's batch before its ribbon is freed.
 class ScriptBolt : public CPLightningShot {
 public:
     using CPLightningShot::CPLightningShot;
     ~ScriptBolt() override {
+        LeaveFrameBatch();
         CNSound* sound = Sound.Get();
         Sound = nullptr;
         if (sound == nullptr) {
@@ -55,6 +60,30 @@ public:
         delete sound;
     }
     size_t GetObjectSize() const override { return sizeof(ScriptBolt); }
+
+private:
+    void LeaveFrameBatch() {
+        CPRenderable* ribbon = Render();
+        CPtr<CPRenderBatcher> batcher = CPRender::Instance != nullptr ? CPRender::Instance->GetStaticBatcher()
+                                                                        : CPtr<CPRenderBatcher>();
+        if (ribbon == nullptr || batcher == nullptr) {
+            return;
+        }
+        for (auto& [material, block] : batcher->FrameBlocks) {
+            auto& objects = block->Objects;
+            for (auto it = objects.begin(); it != objects.end();) {
+                if (it->Get() != ribbon) {
+                    ++it;
+                    continue;
+                }
+                if (!ribbon->IsExcluded()) {
+                    block->IndexTotal -= static_cast<uint32_t>(std::max(ribbon->GetIndexCount(), 0));
+                    block->VertexTotal -= static_cast<uint32_t>(std::max(ribbon->GetVertexCount(), 0));
+                }
+                it = objects.erase(it);
+            }
+        }
+    }
 };
 
 D3DXVECTOR3 Vector(lua_State* L, int first) {
