@@ -168,8 +168,12 @@ void CPRender::SetDefaultStates() {
     ApplyDefaultStates();
     defaultsApplied = true;
 
-    // The 2-D layer: pixel coordinates, y growing downward.
-    CPBaseCamera* camera = ownCameras.emplace_back(std::make_unique<CPBaseCamera>()).get();
+    // The 2-D layer: pixel coordinates, y growing downward. Its camera is made once and set
+    // again at every level start (the screen size may have changed).
+    if (ownCameras.empty()) {
+        ownCameras.push_back(std::make_unique<CPBaseCamera>());
+    }
+    CPBaseCamera* camera = ownCameras.back().get();
     D3DXMATRIX ortho;
     D3DXMatrixOrthoOffCenterLH(&ortho, 0.0f, static_cast<float>(Cfg::screenWidth),
                                static_cast<float>(Cfg::screenHeight), 0.0f, 0.0f, 1.0f);

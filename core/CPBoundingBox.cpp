@@ -5,7 +5,20 @@
 
 static_assert(std::is_trivially_copyable_v<CPBoundingBox>, "bounds are copied bitwise");
 
-D3DXMATRIX ShadowMatrix;
+namespace {
+
+// What the level's load gives: the sun straight down, onto the plane z = 0.5.
+D3DXMATRIX LoadedShadowMatrix() {
+    const D3DXVECTOR4 sun(0.0f, 0.0f, -1.0f, 0.0f);
+    const D3DXPLANE ground(0.0f, 0.0f, -1.0f, 0.5f);
+    D3DXMATRIX m;
+    D3DXMatrixShadow(&m, &sun, &ground);
+    return m;
+}
+
+}  // namespace
+
+D3DXMATRIX ShadowMatrix = LoadedShadowMatrix();
 
 namespace {
 

@@ -12,7 +12,8 @@
 #include <vector>
 
 // Projects geometry onto the ground along the sun (D3DXMatrixShadow); written by the level when it
-// loads, all zeros before that. ExtendByShadow reads it.
+// loads; before that it holds what a load with the sun straight down gives (the plane z = 0.5),
+// so bounds widened before a load are sound. ExtendByShadow reads it.
 extern D3DXMATRIX ShadowMatrix;
 
 class CPBoundingBox {

@@ -6,6 +6,10 @@
 #include "core/CPLog.h"
 #include "core/CPObjUpdater.h"
 #include "core/CPScheduler.h"
+#include "game/CPCar.h"
+#include "game/CPPhysicWorld.h"
+#include "game/CPPlayer.h"
+#include "game/CPRaceCamera.h"
 #include "game/CPLevelBranch.h"
 #include "game/CPPlayer.h"
 #include "game/CPRaceCamera.h"
@@ -20,6 +24,7 @@
 #include "scene/CPSceneLoader.h"
 
 #include <cmath>
+#include <tuple>
 #include <unordered_set>
 #include <utility>
 
@@ -46,8 +51,56 @@ CPLevel::CPLevel() : Sources(SourceBuckets), NextBeacon(Beacons.end()) {
 }
 
 CPLevel::~CPLevel() {
+    // A level deleted while it runs takes its tasks off first.
+    if (UpdateTask != nullptr) {
+        Stop();
+    }
+    Unload();
+    if (Current == this) {
+        Current = nullptr;
+    }
+    if (CPLevelSun::Current == this) {
+        CPLevelSun::Current = nullptr;
+    }
+}
+
+void CPLevel::DeleteCar(CPPlayer* car) {
+    if (car == nullptr) {
+        return;
+    }
+    car->Deactivate();
+    // The vehicle model lets go of the rigid body's controller while the body is still there.
+    CPCar* model = car->GetCar();
+    car->Car = nullptr;
+    delete model;
+    if (CPPhysicWorld* world = CPPhysicWorld::Instance; world != nullptr && car->Physics != nullptr) {
+        world->DeactivateObject(CPtr<CPGameObject>(car));
+        world->RemoveBody(car->Physics);
+    }
+    CPSceneLoader::DeleteObject(car);
+}
+
+void CPLevel::Unload() {
     StopUpdateTask();
     ScriptObjects.clear();
+    ForgetStaticMeshes();
+    // The cars, each once (the player's car is also among Cars in demo mode).
+    std::unordered_set<CPPlayer*> cars;
+    for (const CPtr<CPPlayer>& car : Cars) {
+        cars.insert(car.Get());
+    }
+    cars.insert(Player.Get());
+    cars.erase(nullptr);
+    Cars.clear();
+    Player = nullptr;
+    FollowedCar = nullptr;
+    for (CPPlayer* car : cars) {
+        DeleteCar(car);
+    }
+    CPCamera* camera = Camera.Get();
+    Camera = nullptr;
+    delete camera;
+
     QuadTree.reset();
     CPLevelBranch* tree = BranchRoot.Get();
     BranchRoot = nullptr;
@@ -76,6 +129,7 @@ CPLevel::~CPLevel() {
     Zones.clear();
     Checkpoints.clear();
     Beacons.clear();
+    NextBeacon = Beacons.end();
     ShownBeacon = nullptr;
     LevelObject = nullptr;
     RoadPhysics = nullptr;
@@ -84,13 +138,7 @@ CPLevel::~CPLevel() {
     for (CPGameObject* object : trees) {
         CPSceneLoader::DeleteObject(object);
     }
-
-    if (Current == this) {
-        Current = nullptr;
-    }
-    if (CPLevelSun::Current == this) {
-        CPLevelSun::Current = nullptr;
-    }
+    Loaded = false;
 }
 
 CPLevel* CPLevel::CreateCurrent() {
@@ -210,6 +258,14 @@ bool CPLevel::ApplyLevelData(const uint8_t* data, size_t size, LevelLayout& layo
         Sources[type] = position;
     }
     LevelSize = D3DXVECTOR2(FullLevelSize, FullLevelSize);
+    // Without a start post the start line runs through the origin there.
+    for (const auto& [has, post, name] : {std::tuple{parsed.HasLeftPost, &parsed.LeftPost, "stolb_start_left"},
+                                          std::tuple{parsed.HasRightPost, &parsed.RightPost, "stolb_start_right"}}) {
+        if (!has) {
+            *post = D3DXVECTOR3(0.0f, 0.0f, 0.0f);
+            CPLog::GetInstance().Write(0, "Level has no start post %s: (0, 0, 0) taken\n", name);
+        }
+    }
     FinishDirection = parsed.LeftPost - parsed.RightPost;
     FinishPosition = (parsed.LeftPost + parsed.RightPost) * 0.5f;
     layout = std::move(parsed);

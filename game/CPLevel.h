@@ -8,8 +8,8 @@
 // (game/LevelFile.h), and ApplyLevelData builds the paths and takes over what needs no renderer.
 // Nothing half-read stays: a file that is refused leaves the level as it was.
 //
-// The level owns its paths, tree, quadtree and update task, and the object trees it placed; it
-// frees them when it is deleted, after taking its update task off the scheduler.
+// The level owns its paths, tree, quadtree, update task, camera and cars, and the object trees
+// it placed; it frees them when it is deleted, after stopping the race when it still runs.
 #pragma once
 
 #include "Render/CPLevelSun.h"
@@ -37,8 +37,10 @@ class CPObjUpdater;
 class CPPlayer;
 class CPQuadTreeNode;
 class CPSpline;
+struct LevelCarStart;
 struct CPPickInfo;
 struct LevelLayout;
+struct LevelPlacedObject;
 
 class CPLevel : public CPLevelSun {
 public:
@@ -112,6 +114,35 @@ public:
     // Stops the update task when it runs, takes it off the scheduler and frees it.
     void StopUpdateTask();
 
+    // Loading, start and stop of a race (CPLevel_Load.cpp, CPLevel_Start.cpp) and the race
+    // camera's parameter sets (CPRaceCamera.cpp).
+    //
+    // Reads "Data\Levels\" + name + ".lvl" and builds the race: placed objects, beacons,
+    // checkpoints, zones, the level's object, the ground and road physics, the physics
+    // world's terrain and simulator, the spatial tree, the computer cars and the player's car
+    // with their bodies, the camera and its sets. What an earlier load built goes first (a
+    // running level is stopped). False, with the reason in the log and nothing built, when
+    // the file cannot be read or lacks what a race needs.
+    bool Load(const std::string& name, bool singleMode, bool timeMode);
+    // Schedules the physics world (400), the level's update (500) and the AI manager (100),
+    // binds the camera's views to the render layers, tells "gamemenu" the money and to build
+    // the race interface and seeds the lap tracker. Nothing after a failed load, without a
+    // player car (a stopped level) or while the level runs.
+    void Start();
+    // The lap tracker's first state from the paths and the cars' places.
+    void StartRace();
+    // Ends the race: the three tasks stopped, the placed objects and every car deleted (each
+    // car's vehicle model before its node tree), sounds silenced. Harmless when repeated.
+    void Stop();
+    // (ResetCars, below with the cars: the traffic cars, index 5 on, back on the ground at
+    // rest.)
+    // The side flags a computer car gets from its name: that of its model in the car-name
+    // table (its name without the trailing digits), 0 for a name outside it.
+    static uint32_t ComputerCarSide(const std::string& carName);
+    CPSpline* GetLeftPath() const { return LeftPath.Get(); }
+    CPSpline* GetRightPath() const { return RightPath.Get(); }
+    // Whether the last Load built a race.
+    bool IsLoaded() const { return Loaded; }
 
     CPSpline* GetPathSpline() const { return CentrePath.Get(); }
     int32_t GetLevelNumber() const { return LevelNumber; }
@@ -225,7 +256,8 @@ public:
     // car's first step only records its point.
     bool PlayerPointKnown = false;
     std::array<bool, TrackedCars> AiPointKnown{};
-    // Race camera parameter set (minimal until the full one lands).
+    // Makes one of the player car's camera sets (0..2) the active one; other modes are only
+    // stored.
     void SetCameraMode(int mode);
     // The cars and the race camera, and putting traffic back on the ground (read by the car
     // logic and the respawn).
@@ -251,6 +283,27 @@ private:
     void PlaceLensFlare();
     // Enters id into the first empty finishing slot unless it stands in one already.
     void EnterFinishSlot(int32_t id);
+    // Loading steps (CPLevel_Load.cpp).
+    void PlaceObject(const LevelPlacedObject& record, std::vector<CPtr<CPGameObject>>& placed);
+    void LoadGround(const std::string& name);
+    void LoadRoadPhysics();
+    void BuildSpatialTree(std::vector<CPtr<CPGameObject>>& placed);
+    void CreateComputerCar(size_t index, const LevelCarStart& start, const std::string& levelName);
+    void CreatePlayerCar(const LevelCarStart& start);
+    void ReadCameraSets(const CPGameObject& body);
+    // ShadowMatrix := the projection along the sun onto the plane z = 0.5.
+    static void SetShadowMatrix(const D3DVECTOR& sun);
+    // Deletes the tree and nulls the pointer.
+    static void DeleteTree(CPtr<CPGameObject>& tree);
+    // Deletes a car: its vehicle model, its body's rigid body, then its node tree.
+    static void DeleteCar(CPPlayer* car);
+    // Everything a load built, deleted (the level is stopped first when it runs).
+    void Unload();
+    // Deletes the spatial tree and, of the placed objects, those no zone or checkpoint keeps.
+    void DeletePlacedObjects();
+    // The renderer's dynamic batcher forgets the level's static meshes it was given.
+    static void ForgetStaticMeshes();
+    bool Loaded = false;
 };
 
 CPLevel* GetCurrentLevel();

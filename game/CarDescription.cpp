@@ -176,3 +176,5 @@ bool ParseCarDescription(const std::string& text, TiXmlDocument& document, std::
     }
     return true;
 }
+
+std::optional<float> ReadCarNumber(const TiXmlElement& element, const char* name) { return ReadNumber(element, name); }

@@ -56,6 +56,10 @@ struct CarCommandTexts {
 // "speed" carries a numeric "angle" (values it lacks are sent as 0.00), else nothing.
 std::optional<CarCommandTexts> ReadCarDescription(const TiXmlNode& document, CarParams& params);
 
+// An attribute of the description as a number that fits a float (the reader's rules); nothing
+// when it is absent or not such a number.
+std::optional<float> ReadCarNumber(const TiXmlElement& element, const char* name);
+
 // Parses text as a car description document: false with TinyXML's reason (and where) when
 // it is not well-formed XML or holds no element.
 bool ParseCarDescription(const std::string& text, TiXmlDocument& document, std::string& reason);

@@ -333,10 +333,6 @@ bool Check(const LevelLayout& layout, std::string& problem) {
         problem = "no path \"c_path\"";
         return false;
     }
-    if (!layout.HasLeftPost || !layout.HasRightPost) {
-        problem = layout.HasLeftPost ? "no start post \"stolb_start_right\"" : "no start post \"stolb_start_left\"";
-        return false;
-    }
     if (!layout.Cars.empty() && (layout.LeftPath < 0 || layout.RightPath < 0)) {
         problem = std::string("computer cars but no path \"") + (layout.LeftPath < 0 ? "left" : "right") + "\"";
         return false;

@@ -129,8 +129,9 @@ bool ReadPath(const uint8_t* data, size_t size, size_t& offset, LevelPathRecord&
 // records are left out, in time mode "enemy" records.
 void Classify(LevelFileRecord&& record, bool singleMode, bool timeMode, LevelLayout& layout);
 
-// Whether the layout can be raced: a "c_path", both start posts, and "left" and "right" when
-// there are computer cars. False with the reason otherwise.
+// Whether the layout can be raced: a "c_path", and "left" and "right" when there are computer
+// cars. False with the reason otherwise. A missing start post is no reason: the level takes
+// (0, 0, 0) for it.
 bool Check(const LevelLayout& layout, std::string& problem);
 
 // Read, Classify and Check. On false the layout is empty and `problem` says why.

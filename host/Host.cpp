@@ -2,9 +2,12 @@
 
 #include "DynamicSky/Skyscape.h"
 #include "Render/FrameDump.h"
+#include "core/CPFileReader.h"
 #include "core/CPLog.h"
 #include "core/ConfigVars.h"
 #include "core/FrameTime.h"
+#include "game/CPLevel.h"
+#include "scene/MainView.h"
 #include "platform/win32/ComRuntime.h"
 
 #include <algorithm>
@@ -44,6 +47,7 @@ Host::Host() {
     CPGameData::Instance = gameData.get();
 
     CreateRenderer();
+    CreateGameWorld();
 
     globalTimer = std::make_unique<CPGlobalTimer>();
     CPGlobalTimer::Instance = globalTimer.get();
@@ -71,6 +75,9 @@ void ClearInstance(T*& instance, const T* own) {
     }
 }
 
+// The effect of the renderer's default shadow material.
+constexpr const char* ShadowEffect = "shadow.fx";
+constexpr const char* ShadowEffectFile = "Data\\Effects\\shadow.fx";
 // Fade steps of the screen fade (0 none, MaxFade black).
 constexpr int32_t MaxFade = 255;
 // The batchers' rings: the frame's objects are written anew every frame into two slots of
@@ -167,6 +174,34 @@ void Host::DestroyRenderer() {
     SafeRelease(renderDevice);
 }
 
+void Host::CreateGameWorld() {
+    particleManager = std::make_unique<CPParticleManager>();
+    CPParticleManager::Instance = particleManager.get();
+    // What meshes are drawn into shadows with, unless their section chooses another; a game
+    // folder without its effect (a tool's, a test's) has none, and the loader gives none.
+    if (CPFileReader probe(ShadowEffectFile, false); probe.Load() == S_OK) {
+        render->ShadowMaterial = materialManager->GetMaterial(ShadowEffect, {}, 0);
+    }
+    physicWorld = std::make_unique<CPPhysicWorld>();
+    CPPhysicWorld::Instance = physicWorld.get();
+    aiManager = std::make_unique<CPAIManager>();
+    CPAIManager::Instance = aiManager.get();
+}
+
+void Host::DestroyGameWorld() {
+    for (CPTask* task : {static_cast<CPTask*>(aiManager.get()), static_cast<CPTask*>(physicWorld.get())}) {
+        scheduler->Tasks.remove_if([task](const CPtr<CPTask>& listed) { return listed.Get() == task; });
+    }
+    ClearInstance(CPAIManager::Instance, aiManager.get());
+    aiManager.reset();
+    ClearInstance(CPPhysicWorld::Instance, physicWorld.get());
+    physicWorld.reset();
+    render->ShadowMaterial = nullptr;
+    ClearInstance(CPParticleManager::Instance, particleManager.get());
+    particleManager.reset();
+    MainView = nullptr;
+}
+
 bool Host::RestoreDevice() {
     const HRESULT state = renderDevice->TestCooperativeLevel();
     if (state == D3DERR_DEVICENOTRESET) {
@@ -176,6 +211,9 @@ bool Host::RestoreDevice() {
 }
 
 Host::~Host() {
+    // A level still current goes first, while its objects' script tasks and everything its
+    // objects, cars and camera use are still there.
+    delete CPLevel::Current;
     // Script tasks leave the lists before they go, and go before the state they run in.
     for (const std::unique_ptr<CPLuaScriptTask>& task : scriptTasks) {
         dispatcher->Unregister(task.get());
@@ -194,6 +232,7 @@ Host::~Host() {
     globalTimer.reset();
     ClearInstance(CPEnemyTable::Instance, enemyTable.get());
     enemyTable.reset();
+    DestroyGameWorld();
     // The shots and their sounds go before the sound device and the renderer.
     ClearInstance(CPShotManager::Instance, shotManager.get());
     shotManager.reset();

@@ -13,8 +13,10 @@
 // data, the Direct3D device (the recording stand-in) with the renderer, its two batchers and the frame
 // drawing, the shared effect pool and the
 // effect, texture and material managers, the two video players, the animation manager,
-// the scene loader and the font manager, the global timer (not scheduled: scripts start it) and
-// last the script runtime with its Lua state. The end runs it backwards (the script tasks and
+// the scene loader and the font manager, the game world's singletons (the particle manager,
+// the renderer's shadow material, the physics world and the AI manager),
+// the global timer (not scheduled: scripts start it) and last the script runtime with its Lua
+// state. A level still current when the host ends is deleted before anything else goes. The end runs it backwards (the script tasks and
 // the runtime go first) (the video players leave the scheduler's list
 // first, and their installed textures to the texture manager): the managers delete
 // their materials, textures and effects before the renderer and the device go, the
@@ -39,11 +41,14 @@
 #include "core/CPCommandDispatcher.h"
 #include "core/CPScheduler.h"
 #include "core/CPScriptTask.h"
+#include "game/CPAIManager.h"
+#include "game/CPPhysicWorld.h"
 #include "game/CPShotManager.h"
 #include "interface/CPFontManager.h"
 #include "interface/CPGameData.h"
 #include "interface/CPInterface.h"
 #include "platform/input/ScriptedMouse.h"
+#include "scene/CPParticleManager.h"
 #include "scene/CPSceneLoader.h"
 #include "script/CPEnemyTable.h"
 #include "script/CPScriptRuntime.h"
@@ -174,11 +179,20 @@ public:
     CPScriptRuntime& Scripts() { return *scripts; }
     // The enemy types of GetEnemyData, filled by the game program.
     CPEnemyTable& EnemyTable() { return *enemyTable; }
+    // The game world's singletons (the level is the scripts'): the particle manager, the
+    // physics world and the AI manager. The renderer's ShadowMaterial is made with them;
+    // MainView is the level's camera's.
+    CPParticleManager& ParticleManager() { return *particleManager; }
+    CPPhysicWorld& PhysicWorld() { return *physicWorld; }
+    CPAIManager& AIManager() { return *aiManager; }
     // The pointer device that PollInput reads.
     ScriptedMouse& Mouse() { return mouse; }
 
 private:
     void CreateRenderer();
+    // The game world's singletons; DestroyGameWorld deletes a level still current first.
+    void CreateGameWorld();
+    void DestroyGameWorld();
     void DestroyRenderer();
     // Empties the recording device's call log once it holds more than a frame's worth many times.
     void BoundCallLog();
@@ -215,6 +229,10 @@ private:
     std::unique_ptr<CPShotManager> shotManager;
     std::unique_ptr<CPEnemyTable> enemyTable;
     std::unique_ptr<CPScriptRuntime> scripts;
+    // The game world's singletons.
+    std::unique_ptr<CPParticleManager> particleManager;
+    std::unique_ptr<CPPhysicWorld> physicWorld;
+    std::unique_ptr<CPAIManager> aiManager;
     std::vector<std::unique_ptr<CPLuaScriptTask>> scriptTasks;
     ScriptedMouse mouse;
     // Per-frame bookkeeping of StepTasks, kept to reuse its storage.

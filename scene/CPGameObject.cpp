@@ -64,6 +64,12 @@ CPGameObject::~CPGameObject() {
         }
     }
     CPPhysicScene::ForgetNode(this);
+    // Part animations that outlive the node (their owner deletes them) move nothing any more.
+    for (const auto& [name, animation] : Animations) {
+        if (animation != nullptr && animation->Target == this) {
+            animation->Target = nullptr;
+        }
+    }
     // Counted members in the order they let go.
     Car = nullptr;
     Physics = nullptr;

@@ -2,7 +2,9 @@
 // (the loader with a node no parent takes, a level at its end, a test) deletes it whole here.
 #include "scene/CPSceneLoader.h"
 
+#include "core/CPScheduler.h"
 #include "scene/CPGameObject.h"
+#include "scene/CPPartAnimation.h"
 
 #include <unordered_set>
 
@@ -37,6 +39,22 @@ void CPSceneLoader::DeleteObject(CPGameObject* root) {
         node->LodLevels.clear();
     }
     owned.erase(nullptr);
+    // A task of the tree (a part animation, a particle system) still listed in the scheduler
+    // is stopped and taken off the list before it goes, so the list holds nothing freed; a
+    // part animation shared with a node outside the tree lets go of its target.
+    CPScheduler* scheduler = CPScheduler::Instance;
+    const std::unordered_set<CPGameObject*> doomed(nodes.begin(), nodes.end());
+    for (CPObject* object : owned) {
+        if (auto* animation = dynamic_cast<CPPartAnimation*>(object); animation != nullptr && doomed.contains(animation->Target)) {
+            animation->Target = nullptr;
+        }
+        if (auto* task = dynamic_cast<CPTask*>(object)) {
+            if (task->Running) task->Stop();
+            if (scheduler != nullptr) {
+                scheduler->Tasks.remove_if([task](const CPtr<CPTask>& listed) { return listed.Get() == task; });
+            }
+        }
+    }
     for (CPObject* object : owned) delete object;
     // Leaves first, so no node outlives its children's parent pointer.
     for (auto it = nodes.rbegin(); it != nodes.rend(); ++it) delete *it;

@@ -1,5 +1,7 @@
 #include "script/ScriptApi.h"
 
+#include "game/CarNameTable.h"
+
 #include <array>
 #include <cstdlib>
 #include <cmath>
@@ -22,20 +24,8 @@ int32_t Truncate(double value) {
 
 namespace {
 
-struct CarNameRow {
-    std::string_view Car;
-    std::string_view Model;
-    int Side;
-};
-
-constexpr std::array<CarNameRow, 6> CarNames{{
-    {"hauler_", "hauler", 1},
-    {"rover", "rover_x", 1},
-    {"sedan_main", "sedan_z", 1},
-    {"coupe_r", "coupe_r", 2},
-    {"saloon", "saloon_s", 2},
-    {"touring_wagon", "tour_w", 2},
-}};
+using CarNameRow = CarNameTable::Row;
+constexpr const auto& CarNames = CarNameTable::Rows;
 
 }  // namespace
 

@@ -12,6 +12,7 @@
 #include "core/CPCommandDispatcher.h"
 #include "core/CPScriptTask.h"
 #include "game/CPLevel.h"
+#include "game/CPRaceCamera.h"
 #include "game/CPPlayer.h"
 #include "interface/CPGameData.h"
 #include "platform/audio/DirectSound.h"
@@ -135,6 +136,11 @@ protected:
         Level->RaceStarted = true;
     }
     void TearDown() override {
+        // The cars and camera are the fixture's: the level, which deletes its own, lets go first.
+        Level->Cars.clear();
+        Level->Player = nullptr;
+        Level->Camera = nullptr;
+        Level->FollowedCar = nullptr;
         delete Level;
         Others.clear();
         CPParticleManager::Instance = nullptr;

@@ -234,7 +234,7 @@ TEST(LevelFile, ModesLeaveRecordsOut) {
     EXPECT_FLOAT_EQ(plain.Player.Orientation.w, 1.0f);
 }
 
-TEST(LevelFile, ALevelNeedsItsPathsAndStartPosts) {
+TEST(LevelFile, ALevelNeedsItsPaths) {
     const std::vector<Object> posts = {{"stolb_start_left", {}}, {"stolb_start_right", {}}};
     std::vector<Object> withCars = posts;
     withCars.push_back({"enemy1", {}});
@@ -250,8 +250,8 @@ TEST(LevelFile, ALevelNeedsItsPathsAndStartPosts) {
         {"race level", LevelBytes::RaceLevel(), nullptr},
         {"no paths at all", Level(posts, {}), "no path \"c_path\""},
         {"paths of other names", Level(posts, {LevelBytes::Square("C_PATH", 50)}), "no path \"c_path\""},
-        {"no left post", Level({posts[1]}, {centre}), "stolb_start_left"},
-        {"no right post", Level({posts[0]}, {centre}), "stolb_start_right"},
+        {"no left post (taken as the origin)", Level({posts[1]}, {centre}), nullptr},
+        {"no right post (taken as the origin)", Level({posts[0]}, {centre}), nullptr},
         {"cars without left", Level(withCars, {centre, right}), "no path \"left\""},
         {"cars without right", Level(withCars, {centre, left}), "no path \"right\""},
         {"no cars, no borders", Level(posts, {centre}), nullptr},

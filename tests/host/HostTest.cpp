@@ -3,6 +3,10 @@
 #include "core/CPLog.h"
 #include "core/FrameTime.h"
 #include "core/Singletons.h"
+#include "game/CPLevel.h"
+#include "game/CPRaceCamera.h"
+#include "scene/CPPerspectiveCamera.h"
+#include "scene/MainView.h"
 
 #include <gtest/gtest.h>
 
@@ -79,6 +83,30 @@ TEST(Host, AttachesALogReceiverUnlessThereIsOne) {
     }
     EXPECT_EQ(seen, std::vector<std::string>{"kept"});
     CPLog::GetInstance().SetSink({});
+}
+
+TEST(Host, OwnsTheGameWorldsSingletonsAndEndsALevelStillCurrent) {
+    {
+        Host host;
+        EXPECT_EQ(GetParticleManager(), &host.ParticleManager());
+        EXPECT_EQ(GetPhysicWorld(), &host.PhysicWorld());
+        EXPECT_EQ(CPAIManager::Instance, &host.AIManager());
+        EXPECT_EQ(GetShotManager(), &host.ShotManager());
+        // A folder without the shadow effect gives no default shadow material.
+        EXPECT_EQ(host.Render().GetShadowMaterial(), nullptr);
+        // A level with its camera (MainView) still current when the host ends.
+        auto* level = new CPLevel();
+        level->Camera = new CPCamera();
+        host.PhysicWorld().Priority = 400;
+        host.Scheduler().AddTask(CPtr<CPPhysicWorld>(&host.PhysicWorld()));
+        EXPECT_EQ(MainView, level->Camera->GetView1());
+    }
+    EXPECT_EQ(CPLevel::Current, nullptr);
+    EXPECT_EQ(MainView, nullptr);
+    EXPECT_EQ(GetParticleManager(), nullptr);
+    EXPECT_EQ(GetPhysicWorld(), nullptr);
+    EXPECT_EQ(CPAIManager::Instance, nullptr);
+    EXPECT_EQ(GetShotManager(), nullptr);
 }
 
 TEST(Host, RunFrameAdvancesTheClocks) {

@@ -14,6 +14,8 @@
 #include "scene/CPPhysicScene.h"
 #include "scene/CPPickInfo.h"
 #include "scene/CPRenderObjectFactory.h"
+#include "scene/CPSceneLoader.h"
+#include "scene/CPPartAnimation.h"
 
 #include <gtest/gtest.h>
 
@@ -253,6 +255,42 @@ TEST_F(ActivationTest, IdleAnimationIsTheExactNameOnlyAndIsScheduledOnce) {
     scheduler.Tasks.clear();
     node->Animations.clear();
     node->IdleAnimation = nullptr;
+}
+
+TEST_F(ActivationTest, DeletingATreeTakesItsScheduledTasksOffTheListFirst) {
+    // A tree the loader would build: a door whose part animations are its own.
+    auto* door = new CPGameObject("door");
+    auto* hinge = new CPGameObject("hinge");
+    door->AddChild(hinge);
+    auto* idle = new CPPartAnimation();
+    auto* swing = new CPPartAnimation();
+    idle->Target = door;
+    swing->Target = hinge;
+    door->AddPartAnimation("idle", idle);
+    hinge->AddPartAnimation("swing", swing);
+    // The idle one runs through activation; the other was started by a script while the
+    // tree was not active, so deactivation does not reach it.
+    swing->Priority = 200;
+    scheduler.AddTask(CPtr<CPTask>(swing));
+    door->Activate(200);
+    ASSERT_EQ(Listed(idle), 1);
+    ASSERT_EQ(Listed(swing), 1);
+    door->Active = false;
+    hinge->Active = false;
+    CPSceneLoader::DeleteObject(door);
+    EXPECT_EQ(Listed(idle), 0);
+    EXPECT_EQ(Listed(swing), 0);
+    EXPECT_TRUE(scheduler.Tasks.empty());
+}
+
+TEST_F(ActivationTest, APartAnimationOutlivingItsNodeLetsGoOfIt) {
+    auto node = std::make_unique<CPGameObject>("barrier");
+    CPPartAnimation lift;
+    lift.Target = node.get();
+    node->AddPartAnimation("lift", CPtr<CPPartAnimation>(&lift));
+    node.reset();
+    EXPECT_EQ(lift.Target, nullptr);
+    lift.Update();  // moves nothing
 }
 
 TEST_F(ActivationTest, ParticleTaskStartsOnlyForAVisibleNode) {

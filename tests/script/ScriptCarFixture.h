@@ -1,6 +1,6 @@
 // The race as the race scripts see it: the headless host with its script runtime, cars
 // (CPPlayer with their vehicle model) on the flat terrain of the car fixture's physics world,
-// a current level with a race camera, shot types that record their launches, and the script
+// a current level with its race camera, shot types that record their launches, and the script
 // tasks the functions send to ("main" also in the category "main", "gamemenu").
 #pragma once
 
@@ -72,21 +72,32 @@ protected:
         host->RegisterScriptTask(&tasks[0], "main", {"main"});
         host->RegisterScriptTask(&tasks[1], "gamemenu", {});
         level = new CPLevel();
-        camera = std::make_unique<CPCamera>();
-        level->Camera = CPtr<CPCamera>(camera.get());
+        camera = new CPCamera();  // the level's
+        level->Camera = CPtr<CPCamera>(camera);
         level->LevelSize = D3DXVECTOR2(3000.0f, 3000.0f);
         for (const char* type : {"super", "boom", "bonus_a", "bonus_b", "sparks"}) {
             host->ShotManager().AddPrototype(CPtr<CPShot>(new RecordingShot(type, &launches)));
         }
     }
     void TearDown() override {
-        delete level;
-        camera.reset();
+        DeleteLevel();
         world.TearDown();
         for (CPScriptTask& task : tasks) {
             host->UnregisterScriptTask(&task);
         }
         ScriptTest::TearDown();
+    }
+
+    // The cars are the test's: the level, which deletes its own, lets go of them first.
+    void DeleteLevel() {
+        if (level != nullptr) {
+            level->Cars.clear();
+            level->Player = nullptr;
+            level->FollowedCar = nullptr;
+            delete level;
+            level = nullptr;
+            camera = nullptr;
+        }
     }
 
     // A car of the given sides and car name at position, with its physics and vehicle model.
@@ -129,7 +140,7 @@ protected:
     CarWorld world;
     std::array<CPScriptTask, 2> tasks;
     CPLevel* level = nullptr;
-    std::unique_ptr<CPCamera> camera;
+    CPCamera* camera = nullptr;
     std::vector<ShotLaunch> launches;
     std::vector<std::unique_ptr<CPPlayer>> bare;
 };

@@ -77,8 +77,7 @@ TEST_F(ScriptCarsTest, CarsByModelNameAndTheOpponentCount) {
     host->GameData().PlayerName = "buggy";
     Run("assert(IsPlayerDead() == true and IsPlayerDead('coupe_r') == true)\n"
         "assert(GetActiveCar() == 'buggy')\n");
-    delete level;
-    level = nullptr;
+    DeleteLevel();
     Run("assert(GetAICount() == 0)\n"
         "assert(select('#', GetAIDamage('saloon_s')) == 0 and select('#', IsPlayerDead()) == 0)\n"
         "assert(select('#', GetNearestSolmarPlayer(0, 0, 0)) == 0 and IsLightLeft() == 0)\n"

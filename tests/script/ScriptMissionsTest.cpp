@@ -68,8 +68,7 @@ TEST_F(ScriptMissionsTest, SourcesCountAsNearStrictlyBetween25And40) {
     Run("assert(IsEnemySourceNear(true, 'g') == false)\n"
         "assert(IsEnemySourceNear(false, 'h') == true and IsEnemySourceNear(true, 'h') == false)\n"
         "assert(IsEnemySourceNear(false, 'none') == false)\n");
-    delete level;
-    level = nullptr;
+    DeleteLevel();
     Run("assert(IsEnemySourceNear(false, 'h') == false)\n"
         "assert(select('#', GetEnemyType(1, false)) == 0 and select('#', GetPositionForEnemy('e', 0)) == 0)\n");
 }

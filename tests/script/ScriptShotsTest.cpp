@@ -51,8 +51,7 @@ TEST_F(ScriptShotsTest, ShotsAndExplosionsLaunchByTypeName) {
     // A stopped level fires nothing; neither does a script without a level.
     level->Stopped = true;
     Run("Shot('boom', car, 0, 0, 0)");
-    delete level;
-    level = nullptr;
+    DeleteLevel();
     Run("Shot('boom', car, 0, 0, 0)");
     EXPECT_EQ(launches.size(), 3u);
     EXPECT_NE(RunFailing("Shot({}, car, 0, 0, 0)").Message.find("bad argument #1"), std::string::npos);
@@ -94,8 +93,7 @@ TEST_F(ScriptShotsTest, ALightningBoltFliesUntilItHitsACarAndGoesWithTheLevel) {
     // The level frees its bolts, also in the middle of a frame that batched them: the frame
     // draws without them and the handle is stale afterwards.
     EXPECT_FALSE(host->StaticBatcher().FrameBlocks.empty());
-    delete level;
-    level = nullptr;
+    DeleteLevel();
     host->RunFrame(0.1f);
     EXPECT_NE(RunFailing("UpdateTrasser(bolt)").Message.find("UpdateTrasser: stale or invalid handle"),
               std::string::npos);
