@@ -108,7 +108,9 @@ int PlayerNitroAI(lua_State* L) {
     if (car == nullptr) {
         return 0;
     }
-    if (lua_gettop(L) >= 3) {
+    // A third argument is there when it is a string or a number (a trailing nil is not).
+    const int third = lua_type(L, 3);
+    if (third == LUA_TSTRING || third == LUA_TNUMBER) {
         car->CutThrottle();
     } else {
         car->SetNitro(amount);

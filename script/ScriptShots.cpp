@@ -219,8 +219,7 @@ int AddBonus(lua_State* L) {
 }
 
 int EraseBonus(lua_State* L) {
-    // The entry may hold an object already gone: the address is only compared.
-    CPGameObject* bonus = static_cast<CPGameObject*>(lua_touserdata(L, 1));
+    CPGameObject* bonus = Handle<CPGameObject>(L, 1, "EraseBonus");
     if (CPGameData::Instance != nullptr) {
         CPGameData::Instance->EraseBonus(CPtr<CPGameObject>(bonus));
     }

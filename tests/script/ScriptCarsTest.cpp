@@ -58,6 +58,13 @@ TEST_F(ScriptCarsTest, ComputerCarsByHandle) {
     EXPECT_FLOAT_EQ(car->Throttle, 0.0f);
     Run("PlayerNitroAI(car)");
     EXPECT_FLOAT_EQ(car->GetCar()->Nitro, 0.0f);
+    // A trailing nil is no third argument.
+    Run("PlayerNitroAI(car, 30, nil)");
+    EXPECT_FLOAT_EQ(car->GetCar()->Nitro, 30.0f);
+    car->ThrottleCut = false;
+    Run("PlayerNitroAI(car, 10, 'x')");
+    EXPECT_TRUE(car->ThrottleCut);
+    EXPECT_FLOAT_EQ(car->GetCar()->Nitro, 30.0f);
 }
 
 TEST_F(ScriptCarsTest, CarsByModelNameAndTheOpponentCount) {
