@@ -213,6 +213,7 @@ TEST_F(ScriptObjectsTest, AnyCarTakesControlsTimeBonusAndGloom) {
     // The weapon update aims the player's weapon at the point.
     car->WeaponSlot = -1;
     Run("SetWeaponPos(4, 5, 6, car)");
+    EXPECT_EQ(car->AimPoint, D3DXVECTOR3(4.0f, 5.0f, 6.0f));
 }
 
 TEST_F(ScriptObjectsTest, TheTunerStepsTheSelectedValueWithinItsRange) {
