@@ -73,6 +73,15 @@ TEST_F(ScriptObjectsTest, AKinematicBodyMovesInsteadOfTheRigidOne) {
     car->Physics->KinematicBody = nullptr;
     Run("SetPosition(car, 5, 6, 7)");
     EXPECT_FLOAT_EQ(Body().GetPosition().x, 5.0f);
+
+    // An object whose physics is only a kinematic body has no speed and is not rigid.
+    CPPhysicData physics(&box);
+    physics.KinematicBody = &kinematic;
+    box.Physics = CPtr<CPPhysicData>(&physics);
+    Run("assert(GetObjectSpeed(box) == 0 and IsRigid(box) == false)\n"
+        "SetPosition(box, 1, 1, 1) Jump(box, 0, 0, 5)\n");
+    EXPECT_FLOAT_EQ(kinematic.GetPosition().x, 1.0f);
+    box.Physics = nullptr;
 }
 
 TEST_F(ScriptObjectsTest, SpeedsRigidityJumpsAndImpulses) {
