@@ -3,6 +3,7 @@
 // weapon, random bonuses at checkpoints and the list of bonuses lying in the level.
 #include "ScriptCarFixture.h"
 
+#include "core/CPScriptTask.h"
 #include "core/FrameTime.h"
 #include "interface/CPGameData.h"
 #include "platform/win32/Clock.h"
@@ -99,6 +100,28 @@ TEST_F(ScriptShotsTest, ALightningBoltFliesUntilItHitsACarAndGoesWithTheLevel) {
               std::string::npos);
     Run("local b = StartLighting('lightning', 0, 0, 0, 1, 0, 0)\n"
         "assert(type(b) == 'userdata' and UpdateTrasser(b) == -1)\n");
+}
+
+TEST_F(ScriptShotsTest, ABoltThatHitsAScriptedPartNamesItsScriptOwner) {
+    // A car with a gun that has a script task; the gun's barrel is what the bolt meets.
+    CPPlayer* other = MakeBareCar(D3DXVECTOR3(30.0f, 0.0f, 1.0f), CPPlayer::SideDrevik);
+    CPGameObject gun("gun");
+    CPGameObject barrel("barrel");
+    CPScriptTask task;
+    gun.SetScriptObject(CPtr<CPScriptTask>(&task));
+    barrel.CollisionBoxes.assign(1, CPBox(D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(1, 1, 1)));
+    other->AddChild(CPtr<CPGameObject>(&gun));
+    gun.AddChild(CPtr<CPGameObject>(&barrel));
+    other->TransformDirty = true;
+    other->UpdateTransform();
+    level->Cars = {CPtr<CPPlayer>(other)};
+    SetHandle("gun", &gun);
+    FrameTime = 0.1f;
+    Run("local bolt = StartLighting('lightning', 25, 0, 1, 1, 0, 0)\n"
+        "local state, hit, n = 1, nil, 0\n"
+        "while state == 1 and n < 50 do state, hit = UpdateTrasser(bolt); n = n + 1 end\n"
+        "assert(state == 0 and hit == gun, state)\n");
+    level->Cars.clear();
 }
 
 TEST_F(ScriptShotsTest, RandomBonusesAtCheckpoints) {
