@@ -1,9 +1,14 @@
 // The object, car, shot and mission functions on the test level as the game loads it: its
-// player's car and computer cars, its enemy source with a mission file naming it, a lightning
-// bolt flying into the player's car, and a computer car killed while the race runs.
+// player's car and computer cars, its enemy source with a mission file naming it and an enemy
+// placed there that fires, a lightning bolt flying into the player's car, and a computer car
+// killed while the race runs.
+#include "ScriptCarFixture.h"
+
 #include "tests/game/LevelFixture.h"
 
+#include "game/CPEnemy.h"
 #include "game/CPPlayer.h"
+#include "game/EnemyDescription.h"
 #include "interface/CPGameData.h"
 
 #include <fstream>
@@ -38,6 +43,26 @@ TEST_F(ScriptRaceLevel, FunctionsWorkOnTheLoadedLevel) {
         std::ofstream mission(dir / "Data" / "Levels" / "mission1", std::ios::binary);
         mission << "2.5 1 2 3 tank,100 50 bonus,100\nsources\ntank 1 1 0.5 tank,100\n";
     }
+    // The enemy the mission places at the source "tank" (150, 150, 0).
+    EnemyCatalogue catalogue;
+    std::string problem;
+    ASSERT_TRUE(ParseEnemyDescriptions("enemy tank\nhealth 50\nmuzzle 0 1 2\n", "enemies.txt", catalogue, problem))
+        << problem;
+    CPGameObject enemyBody("tank_body");
+    const std::unique_ptr<CPEnemy> enemy = PlaceEnemyAtSource(catalogue, *level, "tank", &enemyBody);
+    ASSERT_NE(enemy, nullptr);
+    enemyBody.UpdateTransform();
+    SetHandle("tank", &enemyBody);
+    std::vector<ScriptCarFixture::ShotLaunch> launches;
+    host->ShotManager().AddPrototype(CPtr<CPShot>(new ScriptCarFixture::RecordingShot("bullet", &launches)));
+    RunScript("local x, y, z = GetPosition(tank)\n"
+              "assert(x == 150 and y == 150 and z == 0)\n"
+              "Shot('bullet', tank, 0, 1, 2)\n"
+              "AddBonus(tank, 5)\n"
+              "assert(GetBonusList()[1][1] == tank)\n"
+              "EraseBonus(tank)\n");
+    ASSERT_EQ(launches.size(), 1u);
+    EXPECT_EQ(launches[0].Position, D3DXVECTOR3(150.0f, 151.0f, 2.0f));
     RunScript("local x, y, z = GetPlayerPosition()\n"
               "assert(math.abs(x - 5) < 0.5 and math.abs(y) < 0.5, x)\n"
               "assert(GetAICount() == 2)\n"
