@@ -162,6 +162,12 @@ TEST_F(ScriptObjectsTest, TheFollowedCarIsReadAndPushed) {
         "SetAbilitiesCount(4.9)\n"
         "assert(GetPlayerDamage() == 30 and IsDead() == false)\n");
     EXPECT_EQ(car->AbilityCount, 4);
+    // The wrong-way test of the level: heading against the path.
+    level->PathHeading = 0.0f;
+    level->FollowedHeading = 3.0f;
+    Run("assert(IsPlayerMovingBackwards() == true)");
+    level->FollowedHeading = 0.5f;
+    Run("assert(IsPlayerMovingBackwards() == false)");
     // An impulse at the car's own position pushes without turning; off its centre it turns.
     Run("PlayerApplyImpulse(0, 0, 10)");
     EXPECT_NEAR(Body().GetVelocity().z, 10.0f / ScriptCarFixture::CarWorld::Mass, 1e-5f);
