@@ -267,6 +267,9 @@ public:
     CPCamera* GetCamera() const { return Camera.Get(); }
     void ResetCars();
 
+    // Objects the scripts made that live as long as the level (their lightning bolts).
+    std::vector<std::unique_ptr<CPObject>> ScriptObjects;
+
 private:
     void DeletePaths();
     // Parts of Update, in its order.
