@@ -5,16 +5,16 @@
 #include "core/FrameTime.h"
 #include "game/CPAIManager.h"
 #include "game/CPLevel.h"
-#include "game/CPSpline.h"
 #include "game/CPPlayer.h"
+#include "game/CPSpline.h"
 #include "host/Host.h"
 #include "platform/win32/Clock.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
