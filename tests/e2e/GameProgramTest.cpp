@@ -119,6 +119,11 @@ TEST_F(GameProgram, DamagedDataOrScriptsExitWithTheFileAndLine) {
              t.Write("Data/Scripts/jeep.lua", "local task = ...\ncoroutine.yield()\nlocal x = nil + 1\n");
          },
          {"Data\\Scripts\\jeep.lua", "line 3", "the script \"jeep\" failed"}},
+        {"script fails during a race",
+         [](GameProgram& t) {
+             t.Write("Data/Scripts/jeep.lua", "local task = ...\ncoroutine.yield()\nerror('no fuel')\n");
+         },
+         {"Data\\Scripts\\jeep.lua", "line 3", "no fuel", "the script \"jeep\" failed"}, "--race level1"},
         {"script missing", [](GameProgram& t) { fs::remove(t.game / "Data/Scripts/main.lua"); },
          {"Data\\Scripts\\main.lua", "the script \"main\" failed"}},
         {"no such level", [](GameProgram&) {}, {"Level level9 cannot be read", "the level \"level9\" cannot be raced"},
