@@ -148,8 +148,8 @@ private:
         int32_t lap = 0;
         if (message == "krug_proiden!" || message == "posledniy_krug!") {
             lap = data->CurrentRound - 1;
-        } else if (message == "finish!" || message == "lost!") {
-            lap = data->Rounds;
+        } else if ((message == "finish!" || message == "lost!") && data->CurrentRound > data->Rounds) {
+            lap = data->Rounds;  // the last lap was run (a race lost earlier has no lap to tell)
         }
         if (lap < 1 || static_cast<size_t>(lap) > data->LapTimes.size()) {
             return;
