@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <thread>
 #include <unordered_set>
 
 namespace GameProgram {
@@ -31,6 +32,7 @@ constexpr int32_t MaxLaps = 20;
 // stall (a debugger, a slow disk) does not throw the cars across the track.
 constexpr float FirstFrameSeconds = 1.0f / 60.0f;
 constexpr float LongestFrameSeconds = 0.25f;
+constexpr int64_t FramePeriodMicroseconds = 16667;  // 60 frames a second
 
 // The commands the race sends to the scripts that a player would see as events.
 const std::unordered_set<std::string>& RaceEvents() {
@@ -390,11 +392,19 @@ int Run(const GameOptions& options, std::FILE* out, std::FILE* err, const GameHo
         level = nullptr;
     };
 
+    // The main script learns how the game was started: the level raced, or "" for the menus.
+    host.Dispatcher().SendCommandByName("main", "start", options.Race);
+
     using Clock = std::chrono::steady_clock;
     Clock::time_point last = Clock::now();
     for (int64_t frame = 1; options.FrameLimit == 0 || frame <= options.FrameLimit; ++frame) {
         float seconds = options.FrameTime;
         if (seconds == 0.0f) {
+            // On the wall clock frames come at most as often as a display shows them, so a game
+            // left running does not spin.
+            if (frame > 1) {
+                std::this_thread::sleep_until(last + std::chrono::microseconds(FramePeriodMicroseconds));
+            }
             const Clock::time_point now = Clock::now();
             seconds = frame == 1 ? FirstFrameSeconds
                                  : std::min(LongestFrameSeconds, std::chrono::duration<float>(now - last).count());
