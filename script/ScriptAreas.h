@@ -24,5 +24,10 @@ extern const luaL_Reg ShopFunctionsA[];
 extern const luaL_Reg ShopFunctionsB[];
 extern const luaL_Reg SaveFunctionsA[];
 extern const luaL_Reg SaveFunctionsB[];
+// Level, race, camera and render functions.
+extern const luaL_Reg LevelFunctionsA[];
+extern const luaL_Reg LevelFunctionsB[];
+extern const luaL_Reg CameraFunctionsA[];
+extern const luaL_Reg CameraFunctionsB[];
 
 }  // namespace Script

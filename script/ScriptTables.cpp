@@ -30,6 +30,11 @@ constexpr Area AreaList[] = {
     {Table::B, ShopFunctionsB},
     {Table::A, SaveFunctionsA},
     {Table::B, SaveFunctionsB},
+    // Level, race, camera and render functions.
+    {Table::A, LevelFunctionsA},
+    {Table::B, LevelFunctionsB},
+    {Table::A, CameraFunctionsA},
+    {Table::B, CameraFunctionsB},
 };
 
 // Name -> function per table, built once from the areas.
