@@ -81,10 +81,8 @@ void CPLevel::DeleteCar(CPPlayer* car) {
     CPSceneLoader::DeleteObject(car);
 }
 
-void CPLevel::Unload() {
-    StopUpdateTask();
-    ForgetStaticMeshes();
-    // The cars, each once (the player's car is also among Cars in demo mode).
+void CPLevel::DeleteCars() {
+    // Each once: the player's car is also among Cars in demo mode.
     std::unordered_set<CPPlayer*> cars;
     for (const CPtr<CPPlayer>& car : Cars) {
         cars.insert(car.Get());
@@ -97,6 +95,12 @@ void CPLevel::Unload() {
     for (CPPlayer* car : cars) {
         DeleteCar(car);
     }
+}
+
+void CPLevel::Unload() {
+    StopUpdateTask();
+    ForgetStaticMeshes();
+    DeleteCars();
     CPCamera* camera = Camera.Get();
     Camera = nullptr;
     delete camera;

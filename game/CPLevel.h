@@ -297,6 +297,8 @@ private:
     static void DeleteTree(CPtr<CPGameObject>& tree);
     // Deletes a car: its vehicle model, its body's rigid body, then its node tree.
     static void DeleteCar(CPPlayer* car);
+    // Every car once (Cars and Player), nulling Cars, Player and FollowedCar first.
+    void DeleteCars();
     // Everything a load built, deleted (the level is stopped first when it runs).
     void Unload();
     // Deletes the spatial tree and, of the placed objects, those no zone or checkpoint keeps.

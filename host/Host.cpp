@@ -275,6 +275,14 @@ bool Host::LoadShotDescriptions(std::string& error, const std::string& fileName)
     return true;
 }
 
+bool Host::LoadEnemyDescriptions(std::string& error, const std::string& fileName) {
+    if (!::LoadEnemyDescriptions(fileName, enemies, error)) {
+        CPLog::GetInstance().Write(0, "%s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
 bool Host::RunFrame(float seconds) {
     if (!std::isfinite(seconds) || seconds < 0.0f) {
         return false;

@@ -1,4 +1,5 @@
 #include "host/Host.h"
+#include "tests/host/ShippedDataFixture.h"
 
 #include "core/CPLog.h"
 
@@ -15,23 +16,9 @@ namespace fs = std::filesystem;
 namespace {
 
 // Runs each test in a fresh game folder holding a copy of the shipped campaign data.
-class HostCampaign : public ::testing::Test {
+class HostCampaign : public ShippedDataTest {
 protected:
-    void SetUp() override {
-        previous = fs::current_path();
-        std::string pattern = (fs::temp_directory_path() / "host-campaign-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        directory = pattern;
-        fs::create_directories(directory / "Data");
-        fs::copy_file(fs::path(TEST_DATA_DIR) / "../../gamedir/Data/campaign.xml", directory / "Data/campaign.xml");
-        fs::current_path(directory);
-        CPLog::GetInstance().SetSink([this](const CPLogReport& report) { log.push_back(report.Text); });
-    }
-    void TearDown() override {
-        CPLog::GetInstance().SetSink(nullptr);
-        fs::current_path(previous);
-        fs::remove_all(directory);
-    }
+    HostCampaign() : ShippedDataTest("campaign.xml") {}
 
     // The shipped file with one text replaced.
     static void Damage(const std::string& from, const std::string& to) {
@@ -43,10 +30,6 @@ protected:
         text.replace(at, from.size(), to);
         std::ofstream("Data/campaign.xml", std::ios::binary) << text;
     }
-
-    fs::path previous;
-    fs::path directory;
-    std::vector<std::string> log;
 };
 
 TEST_F(HostCampaign, StartsOnTheShippedCampaignWithTheSavedScores) {
