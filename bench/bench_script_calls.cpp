@@ -3,8 +3,8 @@
 // same and one result) against the same loop calling an empty C function registered the same
 // way with the same arguments (and pushing one result for the second pair); and a level function
 // (GetCameraZAngle: the current level, its camera, one number) against an empty function that
-// pushes one number. x_baseline is the
-// frame's cost over a bare Lua-to-C call; the goal is at most 1.5.
+// pushes one number. x_baseline is the frame's cost over a bare Lua-to-C call; the goal is at
+// most 1.5.
 #include "bench/BaselineRatio.h"
 
 #include "game/CPLevel.h"
