@@ -15,6 +15,7 @@
 #include "scene/CPGameObject.h"
 #include "scene/CPPerspectiveCamera.h"
 #include "script/ScriptTables.h"
+#include "tools/MeshText.h"
 
 #include <string>
 
@@ -187,6 +188,44 @@ TEST_F(ScriptLevel, ShowCheckPointShowsTheFirstBeaconAndPointsAtIt) {
     level->NextBeacon = level->Beacons.begin();
     Run("ShowCheckPoint()");
     EXPECT_EQ(level->ShownBeacon.Get(), beacon);
+}
+
+TEST_F(ScriptLevel, TheLevelMakesItsBeaconPointerFromOurDescription) {
+    // Without the description the level has no pointer.
+    CPLevel* level = LoadLevel();
+    ASSERT_NE(level, nullptr);
+    EXPECT_EQ(level->BeaconPointer, nullptr);
+
+    const auto writePointer = [this](const std::string& nodes) {
+        MeshText::Result mesh;
+        std::string error;
+        ASSERT_TRUE(MeshText::Parse("mesh static\nnode pointer\n  cube 1 1 1\n" + nodes + "end\n", mesh, error)) << error;
+        const std::vector<uint8_t> bytes = MeshText::Build(mesh);
+        WriteFile("Data/Meshes/beacon_pointer.msh", std::string(bytes.begin(), bytes.end()));
+        WriteFile("Data/Meshes/beacon_pointer.rdf", "mesh = beacon_pointer.msh\n");
+        HostFiles::ClearCache();
+    };
+    writePointer("  node shape_a\n    cube 1 1 1\n  end\n  node shape_b\n    cube 1 1 1\n  end\n");
+    level = LoadLevel();
+    CPBeaconPointer* pointer = level->BeaconPointer.Get();
+    ASSERT_NE(pointer, nullptr);
+    ASSERT_NE(pointer->ShapeA, nullptr);
+    ASSERT_NE(pointer->ShapeB, nullptr);
+    EXPECT_FALSE(pointer->ShapeA->Visible || pointer->ShapeB->Visible);
+    Run("StartLevel() ShowCheckPoint()");
+    EXPECT_EQ(pointer->Target.Get(), level->Beacons.front().Object.Get());
+    EXPECT_TRUE(pointer->ShapeA->Visible && pointer->ShapeB->Visible);
+
+    // A description without both shapes is reported and gives no pointer.
+    writePointer("  node shape_a\n    cube 1 1 1\n  end\n");
+    reports.clear();
+    level = LoadLevel();
+    EXPECT_EQ(level->BeaconPointer, nullptr);
+    bool reported = false;
+    for (const CPLogReport& report : reports) {
+        reported = reported || report.Text.find("beacon_pointer.rdf: the beacon pointer needs") != std::string::npos;
+    }
+    EXPECT_TRUE(reported);
 }
 
 TEST_F(ScriptLevel, StopScriptFinishesTheTaskAndRefusesStaleHandles) {
