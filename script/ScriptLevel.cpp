@@ -7,12 +7,19 @@
 // player car is gone). Those that need the game data do nothing without it.
 //
 // InitLevel deletes a level that is still current before it makes the new one (which stops a
-// running race first), so no level is left running unowned. A round-time getter whose round
+// running race first), so no level is left running unowned.
+//
+// Scripts run in their tasks, in the middle of a frame: the level's update may already have
+// queued its meshes for this frame's drawing. Before a level's objects go (InitLevel,
+// StopLevel, DeleteLevel) the batchers let go of what this frame queued, so the frame's draw
+// never reads a freed mesh; the frame then shows no 3-D scene. A round-time getter whose round
 // lies outside the recorded lap times splits 0.
 #include "script/ScriptAreas.h"
 
 #include "script/ScriptApi.h"
 
+#include "Render/CPRender.h"
+#include "Render/CPRenderBatcher.h"
 #include "core/CPCommandDispatcher.h"
 #include "core/CPScriptTask.h"
 #include "core/ConfigVars.h"
@@ -41,10 +48,24 @@ float LapTime(const CPGameData& data, int64_t i) {
 
 // ---- Level life cycle ----
 
+// The batchers forget the blocks queued for this frame (see above).
+void DropQueuedFrame() {
+    if (CPRender* render = CPRender::Instance) {
+        for (CPRenderBatcher* batcher : {render->StaticBatcher.Get(), render->DynamicBatcher.Get()}) {
+            if (batcher != nullptr) {
+                batcher->EndFrame();
+            }
+        }
+    }
+}
+
 int InitLevel(lua_State* L) {
     const std::string name = Text(L, 1);
     const bool single = Flag(L, 2);
     const bool timed = lua_gettop(L) > 2 && Flag(L, 3);
+    if (Level() != nullptr) {
+        DropQueuedFrame();
+    }
     CPLevel* level = CPLevel::CreateCurrent();
     level->Load(name, single, timed);
     return 0;
@@ -65,12 +86,16 @@ int StopLevel(lua_State*) {
     if (CPParticleManager::Instance != nullptr) {
         CPParticleManager::Instance->Clear();
     }
+    DropQueuedFrame();
     level->Stop();
     return 0;
 }
 
 int DeleteLevel(lua_State*) {
-    delete Level();  // stops a running race; clears CPLevel::Current
+    if (CPLevel* level = Level()) {
+        DropQueuedFrame();
+        delete level;  // stops a running race; clears CPLevel::Current
+    }
     return 0;
 }
 

@@ -228,6 +228,31 @@ TEST_F(ScriptLevel, TheLevelMakesItsBeaconPointerFromOurDescription) {
     EXPECT_TRUE(reported);
 }
 
+TEST_F(ScriptLevel, AScriptTaskRunsRacesAcrossFrames) {
+    // A race script as the game has them: its level made, started, run, replaced and deleted
+    // from inside its own task while the scheduler steps the level's tasks too.
+    WriteFile("Data/Scripts/race.lua", R"(
+        InitLevel("level1", false)
+        StartLevel()
+        for i = 1, 5 do coroutine.yield() end
+        assert(IsRaceStarted() ~= nil)
+        InitLevel("level1", true)      -- replaces the running level
+        StartLevel()
+        for i = 1, 5 do coroutine.yield() end
+        StopLevel()
+        coroutine.yield()
+        DeleteLevel()
+        done = true
+    )");
+    CPLuaScriptTask* task = host->StartScript("race.lua", "race", {});
+    ASSERT_NE(task, nullptr);
+    for (int frame = 0; frame < 20; ++frame) {
+        host->RunFrame(1.0f / 60.0f);
+    }
+    Run("assert(done == true)");
+    EXPECT_EQ(CPLevel::Current, nullptr);
+}
+
 TEST_F(ScriptLevel, StopScriptFinishesTheTaskAndRefusesStaleHandles) {
     CPLuaScriptTask other(host->Scripts(), "none.lua");
     other.Running = true;
