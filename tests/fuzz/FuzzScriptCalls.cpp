@@ -4,6 +4,9 @@
 // beacon among the handles). No input may crash, hang or leak; a call may fail only with a Lua
 // error.
 //
+// The calls run as scripts run them: inside a task stepped in the middle of a frame, after the
+// level's update has queued the race for drawing, and the frame is drawn after them.
+//
 // The level's files are written once into the scratch folder, which is the working directory
 // while an input runs (the level and its meshes are read from "Data" there, as InitLevel and
 // the other loaders of the calls read them); the directory libFuzzer started in is restored
@@ -32,6 +35,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -81,6 +85,21 @@ const std::vector<std::string>& Names() {
     }();
     return names;
 }
+
+// A task that does its work once, when it is stepped.
+class CallTask : public CPTask {
+public:
+    void Update() override {
+        if (Work) {
+            Work();
+            Work = nullptr;
+        }
+    }
+    int GetKind() const override { return 0; }
+    size_t GetObjectSize() const override { return sizeof(*this); }
+    std::string GetTypeName() const override { return "CallTask"; }
+    std::function<void()> Work;
+};
 
 void PushArgument(lua_State* L, Reader& in, const std::vector<CPObject*>& live, const void* stale) {
     switch (in.Byte() % 12) {
@@ -172,17 +191,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         }
 
-        const std::vector<std::string>& names = Names();
-        for (int calls = 0; calls < 64 && !in.Empty(); ++calls) {
-            lua_settop(L, 0);
-            lua_getglobal(L, names[in.Byte() % names.size()].c_str());
-            const int count = in.Byte() % 8;
-            for (int i = 0; i < count; ++i) {
-                PushArgument(L, in, live, stale);
+        // A frame of the race, then the calls inside the next one (after every task of the
+        // level), then a frame after them.
+        constexpr float Frame = 1.0f / 60.0f;
+        host->RunFrame(Frame);
+        auto* calls = new CallTask();
+        calls->Priority = 10000;
+        calls->Work = [&] {
+            const std::vector<std::string>& names = Names();
+            for (int count = 0; count < 64 && !in.Empty(); ++count) {
+                lua_settop(L, 0);
+                lua_getglobal(L, names[in.Byte() % names.size()].c_str());
+                const int arguments = in.Byte() % 8;
+                for (int i = 0; i < arguments; ++i) {
+                    PushArgument(L, in, live, stale);
+                }
+                lua_pcall(L, arguments, LUA_MULTRET, 0);
             }
-            lua_pcall(L, count, LUA_MULTRET, 0);
-        }
-        lua_settop(L, 0);
+            lua_settop(L, 0);
+        };
+        host->Scheduler().AddTask(CPtr<CallTask>(calls));
+        host->RunFrame(Frame);
+        host->RunFrame(Frame);
 
         // Whatever level the calls left current goes first (stopping its race).
         delete CPLevel::Current;
