@@ -99,6 +99,7 @@ void CPLevel::DeleteCars() {
 
 void CPLevel::Unload() {
     StopUpdateTask();
+    ScriptObjects.clear();
     ForgetStaticMeshes();
     DeleteCars();
     CPCamera* camera = Camera.Get();

@@ -270,6 +270,9 @@ public:
     // The on-screen pointer to the shown checkpoint beacon (null: the level has none).
     CPtr<CPBeaconPointer> BeaconPointer;
 
+    // Objects the scripts made that live as long as the level (their lightning bolts).
+    std::vector<std::unique_ptr<CPObject>> ScriptObjects;
+
 private:
     void DeletePaths();
     // Parts of Update, in its order.

@@ -54,6 +54,9 @@ Host::Host() {
     // Shots: filled by LoadShotDescriptions.
     shotManager = std::make_unique<CPShotManager>();
     CPShotManager::Instance = shotManager.get();
+    // The enemy types the race scripts ask for.
+    enemyTable = std::make_unique<CPEnemyTable>();
+    CPEnemyTable::Instance = enemyTable.get();
     scripts = std::make_unique<CPScriptRuntime>();
     CPScriptRuntime::Instance = scripts.get();
 
@@ -227,6 +230,8 @@ Host::~Host() {
     scheduler->Tasks.remove_if([this](const CPtr<CPTask>& listed) { return listed.Get() == globalTimer.get(); });
     ClearInstance(CPGlobalTimer::Instance, globalTimer.get());
     globalTimer.reset();
+    ClearInstance(CPEnemyTable::Instance, enemyTable.get());
+    enemyTable.reset();
     DestroyGameWorld();
     // The shots and their sounds go before the sound device and the renderer.
     ClearInstance(CPShotManager::Instance, shotManager.get());

@@ -51,6 +51,7 @@
 #include "platform/input/ScriptedMouse.h"
 #include "scene/CPParticleManager.h"
 #include "scene/CPSceneLoader.h"
+#include "script/CPEnemyTable.h"
 #include "script/CPScriptRuntime.h"
 #include "platform/audio/DirectSound.h"
 #include "platform/d3d9/D3D9Device.h"
@@ -184,6 +185,8 @@ public:
     // The enemy types read by LoadEnemyDescriptions.
     const EnemyCatalogue& Enemies() const { return enemies; }
     CPScriptRuntime& Scripts() { return *scripts; }
+    // The enemy types of GetEnemyData, filled by the game program.
+    CPEnemyTable& EnemyTable() { return *enemyTable; }
     // The game world's singletons (the level is the scripts'): the particle manager, the
     // physics world and the AI manager. The renderer's ShadowMaterial is made with them;
     // MainView is the level's camera's.
@@ -232,6 +235,7 @@ private:
     std::unique_ptr<CPGameData> gameData;
     std::unique_ptr<CPGlobalTimer> globalTimer;
     std::unique_ptr<CPShotManager> shotManager;
+    std::unique_ptr<CPEnemyTable> enemyTable;
     // Enemy types.
     EnemyCatalogue enemies;
     std::unique_ptr<CPScriptRuntime> scripts;
