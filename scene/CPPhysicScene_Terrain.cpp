@@ -59,6 +59,35 @@ inline bool LeftOf(const D3DXVECTOR3& p, const D3DXVECTOR3& a, const D3DXVECTOR3
     return Cross2D(b - a, p - a) > 0.0f;
 }
 
+// The bodies of PointInTriangle2D and SegmentsIntersect, inlined into the grid's build.
+inline bool InsideOrOn(const D3DXVECTOR3& p, const D3DXVECTOR3& a, const D3DXVECTOR3& b, const D3DXVECTOR3& c) {
+    if (!LeftOf(p, a, b) && !LeftOf(p, b, c) && !LeftOf(p, c, a)) {
+        return true;
+    }
+    return !LeftOf(p, c, b) && !LeftOf(p, a, c) && !LeftOf(p, b, a);
+}
+
+inline bool Crosses(const D3DXVECTOR3& a1, const D3DXVECTOR3& a2, const D3DXVECTOR3& b1, const D3DXVECTOR3& b2) {
+    if (std::max(a1.x, a2.x) < std::min(b1.x, b2.x) || std::max(b1.x, b2.x) < std::min(a1.x, a2.x) ||
+        std::max(a1.y, a2.y) < std::min(b1.y, b2.y) || std::max(b1.y, b2.y) < std::min(a1.y, a2.y)) {
+        return false;
+    }
+    const D3DXVECTOR3 dA = a2 - a1;
+    const D3DXVECTOR3 dB = b2 - b1;
+    const D3DXVECTOR3 o = a1 - b1;
+    const float denominator = dA.x * dB.y - dA.y * dB.x;
+    if (denominator == 0.0f) {
+        return false;
+    }
+    // nA / denominator is the parameter along a1->a2, nB / denominator along b1->b2.
+    const float nA = o.y * dB.x - o.x * dB.y;
+    const float nB = o.y * dA.x - o.x * dA.y;
+    if (denominator > 0.0f) {
+        return nA >= 0.0f && nA <= denominator && nB >= 0.0f && nB <= denominator;
+    }
+    return nA <= 0.0f && nA >= denominator && nB <= 0.0f && nB >= denominator;
+}
+
 }  // namespace
 
 int ClassifyPoint(const D3DXVECTOR3& p, const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
@@ -87,31 +116,11 @@ int ClassifyPoint(const D3DXVECTOR3& p, const D3DXVECTOR3& a, const D3DXVECTOR3&
 }
 
 bool PointInTriangle2D(const D3DXVECTOR3& p, const D3DXVECTOR3& a, const D3DXVECTOR3& b, const D3DXVECTOR3& c) {
-    if (!LeftOf(p, a, b) && !LeftOf(p, b, c) && !LeftOf(p, c, a)) {
-        return true;
-    }
-    return !LeftOf(p, c, b) && !LeftOf(p, a, c) && !LeftOf(p, b, a);
+    return InsideOrOn(p, a, b, c);
 }
 
 bool SegmentsIntersect(const D3DXVECTOR3& a1, const D3DXVECTOR3& a2, const D3DXVECTOR3& b1, const D3DXVECTOR3& b2) {
-    if (std::max(a1.x, a2.x) < std::min(b1.x, b2.x) || std::max(b1.x, b2.x) < std::min(a1.x, a2.x) ||
-        std::max(a1.y, a2.y) < std::min(b1.y, b2.y) || std::max(b1.y, b2.y) < std::min(a1.y, a2.y)) {
-        return false;
-    }
-    const D3DXVECTOR3 dA = a2 - a1;
-    const D3DXVECTOR3 dB = b2 - b1;
-    const D3DXVECTOR3 o = a1 - b1;
-    const float denominator = dA.x * dB.y - dA.y * dB.x;
-    if (denominator == 0.0f) {
-        return false;
-    }
-    // nA / denominator is the parameter along a1->a2, nB / denominator along b1->b2.
-    const float nA = o.y * dB.x - o.x * dB.y;
-    const float nB = o.y * dA.x - o.x * dA.y;
-    if (denominator > 0.0f) {
-        return nA >= 0.0f && nA <= denominator && nB >= 0.0f && nB <= denominator;
-    }
-    return nA <= 0.0f && nA >= denominator && nB <= 0.0f && nB >= denominator;
+    return Crosses(a1, a2, b1, b2);
 }
 
 bool CellOverlapsTriangle(const D3DXVECTOR3& p0, const D3DXVECTOR3& p1, const D3DXVECTOR3& p2,
@@ -204,7 +213,7 @@ void CPPhysicScene::BuildTriangleGrid(const std::vector<D3DXVECTOR3>& positions,
             for (int32_t x = firstX; x <= endX; ++x) {
                 const D3DXVECTOR3 p(cornerX(x), cornerY(y), GridOrigin.z);
                 cornerInside[static_cast<size_t>(y - firstY) * columns + static_cast<size_t>(x - firstX)] =
-                    PointInTriangle2D(p, t0, t1, t2) ? 1 : 0;
+                    InsideOrOn(p, t0, t1, t2) ? 1 : 0;
             }
         }
         // Edge crossings need the cell to reach the triangle's bounds (touching counts), as
@@ -228,7 +237,7 @@ void CPPhysicScene::BuildTriangleGrid(const std::vector<D3DXVECTOR3>& positions,
                     const D3DXVECTOR3* triangleEdges[3][2] = {{&t0, &t1}, {&t1, &t2}, {&t2, &t0}};
                     for (const auto& c : cellEdges) {
                         for (const auto& e : triangleEdges) {
-                            overlaps = overlaps || SegmentsIntersect(*c[0], *c[1], *e[0], *e[1]);
+                            overlaps = overlaps || Crosses(*c[0], *c[1], *e[0], *e[1]);
                         }
                     }
                 }
