@@ -2,6 +2,7 @@
 #include "tests/host/ShippedDataFixture.h"
 
 #include "core/CPLog.h"
+#include "game/CPWeapon.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +40,11 @@ TEST_F(HostCampaign, StartsOnTheShippedCampaignWithTheSavedScores) {
         std::string error;
         ASSERT_TRUE(host.LoadCampaignData(error)) << error;
         CPGameData& data = host.GameData();
-        EXPECT_TRUE(data.Weapons.Contains("mg"));
+        EXPECT_TRUE(data.Weapons.Contains("mgun"));
+        // Every weapon the shop sells is one the cars can mount.
+        for (const auto& [id, weapon] : data.Weapons.InOrder) {
+            EXPECT_NE(CPWeapon::TypeOf(id), CPWeapon::None) << id;
+        }
         EXPECT_FALSE(data.CarPresets.empty());
         ASSERT_GE(data.ScoreTables.size(), 2u);
         EXPECT_TRUE(data.AddRecord(2, {"Quick", 0, 58, 1}));
@@ -59,7 +64,7 @@ TEST_F(HostCampaign, ADamagedCampaignDoesNotStart) {
     std::string error;
     EXPECT_FALSE(host.LoadCampaignData(error));
     EXPECT_EQ(error.rfind("Data\\campaign.xml:", 0), 0u) << error;
-    EXPECT_NE(error.find("<item> \"rocket\" in <weapons>: attribute \"price\": -900 is negative"), std::string::npos)
+    EXPECT_NE(error.find("<item> \"rlauncher\" in <weapons>: attribute \"price\": -900 is negative"), std::string::npos)
         << error;
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0], error + "\n");
