@@ -6,6 +6,7 @@
 #include "core/CPLog.h"
 #include "core/CPObjUpdater.h"
 #include "core/CPScheduler.h"
+#include "game/CPBeaconPointer.h"
 #include "game/CPCar.h"
 #include "game/CPPhysicWorld.h"
 #include "game/CPPlayer.h"

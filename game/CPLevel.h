@@ -26,6 +26,7 @@
 #include <unordered_map>
 #include <vector>
 
+class CPBeaconPointer;
 class CPCamera;
 class CPGameObject;
 class CPLensFlare;
@@ -266,6 +267,8 @@ public:
     std::vector<CPtr<CPPlayer>> Cars;  // opponents first, then traffic
     CPCamera* GetCamera() const { return Camera.Get(); }
     void ResetCars();
+    // The on-screen pointer to the shown checkpoint beacon (null: the level has none).
+    CPtr<CPBeaconPointer> BeaconPointer;
 
     // Objects the scripts made that live as long as the level (their lightning bolts).
     std::vector<std::unique_ptr<CPObject>> ScriptObjects;

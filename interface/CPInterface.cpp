@@ -35,6 +35,9 @@ CPInterface::~CPInterface() {
     Buttons.clear();
     WindowOrder.clear();
     Windows.clear();
+    windowIndex.clear();
+    drawOrder.clear();
+    windowIndexStale = true;
     for (const std::unique_ptr<CPObject>& object : owned) {
         if (auto* node = dynamic_cast<CPGameObject*>(object.get())) {
             node->RenderObject = nullptr;
@@ -87,38 +90,53 @@ void CPInterface::Submit() {
 
 void CPInterface::UpdateBuffers() {
     CPRenderObject& mesh = *Mesh;
-    mesh.Vertices.clear();
-    mesh.WorldVertices.clear();
-    mesh.Indices.clear();
+    // Sized once and written in place from a flat copy of the order: a race display
+    // rebuilds this every frame.
+    if (drawOrder.size() != WindowOrder.size()) {  // AddWindow only appends
+        drawOrder.clear();
+        for (const CPtr<CPWindow>& window : WindowOrder) {
+            drawOrder.push_back(window.Get());
+        }
+    }
+    size_t quads = 0;
+    for (const CPWindow* window : drawOrder) {
+        quads += window->Visible ? 1 : 0;
+    }
+    quads = std::min(quads, static_cast<size_t>(MaxInterfaceQuads));  // 16-bit indices: more would wrap
+    mesh.Vertices.resize(quads * 4);
+    mesh.Indices.resize(quads * 6);
+    CPVertex* vertex = mesh.Vertices.data();
+    uint16_t* index = mesh.Indices.data();
     uint16_t base = 0;
-    int quads = 0;
-    for (const CPtr<CPWindow>& window : WindowOrder) {
+    size_t built = 0;
+    for (CPWindow* window : drawOrder) {
+        if (built == quads) {
+            break;
+        }
         if (!window->Visible) {
             continue;
-        }
-        if (quads == MaxInterfaceQuads) {
-            break;  // 16-bit indices: the rest would wrap onto the first quads
         }
         const CPVertex* vertices = window->GetVertices();
         const uint16_t* indices = window->GetIndices();
         for (int i = 0; i < 4; ++i) {
-            CPVertex v = vertices[i];
-            v.Position.x += window->X;
-            v.Position.y += window->Y;
-            mesh.Vertices.push_back(v);
+            *vertex = vertices[i];
+            vertex->Position.x += window->X;
+            vertex->Position.y += window->Y;
+            ++vertex;
         }
         for (int i = 0; i < 6; ++i) {
-            mesh.Indices.push_back(static_cast<uint16_t>(indices[i] + base));
+            *index++ = static_cast<uint16_t>(indices[i] + base);
         }
         base = static_cast<uint16_t>(base + 4);
-        ++quads;
+        ++built;
     }
-    mesh.WorldVertices = mesh.Vertices;
+    mesh.WorldVertices.assign(mesh.Vertices.begin(), mesh.Vertices.end());
 }
 
 void CPInterface::AddWindow(std::unique_ptr<CPWindow> window) {
     CPWindow* raw = Own(std::move(window));
     Windows[raw->Name] = raw;
+    windowIndexStale = true;
     WindowOrder.push_back(CPtr<CPWindow>(raw));
     if (dynamic_cast<CPButton*>(raw) != nullptr) {
         Buttons.push_back(CPtr<CPWindow>(raw));

@@ -129,5 +129,19 @@ private:
     void SelectWindow(CPWindow* target);
 
     std::vector<std::unique_ptr<CPObject>> owned;  // in order of creation
+    // FindWindow's index of Windows (the race display looks up some eighty names a frame):
+    // open addressing on a cheap hash of the name, pointing at the map's own keys. Rebuilt on
+    // the next lookup after AddWindow or when the map's size no longer matches.
+    struct WindowSlot {
+        uint32_t Hash = 0;
+        const std::string* Name = nullptr;  // the key in Windows; null: an empty slot
+        CPWindow* Window = nullptr;
+    };
+    void IndexWindows() const;
+    // WindowOrder as a flat array for UpdateBuffers, refreshed when the list's size changes.
+    std::vector<CPWindow*> drawOrder;
+    mutable std::vector<WindowSlot> windowIndex;
+    mutable size_t indexedWindows = 0;
+    mutable bool windowIndexStale = true;
     std::unique_ptr<CPRenderObject> ownMesh;
 };

@@ -5,9 +5,53 @@
 
 #include "interface/CPFontManager.h"
 
+namespace {
+
+// FNV-1a: short names, no table of its own.
+uint32_t WindowNameHash(const std::string& name) {
+    uint32_t hash = 2166136261u;
+    for (const char c : name) {
+        hash = (hash ^ static_cast<uint8_t>(c)) * 16777619u;
+    }
+    return hash;
+}
+
+}  // namespace
+
+void CPInterface::IndexWindows() const {
+    size_t capacity = 16;
+    while (capacity < Windows.size() * 2) {
+        capacity *= 2;
+    }
+    windowIndex.assign(capacity, WindowSlot{});
+    const size_t mask = capacity - 1;
+    for (const auto& [name, window] : Windows) {
+        const uint32_t hash = WindowNameHash(name);
+        size_t i = hash & mask;
+        while (windowIndex[i].Name != nullptr) {
+            i = (i + 1) & mask;
+        }
+        windowIndex[i] = WindowSlot{hash, &name, window.Get()};
+    }
+    indexedWindows = Windows.size();
+    windowIndexStale = false;
+}
+
 CPWindow* CPInterface::FindWindow(const std::string& name) const {
-    const auto found = Windows.find(name);
-    return found != Windows.end() ? found->second.Get() : nullptr;
+    if (windowIndexStale || indexedWindows != Windows.size()) {
+        IndexWindows();
+    }
+    const uint32_t hash = WindowNameHash(name);
+    const size_t mask = windowIndex.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        const WindowSlot& slot = windowIndex[i];
+        if (slot.Name == nullptr) {
+            return nullptr;
+        }
+        if (slot.Hash == hash && *slot.Name == name) {
+            return slot.Window;
+        }
+    }
 }
 
 CPTextEntry* CPInterface::FindLabel(const std::string& name) {

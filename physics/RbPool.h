@@ -4,6 +4,12 @@
 //
 // At creation every element is free, chained in address order. Take() moves the free head
 // to the tail of the used list; Give() moves an element back to the head of the free list.
+//
+// Elements are constructed when first taken, not at creation: the game's pools hold
+// thousands of large records of which a level uses a few, and touching them all made
+// creating a simulator cost more than the rest of its set-up. The free list only ever
+// offers given-back elements or the next unconstructed one, so every element a caller sees
+// has been constructed.
 #pragma once
 
 #include "physics/RbAllocator.h"
@@ -43,9 +49,9 @@ public:
         Links = reinterpret_cast<Link*>(aligned + elementBytes);
         Count = capacity;
         for (int32_t i = 0; i < capacity; ++i) {
-            new (&Elements[i]) T();
             new (&Links[i]) Link{i + 1 < capacity ? i + 1 : -1, i - 1, 0};
         }
+        Constructed = 0;
         FreeHead = 0;
         FreeTail = capacity - 1;
         FreeCount = capacity;
@@ -56,13 +62,14 @@ public:
         if (Block == nullptr) {
             return;
         }
-        std::destroy_n(Elements, Count);
+        std::destroy_n(Elements, Constructed);
         Allocator->Free(Block);
         Allocator = nullptr;
         Block = nullptr;
         Elements = nullptr;
         Links = nullptr;
         Count = 0;
+        Constructed = 0;
         FreeHead = FreeTail = UsedHead = UsedTail = -1;
         FreeCount = UsedCount = 0;
     }
@@ -74,6 +81,10 @@ public:
             return nullptr;
         }
         const int32_t i = FreeHead;
+        if (i == Constructed) {
+            new (&Elements[i]) T();
+            ++Constructed;
+        }
         Unlink(i, FreeHead, FreeTail);
         Links[i].inUse = 1;
         Append(i, UsedHead, UsedTail);
@@ -109,7 +120,8 @@ public:
         return static_cast<int32_t>(element - Elements);
     }
 
-    T* At(int32_t index) { return index >= 0 && index < Count ? &Elements[index] : nullptr; }
+    // Null for an index no one has taken yet.
+    T* At(int32_t index) { return index >= 0 && index < Constructed ? &Elements[index] : nullptr; }
     bool InUse(const T* element) const {
         const int32_t i = IndexOf(element);
         return i >= 0 && Links[i].inUse != 0;
@@ -165,6 +177,7 @@ private:
     T* Elements = nullptr;
     Link* Links = nullptr;
     int32_t Count = 0;
+    int32_t Constructed = 0;  // elements 0..Constructed-1 are constructed
     int32_t FreeHead = -1;
     int32_t FreeTail = -1;
     int32_t UsedHead = -1;

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -52,6 +53,41 @@ float CellCoordinate(float offset, int32_t count) {
 
 const CPGridCell EmptyCell;
 
+// ClassifyPoint(p, a, b) == 0 without the cases on the line, which the inside test only
+// needs to tell apart from 0.
+inline bool LeftOf(const D3DXVECTOR3& p, const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
+    return Cross2D(b - a, p - a) > 0.0f;
+}
+
+// The bodies of PointInTriangle2D and SegmentsIntersect, inlined into the grid's build.
+inline bool InsideOrOn(const D3DXVECTOR3& p, const D3DXVECTOR3& a, const D3DXVECTOR3& b, const D3DXVECTOR3& c) {
+    if (!LeftOf(p, a, b) && !LeftOf(p, b, c) && !LeftOf(p, c, a)) {
+        return true;
+    }
+    return !LeftOf(p, c, b) && !LeftOf(p, a, c) && !LeftOf(p, b, a);
+}
+
+inline bool Crosses(const D3DXVECTOR3& a1, const D3DXVECTOR3& a2, const D3DXVECTOR3& b1, const D3DXVECTOR3& b2) {
+    if (std::max(a1.x, a2.x) < std::min(b1.x, b2.x) || std::max(b1.x, b2.x) < std::min(a1.x, a2.x) ||
+        std::max(a1.y, a2.y) < std::min(b1.y, b2.y) || std::max(b1.y, b2.y) < std::min(a1.y, a2.y)) {
+        return false;
+    }
+    const D3DXVECTOR3 dA = a2 - a1;
+    const D3DXVECTOR3 dB = b2 - b1;
+    const D3DXVECTOR3 o = a1 - b1;
+    const float denominator = dA.x * dB.y - dA.y * dB.x;
+    if (denominator == 0.0f) {
+        return false;
+    }
+    // nA / denominator is the parameter along a1->a2, nB / denominator along b1->b2.
+    const float nA = o.y * dB.x - o.x * dB.y;
+    const float nB = o.y * dA.x - o.x * dA.y;
+    if (denominator > 0.0f) {
+        return nA >= 0.0f && nA <= denominator && nB >= 0.0f && nB <= denominator;
+    }
+    return nA <= 0.0f && nA >= denominator && nB <= 0.0f && nB >= denominator;
+}
+
 }  // namespace
 
 int ClassifyPoint(const D3DXVECTOR3& p, const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
@@ -80,31 +116,11 @@ int ClassifyPoint(const D3DXVECTOR3& p, const D3DXVECTOR3& a, const D3DXVECTOR3&
 }
 
 bool PointInTriangle2D(const D3DXVECTOR3& p, const D3DXVECTOR3& a, const D3DXVECTOR3& b, const D3DXVECTOR3& c) {
-    if (ClassifyPoint(p, a, b) != 0 && ClassifyPoint(p, b, c) != 0 && ClassifyPoint(p, c, a) != 0) {
-        return true;
-    }
-    return ClassifyPoint(p, c, b) != 0 && ClassifyPoint(p, a, c) != 0 && ClassifyPoint(p, b, a) != 0;
+    return InsideOrOn(p, a, b, c);
 }
 
 bool SegmentsIntersect(const D3DXVECTOR3& a1, const D3DXVECTOR3& a2, const D3DXVECTOR3& b1, const D3DXVECTOR3& b2) {
-    if (std::max(a1.x, a2.x) < std::min(b1.x, b2.x) || std::max(b1.x, b2.x) < std::min(a1.x, a2.x) ||
-        std::max(a1.y, a2.y) < std::min(b1.y, b2.y) || std::max(b1.y, b2.y) < std::min(a1.y, a2.y)) {
-        return false;
-    }
-    const D3DXVECTOR3 dA = a2 - a1;
-    const D3DXVECTOR3 dB = b2 - b1;
-    const D3DXVECTOR3 o = a1 - b1;
-    const float denominator = dA.x * dB.y - dA.y * dB.x;
-    if (denominator == 0.0f) {
-        return false;
-    }
-    // nA / denominator is the parameter along a1->a2, nB / denominator along b1->b2.
-    const float nA = o.y * dB.x - o.x * dB.y;
-    const float nB = o.y * dA.x - o.x * dA.y;
-    if (denominator > 0.0f) {
-        return nA >= 0.0f && nA <= denominator && nB >= 0.0f && nB <= denominator;
-    }
-    return nA <= 0.0f && nA >= denominator && nB <= 0.0f && nB >= denominator;
+    return Crosses(a1, a2, b1, b2);
 }
 
 bool CellOverlapsTriangle(const D3DXVECTOR3& p0, const D3DXVECTOR3& p1, const D3DXVECTOR3& p2,
@@ -156,6 +172,13 @@ void CPPhysicScene::BuildTriangleGrid(const std::vector<D3DXVECTOR3>& positions,
     const size_t triangleCount = indices != nullptr ? indexCount / 3 : 0;
     Triangles.assign(triangleCount, RbTerrainTriangle{});
     TriangleMarks.assign(triangleCount, 0);
+    // (cell, triangle) pairs in triangle order; the cells' lists are filled from them at the
+    // end, each allocated once at its final size.
+    std::vector<std::pair<uint32_t, int32_t>> entries;
+    entries.reserve(triangleCount * 4);
+    // Per triangle, whether each grid corner of its candidate block lies in it: the four
+    // cells around a corner share the answer.
+    std::vector<uint8_t> cornerInside;
     for (size_t t = 0; t < triangleCount; ++t) {
         const uint16_t* corner = indices + t * 3;
         if (corner[0] >= vertexCount || corner[1] >= vertexCount || corner[2] >= vertexCount) {
@@ -176,27 +199,70 @@ void CPPhysicScene::BuildTriangleGrid(const std::vector<D3DXVECTOR3>& positions,
         const int32_t maxX = static_cast<int32_t>(std::max({c0.x, c1.x, c2.x}));
         const int32_t minY = static_cast<int32_t>(std::min({c0.y, c1.y, c2.y}));
         const int32_t maxY = static_cast<int32_t>(std::max({c0.y, c1.y, c2.y}));
+        const int32_t firstX = std::max(minX - 1, 0), endX = std::min(GridWidth - 1, maxX + 1);
+        const int32_t firstY = std::max(minY - 1, 0), endY = std::min(GridHeight - 1, maxY + 1);
+        if (firstX >= endX || firstY >= endY) {
+            continue;
+        }
         const int32_t number = static_cast<int32_t>(t);
-        for (int32_t y = std::max(minY - 1, 0); y < std::min(GridHeight - 1, maxY + 1); ++y) {
-            for (int32_t x = std::max(minX - 1, 0); x < std::min(GridWidth - 1, maxX + 1); ++x) {
-                CPGridCell& cell = GridCells[static_cast<size_t>(x) * static_cast<size_t>(GridHeight) +
-                                             static_cast<size_t>(y)];
-                // Triangles enter in order, so only the last entry can already be this one.
-                if (!cell.Triangles.empty() && cell.Triangles.back() == number) {
-                    continue;
+        auto cornerX = [&](int32_t x) { return GridOrigin.x + CellSize * static_cast<float>(x); };
+        auto cornerY = [&](int32_t y) { return GridOrigin.y + CellSize * static_cast<float>(y); };
+        const size_t columns = static_cast<size_t>(endX - firstX + 1);
+        cornerInside.resize(columns * static_cast<size_t>(endY - firstY + 1));
+        for (int32_t y = firstY; y <= endY; ++y) {
+            for (int32_t x = firstX; x <= endX; ++x) {
+                const D3DXVECTOR3 p(cornerX(x), cornerY(y), GridOrigin.z);
+                cornerInside[static_cast<size_t>(y - firstY) * columns + static_cast<size_t>(x - firstX)] =
+                    InsideOrOn(p, t0, t1, t2) ? 1 : 0;
+            }
+        }
+        // Edge crossings need the cell to reach the triangle's bounds (touching counts), as
+        // SegmentsIntersect's own bounds test would find.
+        const float lowX = std::min({t0.x, t1.x, t2.x}), highX = std::max({t0.x, t1.x, t2.x});
+        const float lowY = std::min({t0.y, t1.y, t2.y}), highY = std::max({t0.y, t1.y, t2.y});
+        for (int32_t y = firstY; y < endY; ++y) {
+            const uint8_t* below = &cornerInside[static_cast<size_t>(y - firstY) * columns];
+            const uint8_t* above = below + columns;
+            for (int32_t x = firstX; x < endX; ++x) {
+                const float x0 = cornerX(x), y0 = cornerY(y), x1 = cornerX(x + 1), y1 = cornerY(y + 1);
+                const size_t i = static_cast<size_t>(x - firstX);
+                bool overlaps = below[i] != 0 || below[i + 1] != 0 || above[i] != 0 || above[i + 1] != 0;
+                for (const D3DXVECTOR3* v : {&t0, &t1, &t2}) {
+                    overlaps = overlaps || (v->x >= x0 && v->x <= x1 && v->y >= y0 && v->y <= y1);
                 }
-                const float x0 = GridOrigin.x + CellSize * static_cast<float>(x);
-                const float y0 = GridOrigin.y + CellSize * static_cast<float>(y);
-                const float x1 = GridOrigin.x + CellSize * static_cast<float>(x + 1);
-                const float y1 = GridOrigin.y + CellSize * static_cast<float>(y + 1);
-                const D3DXVECTOR3 p0(x0, y0, GridOrigin.z), p1(x1, y0, GridOrigin.z);
-                const D3DXVECTOR3 p2(x0, y1, GridOrigin.z), p3(x1, y1, GridOrigin.z);
-                if (CellOverlapsTriangle(p0, p1, p2, p3, t0, t1, t2)) {
-                    cell.Triangles.push_back(number);
-                    ++cell.Count;
+                if (!overlaps && x1 >= lowX && x0 <= highX && y1 >= lowY && y0 <= highY) {
+                    const D3DXVECTOR3 p0(x0, y0, GridOrigin.z), p1(x1, y0, GridOrigin.z);
+                    const D3DXVECTOR3 p2(x0, y1, GridOrigin.z), p3(x1, y1, GridOrigin.z);
+                    const D3DXVECTOR3* cellEdges[4][2] = {{&p0, &p1}, {&p1, &p3}, {&p2, &p3}, {&p2, &p0}};
+                    const D3DXVECTOR3* triangleEdges[3][2] = {{&t0, &t1}, {&t1, &t2}, {&t2, &t0}};
+                    for (const auto& c : cellEdges) {
+                        for (const auto& e : triangleEdges) {
+                            overlaps = overlaps || Crosses(*c[0], *c[1], *e[0], *e[1]);
+                        }
+                    }
+                }
+                if (overlaps) {
+                    entries.emplace_back(
+                        static_cast<uint32_t>(static_cast<size_t>(x) * static_cast<size_t>(GridHeight) +
+                                              static_cast<size_t>(y)),
+                        number);
                 }
             }
         }
+    }
+    std::vector<int32_t> counts(GridCells.size(), 0);
+    for (const auto& entry : entries) {
+        ++counts[entry.first];
+    }
+    for (size_t i = 0; i < GridCells.size(); ++i) {
+        if (counts[i] > 0) {
+            GridCells[i].Triangles.reserve(static_cast<size_t>(counts[i]));
+            GridCells[i].Count = counts[i];
+        }
+    }
+    // Each cell is tested once per triangle, so no list holds a triangle twice.
+    for (const auto& entry : entries) {
+        GridCells[entry.first].Triangles.push_back(entry.second);
     }
     ForgetTerrainAnswers();
 }

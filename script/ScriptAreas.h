@@ -31,5 +31,10 @@ extern const luaL_Reg CarFunctionsA[];
 extern const luaL_Reg CarFunctionsB[];
 extern const luaL_Reg ShotFunctionsA[];
 extern const luaL_Reg MissionFunctionsA[];
+// Level, race, camera and render functions.
+extern const luaL_Reg LevelFunctionsA[];
+extern const luaL_Reg LevelFunctionsB[];
+extern const luaL_Reg CameraFunctionsA[];
+extern const luaL_Reg CameraFunctionsB[];
 
 }  // namespace Script

@@ -37,6 +37,11 @@ constexpr Area AreaList[] = {
     {Table::B, CarFunctionsB},
     {Table::A, ShotFunctionsA},
     {Table::A, MissionFunctionsA},
+    // Level, race, camera and render functions.
+    {Table::A, LevelFunctionsA},
+    {Table::B, LevelFunctionsB},
+    {Table::A, CameraFunctionsA},
+    {Table::B, CameraFunctionsB},
 };
 
 // Name -> function per table, built once from the areas.

@@ -303,6 +303,30 @@ TEST_F(InterfaceTest, SameNamedWindowsAreBothDrawnAndTheLaterIsFoundByName) {
     EXPECT_EQ(screen.Cursor->GetPosition(), D3DXVECTOR3(0.0f, 0.0f, 0.0f));
 }
 
+// Lookups and the mesh follow windows added after the screen was already searched and drawn.
+TEST_F(InterfaceTest, WindowsAddedLaterAreFoundAndDrawn) {
+    CPInterface& screen = Load("menu");
+    ASSERT_NE(screen.FindWindow("logo"), nullptr);
+    EXPECT_EQ(screen.FindWindow("late"), nullptr);
+    EXPECT_EQ(screen.FindWindow(""), nullptr);
+    screen.UpdateBuffers();
+    const size_t drawn = screen.Mesh->Vertices.size();
+
+    for (const char* name : {"late", "logo"}) {
+        auto window = std::make_unique<CPWindow>(&screen);
+        window->Init(name, 256.0f, 256.0f, 300.0f, 40.0f, 8.0f, 8.0f, 0.0f, 0.0f, 8.0f, 8.0f);
+        screen.AddWindow(std::move(window));
+    }
+    const CPWindow* late = screen.FindWindow("late");
+    ASSERT_NE(late, nullptr);
+    EXPECT_EQ(late, std::prev(screen.WindowOrder.end(), 2)->Get());
+    EXPECT_EQ(screen.FindWindow("logo"), screen.WindowOrder.back().Get());  // the later of the name
+    screen.UpdateBuffers();
+    ASSERT_EQ(screen.Mesh->Vertices.size(), drawn + 8);
+    EXPECT_EQ(screen.Mesh->WorldVertices.size(), drawn + 8);
+    EXPECT_EQ(screen.Mesh->Vertices[drawn].Position.x, late->X);
+}
+
 TEST_F(InterfaceTest, DestroyedScreensLeaveTheList) {
     const size_t before = CPInterface::Interfaces.size();
     {

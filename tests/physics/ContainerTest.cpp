@@ -44,6 +44,38 @@ TEST(RbPool, TakesInAddressOrderAndReusesWhatIsGiven) {
     EXPECT_EQ(pool.IndexOf(&foreign), -1);
 }
 
+// Elements are built when first taken and each is destroyed once; a given-back element keeps
+// what its last user left.
+struct Counted {
+    Counted() { ++built; }
+    ~Counted() { ++destroyed; }
+    int value = 7;
+    static inline int built = 0;
+    static inline int destroyed = 0;
+};
+
+TEST(RbPool, ConstructsOnFirstTake) {
+    RbHeapAllocator allocator;
+    {
+        RbPool<Counted> pool;
+        ASSERT_TRUE(pool.Create(&allocator, 1000));
+        EXPECT_EQ(Counted::built, 0);
+        EXPECT_EQ(pool.At(0), nullptr);
+        Counted* a = pool.Take();
+        Counted* b = pool.Take();
+        EXPECT_EQ(Counted::built, 2);
+        EXPECT_EQ(pool.At(1), b);
+        EXPECT_EQ(pool.At(2), nullptr);
+        a->value = 9;
+        pool.Give(a);
+        EXPECT_EQ(pool.Take(), a);
+        EXPECT_EQ(a->value, 9);
+        EXPECT_EQ(pool.IndexOf(pool.Take()), 2);
+        EXPECT_EQ(Counted::built, 3);
+    }
+    EXPECT_EQ(Counted::destroyed, 3);
+}
+
 TEST(RbPool, EmptyPools) {
     RbHeapAllocator allocator;
     for (int capacity : {0, -5}) {
