@@ -398,6 +398,7 @@ int Run(const GameOptions& options, std::FILE* out, std::FILE* err, const GameHo
             host.RenderDevice().KeepCalls(false);
             if (!dump.flush()) {
                 console.Fail("cannot write the frame dump \"" + file.string() + "\"");
+                endRace();
                 return Failed;
             }
         } else {
@@ -405,6 +406,12 @@ int Run(const GameOptions& options, std::FILE* out, std::FILE* err, const GameHo
         }
         if (clockGuard.manual) {
             PlatformClock::AdvanceMicroseconds(static_cast<uint64_t>(std::llround(seconds * 1e6)));
+        }
+        if (const CPLuaScriptTask* failed = FailedScript(tasks)) {
+            const size_t index = static_cast<size_t>(std::find(tasks.begin(), tasks.end(), failed) - tasks.begin());
+            console.Fail(ScriptFailure(*failed, Scripts()[index].Name));
+            endRace();
+            return Failed;
         }
         if (racing && !raceSeen) {
             CPLevel* level = CPLevel::Current;
@@ -420,12 +427,6 @@ int Run(const GameOptions& options, std::FILE* out, std::FILE* err, const GameHo
         }
         if (hooks.AfterFrame) {
             hooks.AfterFrame(host, frame);
-        }
-        if (const CPLuaScriptTask* failed = FailedScript(tasks)) {
-            const size_t index = static_cast<size_t>(std::find(tasks.begin(), tasks.end(), failed) - tasks.begin());
-            console.Fail(ScriptFailure(*failed, Scripts()[index].Name));
-            endRace();
-            return Failed;
         }
         if (main->Finished) {
             endRace();
