@@ -3,8 +3,10 @@
 #include "core/CPLineReader.h"
 #include "core/CPTokenizer.h"
 #include "core/NumberText.h"
+#include "core/StringUtil.h"
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <utility>
 
@@ -12,14 +14,46 @@ namespace {
 
 const std::string NoName;
 
+// The values of a line without quotes, label dropped, as the quote-aware tokenizer cuts it at
+// single blanks (each piece trimmed), without its copy of the line: most lines are such.
+void AddUnquoted(const std::string& line, std::vector<std::string>& values) {
+    const char* const end = line.data() + line.size();
+    const char* piece = line.data();
+    bool label = true;
+    while (piece < end) {
+        const char* stop = static_cast<const char*>(std::memchr(piece, ' ', static_cast<size_t>(end - piece)));
+        const char* const next = stop != nullptr ? stop + 1 : end;
+        if (stop == nullptr) {
+            stop = end;
+        }
+        if (label) {
+            label = false;
+        } else {
+            while (stop > piece && IsWhitespace(stop[-1])) {
+                --stop;
+            }
+            while (piece < stop && IsWhitespace(*piece)) {
+                ++piece;
+            }
+            values.emplace_back(piece, static_cast<size_t>(stop - piece));
+        }
+        piece = next;
+    }
+}
+
 }  // namespace
 
 SkyTextLines::SkyTextLines(const char* text, int length) {
     CPLineReader reader(text, length);
     std::string token;
     while (reader.ReadLine()) {
-        if (reader.GetLineKind() != CPLineReader::KindSection) {
-            CPTokenizer tokens(reader.GetLine(), " ", true);
+        const std::string& line = reader.GetLine();
+        if (reader.GetLineKind() == CPLineReader::KindSection) {
+            // No values.
+        } else if (line.find('"') == std::string::npos) {
+            AddUnquoted(line, Values);
+        } else {
+            CPTokenizer tokens(line, " ", true);
             bool label = true;
             while (tokens.NextToken(token)) {
                 if (label) {

@@ -5,6 +5,7 @@
 #include "Render/CPRender.h"
 #include "Render/CPRenderObject.h"
 #include "Render/CPSprite.h"
+#include "core/ExactCast.h"
 #include "scene/CPGameObject.h"
 #include "scene/CPLight.h"
 
@@ -28,7 +29,7 @@ CPRenderable* CPRenderBatcher::Renderable(CPGameObject& node) {
     }
     switch (node.RenderKind) {
     case CPGameObject::RenderMesh:
-        return dynamic_cast<CPRenderObject*>(object);
+        return ExactCast<CPRenderObject>(object);
     case CPGameObject::RenderAnimatedMesh:
         return dynamic_cast<CPAnimatedObject*>(object);
     case CPGameObject::RenderSprite:
@@ -38,15 +39,21 @@ CPRenderable* CPRenderBatcher::Renderable(CPGameObject& node) {
     }
 }
 
-void CPRenderBatcher::AddObject(CPtr<CPGameObject> node) {
-    if (!node || !node->Visible) {
+void CPRenderBatcher::AddObject(const CPtr<CPGameObject>& node) {
+    if (node) {
+        AddNode(*node);
+    }
+}
+
+void CPRenderBatcher::AddNode(CPGameObject& node) {
+    if (!node.Visible) {
         return;
     }
-    switch (node->RenderKind) {
+    switch (node.RenderKind) {
     case CPGameObject::RenderMesh:
     case CPGameObject::RenderAnimatedMesh:
     case CPGameObject::RenderSprite: {
-        CPRenderable* renderable = Renderable(*node);
+        CPRenderable* renderable = Renderable(node);
         if (renderable == nullptr) {
             return;
         }
@@ -64,16 +71,19 @@ void CPRenderBatcher::AddObject(CPtr<CPGameObject> node) {
                 key->AddRef();
             }
         }
-        auto [entry, fresh] = FrameBlocks.try_emplace(key, block);
-        if (fresh) {
-            FrameOrder.push_back(key);
+        // A block with objects received them this frame, so it is in FrameBlocks already.
+        if (block->Objects.empty()) {
+            auto [entry, fresh] = FrameBlocks.try_emplace(key, block);
+            if (fresh) {
+                FrameOrder.push_back(key);
+            }
+            entry->second = block;
         }
-        entry->second = block;
         block->Add(renderable);
         return;
     }
     case CPGameObject::RenderLight: {
-        auto* source = dynamic_cast<CPLight*>(node->RenderObject.Get());
+        auto* source = dynamic_cast<CPLight*>(node.RenderObject.Get());
         if (source == nullptr) {
             return;
         }
@@ -89,17 +99,19 @@ void CPRenderBatcher::AddObject(CPtr<CPGameObject> node) {
     }
 }
 
-void CPRenderBatcher::AddTree(CPtr<CPGameObject> node) {
-    if (!node) {
+void CPRenderBatcher::AddTree(const CPtr<CPGameObject>& node) { AddTreeInner(node.Get()); }
+
+void CPRenderBatcher::AddTreeInner(CPGameObject* node) {
+    if (node == nullptr) {
         return;
     }
     if (StaticOnly && !node->Static) {
         return;
     }
-    AddObject(node);
+    AddNode(*node);
     if (node->Visible) {
         for (const CPtr<CPGameObject>& child : node->Children) {
-            AddTree(child);
+            AddTreeInner(child.Get());
         }
     }
 }

@@ -37,9 +37,9 @@ public:
     std::string GetTypeName() const override { return "CPRenderBatcher"; }
 
     // Batches one node, without its children.
-    void AddObject(CPtr<CPGameObject> node);
+    void AddObject(const CPtr<CPGameObject>& node);
     // Batches a node and its visible subtree (only static nodes under StaticOnly).
-    void AddTree(CPtr<CPGameObject> node);
+    void AddTree(const CPtr<CPGameObject>& node);
     // Writes one visible static mesh into VertexRing.
     void AddStaticObject(CPtr<CPGameObject> node);
     // AddStaticObject over a node, its visible subtree and its level-of-detail objects. The
@@ -68,6 +68,9 @@ public:
 private:
     // The render object of node as a renderable, when it is of the class RenderKind names.
     static CPRenderable* Renderable(CPGameObject& node);
+    // AddObject and AddTree on nodes the caller holds: the walk takes no counted pointers.
+    void AddNode(CPGameObject& node);
+    void AddTreeInner(CPGameObject* node);
     void AddStaticTreeInner(CPGameObject* node);
 
     // Release frees nothing: the batcher owns its ring and blocks.

@@ -7,6 +7,7 @@
 #include "Render/CPTexture.h"
 #include "Render/FrameDump.h"
 #include "core/ConfigVars.h"
+#include "core/ExactCast.h"
 #include "core/FrameTime.h"
 #include "scene/CPGameObject.h"
 #include "scene/CPPerspectiveCamera.h"
@@ -32,7 +33,7 @@ uint8_t ClampByte(float value) {
 
 // A mesh that sits in the level's ring for good: its vertices there stay right.
 bool InLevelRing(CPRenderable* object) {
-    auto* mesh = dynamic_cast<CPRenderObject*>(object);
+    auto* mesh = ExactCast<CPRenderObject>(object);
     return mesh != nullptr && !mesh->HasModifiers && mesh->Owner != nullptr && mesh->Owner->Static;
 }
 
@@ -212,7 +213,7 @@ size_t CPRenderFrame::FillPieces(size_t next, size_t& object) {
                 continue;
             }
             if (r->IsExcluded()) {
-                auto* mesh = dynamic_cast<CPRenderObject*>(r);
+                auto* mesh = ExactCast<CPRenderObject>(r);
                 if (mesh != nullptr && mesh->MeshBuffers && mesh->MeshBuffers->HasBuffers()) {
                     piece.Shared.push_back(mesh);
                 }

@@ -6,11 +6,14 @@
 // - QuadtreeWholeLevel: the same walk from a camera high above the middle that sees every box
 //   ("distance" 1000): all 2 000 pass the walk and are drawn;
 // - NoCulling: every box handed to the batcher without a walk, all 2 000 drawn.
-// Against a plain frame that issues the same device work: the drawn objects' indices, already
-// sorted by material, copied into the frame's index buffer with their base vertex, and one
-// draw per material from the level's buffer. The device is the recording stand-in, whose call
-// log is emptied every frame; the difference of the two times is the engine's own work. The
-// counters give the boxes drawn ("drawn") and drawn per millisecond of the engine's frame.
+// Against a plain frame that does the same work from the objects the view draws, taken in the
+// order the walk meets them (the walk itself is left to the engine): each object's mesh put
+// with the others of its material, their indices copied into the frame's index buffer with
+// their base vertex, and the device work of the frame: the camera's transforms, the light
+// table switched off, then per material the world transform and one draw from the level's
+// buffer through every pass of its effect. The device is the recording stand-in, whose call
+// log is emptied every frame. The counters give the boxes drawn ("drawn") and drawn per
+// millisecond of the engine's frame.
 #include "bench/BaselineRatio.h"
 
 #include "Render/CPEffectManager.h"
@@ -36,6 +39,8 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -205,18 +210,37 @@ public:
         return frame->Last.Objects;
     }
 
-    // The plain frame: the given objects (by material) drawn from the level's buffer.
-    void Plain(const std::vector<std::vector<CPRenderObject*>>& byMaterial) {
+    // The plain frame: the given objects put together by material and drawn from the level's
+    // buffer.
+    void Plain(const std::vector<CPGameObject*>& drawn) {
         device->ClearCalls();
+        for (std::vector<CPRenderObject*>& group : groups) {
+            group.clear();
+        }
+        order.clear();
+        for (CPGameObject* node : drawn) {
+            auto* mesh = static_cast<CPRenderObject*>(node->RenderObject.Get());
+            const auto [at, fresh] = slots.try_emplace(mesh->Material.Get(), groups.size());
+            if (fresh) {
+                groups.emplace_back();
+                groupMaterials.push_back(mesh->Material.Get());
+            }
+            std::vector<CPRenderObject*>& group = groups[at->second];
+            if (group.empty()) {
+                order.push_back(at->second);
+            }
+            group.push_back(mesh);
+        }
+
         CPIVertexBuffer& ring = *frameBatcher->VertexRing;
         CPIVertexBuffer& level = *levelBatcher->VertexRing;
         ring.Forget();
         ring.Lock(0, 0, true, -1);
         const int slot = ring.Current;
-        std::vector<std::pair<uint32_t, uint32_t>> ranges;  // first index, count
-        for (const auto& list : byMaterial) {
+        ranges.clear();
+        for (const size_t group : order) {
             const uint32_t first = ring.IndicesWritten;
-            for (CPRenderObject* mesh : list) {
+            for (CPRenderObject* mesh : groups[group]) {
                 const uint32_t base = level.Written.find(mesh)->second;
                 uint16_t* out = ring.IndexCursor;
                 for (size_t k = 0; k < mesh->Indices.size(); ++k) {
@@ -230,36 +254,73 @@ public:
         ring.Unlock(true);
         device->BeginScene();
         device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-        for (const auto& [first, count] : ranges) {
+        D3DXMATRIX identity;
+        D3DXMatrixIdentity(&identity);
+        device->SetTransform(D3DTS_VIEW, &camera.View);
+        device->SetTransform(D3DTS_PROJECTION, &camera.Projection);
+        device->SetTransform(D3DTS_WORLD, &identity);
+        for (DWORD light = 0; light < 30; ++light) {
+            device->LightEnable(light, FALSE);
+        }
+        device->SetFVF(CPVertexFVF);
+        for (size_t k = 0; k < order.size(); ++k) {
+            const auto [first, count] = ranges[k];
             if (count == 0) {
                 continue;
             }
-            device->SetStreamSource(0, level.VertexBuffers[0], 0, sizeof(CPVertex));
-            device->SetIndices(ring.IndexBuffers[static_cast<size_t>(slot)]);
-            device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, level.WriteVertex, first, count / 3);
+            device->SetTransform(D3DTS_WORLD, &identity);
+            ID3DXEffect* effect = groupMaterials[order[k]]->Effect->Effect;
+            effect->SetTexture("tex0", nullptr);
+            effect->SetFloat("time", 0.016f);
+            UINT passes = 0;
+            effect->Begin(&passes, 0);
+            for (UINT pass = 0; pass < passes; ++pass) {
+                effect->BeginPass(pass);
+                device->SetStreamSource(0, level.VertexBuffers[0], 0, sizeof(CPVertex));
+                device->SetIndices(ring.IndexBuffers[static_cast<size_t>(slot)]);
+                device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, level.WriteVertex, first, count / 3);
+                effect->EndPass();
+            }
+            effect->End();
         }
         device->EndScene();
         device->Present(nullptr, nullptr, nullptr, nullptr);
     }
 
-    // The objects a culled frame draws, grouped by material in first-met order.
-    std::vector<std::vector<CPRenderObject*>> Visible(bool cull) {
-        if (cull) {
-            tree.Visit(&camera);
-        } else {
+    // The objects a frame draws, in the order the walk (or the list of roots) hands them over.
+    std::vector<CPGameObject*> Visible(bool cull) {
+        std::vector<CPGameObject*> out;
+        if (!cull) {
             for (const CPtr<CPGameObject>& root : roots) {
-                frameBatcher->AddTree(root);
+                out.push_back(root.Get());
             }
+            return out;
         }
-        std::vector<std::vector<CPRenderObject*>> out;
+        tree.Visit(&camera);
+        std::unordered_set<CPGameObject*> drawn;
         for (CPMaterial* material : frameBatcher->FrameOrder) {
-            out.emplace_back();
             for (auto& object : frameBatcher->FrameBlocks[material]->Objects) {
-                out.back().push_back(static_cast<CPRenderObject*>(object.Get()));
+                drawn.insert(static_cast<CPRenderObject*>(object.Get())->Owner);
             }
         }
         frameBatcher->EndFrame();
+        TreeOrder(tree, drawn, out);
         return out;
+    }
+
+    // The walk meets the objects of the leaves it enters, leaf by leaf in the order of the tree.
+    static void TreeOrder(const CPQuadTreeNode& node, const std::unordered_set<CPGameObject*>& drawn,
+                          std::vector<CPGameObject*>& out) {
+        for (const auto& child : node.Children) {
+            if (child) {
+                TreeOrder(*child, drawn, out);
+            }
+        }
+        for (const CPtr<CPGameObject>& object : node.Objects) {
+            if (drawn.count(object.Get()) != 0) {
+                out.push_back(object.Get());
+            }
+        }
     }
 
     std::filesystem::path folder;
@@ -278,6 +339,13 @@ public:
     std::vector<CPtr<CPGameObject>> roots;
     CPQuadTreeNode tree;
     CPPerspectiveCamera camera;
+    // The plain frame's own state, kept for its capacity: the group of each material met so
+    // far, the groups met this frame in order, and their index ranges.
+    std::unordered_map<CPMaterial*, size_t> slots;
+    std::vector<CPMaterial*> groupMaterials;
+    std::vector<std::vector<CPRenderObject*>> groups;
+    std::vector<size_t> order;
+    std::vector<std::pair<uint32_t, uint32_t>> ranges;  // first index, count
 };
 
 enum class View { QuadtreeNearSide, QuadtreeWholeLevel, NoCulling };
@@ -288,7 +356,7 @@ void LevelFrame(benchmark::State& state, View view) {
     if (view == View::QuadtreeWholeLevel) {
         level.LookFromAbove();
     }
-    const auto visible = level.Visible(cull);
+    const std::vector<CPGameObject*> visible = level.Visible(cull);
     int drawn = 0;
     double engineSeconds = 0.0;
     RunAgainstBaseline(

@@ -1,10 +1,14 @@
 // Cost of the script frame on a call: a Lua loop of 10000 calls of a cheap script function that
 // checks its handle (SetVisible: live-object lookup, kind check, one flag; GetParentObject: the
 // same and one result) against the same loop calling an empty C function registered the same
-// way with the same arguments (and pushing one result for the second pair). x_baseline is the
-// frame's cost over a bare Lua-to-C call; the goal is at most 1.5.
+// way with the same arguments (and pushing one result for the second pair); and a level function
+// (GetCameraZAngle: the current level, its camera, one number) against an empty function that
+// pushes one number. x_baseline is the frame's cost over a bare Lua-to-C call; the goal is at
+// most 1.5.
 #include "bench/BaselineRatio.h"
 
+#include "game/CPLevel.h"
+#include "game/CPRaceCamera.h"
 #include "scene/CPGameObject.h"
 #include "script/ScriptTables.h"
 
@@ -24,6 +28,10 @@ int EmptyWithResult(lua_State* L) {
     lua_pushlightuserdata(L, nullptr);
     return 1;
 }
+int EmptyWithNumber(lua_State* L) {
+    lua_pushnumber(L, 0.0);
+    return 1;
+}
 
 // A state with the tables, the empty functions and a scene object with a parent, plus some
 // other live objects so the lookup is not in a set of two.
@@ -34,6 +42,7 @@ public:
         Script::RegisterFunctions(L);
         lua_register(L, "Empty", Empty);
         lua_register(L, "EmptyWithResult", EmptyWithResult);
+        lua_register(L, "EmptyWithNumber", EmptyWithNumber);
         for (int i = 0; i < 1000; ++i) {
             others.push_back(std::make_unique<CPGameObject>("other"));
         }
@@ -86,5 +95,23 @@ void BM_GetParentObjectAgainstEmptyCall(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * 10000);
 }
 BENCHMARK(BM_GetParentObjectAgainstEmptyCall)->UseManualTime();
+
+}  // namespace
+
+namespace {
+
+// A level function: the current level and its camera looked up on every call, one number
+// pushed, against an empty function pushing one number.
+void BM_GetCameraZAngleAgainstEmptyCall(benchmark::State& state) {
+    Bench bench;
+    auto* level = new CPLevel();  // current while it lives
+    level->Camera = CPtr<CPCamera>(new CPCamera());
+    const int work = bench.Compile("local a = GetCameraZAngle()");
+    const int baseline = bench.Compile("local a = EmptyWithNumber()");
+    RunAgainstBaseline(state, [&] { bench.Call(work); }, [&] { bench.Call(baseline); });
+    state.SetItemsProcessed(state.iterations() * 10000);
+    delete level;
+}
+BENCHMARK(BM_GetCameraZAngleAgainstEmptyCall)->UseManualTime();
 
 }  // namespace

@@ -33,6 +33,9 @@ CPCommand CPCommandDispatcher::BuildCommand(const std::string& command, const st
 void CPCommandDispatcher::SendCommandByName(const std::string& target, const std::string& command,
                                             const std::string& params) {
     CPCommand built = BuildCommand(command, params);
+    if (Watcher) {
+        Watcher(target, built);
+    }
     const auto found = ByName.find(target);
     if (found != ByName.end() && found->second && found->second->Running) {
         found->second->PushCommand(std::move(built));
@@ -42,6 +45,9 @@ void CPCommandDispatcher::SendCommandByName(const std::string& target, const std
 void CPCommandDispatcher::SendCommandByCategory(const std::string& category, const std::string& command,
                                                 const std::string& params) {
     const CPCommand built = BuildCommand(command, params);
+    if (Watcher) {
+        Watcher(category, built);
+    }
     const auto found = ByCategory.find(category);
     if (found == ByCategory.end()) {
         return;
@@ -56,6 +62,9 @@ void CPCommandDispatcher::SendCommandByCategory(const std::string& category, con
 void CPCommandDispatcher::SendCommandByObject(CPtr<CPScriptTask> target, const std::string& command,
                                               const std::string& params) {
     CPCommand built = BuildCommand(command, params);
+    if (Watcher) {
+        Watcher("", built);
+    }
     if (target && target->Running) {
         target->PushCommand(std::move(built));
     }

@@ -10,6 +10,7 @@
 #include "core/CPScriptTask.h"
 #include "core/CPtr.h"
 
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -40,6 +41,11 @@ public:
 
     std::unordered_map<std::string, CPtr<CPScriptTask>> ByName;
     std::unordered_map<std::string, std::vector<CPScriptTask*>> ByCategory;
+
+    // Sees every command sent, delivered or not, before it is queued: the target's name (the
+    // category for SendCommandByCategory, "" for SendCommandByObject) and the built command.
+    // The game program prints the race's events with it; empty by default.
+    std::function<void(const std::string& target, const CPCommand& command)> Watcher;
 
     // Set by whoever creates the one dispatcher (the host); read through GetCommandDispatcher.
     static CPCommandDispatcher* Instance;

@@ -6,6 +6,7 @@
 #include "core/CPLog.h"
 #include "core/CPObjUpdater.h"
 #include "core/CPScheduler.h"
+#include "game/CPBeaconPointer.h"
 #include "game/CPCar.h"
 #include "game/CPPhysicWorld.h"
 #include "game/CPPlayer.h"
@@ -80,10 +81,8 @@ void CPLevel::DeleteCar(CPPlayer* car) {
     CPSceneLoader::DeleteObject(car);
 }
 
-void CPLevel::Unload() {
-    StopUpdateTask();
-    ForgetStaticMeshes();
-    // The cars, each once (the player's car is also among Cars in demo mode).
+void CPLevel::DeleteCars() {
+    // Each once: the player's car is also among Cars in demo mode.
     std::unordered_set<CPPlayer*> cars;
     for (const CPtr<CPPlayer>& car : Cars) {
         cars.insert(car.Get());
@@ -96,6 +95,13 @@ void CPLevel::Unload() {
     for (CPPlayer* car : cars) {
         DeleteCar(car);
     }
+}
+
+void CPLevel::Unload() {
+    StopUpdateTask();
+    ScriptObjects.clear();
+    ForgetStaticMeshes();
+    DeleteCars();
     CPCamera* camera = Camera.Get();
     Camera = nullptr;
     delete camera;

@@ -26,6 +26,7 @@
 #include <unordered_map>
 #include <vector>
 
+class CPBeaconPointer;
 class CPCamera;
 class CPGameObject;
 class CPLensFlare;
@@ -266,6 +267,11 @@ public:
     std::vector<CPtr<CPPlayer>> Cars;  // opponents first, then traffic
     CPCamera* GetCamera() const { return Camera.Get(); }
     void ResetCars();
+    // The on-screen pointer to the shown checkpoint beacon (null: the level has none).
+    CPtr<CPBeaconPointer> BeaconPointer;
+
+    // Objects the scripts made that live as long as the level (their lightning bolts).
+    std::vector<std::unique_ptr<CPObject>> ScriptObjects;
 
 private:
     void DeletePaths();
@@ -294,6 +300,8 @@ private:
     static void DeleteTree(CPtr<CPGameObject>& tree);
     // Deletes a car: its vehicle model, its body's rigid body, then its node tree.
     static void DeleteCar(CPPlayer* car);
+    // Every car once (Cars and Player), nulling Cars, Player and FollowedCar first.
+    void DeleteCars();
     // Everything a load built, deleted (the level is stopped first when it runs).
     void Unload();
     // Deletes the spatial tree and, of the placed objects, those no zone or checkpoint keeps.

@@ -18,6 +18,7 @@
 #include "core/CPLog.h"
 #include "core/ConfigVars.h"
 #include "game/CPAIManager.h"
+#include "game/CPBeaconPointer.h"
 #include "game/CPCar.h"
 #include "game/CPLevelBranch.h"
 #include "game/CPPhysicWorld.h"
@@ -220,6 +221,8 @@ bool CPLevel::Load(const std::string& name, bool singleMode, bool timeMode) {
         LoadObject(beacon.BaseName, beacon.Position.x, beacon.Position.y, beacon.Position.z, beacon.Rotation.x,
                    beacon.Rotation.y, beacon.Rotation.z, beacon.Rotation.w);
     }
+    // The on-screen pointer to the shown beacon, from our description (null without one).
+    BeaconPointer = CPBeaconPointer::Load();
     CheckpointTimeLeft = 0.0f;
     LastCheckpoint = -1;
     CheckpointCount = 0;

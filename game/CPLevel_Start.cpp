@@ -236,17 +236,7 @@ void CPLevel::Stop() {
     RaceStarted = false;
 
     DeletePlacedObjects();
-    // Every car once, each vehicle model before its node tree.
-    std::unordered_set<CPPlayer*> cars;
-    for (const CPtr<CPPlayer>& car : Cars) cars.insert(car.Get());
-    cars.insert(Player.Get());
-    cars.erase(nullptr);
-    Cars.clear();
-    Player = nullptr;
-    FollowedCar = nullptr;
-    for (CPPlayer* car : cars) {
-        DeleteCar(car);
-    }
+    DeleteCars();
 
     if (CPAIManager* ai = CPAIManager::Instance) {
         ai->Reset();

@@ -54,6 +54,9 @@ Host::Host() {
     // Shots: filled by LoadShotDescriptions.
     shotManager = std::make_unique<CPShotManager>();
     CPShotManager::Instance = shotManager.get();
+    // The enemy types the race scripts ask for.
+    enemyTable = std::make_unique<CPEnemyTable>();
+    CPEnemyTable::Instance = enemyTable.get();
     scripts = std::make_unique<CPScriptRuntime>();
     CPScriptRuntime::Instance = scripts.get();
 
@@ -227,6 +230,8 @@ Host::~Host() {
     scheduler->Tasks.remove_if([this](const CPtr<CPTask>& listed) { return listed.Get() == globalTimer.get(); });
     ClearInstance(CPGlobalTimer::Instance, globalTimer.get());
     globalTimer.reset();
+    ClearInstance(CPEnemyTable::Instance, enemyTable.get());
+    enemyTable.reset();
     DestroyGameWorld();
     // The shots and their sounds go before the sound device and the renderer.
     ClearInstance(CPShotManager::Instance, shotManager.get());
@@ -269,6 +274,14 @@ bool Host::LoadCampaignData(std::string& error, const std::string& fileName) {
 
 bool Host::LoadShotDescriptions(std::string& error, const std::string& fileName) {
     if (!shotManager->LoadDescriptions(fileName, error)) {
+        CPLog::GetInstance().Write(0, "%s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool Host::LoadEnemyDescriptions(std::string& error, const std::string& fileName) {
+    if (!::LoadEnemyDescriptions(fileName, enemies, error)) {
         CPLog::GetInstance().Write(0, "%s\n", error.c_str());
         return false;
     }

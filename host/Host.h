@@ -44,12 +44,14 @@
 #include "game/CPAIManager.h"
 #include "game/CPPhysicWorld.h"
 #include "game/CPShotManager.h"
+#include "game/EnemyDescription.h"
 #include "interface/CPFontManager.h"
 #include "interface/CPGameData.h"
 #include "interface/CPInterface.h"
 #include "platform/input/ScriptedMouse.h"
 #include "scene/CPParticleManager.h"
 #include "scene/CPSceneLoader.h"
+#include "script/CPEnemyTable.h"
 #include "script/CPScriptRuntime.h"
 #include "platform/audio/DirectSound.h"
 #include "platform/d3d9/D3D9Device.h"
@@ -123,6 +125,11 @@ public:
     bool LoadShotDescriptions(std::string& error,
                               const std::string& fileName = CPShotManager::DescriptionFileName);
 
+    // Enemies: reads our enemy description file into Enemies(). A game program calls it once at
+    // start-up; false, with the file and line at fault in `error` (also logged) and the catalogue
+    // unchanged, when the file cannot be read or is refused.
+    bool LoadEnemyDescriptions(std::string& error, const std::string& fileName = "Data\\enemies.txt");
+
     // Loads "Data\Sounds\" + fileName as the special sound name (is3D 1 for a 3-D sound);
     // the host owns it until it ends. False when it does not load or the name already has
     // a sound.
@@ -175,7 +182,11 @@ public:
     CPGlobalTimer& GlobalTimer() { return *globalTimer; }
     // The shot manager: stepped and drawn by RunFrame after the tasks.
     CPShotManager& ShotManager() { return *shotManager; }
+    // The enemy types read by LoadEnemyDescriptions.
+    const EnemyCatalogue& Enemies() const { return enemies; }
     CPScriptRuntime& Scripts() { return *scripts; }
+    // The enemy types of GetEnemyData, filled by the game program.
+    CPEnemyTable& EnemyTable() { return *enemyTable; }
     // The game world's singletons (the level is the scripts'): the particle manager, the
     // physics world and the AI manager. The renderer's ShadowMaterial is made with them;
     // MainView is the level's camera's.
@@ -224,6 +235,9 @@ private:
     std::unique_ptr<CPGameData> gameData;
     std::unique_ptr<CPGlobalTimer> globalTimer;
     std::unique_ptr<CPShotManager> shotManager;
+    std::unique_ptr<CPEnemyTable> enemyTable;
+    // Enemy types.
+    EnemyCatalogue enemies;
     std::unique_ptr<CPScriptRuntime> scripts;
     // The game world's singletons.
     std::unique_ptr<CPParticleManager> particleManager;

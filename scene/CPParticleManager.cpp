@@ -14,6 +14,17 @@ CPParticleManager::~CPParticleManager() {
 }
 
 void CPParticleManager::Spawn(const CPParticleDesc& request) {
+    std::unique_ptr<CPParticleDesc> chain;
+    if (request.Next != nullptr) {
+        chain = std::make_unique<CPParticleDesc>();
+        CPParticleDesc::CopyChain(*chain, *request.Next);
+    }
+    SpawnWithChain(request, std::move(chain));
+}
+
+void CPParticleManager::Spawn(CPParticleDesc&& request) { SpawnWithChain(request, std::move(request.Next)); }
+
+void CPParticleManager::SpawnWithChain(const CPParticleDesc& request, std::unique_ptr<CPParticleDesc> chain) {
     CPParticleParams params;
     params.Position = request.Position;
     params.Velocity = request.Velocity;
@@ -25,10 +36,7 @@ void CPParticleManager::Spawn(const CPParticleDesc& request) {
     // 0.017453292: the game's degrees-to-radians factor.
     params.Angle = static_cast<float>(CrtRand() % 360) * 0.017453292f;
     params.Flag2 = request.Flag2;
-    if (request.Next != nullptr) {
-        params.Chain = std::make_unique<CPParticleDesc>();
-        CPParticleDesc::CopyChain(*params.Chain, *request.Next);
-    }
+    params.Chain = std::move(chain);
     params.Tag = request.Tag;
     params.Object = request.Object;
 

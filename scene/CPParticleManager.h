@@ -14,6 +14,7 @@
 #include "scene/CPParticleTemplate.h"
 
 #include <list>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -30,6 +31,8 @@ public:
     // Hands the request, with the rest of its chain, to the template of its name; lists the
     // template as active unless its Active byte is set. Nothing for an unknown name.
     void Spawn(const CPParticleDesc& request);
+    // The same for a request the caller gives up: its chain is taken over instead of copied.
+    void Spawn(CPParticleDesc&& request);
     // Resets every template and empties the active list (the level stops).
     void Clear();
     // A clone of the flame prototype of that type; null for a type outside FlamePrototypes
@@ -43,4 +46,8 @@ public:
 
     // Set by whoever creates the one manager (the host); read through GetParticleManager.
     static inline CPParticleManager* Instance = nullptr;
+
+private:
+    // Spawn with the request's chain already copied or taken over.
+    void SpawnWithChain(const CPParticleDesc& request, std::unique_ptr<CPParticleDesc> chain);
 };

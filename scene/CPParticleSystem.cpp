@@ -114,7 +114,7 @@ void CPParticleSystem::Emit() {
         link = &(*link)->Next;
     }
     if (CPParticleManager* manager = CPParticleManager::Instance) {
-        manager->Spawn(first);
+        manager->Spawn(std::move(first));
     }
 }
 

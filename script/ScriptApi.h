@@ -20,6 +20,7 @@
 #pragma once
 
 #include "core/CPObject.h"
+#include "platform/d3dx/D3DXMath.h"
 
 #include <lua.hpp>
 
@@ -27,6 +28,8 @@
 #include <string>
 #include <string_view>
 #include <typeinfo>
+
+class CPGameObject;
 
 namespace Script {
 
@@ -88,5 +91,8 @@ SplitTimeValue SplitTime(float t);
 std::string_view CarModelName(std::string_view carName);
 std::string_view CarNameOfModel(std::string_view modelName);
 int CarSide(std::string_view carName);
+
+// Cars: the heading of a car, its nose (0, -1, 0) turned by its orientation, normalised.
+D3DXVECTOR3 CarHeading(const CPGameObject& car);
 
 }  // namespace Script

@@ -24,5 +24,17 @@ extern const luaL_Reg ShopFunctionsA[];
 extern const luaL_Reg ShopFunctionsB[];
 extern const luaL_Reg SaveFunctionsA[];
 extern const luaL_Reg SaveFunctionsB[];
+// Objects, cars, shots, bonuses, missions and enemies.
+extern const luaL_Reg ObjectFunctionsA[];
+extern const luaL_Reg ObjectFunctionsB[];
+extern const luaL_Reg CarFunctionsA[];
+extern const luaL_Reg CarFunctionsB[];
+extern const luaL_Reg ShotFunctionsA[];
+extern const luaL_Reg MissionFunctionsA[];
+// Level, race, camera and render functions.
+extern const luaL_Reg LevelFunctionsA[];
+extern const luaL_Reg LevelFunctionsB[];
+extern const luaL_Reg CameraFunctionsA[];
+extern const luaL_Reg CameraFunctionsB[];
 
 }  // namespace Script

@@ -332,7 +332,7 @@ int ToInt(lua_State* L) {
 
 int CheckString(lua_State* L) {
     CheckText(L, 1);
-    // Reports one result without pushing: the caller gets the top of the call's stack.
+    lua_pushvalue(L, 1);  // its one result is its argument, whatever else the call was given
     return 1;
 }
 

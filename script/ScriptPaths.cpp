@@ -1,8 +1,10 @@
-// Path functions: where the followed car stands on the level's centre path and how the path
-// turns there, and the walk of the path's pieces.
+// Path and ray functions: where the followed car stands on the level's centre path and how the
+// path turns there, the walk of the path's pieces, a ray through the scene from a point and a
+// ray from the race camera through a point of the screen.
 //
 // The functions that need a level return no results when there is no current level, no centre
-// path or (for the car's angle) no followed car.
+// path, (for the car's angle) no followed car or (for the screen ray) no camera. A zero
+// direction given to CrossPlayerRay normalises to zero.
 #include "script/ScriptAreas.h"
 
 #include "script/ScriptApi.h"
@@ -10,7 +12,11 @@
 #include "game/CPLevel.h"
 #include "game/CPLine.h"
 #include "game/CPPlayer.h"
+#include "game/CPRaceCamera.h"
 #include "game/CPSpline.h"
+#include "scene/CPGameObject.h"
+#include "scene/CPPerspectiveCamera.h"
+#include "scene/CPPickInfo.h"
 
 #include <cstdint>
 
@@ -124,6 +130,63 @@ int GetClosestLineCenter(lua_State* L) {
     return 4;
 }
 
+int CrossPlayerRay(lua_State* L) {
+    const D3DXVECTOR3 origin(Number(L, 1), Number(L, 2), Number(L, 3));
+    const D3DXVECTOR3 v(Number(L, 4), Number(L, 5), Number(L, 6));
+    const float length = D3DXVec3Length(&v);
+    const D3DXVECTOR3 u = length > 0.0f ? v * (1.0f / length) : D3DXVECTOR3(0.0f, 0.0f, 0.0f);
+    bool clear = false;
+    D3DXVECTOR3 result = u;
+    if (CPLevel* level = GetCurrentLevel()) {
+        CPPickInfo pick;
+        pick.Distance = length;
+        pick.Origin = origin;
+        pick.Direction = u;
+        clear = !level->CrossPlayerRay(pick);
+        if (clear) {
+            result = u * length;
+        }
+    }
+    lua_pushboolean(L, clear);
+    lua_pushnumber(L, result.x);
+    lua_pushnumber(L, result.y);
+    lua_pushnumber(L, result.z);
+    return 4;
+}
+
+int CrossInterfaceRay(lua_State* L) {
+    const float sx = Number(L, 1);
+    const float sy = Number(L, 2);
+    CPLevel* level = GetCurrentLevel();
+    CPCamera* camera = level != nullptr ? level->GetCamera() : nullptr;
+    CPPerspectiveCamera* view = camera != nullptr ? camera->GetView1() : nullptr;
+    if (view == nullptr) {
+        return 0;
+    }
+    const D3DXVECTOR4 q(2.0f * sx - 1.0f, 1.0f - 2.0f * sy, 1.0f, 1.0f);
+    D3DXVECTOR4 p;
+    D3DXVec4Transform(&p, &q, &view->InverseViewProjection);
+    const D3DXVECTOR3 eye = view->Position;
+    D3DXVECTOR3 u(p.x / p.w - eye.x, p.y / p.w - eye.y, p.z / p.w - eye.z);
+    D3DXVec3Normalize(&u, &u);
+    CPObject* owner = nullptr;
+    bool hit = false;
+    {
+        CPPickInfo pick;
+        pick.Distance = 100000.0f;
+        pick.Origin = eye;
+        pick.Direction = u;
+        hit = level->CrossInterfaceRay(pick);
+        owner = pick.Owner.Get();  // the record lets go of it; the scene keeps it
+    }
+    lua_pushboolean(L, hit);
+    PushHandle(L, owner);
+    lua_pushnumber(L, eye.x - u.x * eye.z / u.z);
+    lua_pushnumber(L, eye.y - u.y * eye.z / u.z);
+    lua_pushnumber(L, 0.0);
+    return 5;
+}
+
 }  // namespace
 
 extern const luaL_Reg PathFunctionsA[] = {
@@ -131,6 +194,8 @@ extern const luaL_Reg PathFunctionsA[] = {
     {"GetSplineLineCount", GetSplineLineCount},
     {"GetSplineLinePoint", GetSplineLinePoint},
     {"GetClosestLineCenter", GetClosestLineCenter},
+    {"CrossPlayerRay", CrossPlayerRay},
+    {"CrossInterfaceRay", CrossInterfaceRay},
     {nullptr, nullptr},
 };
 

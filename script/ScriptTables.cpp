@@ -30,6 +30,18 @@ constexpr Area AreaList[] = {
     {Table::B, ShopFunctionsB},
     {Table::A, SaveFunctionsA},
     {Table::B, SaveFunctionsB},
+    // Objects, cars, shots, bonuses, missions and enemies.
+    {Table::A, ObjectFunctionsA},
+    {Table::B, ObjectFunctionsB},
+    {Table::A, CarFunctionsA},
+    {Table::B, CarFunctionsB},
+    {Table::A, ShotFunctionsA},
+    {Table::A, MissionFunctionsA},
+    // Level, race, camera and render functions.
+    {Table::A, LevelFunctionsA},
+    {Table::B, LevelFunctionsB},
+    {Table::A, CameraFunctionsA},
+    {Table::B, CameraFunctionsB},
 };
 
 // Name -> function per table, built once from the areas.

@@ -205,6 +205,16 @@ HRESULT D3D9RecordingDevice::Reset(D3DPRESENT_PARAMETERS* parameters) {
 }
 
 D3D9Call& D3D9RecordingDevice::Record(const char* name, std::initializer_list<uint64_t> args) {
+    if (!keepCalls) {
+        // Nothing reads a record that is not kept but the trace, and the call's own data.
+        scratch.data.clear();
+        if (CallTrace::Enabled()) {
+            scratch.name = name;
+            scratch.args.assign(args);
+            CallTrace::Record(scratch.Text());
+        }
+        return scratch;
+    }
     calls.push_back(D3D9Call{name, std::vector<uint64_t>(args), {}});
     if (CallTrace::Enabled()) {
         CallTrace::Record(calls.back().Text());

@@ -91,6 +91,11 @@ public:
     // --- test view ---
     const std::vector<D3D9Call>& Calls() const { return calls; }
     void ClearCalls() { calls.clear(); }
+    // Whether calls are kept for Calls() (they are by default). A program that never reads them
+    // (the game program between frame dumps) turns keeping off; the device's state (render
+    // states, bindings, lights, counts) follows every call either way.
+    void KeepCalls(bool keep) { keepCalls = keep; }
+    bool KeepsCalls() const { return keepCalls; }
     // The recorded calls of one name, in order.
     std::vector<const D3D9Call*> CallsNamed(const std::string& name) const;
     void SetCaps(const D3DCAPS9& value) { caps = value; }
@@ -129,6 +134,9 @@ private:
     ~D3D9RecordingDevice() override;
 
     D3D9Call& Record(const char* name, std::initializer_list<uint64_t> args);
+    // Calls not kept: the last one, for what the call writes into its record.
+    bool keepCalls = true;
+    D3D9Call scratch;
     void ReleaseBindings();
     HRESULT CheckDraw(D3DPRIMITIVETYPE type, UINT primitiveCount) const;
 

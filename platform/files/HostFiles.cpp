@@ -2,9 +2,9 @@
 //
 // A lookup of one component in a directory that has a cached listing costs one hash look-up;
 // a miss costs one stat of the directory to validate the listing, or, when the listing and
-// every one above it are watched, one read of the event queue and one getcwd per walk. A
-// directory is listed only when the exact spelling is absent. Directories whose entries all
-// match exactly are never listed.
+// every one above it are watched, one look at the event queue and one getcwd per walk; the same
+// miss asked again skips the walk itself. A directory is listed only when the exact spelling is
+// absent. Directories whose entries all match exactly are never listed.
 //
 // Every listed directory is watched through inotify where the host allows it: the events tell
 // which names came and went, and are applied to the listing when a lookup finds the directory
@@ -19,6 +19,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -81,11 +82,17 @@ struct Listing {
     std::string WorkingDirectory;
     // Every entry; case variants of one name share a hash and sit side by side.
     std::unordered_multiset<std::string, FoldedHash, FoldedEqual> Names;
+    // The entries not known to be plain files: the listing showed another type (a folder, a
+    // link, a FIFO) or none, or an event brought them (events do not tell a file from a FIFO).
+    std::unordered_set<std::string> Unsure;
 
-    void Add(const std::string& name);
+    // plainFile: the listing itself showed a plain file.
+    void Add(const std::string& name, bool plainFile = false);
     void Erase(const std::string& name);
     // The exact spelling when present, otherwise the first in byte order.
     const std::string* Find(const std::string& name) const;
+    // The entry of exactly that spelling is there and was listed as a plain file.
+    bool IsPlainFile(const std::string& name) const;
 };
 
 using ListingMap = std::unordered_map<std::string, Listing>;
@@ -99,12 +106,18 @@ struct State {
     int Notify = -2;  // inotify descriptor; -2 before the first try, -1 when unavailable
     std::unordered_map<int, std::string> Watched;  // watch -> listing key
     bool QueueRead = false;  // the queue was read during the current walk
-    // Paths found by earlier walks, by the engine path as asked, while no listing has changed
-    // since (Generation counts the changes).
+    // Paths found (or answered missing) by earlier walks, by the engine path as asked, while no
+    // listing has changed since (Generation counts the changes).
     struct KnownWalk {
         std::string Path;
         uint64_t Generation = 0;
         bool Variant = false;  // some component is spelled otherwise than asked
+        bool PlainFile = false;  // as Resolved's, when the walk read the queue
+        // A miss answered by a watched listing reached through watched listings: it holds
+        // while the queue brings no change and, for a relative path, the working directory
+        // is still WorkingDirectory, the one that listing was taken in.
+        bool Missing = false;
+        std::string WorkingDirectory;
     };
     std::unordered_map<std::string, KnownWalk> Walks;
     uint64_t Generation = 0;
@@ -118,10 +131,16 @@ State& GetState() {
     return state;
 }
 
-void Listing::Add(const std::string& name) {
+void Listing::Add(const std::string& name, bool plainFile) {
     const auto [first, last] = Names.equal_range(name);
     if (std::find(first, last, name) == last) {
         Names.insert(name);
+    }
+    // An entry added again (an event for a name already listed) may be anything now.
+    if (plainFile) {
+        Unsure.erase(name);
+    } else {
+        Unsure.insert(name);
     }
 }
 
@@ -130,6 +149,12 @@ void Listing::Erase(const std::string& name) {
     if (const auto at = std::find(first, last, name); at != last) {
         Names.erase(at);
     }
+    Unsure.erase(name);
+}
+
+bool Listing::IsPlainFile(const std::string& name) const {
+    const auto [first, last] = Names.equal_range(name);
+    return std::find(first, last, name) != last && Unsure.find(name) == Unsure.end();
 }
 
 const std::string* Listing::Find(const std::string& name) const {
@@ -259,6 +284,11 @@ void Drain(State& state) {
     if (state.Notify < 0) {
         return;
     }
+    // Asking how much is queued costs less than a read that finds nothing, the common case.
+    int queued = 0;
+    if (ioctl(state.Notify, FIONREAD, &queued) == 0 && queued == 0) {
+        return;
+    }
     alignas(inotify_event) char buffer[16384];
     for (;;) {
         const ssize_t got = read(state.Notify, buffer, sizeof(buffer));
@@ -360,7 +390,7 @@ Listing* ListDirectory(State& state, const std::string& dir, const struct stat& 
     while (const dirent* entry = readdir(handle)) {
         const std::string name = entry->d_name;
         if (name != "." && name != "..") {
-            listing.Add(name);
+            listing.Add(name, entry->d_type == DT_REG);
         }
     }
     closedir(handle);
@@ -480,11 +510,16 @@ struct Resolved {
     std::string Path;
     bool Found = true;     // every component exists
     bool Trusted = false;  // some component came from an unchecked listing and nothing checked it since
+    // The last component was listed as a plain file in a watched listing reached through
+    // watched listings, and the queue was read during this walk: no change behind the layer
+    // has made it something else since.
+    bool PlainFile = false;
 };
 
 // Keeps a found path for the walks that ask for it again (a game asks for a few thousand
 // paths; a runaway caller only makes the table start over).
-void Remember(State& state, const std::string& enginePath, const std::string& hostPath, bool variant) {
+State::KnownWalk& Remember(State& state, const std::string& enginePath, const std::string& hostPath, bool variant,
+                           bool plainFile) {
     constexpr size_t MostWalks = 65536;
     if (state.Walks.size() >= MostWalks) {
         state.Walks.clear();
@@ -493,6 +528,10 @@ void Remember(State& state, const std::string& enginePath, const std::string& ho
     known.Path = hostPath;
     known.Generation = state.Generation;
     known.Variant = variant;
+    known.PlainFile = plainFile;
+    known.Missing = false;
+    known.WorkingDirectory.clear();
+    return known;
 }
 
 // Resolves every component; after the first one that does not exist, the rest are appended as
@@ -506,13 +545,25 @@ Resolved Walk(State& state, const std::string& enginePath, bool validate) {
         // Trusted, as a walk over listings is: the caller's check or open settles it.
         const auto known = state.Walks.find(enginePath);
         if (known != state.Walks.end() && known->second.Generation == state.Generation) {
-            if (known->second.Variant) {
+            if (known->second.Variant || known->second.Missing) {
                 Drain(state);
             }
-            if (known->second.Generation == state.Generation) {
+            if (known->second.Generation == state.Generation && known->second.Missing) {
+                // What the walk would answer now from the same listings: its last listing's
+                // miss, as long as a relative key still starts where that listing was taken.
+                if (known->second.WorkingDirectory.empty() ||
+                    (ReadWorkingDirectory(state) && state.WorkingDirectory == known->second.WorkingDirectory)) {
+                    Resolved resolved;
+                    resolved.Path = known->second.Path;
+                    resolved.Found = false;
+                    return resolved;
+                }
+            } else if (known->second.Generation == state.Generation) {
                 Resolved resolved;
                 resolved.Path = known->second.Path;
                 resolved.Trusted = true;
+                // The listings are as that walk left them; the queue was read now or not at all.
+                resolved.PlainFile = known->second.PlainFile && state.QueueRead;
                 return resolved;
             }
         }
@@ -526,6 +577,9 @@ Resolved Walk(State& state, const std::string& enginePath, bool validate) {
     bool triedExactRest = false;
     bool parentsWatched = true;  // every folder above the current one answered from a watched listing
     bool variant = false;        // some component found spelled otherwise than asked
+    bool plainFile = false;      // the last component, as Resolved::PlainFile
+    bool missRemembered = false;  // the first missing component was answered as KnownWalk::Missing says
+    std::string missDirectory;    // then the working directory of the listing that answered it
     for (size_t i = 0; i < components.size(); ++i) {
         const std::string& component = components[i];
         if (!resolved.Found || component == "." || component == "..") {
@@ -545,7 +599,7 @@ Resolved Walk(State& state, const std::string& enginePath, bool validate) {
                 resolved.Path = std::move(rest);
                 resolved.Trusted = false;
                 if (!validate) {
-                    Remember(state, enginePath, resolved.Path, variant);
+                    Remember(state, enginePath, resolved.Path, variant, false);
                 }
                 return resolved;
             }
@@ -553,9 +607,21 @@ Resolved Walk(State& state, const std::string& enginePath, bool validate) {
         const std::string* actual = &component;
         const Lookup lookup = FindEntry(state, listing, resolved.Path, component, validate, parentsWatched, actual);
         if (parentsWatched) {
-            // The next folder's name came from a watched listing only if this one is watched.
             const auto used = state.Listings.find(resolved.Path);
-            parentsWatched = used != state.Listings.end() && used->second.Watch >= 0;
+            const bool watched = used != state.Listings.end() && used->second.Watch >= 0;
+            if (watched && i + 1 == components.size() && state.QueueRead &&
+                (lookup == Lookup::Found || lookup == Lookup::FoundTrusted)) {
+                plainFile = used->second.IsPlainFile(*actual);
+            }
+            if (watched && lookup == Lookup::Missing && !validate) {
+                const bool relative = resolved.Path[0] != '/';
+                missRemembered = !relative || !used->second.WorkingDirectory.empty();
+                if (relative) {
+                    missDirectory = used->second.WorkingDirectory;
+                }
+            }
+            // The next folder's name came from a watched listing only if this one is watched.
+            parentsWatched = watched;
         }
         switch (lookup) {
             case Lookup::Found:
@@ -577,8 +643,13 @@ Resolved Walk(State& state, const std::string& enginePath, bool validate) {
         variant = variant || *actual != component;
         Append(resolved.Path, *actual);
     }
+    resolved.PlainFile = plainFile && resolved.Found;
     if (!validate && resolved.Found) {
-        Remember(state, enginePath, resolved.Path, variant);
+        Remember(state, enginePath, resolved.Path, variant, resolved.PlainFile);
+    } else if (missRemembered) {
+        State::KnownWalk& known = Remember(state, enginePath, resolved.Path, variant, false);
+        known.Missing = true;
+        known.WorkingDirectory = std::move(missDirectory);
     }
     return resolved;
 }
@@ -641,21 +712,24 @@ void NoteRemoved(State& state, const std::string& hostPath) {
 // std::fopen for reading, except that a folder is refused (EISDIR), as Windows refuses it and the
 // engine's readers rely on to fall back to the pack files, and so is a FIFO (ENXIO), instead of
 // waiting in the open for a writer that may never come. One open, one fstat and fdopen's own
-// fcntl: a plain file keeps O_NONBLOCK, which means nothing for it.
-std::FILE* OpenForReading(const std::string& path, const char* mode) {
+// fcntl: a plain file keeps O_NONBLOCK, which means nothing for it. A path the walk knows to be
+// a plain file (listed as one, nothing queued about it since) needs no fstat.
+std::FILE* OpenForReading(const std::string& path, const char* mode, bool plainFile) {
     const bool update = std::strchr(mode, '+') != nullptr;
     const int fd = open(path.c_str(), (update ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return nullptr;
     }
-    struct stat info{};
-    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) || S_ISFIFO(info.st_mode)) {
-        close(fd);
-        errno = S_ISDIR(info.st_mode) ? EISDIR : ENXIO;
-        return nullptr;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        fcntl(fd, F_SETFL, 0);  // a device reads as it would without the flag
+    if (!plainFile) {
+        struct stat info{};
+        if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) || S_ISFIFO(info.st_mode)) {
+            close(fd);
+            errno = S_ISDIR(info.st_mode) ? EISDIR : ENXIO;
+            return nullptr;
+        }
+        if (!S_ISREG(info.st_mode)) {
+            fcntl(fd, F_SETFL, 0);  // a device reads as it would without the flag
+        }
     }
     std::FILE* file = fdopen(fd, mode);
     if (file == nullptr) {
@@ -691,12 +765,12 @@ Handle OpenExisting(State& state, const std::string& enginePath, Handle failed, 
         errno = ENOENT;
         return failed;
     }
-    Handle handle = opener(resolved.Path);
+    Handle handle = opener(resolved.Path, resolved.PlainFile);
     if (handle == failed && resolved.Trusted) {
         const int openError = errno;  // the checks below may change it
         const Resolved checked = Walk(state, enginePath, true);
         if (checked.Found && checked.Path != resolved.Path) {
-            return opener(checked.Path);
+            return opener(checked.Path, checked.PlainFile);
         }
         errno = openError;
     }
@@ -743,7 +817,9 @@ std::FILE* Open(const std::string& enginePath, const char* mode) {
         }
         return file;
     }
-    const auto opener = [mode](const std::string& path) { return OpenForReading(path, mode); };
+    const auto opener = [mode](const std::string& path, bool plainFile) {
+        return OpenForReading(path, mode, plainFile);
+    };
     return OpenExisting(state, enginePath, static_cast<std::FILE*>(nullptr), opener);
 }
 
@@ -758,7 +834,9 @@ ReadResult ReadWhole(const std::string& enginePath, std::vector<uint8_t>& data, 
         }
         fd = OpenExisting(state, enginePath, -1,
                           // Non-blocking, so that a FIFO cannot hold the open up; it is refused below.
-                          [](const std::string& path) { return open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); });
+                          [](const std::string& path, bool) {
+                              return open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+                          });
     }
     if (fd < 0) {
         return ReadResult::NotOpened;

@@ -13,7 +13,9 @@
 // applied (and, for a relative path, the working directory is the one it was listed from), so a
 // pack member costs no look-up of its own path. A path found before is found again from a
 // table while no listing has changed since (after the queued changes are applied, for one
-// spelled otherwise than asked), and checked the same way as a walk over listings. When a trusted path fails, and on other misses,
+// spelled otherwise than asked), and checked the same way as a walk over listings; a miss
+// answered by watched listings is answered again from the table once the queued changes are
+// applied, while no listing has changed and the working directory is the same. When a trusted path fails, and on other misses,
 // each listing is checked against its directory's identity and modification time, so files
 // created or removed behind the engine's back are still seen. Each listed directory is watched
 // (inotify): when its time stamp moved, or the listing is younger than two seconds after the
@@ -46,7 +48,8 @@ bool IsDirectory(const std::string& enginePath);
 
 // std::fopen through the layer. Modes starting with "r" open an existing file (never a folder,
 // as on Windows, nor a FIFO, which would block); "w" and "a" create or replace one. Null on
-// failure.
+// failure. The type is checked on the opened file, unless the walk's watched listings show a
+// plain file with no change queued since (the open never waits in any case).
 std::FILE* Open(const std::string& enginePath, const char* mode);
 
 // Reads a whole existing file into `data` with one open, one fstat for its length and reads

@@ -290,7 +290,12 @@ INT_PTR SystemShell::Execute(const ShellRequest& request) {
         }
         struct stat info{};
         if (stat(target.c_str(), &info) != 0) {
-            return Fail(file, errno == EACCES ? SE_ERR_ACCESSDENIED : SE_ERR_FNF, "the file does not exist");
+            // A link loop or a name too long is not a missing file: say what it is.
+            const int error = errno;
+            return Fail(file, error == EACCES ? SE_ERR_ACCESSDENIED : SE_ERR_FNF,
+                        error == ENOENT || error == ENOTDIR ? std::string("the file does not exist")
+                                                            : std::string("the file cannot be reached: ") +
+                                                                  std::strerror(error));
         }
         if (S_ISREG(info.st_mode) && !IsExecutableFile(target) && LooksLikeProgram(target)) {
             return Fail(file, SE_ERR_ACCESSDENIED, "the program is not executable (its execute permission is not set)");

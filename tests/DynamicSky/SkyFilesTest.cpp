@@ -6,6 +6,7 @@
 #include "DynamicSky/CloudSet.h"
 #include "DynamicSky/SkyDescription.h"
 #include "DynamicSky/SkyTextLines.h"
+#include "core/CPTokenizer.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 namespace {
 
@@ -85,6 +87,28 @@ TEST(SkyTextLinesTest, LabelsAreSkippedAndMissingValuesReadAsZero) {
     EXPECT_EQ(lines.NextInt(), 0);
     EXPECT_EQ(lines.NextName(), "");
     ExpectVector(lines.NextVector(), 0, 0, 0);
+}
+
+// Lines without quotes are cut in place; they must come out as the tokenizer cuts every line.
+TEST(SkyTextLinesTest, UnquotedLinesCutAsTheTokenizerCutsThem) {
+    const char* const cases[] = {"label", "a 1 2 3", "a  1", "a 1\t2 3", "a \t 1", "a\t1 2", "a 1 \t", "a 1   2 \t3"};
+    for (const char* line : cases) {
+        std::vector<std::string> expected;
+        CPTokenizer tokens(line, " ", true);
+        std::string token;
+        for (bool label = true; tokens.NextToken(token); label = false) {
+            if (!label) {
+                expected.push_back(token);
+            }
+        }
+        const std::string text = std::string(line) + "\n";
+        SkyTextLines lines(text.data(), static_cast<int>(text.size()));
+        ASSERT_TRUE(lines.Next()) << line;
+        for (size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(lines.Name(i), expected[i]) << line << " value " << i;
+        }
+        EXPECT_EQ(lines.Name(expected.size()), "") << line;
+    }
 }
 
 TEST(SkyTextLinesTest, CountsAreBoundedByTheLines) {

@@ -102,6 +102,20 @@ TEST_F(Delivery, ByCategoryReachesEveryRunningMemberOnce) {
     EXPECT_TRUE(idle.Commands.empty());
 }
 
+TEST_F(Delivery, TheWatcherSeesEveryCommandSentDeliveredOrNot) {
+    std::vector<std::string> seen;
+    dispatcher.Watcher = [&seen](const std::string& target, const CPCommand& command) {
+        seen.push_back(target + " " + command.Name + (command.Params.empty() ? "" : " " + command.Params[0]));
+    };
+    dispatcher.SendCommandByName("game_interface", "place", "1st");
+    dispatcher.SendCommandByName("main", "lost", "");  // not running: still seen
+    dispatcher.SendCommandByCategory("level", "enemy_death", "7");
+    dispatcher.SendCommandByObject(CPtr<CPScriptTask>(), "damage", "0.5");
+    EXPECT_EQ(seen, (std::vector<std::string>{"game_interface place 1st", "main lost", "level enemy_death 7",
+                                              " damage 0.5"}));
+    EXPECT_EQ(Names(Drain(gameInterface)), (std::vector<std::string>{"place"}));
+}
+
 TEST_F(Delivery, ByObjectNeedsARunningTarget) {
     dispatcher.SendCommandByObject(CPtr<CPScriptTask>(&gamemenu), "damage", "0.5");
     dispatcher.SendCommandByObject(CPtr<CPScriptTask>(&idle), "damage", "0.5");

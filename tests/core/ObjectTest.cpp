@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -108,6 +110,37 @@ TEST(CPObject, LiveSetFollowsConstructionAndDestruction) {
     delete thing;
     EXPECT_EQ(CPObject::FindLive(address), nullptr);
     EXPECT_EQ(CPObject::LiveCount(), before + 1);
+}
+
+// Thousands of objects (the set grows several times), freed in a scattered order: every one
+// still alive is found, every freed one is not, whatever entries moved when others went.
+TEST(CPObject, LiveSetHoldsThroughManyBirthsAndDeaths) {
+    const size_t before = CPObject::LiveCount();
+    std::vector<std::unique_ptr<Thing>> things;
+    for (int i = 0; i < 10000; ++i) {
+        things.push_back(std::make_unique<Thing>());
+    }
+    std::vector<const void*> freed;
+    for (size_t i = 0; i < things.size(); i += 3) {
+        const size_t k = (i * 7919) % things.size();
+        if (things[k] != nullptr) {
+            freed.push_back(static_cast<CPObject*>(things[k].get()));
+            things[k].reset();
+        }
+    }
+    size_t alive = 0;
+    for (const auto& thing : things) {
+        if (thing != nullptr) {
+            ++alive;
+            ASSERT_EQ(CPObject::FindLive(static_cast<CPObject*>(thing.get())), thing.get());
+        }
+    }
+    EXPECT_EQ(CPObject::LiveCount(), before + alive);
+    for (const void* address : freed) {
+        EXPECT_EQ(CPObject::FindLive(address), nullptr);
+    }
+    things.clear();
+    EXPECT_EQ(CPObject::LiveCount(), before);
 }
 
 TEST(CPObject, DeletePendingSkipsNullAndEmpties) {

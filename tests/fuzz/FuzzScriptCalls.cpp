@@ -1,7 +1,16 @@
 // Sequences of script calls: the input picks functions of the registration tables and their
 // arguments of every Lua type, live, stale and made-up handles included, and each call runs
-// under lua_pcall against a headless host. No input may crash, hang or leak; a call may fail
-// only with a Lua error.
+// under lua_pcall against a headless host with the tests' level loaded (its cars, camera and
+// beacon among the handles). No input may crash, hang or leak; a call may fail only with a Lua
+// error.
+//
+// The calls run as scripts run them: inside a task stepped in the middle of a frame, after the
+// level's update has queued the race for drawing, and the frame is drawn after them.
+//
+// The level's files are written once into the scratch folder, which is the working directory
+// while an input runs (the level and its meshes are read from "Data" there, as InitLevel and
+// the other loaders of the calls read them); the directory libFuzzer started in is restored
+// before each input returns.
 //
 // Input: a list of calls, each one byte choosing the function, one byte the argument count
 // (0..7), then each argument as a kind byte and its bytes. The functions that write files
@@ -9,7 +18,13 @@
 // (libFuzzer keeps its corpus there); links go to a recording shell.
 #include "FuzzFiles.h"
 
+#include "core/ConfigVars.h"
+#include "game/CPLevel.h"
+#include "game/CPPlayer.h"
+#include "game/CPRaceCamera.h"
 #include "host/Host.h"
+#include "platform/files/HostFiles.h"
+#include "tests/game/TestLevelFiles.h"
 #include "interface/CPInterface.h"
 #include "platform/ui/Shell.h"
 #include "platform/win32/Clock.h"
@@ -19,6 +34,8 @@
 #include "script/ScriptTables.h"
 
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -69,6 +86,21 @@ const std::vector<std::string>& Names() {
     return names;
 }
 
+// A task that does its work once, when it is stepped.
+class CallTask : public CPTask {
+public:
+    void Update() override {
+        if (Work) {
+            Work();
+            Work = nullptr;
+        }
+    }
+    int GetKind() const override { return 0; }
+    size_t GetObjectSize() const override { return sizeof(*this); }
+    std::string GetTypeName() const override { return "CallTask"; }
+    std::function<void()> Work;
+};
+
 void PushArgument(lua_State* L, Reader& in, const std::vector<CPObject*>& live, const void* stale) {
     switch (in.Byte() % 12) {
     case 0: lua_pushnil(L); break;
@@ -106,8 +138,13 @@ void PushArgument(lua_State* L, Reader& in, const std::vector<CPObject*>& live, 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Host* host = [] {
         PlatformClock::UseManual();
+        TestLevelFiles::Write(Fuzz::ScratchFolder());
         return new Host();
     }();
+    const std::filesystem::path started = std::filesystem::current_path();
+    std::filesystem::current_path(Fuzz::ScratchFolder());
+    HostFiles::ClearCache();
+    Cfg::weight_div = 1;
     RecordingShell shell;
     ScopedShellBackend scopedShell(shell);
     Reader in(data, size);
@@ -135,21 +172,50 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         root.SetScriptObject(CPtr<CPScriptTask>(&task));
         host->Dispatcher().SendCommandByName("fuzz", "one", "1,2,3");
         host->Dispatcher().SendCommandByName("fuzz", "two", "");
-        const std::vector<CPObject*> live{&root, child, grandchild, &screen, &task, &host->Music(),
-                                          &host->VideoPlayer(), &host->ActionsManager(), &host->GlobalTimer()};
-
-        const std::vector<std::string>& names = Names();
-        for (int calls = 0; calls < 64 && !in.Empty(); ++calls) {
-            lua_settop(L, 0);
-            lua_getglobal(L, names[in.Byte() % names.size()].c_str());
-            const int count = in.Byte() % 8;
-            for (int i = 0; i < count; ++i) {
-                PushArgument(L, in, live, stale);
+        std::vector<CPObject*> live{&root, child, grandchild, &screen, &task, &host->Music(),
+                                    &host->VideoPlayer(), &host->ActionsManager(), &host->GlobalTimer()};
+        // The level, started, and its objects.
+        CPLevel* level = CPLevel::CreateCurrent();
+        if (level->Load(TestLevelFiles::LevelName, false, false)) {
+            level->Start();
+            live.push_back(level->Player.Get());
+            live.push_back(level->Camera.Get());
+            for (const CPtr<CPPlayer>& car : level->Cars) {
+                live.push_back(car.Get());
             }
-            lua_pcall(L, count, LUA_MULTRET, 0);
+            for (const CPtr<CPGameObject>& object : level->Objects) {
+                live.push_back(object.Get());
+            }
+            for (const CPLevel::BeaconEntry& beacon : level->Beacons) {
+                live.push_back(beacon.Object.Get());
+            }
         }
-        lua_settop(L, 0);
 
+        // A frame of the race, then the calls inside the next one (after every task of the
+        // level), then a frame after them.
+        constexpr float Frame = 1.0f / 60.0f;
+        host->RunFrame(Frame);
+        auto* calls = new CallTask();
+        calls->Priority = 10000;
+        calls->Work = [&] {
+            const std::vector<std::string>& names = Names();
+            for (int count = 0; count < 64 && !in.Empty(); ++count) {
+                lua_settop(L, 0);
+                lua_getglobal(L, names[in.Byte() % names.size()].c_str());
+                const int arguments = in.Byte() % 8;
+                for (int i = 0; i < arguments; ++i) {
+                    PushArgument(L, in, live, stale);
+                }
+                lua_pcall(L, arguments, LUA_MULTRET, 0);
+            }
+            lua_settop(L, 0);
+        };
+        host->Scheduler().AddTask(CPtr<CallTask>(calls));
+        host->RunFrame(Frame);
+        host->RunFrame(Frame);
+
+        // Whatever level the calls left current goes first (stopping its race).
+        delete CPLevel::Current;
         // Nothing the calls scheduled or queued for drawing outlives this input: the players
         // stop, the list empties, and an empty frame is drawn, which lets go of the batches.
         host->UnregisterScriptTask(&task);
@@ -167,5 +233,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CPSceneLoader::DeleteObject(child);  // the subtree AddChild took; each node leaves its parent
     }
     CPObject::Registry().clear();
+    RenderTemp = 1.0f;
+    std::filesystem::current_path(started);
     return 0;
 }

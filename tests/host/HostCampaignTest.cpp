@@ -1,6 +1,8 @@
 #include "host/Host.h"
+#include "tests/host/ShippedDataFixture.h"
 
 #include "core/CPLog.h"
+#include "game/CPWeapon.h"
 
 #include <gtest/gtest.h>
 
@@ -15,23 +17,9 @@ namespace fs = std::filesystem;
 namespace {
 
 // Runs each test in a fresh game folder holding a copy of the shipped campaign data.
-class HostCampaign : public ::testing::Test {
+class HostCampaign : public ShippedDataTest {
 protected:
-    void SetUp() override {
-        previous = fs::current_path();
-        std::string pattern = (fs::temp_directory_path() / "host-campaign-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        directory = pattern;
-        fs::create_directories(directory / "Data");
-        fs::copy_file(fs::path(TEST_DATA_DIR) / "../../gamedir/Data/campaign.xml", directory / "Data/campaign.xml");
-        fs::current_path(directory);
-        CPLog::GetInstance().SetSink([this](const CPLogReport& report) { log.push_back(report.Text); });
-    }
-    void TearDown() override {
-        CPLog::GetInstance().SetSink(nullptr);
-        fs::current_path(previous);
-        fs::remove_all(directory);
-    }
+    HostCampaign() : ShippedDataTest("campaign.xml") {}
 
     // The shipped file with one text replaced.
     static void Damage(const std::string& from, const std::string& to) {
@@ -43,10 +31,6 @@ protected:
         text.replace(at, from.size(), to);
         std::ofstream("Data/campaign.xml", std::ios::binary) << text;
     }
-
-    fs::path previous;
-    fs::path directory;
-    std::vector<std::string> log;
 };
 
 TEST_F(HostCampaign, StartsOnTheShippedCampaignWithTheSavedScores) {
@@ -56,7 +40,11 @@ TEST_F(HostCampaign, StartsOnTheShippedCampaignWithTheSavedScores) {
         std::string error;
         ASSERT_TRUE(host.LoadCampaignData(error)) << error;
         CPGameData& data = host.GameData();
-        EXPECT_TRUE(data.Weapons.Contains("mg"));
+        EXPECT_TRUE(data.Weapons.Contains("mgun"));
+        // Every weapon the shop sells is one the cars can mount.
+        for (const auto& [id, weapon] : data.Weapons.InOrder) {
+            EXPECT_NE(CPWeapon::TypeOf(id), CPWeapon::None) << id;
+        }
         EXPECT_FALSE(data.CarPresets.empty());
         ASSERT_GE(data.ScoreTables.size(), 2u);
         EXPECT_TRUE(data.AddRecord(2, {"Quick", 0, 58, 1}));
@@ -76,7 +64,7 @@ TEST_F(HostCampaign, ADamagedCampaignDoesNotStart) {
     std::string error;
     EXPECT_FALSE(host.LoadCampaignData(error));
     EXPECT_EQ(error.rfind("Data\\campaign.xml:", 0), 0u) << error;
-    EXPECT_NE(error.find("<item> \"rocket\" in <weapons>: attribute \"price\": -900 is negative"), std::string::npos)
+    EXPECT_NE(error.find("<item> \"rlauncher\" in <weapons>: attribute \"price\": -900 is negative"), std::string::npos)
         << error;
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0], error + "\n");

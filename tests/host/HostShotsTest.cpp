@@ -2,6 +2,7 @@
 // enemies and bonuses launch; a damaged file is refused with its line; RunFrame flies the shots
 // and takes the ended ones back.
 #include "host/Host.h"
+#include "tests/host/ShippedDataFixture.h"
 
 #include "core/CPLog.h"
 #include "core/Singletons.h"
@@ -18,27 +19,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class HostShots : public ::testing::Test {
+class HostShots : public ShippedDataTest {
 protected:
-    void SetUp() override {
-        previous = fs::current_path();
-        std::string pattern = (fs::temp_directory_path() / "host-shots-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        directory = pattern;
-        fs::create_directories(directory / "Data");
-        fs::copy_file(fs::path(TEST_DATA_DIR) / "../../gamedir/Data/shots.txt", directory / "Data/shots.txt");
-        fs::current_path(directory);
-        CPLog::GetInstance().SetSink([this](const CPLogReport& report) { log.push_back(report.Text); });
-    }
-    void TearDown() override {
-        CPLog::GetInstance().SetSink(nullptr);
-        fs::current_path(previous);
-        fs::remove_all(directory);
-    }
-
-    fs::path previous;
-    fs::path directory;
-    std::vector<std::string> log;
+    HostShots() : ShippedDataTest("shots.txt") {}
 };
 
 TEST_F(HostShots, TheShippedDescriptionsCoverEveryShotTheGameLaunches) {

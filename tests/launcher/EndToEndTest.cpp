@@ -131,6 +131,29 @@ TEST_F(EndToEnd, GameWithoutExecutePermissionIsReportedNotOpened) {
     EXPECT_FALSE(fs::exists(Marker()));
 }
 
+TEST_F(EndToEnd, GameBehindALinkLoopIsReportedNotOpened) {
+    fs::create_symlink("_Tarnwick.exe", game / "_Tarnwick.exe");
+    ASSERT_EQ(Run("1\n"), 0);
+    const std::string err = Err();
+    EXPECT_NE(err.find("\"_Tarnwick.exe\": the file cannot be reached: Too many levels of symbolic links"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(fs::exists(Log()));
+}
+
+TEST_F(EndToEnd, StartGameStartsTheBuiltGameProgramInTheGameFolder) {
+    // The built program with the shipped data; its main script says it ran and ends the game.
+    fs::copy_file(GAME_EXE, game / "_Tarnwick.exe");
+    fs::copy(fs::path(GAME_DIR) / "Data", game / "Data", fs::copy_options::recursive);
+    std::ofstream(game / "Data" / "Scripts" / "main.lua") << "print('the game ran in ' .. GetCurrentResolution())\n";
+    ASSERT_EQ(Run("1\n"), 0);
+    // The detached game writes to the output the launcher was given.
+    ASSERT_TRUE(WaitFor(root / "out", "the game ran in 800\n")) << Err();  // it read "config.cfg"
+    EXPECT_FALSE(fs::exists(Log()));
+}
+
 TEST_F(EndToEnd, MissingOrUnreadableConfigIsSaidInOneLine) {
     fs::remove(game / "config.cfg");
     ASSERT_EQ(Run("3\n"), 0);

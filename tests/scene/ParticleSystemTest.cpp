@@ -213,6 +213,17 @@ TEST_F(ParticleTest, SpawnHandsTheFirstRequestAndTheRestOfTheChain) {
     manager.Spawn(request);
     EXPECT_EQ(fire.requests.size(), 2u);
 
+    // A request given up hands over the same chain, taken instead of copied.
+    CPParticleDesc given;
+    given.Name = "fire";
+    given.Next = std::make_unique<CPParticleDesc>();
+    given.Next->Name = "smoke";
+    given.Next->Next = std::make_unique<CPParticleDesc>();
+    given.Next->Next->Name = "ash";
+    manager.Spawn(std::move(given));
+    ASSERT_EQ(fire.requests.size(), 3u);
+    EXPECT_EQ(fire.requests[2].ChainNames, (std::vector<std::string>{"smoke", "ash"}));
+
     manager.Clear();
     EXPECT_EQ(fire.resets, 1);
     EXPECT_EQ(smoke.resets, 1);

@@ -96,6 +96,31 @@ TEST_F(D3D9Test, CallsAreRecordedInOrderWithTheirArguments) {
     EXPECT_TRUE(device->Calls().empty());
 }
 
+TEST_F(D3D9Test, CallsNotKeptStillChangeTheStateAndReachTheTrace) {
+    CallTrace::Enable(true);
+    CallTrace::Clear();
+    device->SetRenderState(D3DRS_ZENABLE, TRUE);
+    device->KeepCalls(false);
+    EXPECT_FALSE(device->KeepsCalls());
+    device->SetRenderState(D3DRS_ZENABLE, FALSE);
+    ASSERT_EQ(device->BeginScene(), S_OK);
+    const float triangle[3][4] = {{0, 0, 0, 1}, {1, 0, 0, 1}, {0, 1, 0, 1}};
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, 16), S_OK);
+    EXPECT_EQ(device->EndScene(), S_OK);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(device->Calls().size(), 1u);  // only the call made while keeping
+    EXPECT_EQ(device->RenderState(D3DRS_ZENABLE), static_cast<DWORD>(FALSE));
+    EXPECT_EQ(device->PresentCount(), 1);
+    EXPECT_EQ(CallTrace::Calls().size(), 6u);
+    EXPECT_EQ(CallTrace::Calls()[1], "SetRenderState 7 0");
+    device->KeepCalls(true);
+    device->SetRenderState(D3DRS_ZENABLE, TRUE);
+    ASSERT_EQ(device->Calls().size(), 2u);
+    EXPECT_EQ(device->Calls().back().Text(), "SetRenderState 7 1");
+    CallTrace::Enable(false);
+    CallTrace::Clear();
+}
+
 TEST_F(D3D9Test, DrawPrimitiveUpCopiesItsVerticesAndUnbindsStreamZero) {
     struct ScreenVertex {
         float x, y, z, rhw;

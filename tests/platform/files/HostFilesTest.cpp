@@ -261,6 +261,33 @@ TEST_F(HostFilesTest, AFifoIsNotAFileToRead) {
     std::fclose(file);
 }
 
+// An open of a file the listings show as plain skips the check of its type (a relative path,
+// every folder on the way listed and watched); one replaced behind the layer's back by a FIFO
+// or a folder is checked, and refused, again.
+TEST_F(HostFilesTest, AFileReplacedByAFifoOrAFolderIsRefused) {
+    Put("Data/Sound/A.wav", "w");
+    Put("Data/Sound/B.wav", "w");
+    const fs::path previous = fs::current_path();
+    fs::current_path(root);
+    for (const char* name : {"data\\sound\\a.wav", "data\\sound\\b.wav"}) {
+        for (int pass = 0; pass < 2; ++pass) {  // walked, then remembered
+            std::FILE* file = HostFiles::Open(name, "rb");
+            ASSERT_NE(file, nullptr);
+            std::fclose(file);
+        }
+    }
+    const fs::path pipe = root / "Data/Sound/pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    fs::rename(pipe, root / "Data/Sound/A.wav");
+    fs::remove(root / "Data/Sound/B.wav");
+    fs::create_directory(root / "Data/Sound/B.wav");
+    EXPECT_EQ(HostFiles::Open("data\\sound\\a.wav", "rb"), nullptr);
+    errno = 0;
+    EXPECT_EQ(HostFiles::Open("data\\sound\\b.wav", "rb"), nullptr);
+    EXPECT_EQ(errno, EISDIR);
+    fs::current_path(previous);
+}
+
 TEST_F(HostFilesTest, OpenFaultsFailOnce) {
     Put("f.txt", "x");
     HostFiles::FailNext(HostFiles::Fault::OpenRead);
@@ -319,6 +346,31 @@ TEST_F(HostFilesTest, AnswersFollowTheWorkingDirectoryAndFoldersSwappedBehindThe
     fs::remove(root / "E/Exact.msh");
     EXPECT_FALSE(HostFiles::Exists("E\\Exact.msh"));
     EXPECT_EQ(HostFiles::Open("E\\Exact.msh", "rb"), nullptr);
+    fs::current_path(previous);
+}
+
+// A miss asked again is answered from a table while nothing has changed: the working directory
+// moving, another program creating the file and the layer writing it each end that answer (the
+// folder spelled exactly, so that nothing but the miss asks for the queue).
+TEST_F(HostFilesTest, ARepeatedMissFollowsEveryChange) {
+    Put("A/Data/Car.msh", "a");
+    Put("B/Data/Other.msh", "b");
+    const fs::path previous = fs::current_path();
+    fs::current_path(root / "A");
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_FALSE(HostFiles::Exists("data\\other.msh"));
+    }
+    fs::current_path(root / "B");
+    EXPECT_TRUE(HostFiles::Exists("data\\other.msh"));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_FALSE(HostFiles::Exists("Data\\new.msh"));
+        EXPECT_FALSE(HostFiles::Exists("Data\\saved.msh"));
+    }
+    Put("B/Data/NEW.msh", "n");
+    EXPECT_TRUE(HostFiles::Exists("Data\\new.msh"));
+    EXPECT_FALSE(HostFiles::Exists("Data\\saved.msh"));
+    ASSERT_TRUE(HostFiles::WriteWhole("DATA\\Saved.msh", "s", 1));
+    EXPECT_TRUE(HostFiles::Exists("Data\\saved.msh"));
     fs::current_path(previous);
 }
 

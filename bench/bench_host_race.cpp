@@ -1,0 +1,114 @@
+// A race frame of the sample track with eight cars (the player's car among seven computer cars,
+// all driven by the computer driver), the game's four scripts running: the whole frame
+// (physics, AI, race rules, scripts, shots, frame drawing) against the physics world's step of
+// the same frame alone. The goal is a ratio of 2.0 or less: the rest of the engine adds at most
+// as much again as the physics. A second benchmark gives the whole headless race's frames per
+// second.
+#include "BaselineRatio.h"
+
+#include "core/ConfigVars.h"
+#include "core/FrameTime.h"
+#include "game/CPLevel.h"
+#include "game/CPPhysicWorld.h"
+#include "host/GameProgram.h"
+#include "host/Host.h"
+#include "platform/files/HostFiles.h"
+#include "tests/game/TestLevelFiles.h"
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr float FrameSeconds = 1.0f / 60.0f;
+constexpr int ComputerCars = 7;
+
+// The sample track with seven computer cars beside the player, in a folder of its own.
+class RaceFolder {
+public:
+    RaceFolder() {
+        dir = fs::temp_directory_path() / ("bench_host_race_" + std::to_string(getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        fs::copy(fs::path(GAME_DIR) / "Data", dir / "Data", fs::copy_options::recursive);
+        TestLevelFiles::Write(dir);
+        std::vector<LevelBytes::Object> objects = TestLevelFiles::Objects();
+        for (int i = 3; i <= ComputerCars; ++i) {
+            objects.push_back({"enemy" + std::to_string(i), {5.0f - 8.0f * static_cast<float>(i / 2),
+                                                            4.0f * static_cast<float>(i % 2), 0.0f},
+                               {0, 0, 0.70710678f, 0.70710678f}});
+            TestLevelFiles::WriteCar(dir, "kestrel" + std::to_string(i) + "_enemy.rdf");
+        }
+        TestLevelFiles::WriteLevel(dir, objects, TestLevelFiles::Paths());
+        previous = fs::current_path();
+        fs::current_path(dir);
+        HostFiles::ClearCache();
+        Cfg::rolling = 1;  // every car driven by the computer
+    }
+    ~RaceFolder() {
+        fs::current_path(previous);
+        fs::remove_all(dir);
+        HostFiles::ClearCache();
+    }
+
+private:
+    fs::path dir, previous;
+};
+
+struct Race {
+    Race() {
+        std::string error;
+        host.LoadCampaignData(error);
+        host.LoadShotDescriptions(error);
+        for (const GameProgram::ScriptStart& script : GameProgram::Scripts()) {
+            host.StartScript(script.File, script.Name, script.Categories);
+        }
+        host.RenderDevice().KeepCalls(false);  // as the game program runs
+        level = GameProgram::StartRace(host, TestLevelFiles::LevelName, 20, error);
+        for (int i = 0; i < 120; ++i) {
+            host.RunFrame(FrameSeconds);  // under way
+        }
+    }
+    Host host;
+    CPLevel* level = nullptr;
+};
+
+void BM_RaceFrameAgainstPhysicsStep(benchmark::State& state) {
+    RaceFolder folder;
+    Race race;
+    if (race.level == nullptr || CPPhysicWorld::Instance == nullptr) {
+        state.SkipWithError("the race did not start");
+        return;
+    }
+    state.counters["cars"] = static_cast<double>(race.level->Cars.size());
+    RunAgainstBaseline(
+        state, [&] { race.host.RunFrame(FrameSeconds); },
+        [&] {
+            FrameTime = FrameSeconds;
+            CPPhysicWorld::Instance->Update();
+        });
+}
+BENCHMARK(BM_RaceFrameAgainstPhysicsStep)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+void BM_HeadlessRaceFramesPerSecond(benchmark::State& state) {
+    RaceFolder folder;
+    Race race;
+    if (race.level == nullptr) {
+        state.SkipWithError("the race did not start");
+        return;
+    }
+    for (auto _ : state) {
+        race.host.RunFrame(FrameSeconds);
+    }
+    state.counters["frames_per_second"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_HeadlessRaceFramesPerSecond)->Unit(benchmark::kMicrosecond);
+
+}  // namespace

@@ -1,0 +1,86 @@
+// The game program "_Tarnwick.exe": what the launcher's "Start Game" starts in the game folder.
+// It reads "config.cfg", "Actions.cfg" when there is one, the pack files, the campaign data and
+// the shot descriptions, creates the headless host with every singleton, starts the game's
+// scripts from "Data\Scripts" and runs the frame loop until the main script ends (or the frame
+// limit is reached). It prints the race's events as the engine sends them to the scripts.
+//
+// Failures are never crashes: a bad option exits with 2 and the usage, damaged data or a script
+// that fails exits with 1 and one line naming the file and line at fault.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+struct GameOptions {
+    // The level to race at once ("level1"); empty: the scripts start what they choose.
+    std::string Race;
+    int32_t Laps = 3;
+    // Seconds per frame; 0 takes the wall clock's time since the previous frame instead.
+    float FrameTime = 0.0f;
+    // Frames to run at most; 0 runs until the game ends.
+    int64_t FrameLimit = 0;
+    // Frames (numbered from 1) whose device calls are written to "frame<n>.txt" in DumpFolder.
+    std::set<int64_t> DumpFrames;
+    std::string DumpFolder = ".";
+    bool Help = false;
+};
+
+class CPLevel;
+class Host;
+
+// What a test sees of a run: after every frame, and once the race's level has stopped (before
+// it is deleted).
+struct GameHooks {
+    std::function<void(Host& host, int64_t frame)> AfterFrame;
+    std::function<void(Host& host)> AfterStop;
+};
+
+namespace GameProgram {
+
+// The car raced with --race when the campaign names none, and the side it races for (the
+// player's car of the Solmar side).
+constexpr const char* RaceCar = "hauler_";
+constexpr int32_t RaceSide = 9;
+// With --race any place on the podium finishes the race.
+constexpr int32_t RacePlaceToFinish = 2;
+
+// Exit codes.
+constexpr int Success = 0;
+constexpr int Failed = 1;  // data or a script at fault; the message says where
+constexpr int BadUsage = 2;
+
+// The scripts the program starts, each with its task name and categories, in starting order.
+struct ScriptStart {
+    const char* File;
+    const char* Name;
+    std::vector<std::string> Categories;
+};
+const std::vector<ScriptStart>& Scripts();
+
+// The usage text, one option a line.
+std::string Usage();
+
+// Reads argv[1..argc-1]. False with the reason in `error` for an unknown option, a missing or
+// malformed value, or a value out of range.
+bool ParseOptions(int argc, const char* const* argv, GameOptions& options, std::string& error);
+
+// The menu's race start: laps, car and side into the game data (a car or side the campaign set
+// stays), the level made current, loaded and started with its lap clock running. Null, with
+// the reason in `error`, when the level cannot be raced; the level is then still current (the
+// host deletes it when it goes).
+CPLevel* StartRace(Host& host, const std::string& level, int32_t laps, std::string& error);
+
+// Runs the game in the working folder (the game folder). Messages go to out (events, progress)
+// and err (failures and the engine's log). Returns an exit code.
+//
+// With a race the program does at the start what the menu's race start does: the laps, the car
+// and its side into the game data, the level made current, loaded and started, its lap clock
+// running. When the game ends the level is stopped and deleted. With a fixed frame time the
+// platform's millisecond clock follows the frames, so a run repeats exactly.
+int Run(const GameOptions& options, std::FILE* out, std::FILE* err, const GameHooks& hooks = {});
+
+}  // namespace GameProgram

@@ -1,0 +1,151 @@
+// The built game program in game folders of the test's own: the shipped data copied, then
+// damaged or changed one file at a time.
+#include "tests/TestTempDir.h"
+#include "tests/game/TestLevelFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+class GameProgram : public ::testing::Test {
+public:
+    void SetUp() override {
+        root = TestTempDir("game_program");
+        fs::remove_all(root);
+        game = root / "game";
+        fs::create_directories(game);
+        fs::copy(fs::path(GAME_DIR) / "Data", game / "Data", fs::copy_options::recursive);
+        fs::copy_file(fs::path(GAME_DIR) / "config.cfg", game / "config.cfg");
+        TestLevelFiles::Write(game);  // the sample track, as trackmake writes it
+    }
+    void TearDown() override { fs::remove_all(root); }
+
+    int Run(const std::string& arguments) {
+        const std::string command = "cd '" + game.string() + "' && '" + GAME_EXE + "' " + arguments + " > '" +
+                                    (root / "out").string() + "' 2> '" + (root / "err").string() + "'";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    void Write(const fs::path& file, const std::string& text) { std::ofstream(game / file, std::ios::binary) << text; }
+
+    // The shipped file with one text replaced.
+    void Damage(const fs::path& file, const std::string& from, const std::string& to) {
+        std::string text = ReadAll(game / file);
+        const size_t at = text.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        text.replace(at, from.size(), to);
+        Write(file, text);
+    }
+
+    std::string Out() const { return ReadAll(root / "out"); }
+    std::string Err() const { return ReadAll(root / "err"); }
+
+    fs::path root, game;
+};
+
+TEST_F(GameProgram, HelpAndBadOptions) {
+    EXPECT_EQ(Run("--help"), 0);
+    EXPECT_NE(Out().find("usage: _Tarnwick.exe"), std::string::npos);
+    EXPECT_EQ(Run("--laps 0"), 2);
+    EXPECT_NE(Err().find("--laps takes"), std::string::npos) << Err();
+    EXPECT_NE(Err().find("usage: _Tarnwick.exe"), std::string::npos);
+    EXPECT_EQ(Out(), "");
+}
+
+TEST_F(GameProgram, RunsTheShippedScriptsToTheFrameLimitAndDumpsTheChosenFrames) {
+    fs::create_directories(root / "dumps");
+    ASSERT_EQ(Run("--frame-time 0.02 --frames 20 --dump 1,20 --dump-folder '" + (root / "dumps").string() + "'"), 0)
+        << Err();
+    EXPECT_EQ(Out(), "stopped after 20 frames\n");
+    EXPECT_EQ(Err().find("Script error"), std::string::npos) << Err();
+    for (const char* name : {"frame1.txt", "frame20.txt"}) {
+        EXPECT_NE(ReadAll(root / "dumps" / name).find("Present"), std::string::npos) << name;
+    }
+    EXPECT_FALSE(fs::exists(root / "dumps" / "frame2.txt"));
+    // A folder that cannot take the dump is a failure, said once.
+    EXPECT_EQ(Run("--frames 3 --dump 2 --dump-folder '" + (root / "none").string() + "'"), 1);
+    EXPECT_NE(Err().find("cannot write the frame dump"), std::string::npos) << Err();
+}
+
+TEST_F(GameProgram, TheGameEndsWhenTheMainScriptReturns) {
+    Write("Data/Scripts/main.lua", "print('main ran')\n");
+    ASSERT_EQ(Run("--frame-time 0.02 --frames 100"), 0) << Err();
+    EXPECT_EQ(Out(), "main ran\n");
+}
+
+TEST_F(GameProgram, MissingConfigIsSaidAndTheDefaultsUsed) {
+    fs::remove(game / "config.cfg");
+    ASSERT_EQ(Run("--frames 2"), 0);
+    EXPECT_NE(Err().find("\"config.cfg\" is missing or unreadable; using the defaults"), std::string::npos);
+}
+
+TEST_F(GameProgram, DamagedDataOrScriptsExitWithTheFileAndLine) {
+    struct Case {
+        const char* Name;
+        std::function<void(GameProgram&)> Damage;
+        std::vector<std::string> Says;
+        std::string Arguments = "";  // beside the frame options
+    };
+    const Case cases[] = {
+        {"campaign data not XML", [](GameProgram& t) { t.Damage("Data/campaign.xml", "<campaign>", "<campaign"); },
+         {"Data\\campaign.xml:6: not well-formed XML"}},
+        {"campaign data with a bad value",
+         [](GameProgram& t) { t.Damage("Data/campaign.xml", "price=\"900\"", "price=\"-900\""); },
+         {"Data\\campaign.xml:", "-900 is negative"}},
+        {"campaign data gone", [](GameProgram& t) { fs::remove(t.game / "Data/campaign.xml"); },
+         {"campaign.xml"}},
+        {"shots damaged", [](GameProgram& t) { t.Write("Data/shots.txt", "[shot\n"); }, {"Data\\shots.txt:1:"}},
+        {"script does not compile",
+         [](GameProgram& t) { t.Write("Data/Scripts/gamemenu.lua", "local task = ...\n\nwhile true do\n"); },
+         {"Data\\Scripts\\gamemenu.lua", "line 3", "the script \"gamemenu\" failed"}},
+        {"script fails while running",
+         [](GameProgram& t) {
+             t.Write("Data/Scripts/jeep.lua", "local task = ...\ncoroutine.yield()\nlocal x = nil + 1\n");
+         },
+         {"Data\\Scripts\\jeep.lua", "line 3", "the script \"jeep\" failed"}},
+        {"script fails during a race",
+         [](GameProgram& t) {
+             t.Write("Data/Scripts/jeep.lua", "local task = ...\ncoroutine.yield()\nerror('no fuel')\n");
+         },
+         {"Data\\Scripts\\jeep.lua", "line 3", "no fuel", "the script \"jeep\" failed"}, "--race level1"},
+        {"script missing", [](GameProgram& t) { fs::remove(t.game / "Data/Scripts/main.lua"); },
+         {"Data\\Scripts\\main.lua", "the script \"main\" failed"}},
+        {"no such level", [](GameProgram&) {}, {"Level level9 cannot be read", "the level \"level9\" cannot be raced"},
+         "--race level9"},
+        {"level file cut short",
+         [](GameProgram& t) { fs::resize_file(t.game / "Data/Levels/level1.lvl", 100); },
+         {"Level level1 refused", "at offset", "(Data\\Levels\\level1.lvl)"}, "--race level1"},
+        {"key bindings unreadable", [](GameProgram& t) { fs::create_directory(t.game / "Actions.cfg"); },
+         {"\"Actions.cfg\" cannot be read"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TearDown();
+        SetUp();
+        c.Damage(*this);
+        EXPECT_EQ(Run("--frame-time 0.02 --frames 10 " + c.Arguments), 1);
+        const std::string err = Err();
+        for (const std::string& part : c.Says) {
+            EXPECT_NE(err.find(part), std::string::npos) << part << " in:\n" << err;
+        }
+        EXPECT_EQ(err.find("AddressSanitizer"), std::string::npos) << err;
+    }
+}
+
+}  // namespace

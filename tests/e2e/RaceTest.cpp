@@ -1,0 +1,193 @@
+// A whole race, headless, through the game program: the sample track, the player's car driven
+// by the computer driver (the configuration's "rolling" demo mode) against two computer cars,
+// three laps. The race's commands must come in order, no body may go NaN, the stop must leave
+// no race task behind, and the same race run twice must give the same lap times.
+#include "game/CPLevel.h"
+#include "game/CPPlayer.h"
+#include "host/GameProgram.h"
+#include "host/Host.h"
+#include "physics/RbRigidBody.h"
+#include "script/CPScriptRuntime.h"
+#include "tests/TestTempDir.h"
+#include "tests/game/TestLevelFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr float FrameSeconds = 1.0f / 60.0f;
+constexpr int64_t FrameLimit = 60 * 60 * 10;  // ten minutes of race at most
+
+std::string ReadBack(std::FILE* file) {
+    std::fflush(file);
+    std::rewind(file);
+    std::string text;
+    char buffer[4096];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        text.append(buffer, got);
+    }
+    return text;
+}
+
+bool Finite(const D3DXVECTOR3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+bool Finite(const RbVector& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// The first body that is not a finite number, by car name; empty when all are.
+std::string NotFinite(CPLevel& level) {
+    std::vector<CPPlayer*> cars;
+    if (level.Player) cars.push_back(level.Player.Get());
+    for (const CPtr<CPPlayer>& car : level.Cars) cars.push_back(car.Get());
+    for (CPPlayer* car : cars) {
+        if (!Finite(car->GetPosition())) return car->CarName + " position";
+        const CPPhysicData* physics = car->Physics.Get();
+        if (physics != nullptr && physics->RigidBody != nullptr) {
+            const RbRigidBody& body = *physics->RigidBody;
+            if (!Finite(body.GetPosition()) || !Finite(body.GetVelocity()) || !Finite(body.GetAngularVelocity())) {
+                return car->CarName + " body";
+            }
+        }
+    }
+    for (const CPtr<CPGameObject>& object : level.Objects) {
+        if (!Finite(object->GetPosition())) return "placed object";
+    }
+    return "";
+}
+
+struct RaceRun {
+    int Exit = -1;
+    std::string Out;
+    std::string Err;
+    std::string FirstNaN;
+    int64_t Frames = 0;
+    std::vector<std::string> TasksLeft;  // race tasks still listed and running after the stop
+};
+
+class Race : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = TestTempDir("race");
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        fs::copy(fs::path(GAME_DIR) / "Data", dir / "Data", fs::copy_options::recursive);
+        TestLevelFiles::Write(dir);
+        std::ofstream(dir / "config.cfg") << "rolling=1\n";
+        previous = fs::current_path();
+        fs::current_path(dir);
+    }
+    void TearDown() override {
+        fs::current_path(previous);
+        fs::remove_all(dir);
+    }
+
+    RaceRun RunRace() {
+        RaceRun run;
+        GameOptions options;
+        options.Race = TestLevelFiles::LevelName;
+        options.Laps = 3;
+        options.FrameTime = FrameSeconds;
+        options.FrameLimit = FrameLimit;
+        GameHooks hooks;
+        hooks.AfterFrame = [&run](Host&, int64_t frame) {
+            run.Frames = frame;
+            if (run.FirstNaN.empty() && CPLevel::Current != nullptr) {
+                const std::string bad = NotFinite(*CPLevel::Current);
+                if (!bad.empty()) run.FirstNaN = bad + " at frame " + std::to_string(frame);
+            }
+        };
+        hooks.AfterStop = [&run](Host& host) {
+            for (const CPtr<CPTask>& task : host.Scheduler().Tasks) {
+                if (!task->Running || task.Get() == &host.Music() || dynamic_cast<CPLuaScriptTask*>(task.Get())) {
+                    continue;
+                }
+                run.TasksLeft.push_back(task->GetTypeName());
+            }
+        };
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        run.Exit = GameProgram::Run(options, out, err, hooks);
+        run.Out = ReadBack(out);
+        run.Err = ReadBack(err);
+        std::fclose(out);
+        std::fclose(err);
+        return run;
+    }
+
+    fs::path dir, previous;
+};
+
+// The event lines of the output, each without its time stamp.
+std::vector<std::string> Events(const std::string& out) {
+    std::vector<std::string> events;
+    std::istringstream lines(out);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const size_t close = line.find("] ");
+        if (line.rfind("[", 0) == 0 && close != std::string::npos) events.push_back(line.substr(close + 2));
+    }
+    return events;
+}
+
+std::vector<std::string> LapLines(const std::string& out) {
+    std::vector<std::string> laps;
+    std::istringstream lines(out);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.rfind("lap ", 0) == 0) laps.push_back(line);
+    }
+    return laps;
+}
+
+size_t IndexOf(const std::vector<std::string>& events, const std::string& event, size_t from = 0) {
+    for (size_t i = from; i < events.size(); ++i) {
+        if (events[i] == event) return i;
+    }
+    return events.size();
+}
+
+TEST_F(Race, ThreeLapsHeadlessInOrderFiniteCleanAndRepeatable) {
+    const RaceRun first = RunRace();
+    ASSERT_EQ(first.Exit, GameProgram::Success) << first.Err;
+    EXPECT_LT(first.Frames, FrameLimit) << "the race did not end:\n" << first.Out;
+    EXPECT_EQ(first.FirstNaN, "");
+    EXPECT_TRUE(first.TasksLeft.empty()) << first.TasksLeft.front();
+    EXPECT_EQ(first.Err.find("Script error"), std::string::npos) << first.Err;
+
+    const std::vector<std::string> events = Events(first.Out);
+    const size_t lap = IndexOf(events, "game_interface: show_message krug_proiden!");
+    const size_t last = IndexOf(events, "game_interface: show_message posledniy_krug!", lap);
+    size_t place = events.size();
+    for (const char* which : {"1st", "2nd", "3rd"}) {
+        place = std::min(place, IndexOf(events, std::string("game_interface: place ") + which, last));
+    }
+    const size_t finish = IndexOf(events, "game_interface: show_message finish!", place);
+    const size_t over = IndexOf(events, "jeep: game_over", finish);
+    EXPECT_LT(over, events.size()) << first.Out;
+    EXPECT_LT(lap, last);
+    EXPECT_LT(last, place);
+    EXPECT_LT(place, finish);
+    EXPECT_LT(finish, over);
+
+    const std::vector<std::string> laps = LapLines(first.Out);
+    ASSERT_EQ(laps.size(), 3u) << first.Out;
+    EXPECT_EQ(laps[0].rfind("lap 1 of 3: ", 0), 0u) << laps[0];
+    EXPECT_EQ(laps[2].rfind("lap 3 of 3: ", 0), 0u) << laps[2];
+
+    // The same race again: the same lap times to the hundredth and the same events.
+    const RaceRun second = RunRace();
+    ASSERT_EQ(second.Exit, GameProgram::Success) << second.Err;
+    EXPECT_EQ(LapLines(second.Out), laps);
+    EXPECT_EQ(Events(second.Out), events);
+}
+
+}  // namespace
