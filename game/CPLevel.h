@@ -270,8 +270,10 @@ public:
     // The on-screen pointer to the shown checkpoint beacon (null: the level has none).
     CPtr<CPBeaconPointer> BeaconPointer;
 
-    // Objects the scripts made that live as long as the level (their lightning bolts).
+    // Objects the scripts made that live as long as the level (their lightning bolts, the
+    // objects they load: bonuses, props), deleted on unload.
     std::vector<std::unique_ptr<CPObject>> ScriptObjects;
+    void DeleteScriptObjects();
 
 private:
     void DeletePaths();

@@ -92,6 +92,8 @@ void CPPlayer::PickUpBonus() {
     if (level == nullptr || !level->RaceStarted || game == nullptr) {
         return;
     }
+    // The physics step moved the car since its box was last worked out: test where it is now.
+    UpdateTransform();
     const bool traffic = (SideFlags & SideTraffic) != 0;
     const bool player = (SideFlags & SidePlayer) != 0;
     const bool drevikOrTraffic = (SideFlags & (SideDrevik | SideTraffic)) != 0;

@@ -38,7 +38,7 @@ constexpr int64_t FramePeriodMicroseconds = 16667;  // 60 frames a second
 const std::unordered_set<std::string>& RaceEvents() {
     static const std::unordered_set<std::string> names = {
         "show_message", "place",      "checkpoint",  "game_over", "level_failed", "bonus_points",
-        "bonus_points2", "player_dead", "enemy_death", "defeat",
+        "bonus_points2", "player_dead", "enemy_death", "defeat", "update_bonus_list",
     };
     return names;
 }

@@ -18,6 +18,7 @@
 #include "core/CPTokenizer.h"
 #include "core/FrameTime.h"
 #include "core/ObjectAddress.h"
+#include "game/CPLevel.h"
 #include "interface/CPInterface.h"
 #include "scene/CPAnimationParams.h"
 #include "scene/CPGameObject.h"
@@ -128,6 +129,11 @@ int LoadRenderObject(lua_State* L) {
         if (object != nullptr) {
             // The script's reference, taken before the loader's holder lets go.
             object->AddRef();
+            // Nothing else deletes a loaded object: one made during a level (a bonus, a prop)
+            // goes with the level.
+            if (CPLevel::Current != nullptr) {
+                CPLevel::Current->ScriptObjects.emplace_back(object);
+            }
         }
     }
     PushHandle(L, object);

@@ -1,7 +1,8 @@
 // A whole race, headless, through the game program: the sample track, the player's car driven
 // by the computer driver (the configuration's "rolling" demo mode) against two computer cars,
-// three laps. The race's commands must come in order, no body may go NaN, the stop must leave
-// no race task behind, and the same race run twice must give the same lap times.
+// three laps. The race's commands must come in order, a bonus must be picked up, no body may go
+// NaN, the stop must leave no race task behind, and the same race run twice must give the same
+// lap times.
 #include "game/CPLevel.h"
 #include "game/CPPlayer.h"
 #include "host/GameProgram.h"
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -177,6 +179,13 @@ TEST_F(Race, ThreeLapsHeadlessInOrderFiniteCleanAndRepeatable) {
     EXPECT_LT(last, place);
     EXPECT_LT(place, finish);
     EXPECT_LT(finish, over);
+
+    // The race script lays a repair and a stop bonus on the racing line: a car runs over one
+    // and the pickup reaches the main script (the bonuses left are freed with the level).
+    const auto pickup = std::find_if(events.begin(), events.end(), [](const std::string& event) {
+        return event.rfind("main: update_bonus_list ", 0) == 0;
+    });
+    EXPECT_NE(pickup, events.end()) << first.Out;
 
     const std::vector<std::string> laps = LapLines(first.Out);
     ASSERT_EQ(laps.size(), 3u) << first.Out;

@@ -147,6 +147,16 @@ void Write(const std::filesystem::path& folder) {
     for (const char* object : {"wrong", "crate", "arrow_blue", "checkpoint", "flag", "land", "level1"}) {
         WriteText(folder, std::string("Data/Meshes/") + object + ".rdf", BoxObject());
     }
+    // Bonuses the race script lays on the track: a repair and a stop ("glow3") bonus, wide
+    // across the road so a car on its line runs into them; their boxes come from their vertices.
+    const std::string node = "  rotation 0 0 0 1\n";
+    WriteMesh(folder, "bonus_remont.p3d", "mesh physics\nnode bonus_remont\n" + node + "  cube 6 20 6\nend\n");
+    WriteMesh(folder, "bonus_fast.p3d", "mesh physics\nnode bonus_fast\n" + node + "  cube 20 6 6\n  node glow3\n  " + node +
+                                            "    cube 0.2 0.2 0.2\n  end\nend\n");
+    const std::string material = "effectfile = plain.fx\ntexturefile1 = box.tga\n";
+    WriteText(folder, "Data/Meshes/bonus_remont.rdf", "mesh = bonus_remont.p3d\n[bonus_remont]\n" + material);
+    WriteText(folder, "Data/Meshes/bonus_fast.rdf",
+              "mesh = bonus_fast.p3d\n[bonus_fast]\n" + material + "[glow3]\n" + material);
     WriteMesh(folder, "road_phys1.msh", RoadMesh(16, 20.0f, -60.0f));
     WriteText(folder, "Data/Meshes/road_phys1.rdf", "mesh = road_phys1.msh\n");
 

@@ -13,6 +13,8 @@
 //   - the player's car "hauler_.rdf" (and "hauler__enemy.rdf" for demo mode) and the computer
 //     cars' bodies: a 40 kg physics box with wheel children "w0".."w3", sharing the car
 //     description "testcar.xml" (vehicle values, the camera sets, "min"/"max" limits);
+//   - two bonuses for the race script to lay: "bonus_remont.rdf" (repair) and "bonus_fast.rdf"
+//     (a stop bonus: a "glow3" child);
 //   - the level's object "level1.rdf", the ground "land.rdf", the fallback "wrong.rdf", an
 //     effect "plain.fx" and a texture "box.tga".
 //

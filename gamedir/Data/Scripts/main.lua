@@ -7,6 +7,24 @@ local task = ...
 -- The car raced when the campaign names none, and the Solmar side (SetPlayerType(false)).
 local raceCar = "hauler_"
 
+-- The bonuses laid on the track at the start: a repair and a stop bonus on the racing line.
+-- The level owns what is loaded while it runs and deletes it with itself.
+local bonuses = {
+    {"bonus_remont.rdf", 60, -2.5},
+    {"bonus_fast.rdf", 202.5, 80},
+}
+local racing = false
+
+local function layBonuses()
+    for _, bonus in ipairs(bonuses) do
+        local object = LoadRenderObject(bonus[1], 20)
+        if object ~= nil and PointerToString(object) ~= "0" then
+            SetPosition(object, bonus[2], bonus[3], 0.5)
+            AddBonus(object, 0)
+        end
+    end
+end
+
 local function startRace(level, laps)
     SetNumRounds(laps)
     if GetPlayerName() == "" then
@@ -18,9 +36,12 @@ local function startRace(level, laps)
     SetPlaceToFinish(2)  -- any place on the podium finishes the race
     SetUpdateTime(true)
     SetLevelStarted(true)
+    layBonuses()
+    racing = true
 end
 
 local function endRace()
+    racing = false
     SetLevelStarted(false)
     StopLevel()
     DeleteLevel()
@@ -44,6 +65,11 @@ while true do
             return
         elseif command == "level_failed" then
             SendCommandByName("game_interface", "show_result", "failed")
+        end
+    end
+    if racing then
+        for _, entry in ipairs(GetBonusList()) do
+            DrawDynamicObject(entry[1])
         end
     end
     coroutine.yield()
