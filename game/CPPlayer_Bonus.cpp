@@ -92,14 +92,15 @@ void CPPlayer::PickUpBonus() {
     if (level == nullptr || !level->RaceStarted || game == nullptr) {
         return;
     }
-    // The physics step moved the car since its box was last worked out: test where it is now.
-    UpdateTransform();
     const bool traffic = (SideFlags & SideTraffic) != 0;
     const bool player = (SideFlags & SidePlayer) != 0;
     const bool drevikOrTraffic = (SideFlags & (SideDrevik | SideTraffic)) != 0;
     const bool solmarOrTraffic = (SideFlags & (SideSolmar | SideTraffic)) != 0;
     // The rover's world box is not where the car is: its own box is used instead.
-    const CPBoundingBox carBox = CarName == "rover" ? MakeBox(Box.Centre, Box.HalfExtents) : Bounds;
+    // The physics step moved the car since its box was last worked out: it is tested where it is
+    // now, brought up to date once a bonus is there to test (a whole tree's update, not free).
+    bool placed = false;
+    CPBoundingBox carBox;
     CPCar* car = GetCar();
     RbRigidBody* rigid = Physics != nullptr ? Physics->RigidBody : nullptr;
     const float mass = Physics != nullptr ? Physics->MainShape.Mass : 0.0f;
@@ -111,6 +112,11 @@ void CPPlayer::PickUpBonus() {
         if (object == nullptr) {
             entry = next;
             continue;
+        }
+        if (!placed) {
+            UpdateTransform();
+            carBox = CarName == "rover" ? MakeBox(Box.Centre, Box.HalfExtents) : Bounds;
+            placed = true;
         }
         const std::string& name = object->Name;
 
