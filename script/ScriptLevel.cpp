@@ -13,7 +13,8 @@
 // queued its meshes for this frame's drawing. Before a level's objects go (InitLevel,
 // StopLevel, DeleteLevel) the batchers let go of what this frame queued, so the frame's draw
 // never reads a freed mesh; the frame then shows no 3-D scene. A round-time getter whose round
-// lies outside the recorded lap times splits 0.
+// lies outside the recorded lap times splits 0. The traffic count is kept within what a level
+// tracks (0..15).
 #include "script/ScriptAreas.h"
 
 #include "script/ScriptApi.h"
@@ -31,6 +32,7 @@
 #include "scene/CPGameObject.h"
 #include "scene/CPParticleManager.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -101,8 +103,12 @@ int DeleteLevel(lua_State*) {
 
 // ---- Race settings ----
 
+// The traffic a level can take: the cars it tracks besides the opponents. A script's count is
+// brought into 0..MaxTransportCount, so a huge one cannot make a load build millions of records.
+constexpr int32_t MaxTransportCount = static_cast<int32_t>(CPLevel::TrackedCars) - CPLevel::OpponentCount;
+
 int SetLevelTransportCount(lua_State* L) {
-    const int32_t count = Int(L, 1);
+    const int32_t count = std::clamp(Int(L, 1), 0, MaxTransportCount);
     if (CPGameData* data = Data()) {
         data->LevelTransportCount = count;
     }

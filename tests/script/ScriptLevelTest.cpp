@@ -61,6 +61,11 @@ TEST_F(ScriptLevel, SettingsReachTheLevelAndTheGameData) {
     EXPECT_EQ(Data().LevelTransportCount, 3);
     Run("SetPlayerType()");
     EXPECT_EQ(Data().PlayerType, 9);
+    // The traffic stays within what a level tracks besides its five opponents.
+    Run("SetLevelTransportCount(1e9)");
+    EXPECT_EQ(Data().LevelTransportCount, 15);
+    Run("SetLevelTransportCount(-3)");
+    EXPECT_EQ(Data().LevelTransportCount, 0);
     CPLevel* level = LoadLevel();
     ASSERT_NE(level, nullptr);
     EXPECT_FALSE(level->ShotRequest);
