@@ -25,6 +25,7 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -82,16 +83,16 @@ public:
     // does not hold changes nothing; none of them rebuilds the mesh.
     // The label's stored text := text, drawn with its stored node, position and font.
     void SetLabelText(const std::string& name, const std::string& text);
-    void ShowWindow(const std::string& name, bool visible);
-    void SetWindowXY(const std::string& name, float x, float y);
+    void ShowWindow(std::string_view name, bool visible);
+    void SetWindowXY(std::string_view name, float x, float y);
     // x, y := the window's position; left as the caller set them when there is no such window.
-    void GetWindowXY(const std::string& name, float& x, float& y) const;
+    void GetWindowXY(std::string_view name, float& x, float& y) const;
     // Hides the current cursor, makes the cursor of that name current (a missing name is
     // entered with a null cursor, so nothing shows) and places it at MousePosition.
     void SetCursorByName(const std::string& name);
     // A copy of the edit box's text; "" when there is no edit box of that name.
     std::string GetEditBoxText(const std::string& name) const;
-    CPWindow* FindWindow(const std::string& name) const;
+    CPWindow* FindWindow(std::string_view name) const;
     CPTextEntry* FindLabel(const std::string& name);
     CPEditBox* FindEditBox(const std::string& name) const;
 

@@ -8,7 +8,7 @@
 namespace {
 
 // FNV-1a: short names, no table of its own.
-uint32_t WindowNameHash(const std::string& name) {
+uint32_t WindowNameHash(std::string_view name) {
     uint32_t hash = 2166136261u;
     for (const char c : name) {
         hash = (hash ^ static_cast<uint8_t>(c)) * 16777619u;
@@ -37,7 +37,7 @@ void CPInterface::IndexWindows() const {
     windowIndexStale = false;
 }
 
-CPWindow* CPInterface::FindWindow(const std::string& name) const {
+CPWindow* CPInterface::FindWindow(std::string_view name) const {
     if (windowIndexStale || indexedWindows != Windows.size()) {
         IndexWindows();
     }
@@ -75,20 +75,20 @@ void CPInterface::SetLabelText(const std::string& name, const std::string& text)
     }
 }
 
-void CPInterface::ShowWindow(const std::string& name, bool visible) {
+void CPInterface::ShowWindow(std::string_view name, bool visible) {
     if (CPWindow* window = FindWindow(name)) {
         window->SetVisible(visible);
     }
 }
 
-void CPInterface::SetWindowXY(const std::string& name, float x, float y) {
+void CPInterface::SetWindowXY(std::string_view name, float x, float y) {
     if (CPWindow* window = FindWindow(name)) {
         window->X = x;
         window->Y = y;
     }
 }
 
-void CPInterface::GetWindowXY(const std::string& name, float& x, float& y) const {
+void CPInterface::GetWindowXY(std::string_view name, float& x, float& y) const {
     if (const CPWindow* window = FindWindow(name)) {
         x = window->X;
         y = window->Y;

@@ -235,8 +235,13 @@ void CPPhysicScene::BuildTriangleGrid(const std::vector<D3DXVECTOR3>& positions,
                     const D3DXVECTOR3 p2(x0, y1, GridOrigin.z), p3(x1, y1, GridOrigin.z);
                     const D3DXVECTOR3* cellEdges[4][2] = {{&p0, &p1}, {&p1, &p3}, {&p2, &p3}, {&p2, &p0}};
                     const D3DXVECTOR3* triangleEdges[3][2] = {{&t0, &t1}, {&t1, &t2}, {&t2, &t0}};
-                    for (const auto& c : cellEdges) {
-                        for (const auto& e : triangleEdges) {
+                    for (const auto& e : triangleEdges) {
+                        // An edge whose bounds miss the cell crosses none of its sides.
+                        if (std::max(e[0]->x, e[1]->x) < x0 || std::min(e[0]->x, e[1]->x) > x1 ||
+                            std::max(e[0]->y, e[1]->y) < y0 || std::min(e[0]->y, e[1]->y) > y1) {
+                            continue;
+                        }
+                        for (const auto& c : cellEdges) {
                             overlaps = overlaps || Crosses(*c[0], *c[1], *e[0], *e[1]);
                         }
                     }
