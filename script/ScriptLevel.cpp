@@ -12,7 +12,8 @@
 // Scripts run in their tasks, in the middle of a frame: the level's update may already have
 // queued its meshes for this frame's drawing. Before a level's objects go (InitLevel,
 // StopLevel, DeleteLevel) the batchers let go of what this frame queued, so the frame's draw
-// never reads a freed mesh; the frame then shows no 3-D scene. A round-time getter whose round
+// never reads a freed mesh; the frame then shows no 3-D scene. The game data's bonus list (the
+// race's bonuses, which lie on the level) lets go of its objects then too, while they live. A round-time getter whose round
 // lies outside the recorded lap times splits 0. The traffic count is kept within what a level
 // tracks (0..15).
 #include "script/ScriptAreas.h"
@@ -50,8 +51,15 @@ float LapTime(const CPGameData& data, int64_t i) {
 
 // ---- Level life cycle ----
 
-// The batchers forget the blocks queued for this frame (see above).
+// The batchers forget the blocks queued for this frame and the bonus list its objects (see
+// above).
 void DropQueuedFrame() {
+    if (CPGameData* data = Data()) {
+        for (BonusEntry& entry : data->Bonuses) {
+            entry.Bonus = nullptr;
+        }
+        data->Bonuses.clear();
+    }
     if (CPRender* render = CPRender::Instance) {
         for (CPRenderBatcher* batcher : {render->StaticBatcher.Get(), render->DynamicBatcher.Get()}) {
             if (batcher != nullptr) {

@@ -243,6 +243,17 @@ TEST_F(ScriptLevel, AScriptTaskRunsRacesAcrossFrames) {
     EXPECT_EQ(CPLevel::Current, nullptr);
 }
 
+TEST_F(ScriptLevel, TheBonusListLetsGoOfTheLevelsObjectsBeforeTheyGo) {
+    for (const char* end : {"DeleteLevel()", "StopLevel()", "InitLevel('level1', false)"}) {
+        SCOPED_TRACE(end);
+        CPLevel* level = LoadLevel();
+        ASSERT_NE(level, nullptr);
+        SetHandle("crate", static_cast<CPObject*>(level->Objects.front().Get()));
+        Run(std::string("StartLevel() AddBonus(crate, 5) assert(GetBonusesCount() == 1) ") + end +
+            " assert(GetBonusesCount() == 0) ClearBonuses() ClearGameData()");
+    }
+}
+
 TEST_F(ScriptLevel, StopScriptFinishesTheTaskAndRefusesStaleHandles) {
     CPLuaScriptTask other(host->Scripts(), "none.lua");
     other.Running = true;
