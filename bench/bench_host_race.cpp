@@ -70,7 +70,15 @@ struct Race {
             host.StartScript(script.File, script.Name, script.Categories);
         }
         host.RenderDevice().KeepCalls(false);  // as the game program runs
-        level = GameProgram::StartRace(host, TestLevelFiles::LevelName, 20, error);
+        GameOptions options;
+        options.Race = TestLevelFiles::LevelName;
+        options.Laps = 20;
+        host.Dispatcher().SendCommandByName("main", "start", GameProgram::StartParams(options));
+        host.RunFrame(FrameSeconds);  // the main script starts the race
+        level = CPLevel::Current;
+        if (level != nullptr) {
+            GameProgram::GivePlayerItsPaths(*level);
+        }
         for (int i = 0; i < 120; ++i) {
             host.RunFrame(FrameSeconds);  // under way
         }

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <thread>
 #include <unordered_set>
 
 namespace GameProgram {
@@ -31,6 +32,7 @@ constexpr int32_t MaxLaps = 20;
 // stall (a debugger, a slow disk) does not throw the cars across the track.
 constexpr float FirstFrameSeconds = 1.0f / 60.0f;
 constexpr float LongestFrameSeconds = 0.25f;
+constexpr int64_t FramePeriodMicroseconds = 16667;  // 60 frames a second
 
 // The commands the race sends to the scripts that a player would see as events.
 const std::unordered_set<std::string>& RaceEvents() {
@@ -184,36 +186,21 @@ std::string ScriptFailure(const CPLuaScriptTask& task, const std::string& name) 
 
 }  // namespace
 
-CPLevel* StartRace(Host& host, const std::string& name, int32_t laps, std::string& error) {
-    CPGameData& data = host.GameData();
-    data.Rounds = laps;
-    if (data.PlayerName.empty()) {
-        data.PlayerName = RaceCar;
+void GivePlayerItsPaths(CPLevel& level) {
+    if (!level.DemoMode || CPAIManager::Instance == nullptr || !level.CentrePath || !level.Player) {
+        return;
     }
-    if ((data.PlayerType & (CPPlayer::SideSolmar | CPPlayer::SideDrevik)) == 0) {
-        data.PlayerType = RaceSide;
+    const auto found = std::find(level.Cars.begin(), level.Cars.end(), level.Player);
+    const auto index = static_cast<int32_t>(found - level.Cars.begin());
+    if (found != level.Cars.end() && index < CPAIManager::OpponentCount) {
+        CPAIManager::Instance->SetTarget(index, 0, level.CentrePath->FirstLine);
+        CPAIManager::Instance->SetTarget(index, 2, level.LeftPath ? level.LeftPath->FirstLine : nullptr);
+        CPAIManager::Instance->SetTarget(index, 1, level.RightPath ? level.RightPath->FirstLine : nullptr);
     }
-    CPLevel* level = CPLevel::CreateCurrent();
-    if (!level->Load(name, false, false)) {
-        error = "the level \"" + name + "\" cannot be raced (Data\\Levels\\" + name + ".lvl)";
-        return nullptr;
-    }
-    // In the demo mode the player's car races among the computer cars; the loader gives the
-    // paths only to the cars of the level's starts, so its driver gets them here.
-    if (level->DemoMode && CPAIManager::Instance != nullptr && level->CentrePath) {
-        const auto found = std::find(level->Cars.begin(), level->Cars.end(), level->Player);
-        const auto index = static_cast<int32_t>(found - level->Cars.begin());
-        if (level->Player && found != level->Cars.end() && index < CPAIManager::OpponentCount) {
-            CPAIManager::Instance->SetTarget(index, 0, level->CentrePath->FirstLine);
-            CPAIManager::Instance->SetTarget(index, 2, level->LeftPath ? level->LeftPath->FirstLine : nullptr);
-            CPAIManager::Instance->SetTarget(index, 1, level->RightPath ? level->RightPath->FirstLine : nullptr);
-        }
-    }
-    level->Start();
-    level->RaceStarted = true;
-    level->PlaceToFinish = RacePlaceToFinish;
-    data.LevelStarted = true;
-    return level;
+}
+
+std::string StartParams(const GameOptions& options) {
+    return options.Race.empty() ? std::string() : options.Race + "," + std::to_string(options.Laps);
 }
 
 const std::vector<ScriptStart>& Scripts() {
@@ -367,27 +354,23 @@ int Run(const GameOptions& options, std::FILE* out, std::FILE* err, const GameHo
         PlatformClock::UseManual();
     }
 
-    // The race, as the menu starts one; the host deletes a level still current when it goes.
-    CPLevel* level = nullptr;
-    if (!options.Race.empty()) {
-        std::string problem;
-        level = StartRace(host, options.Race, options.Laps, problem);
-        if (level == nullptr) {
-            console.Fail(problem);
-            return Failed;
-        }
-        console.Say("race on " + options.Race + ": " + std::to_string(options.Laps) + " laps");
-    }
-    // Stops and deletes the race's level, once.
+    // The main script learns how the game was started and starts the race itself. The level
+    // it makes is watched here: announced once started, stopped and deleted at the end when the
+    // scripts have not done so (the host deletes a level still current when it goes).
+    host.Dispatcher().SendCommandByName("main", "start", StartParams(options));
+    const bool racing = !options.Race.empty();
+    bool raceSeen = false;
     auto endRace = [&] {
-        if (level != nullptr && CPLevel::Current == level) {
-            level->Stop();
-            if (hooks.AfterStop) {
-                hooks.AfterStop(host);
-            }
-            delete level;
+        if (!racing) {
+            return;
         }
-        level = nullptr;
+        if (CPLevel* level = CPLevel::Current) {
+            level->Stop();
+        }
+        if (hooks.AfterStop) {
+            hooks.AfterStop(host);
+        }
+        delete CPLevel::Current;
     };
 
     using Clock = std::chrono::steady_clock;
@@ -395,6 +378,11 @@ int Run(const GameOptions& options, std::FILE* out, std::FILE* err, const GameHo
     for (int64_t frame = 1; options.FrameLimit == 0 || frame <= options.FrameLimit; ++frame) {
         float seconds = options.FrameTime;
         if (seconds == 0.0f) {
+            // On the wall clock frames come at most as often as a display shows them, so a game
+            // left running does not spin.
+            if (frame > 1) {
+                std::this_thread::sleep_until(last + std::chrono::microseconds(FramePeriodMicroseconds));
+            }
             const Clock::time_point now = Clock::now();
             seconds = frame == 1 ? FirstFrameSeconds
                                  : std::min(LongestFrameSeconds, std::chrono::duration<float>(now - last).count());
@@ -410,6 +398,7 @@ int Run(const GameOptions& options, std::FILE* out, std::FILE* err, const GameHo
             host.RenderDevice().KeepCalls(false);
             if (!dump.flush()) {
                 console.Fail("cannot write the frame dump \"" + file.string() + "\"");
+                endRace();
                 return Failed;
             }
         } else {
@@ -418,14 +407,26 @@ int Run(const GameOptions& options, std::FILE* out, std::FILE* err, const GameHo
         if (clockGuard.manual) {
             PlatformClock::AdvanceMicroseconds(static_cast<uint64_t>(std::llround(seconds * 1e6)));
         }
-        if (hooks.AfterFrame) {
-            hooks.AfterFrame(host, frame);
-        }
         if (const CPLuaScriptTask* failed = FailedScript(tasks)) {
             const size_t index = static_cast<size_t>(std::find(tasks.begin(), tasks.end(), failed) - tasks.begin());
             console.Fail(ScriptFailure(*failed, Scripts()[index].Name));
             endRace();
             return Failed;
+        }
+        if (racing && !raceSeen) {
+            CPLevel* level = CPLevel::Current;
+            if (level == nullptr || !level->Player || !level->UpdateTask) {
+                console.Fail("the level \"" + options.Race + "\" cannot be raced (Data\\Levels\\" + options.Race +
+                             ".lvl)");
+                endRace();
+                return Failed;
+            }
+            GivePlayerItsPaths(*level);
+            console.Say("race on " + options.Race + ": " + std::to_string(options.Laps) + " laps");
+            raceSeen = true;
+        }
+        if (hooks.AfterFrame) {
+            hooks.AfterFrame(host, frame);
         }
         if (main->Finished) {
             endRace();

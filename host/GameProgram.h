@@ -41,13 +41,6 @@ struct GameHooks {
 
 namespace GameProgram {
 
-// The car raced with --race when the campaign names none, and the side it races for (the
-// player's car of the Solmar side).
-constexpr const char* RaceCar = "hauler_";
-constexpr int32_t RaceSide = 9;
-// With --race any place on the podium finishes the race.
-constexpr int32_t RacePlaceToFinish = 2;
-
 // Exit codes.
 constexpr int Success = 0;
 constexpr int Failed = 1;  // data or a script at fault; the message says where
@@ -68,19 +61,21 @@ std::string Usage();
 // malformed value, or a value out of range.
 bool ParseOptions(int argc, const char* const* argv, GameOptions& options, std::string& error);
 
-// The menu's race start: laps, car and side into the game data (a car or side the campaign set
-// stays), the level made current, loaded and started with its lap clock running. Null, with
-// the reason in `error`, when the level cannot be raced; the level is then still current (the
-// host deletes it when it goes).
-CPLevel* StartRace(Host& host, const std::string& level, int32_t laps, std::string& error);
+// In the demo mode the player's car races among the computer cars, but the loader gives the
+// paths only to the cars of the level's starts: this gives the player's car's driver the level's
+// paths too. Nothing outside the demo mode.
+void GivePlayerItsPaths(CPLevel& level);
+
+// The parameters of the "start" command to the main script: "level,laps", or "" without a race.
+std::string StartParams(const GameOptions& options);
 
 // Runs the game in the working folder (the game folder). Messages go to out (events, progress)
 // and err (failures and the engine's log). Returns an exit code.
 //
-// With a race the program does at the start what the menu's race start does: the laps, the car
-// and its side into the game data, the level made current, loaded and started, its lap clock
-// running. When the game ends the level is stopped and deleted. With a fixed frame time the
-// platform's millisecond clock follows the frames, so a run repeats exactly.
+// The main script gets "start" first (StartParams) and starts the race; a level that is not
+// running after the first frame fails the run. When the game ends a level still current is
+// stopped and deleted. With a fixed frame time the platform's millisecond clock follows the
+// frames, so a run repeats exactly.
 int Run(const GameOptions& options, std::FILE* out, std::FILE* err, const GameHooks& hooks = {});
 
 }  // namespace GameProgram
