@@ -277,8 +277,8 @@ void CPLevel::HandleCheckpoints() {
                     label = found->second;
                 }
             }
-            // The time left in whole tenths.
-            const float tenths = static_cast<float>(static_cast<int32_t>(CheckpointTimeLeft * 10.0f)) * 0.1f;
+            // The time left in whole tenths, cut in float: a level's time may be past the int range.
+            const float tenths = std::trunc(CheckpointTimeLeft * 10.0f) * 0.1f;
             Send("game_interface", "bonus_points", "time," + label + "," + FixedText(tenths));
         }
         CheckpointTimeLeft = Checkpoints[static_cast<size_t>(i)].Time;
