@@ -100,7 +100,7 @@ void CPLevel::DeleteCars() {
 void CPLevel::Unload() {
     StopUpdateTask();
     ScriptObjects.clear();
-    ForgetStaticMeshes();
+    LetGoOfLevelObjects();
     DeleteCars();
     CPCamera* camera = Camera.Get();
     Camera = nullptr;

@@ -9,11 +9,9 @@
 // InitLevel deletes a level that is still current before it makes the new one (which stops a
 // running race first), so no level is left running unowned.
 //
-// Scripts run in their tasks, in the middle of a frame: the level's update may already have
-// queued its meshes for this frame's drawing. Before a level's objects go (InitLevel,
-// StopLevel, DeleteLevel) the batchers let go of what this frame queued, so the frame's draw
-// never reads a freed mesh; the frame then shows no 3-D scene. The game data's bonus list (the
-// race's bonuses, which lie on the level) lets go of its objects then too, while they live. A round-time getter whose round
+// Scripts run in their tasks, in the middle of a frame: a level stopped or deleted there lets
+// go of this frame's queued meshes and of the bonus list first (CPLevel::LetGoOfLevelObjects),
+// so the frame's draw never reads a freed mesh. A round-time getter whose round
 // lies outside the recorded lap times splits 0. The traffic count is kept within what a level
 // tracks (0..15).
 #include "script/ScriptAreas.h"
@@ -51,31 +49,10 @@ float LapTime(const CPGameData& data, int64_t i) {
 
 // ---- Level life cycle ----
 
-// The batchers forget the blocks queued for this frame and the bonus list its objects (see
-// above).
-void DropQueuedFrame() {
-    if (CPGameData* data = Data()) {
-        for (BonusEntry& entry : data->Bonuses) {
-            entry.Bonus = nullptr;
-        }
-        data->Bonuses.clear();
-    }
-    if (CPRender* render = CPRender::Instance) {
-        for (CPRenderBatcher* batcher : {render->StaticBatcher.Get(), render->DynamicBatcher.Get()}) {
-            if (batcher != nullptr) {
-                batcher->EndFrame();
-            }
-        }
-    }
-}
-
 int InitLevel(lua_State* L) {
     const std::string name = Text(L, 1);
     const bool single = Flag(L, 2);
     const bool timed = lua_gettop(L) > 2 && Flag(L, 3);
-    if (Level() != nullptr) {
-        DropQueuedFrame();
-    }
     CPLevel* level = CPLevel::CreateCurrent();
     level->Load(name, single, timed);
     return 0;
@@ -96,14 +73,12 @@ int StopLevel(lua_State*) {
     if (CPParticleManager::Instance != nullptr) {
         CPParticleManager::Instance->Clear();
     }
-    DropQueuedFrame();
     level->Stop();
     return 0;
 }
 
 int DeleteLevel(lua_State*) {
     if (CPLevel* level = Level()) {
-        DropQueuedFrame();
         delete level;  // stops a running race; clears CPLevel::Current
     }
     return 0;
