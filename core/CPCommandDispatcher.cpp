@@ -10,6 +10,12 @@ CPCommandDispatcher* CPCommandDispatcher::Instance = nullptr;
 
 CPCommandDispatcher* GetCommandDispatcher() { return CPCommandDispatcher::Instance; }
 
+void SendCommandByName(const std::string& target, const std::string& command, const std::string& params) {
+    if (CPCommandDispatcher* dispatcher = CPCommandDispatcher::Instance) {
+        dispatcher->SendCommandByName(target, command, params);
+    }
+}
+
 namespace {
 
 // The engine's hash maps start with 100 buckets.

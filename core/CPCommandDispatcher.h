@@ -50,3 +50,6 @@ public:
     // Set by whoever creates the one dispatcher (the host); read through GetCommandDispatcher.
     static CPCommandDispatcher* Instance;
 };
+
+// SendCommandByName through the one dispatcher; nothing while there is none.
+void SendCommandByName(const std::string& target, const std::string& command, const std::string& params = {});

@@ -23,8 +23,6 @@ constexpr int32_t FrontWheels = 2;
 constexpr float MinDustSpeedSquared = 80.0f;
 
 // A uniform number in 0..1 from the game's one generator.
-float Random01() { return static_cast<float>(CrtRand()) / 32767.0f; }
-
 }  // namespace
 
 void CPCar::SpawnDust(int32_t i) {
@@ -32,7 +30,7 @@ void CPCar::SpawnDust(int32_t i) {
     puff.Name = "pil_";
     puff.Position = ContactPoints[i] + D3DXVECTOR3(0.0f, 0.0f, 0.25f);
     puff.Velocity = D3DXVECTOR3(0.0f, 0.0f, 0.5f);
-    puff.Param1 = Random01() * 0.2f + 0.4f;
+    puff.Param1 = CrtRandUnit() * 0.2f + 0.4f;
     puff.Param2 = 0.5f;
     puff.Param3 = 1.0f;
     puff.Flag1 = 1;
@@ -44,7 +42,7 @@ void CPCar::SpawnDust(int32_t i) {
     // times more, so a crowd of them raises less dust.
     const float spacing = HasSound ? 1.0f : 5.0f;
     const D3DXVECTOR3 moved = DustPositions[i] - puff.Position;
-    if (D3DXVec3LengthSq(&moved) >= (Random01() + 1.0f) * 0.5f * spacing * puff.Param1 * puff.Param1) {
+    if (D3DXVec3LengthSq(&moved) >= (CrtRandUnit() + 1.0f) * 0.5f * spacing * puff.Param1 * puff.Param1) {
         if (CPParticleManager* particles = GetParticleManager()) {
             particles->Spawn(puff);
         }
@@ -109,11 +107,11 @@ void CPCar::UpdateFrame() {
     if (glass != nullptr) {
         float glow = 0.0f;
         if (NitroFuel > 0.0f && Nitro > 0.0f) {
-            glow = (1.0f + Random01() * NitroFuel * 0.01f) * 0.455f;
+            glow = (1.0f + CrtRandUnit() * NitroFuel * 0.01f) * 0.455f;
         } else if (NitroFuel > 0.0f && Nitro == 0.0f) {
             glow = NitroFuel * 0.01f * 0.728f;
         } else {
-            glow = Random01() * 0.364f + 0.364f;
+            glow = CrtRandUnit() * 0.364f + 0.364f;
         }
         for (const CPtr<CPGameObject>& child : glass->Children) {
             if (child == nullptr || child->RenderKind != CPGameObject::RenderSprite) {

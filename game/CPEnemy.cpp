@@ -23,8 +23,6 @@ namespace {
 
 constexpr float TwoPi = 6.28318530718f;
 
-float Random01() { return static_cast<float>(CrtRand()) / 32767.0f; }
-
 D3DXVECTOR3 Normalised(const D3DXVECTOR3& v) {
     D3DXVECTOR3 out;
     D3DXVec3Normalize(&out, &v);
@@ -43,8 +41,8 @@ std::string Fixed2(float value) {
 // direction turned by a random rotation of yaw up to 2π and roll up to spread, then from
 // (0, 1, 0) onto direction.
 D3DXVECTOR3 Spread(const D3DXVECTOR3& direction, float spread) {
-    const float yaw = Random01() * TwoPi;
-    const float roll = Random01() * spread;
+    const float yaw = CrtRandUnit() * TwoPi;
+    const float roll = CrtRandUnit() * spread;
     D3DXMATRIX random;
     D3DXMatrixRotationYawPitchRoll(&random, yaw, 0.0f, roll);
     const D3DXVECTOR3 up(0.0f, 1.0f, 0.0f);
@@ -306,9 +304,9 @@ void CPEnemy::OnDamage(const D3DXVECTOR3& hitPoint, const D3DXVECTOR3& hitDirect
             const int n = CrtRand() % 5 + 5;
             for (int i = 0; i < n; ++i) {
                 const char* gib = CrtRand() % 2 == 1 ? "gib1" : "gib2";
-                const float yaw = Random01() * TwoPi;
-                const float pitch = Random01() * TwoPi;
-                const float roll = Random01() * TwoPi;
+                const float yaw = CrtRandUnit() * TwoPi;
+                const float pitch = CrtRandUnit() * TwoPi;
+                const float roll = CrtRandUnit() * TwoPi;
                 D3DXMATRIX turn;
                 D3DXMatrixRotationYawPitchRoll(&turn, yaw, pitch, roll);
                 const D3DXVECTOR3 up(0.0f, 0.0f, 1.0f);

@@ -118,8 +118,9 @@ void CPLevel::DeleteScriptObjects() {
 
 void CPLevel::Unload() {
     StopUpdateTask();
+    // The batchers and the bonus list let go before the objects the scripts made are deleted.
+    LetGoOfLevelObjects();
     DeleteScriptObjects();
-    ForgetStaticMeshes();
     DeleteCars();
     CPCamera* camera = Camera.Get();
     Camera = nullptr;

@@ -308,8 +308,10 @@ private:
     void Unload();
     // Deletes the spatial tree and, of the placed objects, those no zone or checkpoint keeps.
     void DeletePlacedObjects();
-    // The renderer's dynamic batcher forgets the level's static meshes it was given.
-    static void ForgetStaticMeshes();
+    // Whatever outside the level holds its objects lets go of them before they are deleted:
+    // the dynamic batcher's remembered static meshes, both batchers' blocks queued for this
+    // frame, and the game data's bonus list.
+    static void LetGoOfLevelObjects();
     bool Loaded = false;
 };
 

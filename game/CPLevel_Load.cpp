@@ -87,8 +87,6 @@ int32_t TruncatedInt(float value) {
 }
 
 // Float of 0..1 from the game generator.
-float Draw() { return static_cast<float>(CrtRand()) / 32767.0f; }
-
 void Hide(CPGameObject& body, const char* child, const std::string& model) {
     if (CPtr<CPGameObject> node = body.FindChild(child)) {
         node->SetVisible(false);
@@ -302,8 +300,8 @@ void CPLevel::PlaceObject(const LevelPlacedObject& record, std::vector<CPtr<CPGa
     if (object->Physics != nullptr && object->RenderKind == CPGameObject::RenderAnimatedMesh) {
         CPAnimationParams idle;
         idle.Name = "idle";
-        idle.StartDelay = Draw();
-        idle.Speed = 0.8f + 0.4f * Draw();
+        idle.StartDelay = CrtRandUnit();
+        idle.Speed = 0.8f + 0.4f * CrtRandUnit();
         object->SetAnimation(idle, false);
     }
     object->Activate(ScenePriority);

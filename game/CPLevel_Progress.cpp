@@ -47,11 +47,7 @@ int32_t PathStep(int32_t last, int32_t now, int32_t count) {
 // Points of progress a lap asks before the finish point counts.
 int32_t LapThreshold(int32_t count, int32_t margin) { return std::max(count - margin, 1); }
 
-void SendInterfaceMessage(const char* text) {
-    if (CPCommandDispatcher* dispatcher = GetCommandDispatcher()) {
-        dispatcher->SendCommandByName("game_interface", "show_message", text);
-    }
-}
+void SendInterfaceMessage(const char* text) { SendCommandByName("game_interface", "show_message", text); }
 
 // LapTimes[round - 1], appended when the vector is shorter.
 float& LapTime(CPGameData& game, int32_t round) {

@@ -185,18 +185,31 @@ void CPLevel::StartRace() {
     }
 }
 
-void CPLevel::ForgetStaticMeshes() {
-    if (CPRender::Instance != nullptr) {
-        if (CPtr<CPRenderBatcher> batcher = CPRender::Instance->GetDynamicBatcher()) {
+void CPLevel::LetGoOfLevelObjects() {
+    if (CPRender* render = CPRender::Instance) {
+        if (CPtr<CPRenderBatcher> batcher = render->GetDynamicBatcher()) {
             batcher->ForgetStatic();
         }
+        // A level stopped or deleted mid-frame (by a script task) has meshes queued for this
+        // frame's draw: that frame draws no scene rather than freed meshes.
+        for (CPRenderBatcher* batcher : {render->StaticBatcher.Get(), render->DynamicBatcher.Get()}) {
+            if (batcher != nullptr) {
+                batcher->EndFrame();
+            }
+        }
+    }
+    // The game data's bonus list holds the race's bonus objects.
+    if (CPGameData* data = CPGameData::Instance) {
+        for (BonusEntry& entry : data->Bonuses) {
+            entry.Bonus = nullptr;
+        }
+        data->Bonuses.clear();
     }
 }
 
 void CPLevel::DeletePlacedObjects() {
-    // The batcher remembers the static meshes it was given and the trees hold the objects:
-    // they let go first.
-    ForgetStaticMeshes();
+    // The batchers and the bonus list hold the objects: they let go first.
+    LetGoOfLevelObjects();
     if (BranchRoot != nullptr) {
         BranchRoot->DeactivateDynamic();
         CPLevelBranch* tree = BranchRoot.Get();

@@ -45,12 +45,6 @@ constexpr float FullNitro = 100.0f;
 constexpr float FastSoundCooldown = 2.0f;  // s
 constexpr float PathSearchRadius = 40.0f;
 
-void Send(const char* target, const char* command, const std::string& params = std::string()) {
-    if (CPCommandDispatcher* dispatcher = GetCommandDispatcher()) {
-        dispatcher->SendCommandByName(target, command, params);
-    }
-}
-
 // The car's forward axis: its orientation applied to (0, -1, 0).
 D3DXVECTOR3 Forward(CPGameObject& object) {
     D3DXMATRIX rotation;
@@ -133,10 +127,10 @@ void CPLevel::Update() {
 void CPLevel::EvaluateRaceResult() {
     if (FinishSlots[0] == PlayerSlotId) {
         if (!TimeMode) {
-            Send("game_interface", "place", "1st");
+            SendCommandByName("game_interface", "place", "1st");
             if (PlaceToFinish >= 0) {
-                Send("game_interface", "show_message", "finish!");
-                Send("jeep", "game_over");
+                SendCommandByName("game_interface", "show_message", "finish!");
+                SendCommandByName("jeep", "game_over");
                 GameOverSent = true;
             }
             RaceOver = true;
@@ -157,8 +151,8 @@ void CPLevel::EvaluateRaceResult() {
                 record.Samples = GhostSamples;
             }
         }
-        Send("game_interface", "show_message", better ? "finish!" : "lost!");
-        Send("jeep", "game_over");
+        SendCommandByName("game_interface", "show_message", better ? "finish!" : "lost!");
+        SendCommandByName("jeep", "game_over");
         GameOverSent = true;
         RaceOver = true;
         return;
@@ -168,17 +162,17 @@ void CPLevel::EvaluateRaceResult() {
         if (FinishSlots[static_cast<size_t>(place)] != PlayerSlotId) {
             continue;
         }
-        Send("game_interface", "place", Places[place]);
+        SendCommandByName("game_interface", "place", Places[place]);
         RaceOver = true;
-        Send("game_interface", "show_message", PlaceToFinish < place ? "lost!" : "finish!");
-        Send("jeep", "game_over");
+        SendCommandByName("game_interface", "show_message", PlaceToFinish < place ? "lost!" : "finish!");
+        SendCommandByName("jeep", "game_over");
         GameOverSent = true;
         return;
     }
     if (std::none_of(FinishSlots.begin(), FinishSlots.end(), [](int32_t slot) { return slot == -1; })) {
         RaceOver = true;
-        Send("game_interface", "show_message", "lost!");
-        Send("jeep", "game_over");
+        SendCommandByName("game_interface", "show_message", "lost!");
+        SendCommandByName("jeep", "game_over");
         GameOverSent = true;
     }
 }
@@ -190,9 +184,9 @@ void CPLevel::CountDownCheckpoint(float dt) {
     }
     CheckpointTimeLeft -= dt;
     if (CheckpointTimeLeft <= 0.0f) {
-        Send("game_interface", "checkpoint", "timeout!,1");
-        Send("game_interface", "show_message", "lost!");
-        Send("jeep", "game_over");
+        SendCommandByName("game_interface", "checkpoint", "timeout!,1");
+        SendCommandByName("game_interface", "show_message", "lost!");
+        SendCommandByName("jeep", "game_over");
         GameOverSent = true;
         CheckpointTimeLeft = 0.0f;
         RaceOver = true;
@@ -277,15 +271,15 @@ void CPLevel::HandleCheckpoints() {
                     label = found->second;
                 }
             }
-            // The time left in whole tenths.
-            const float tenths = static_cast<float>(static_cast<int32_t>(CheckpointTimeLeft * 10.0f)) * 0.1f;
-            Send("game_interface", "bonus_points", "time," + label + "," + FixedText(tenths));
+            // The time left in whole tenths, cut in float: a level's time may be past the int range.
+            const float tenths = std::trunc(CheckpointTimeLeft * 10.0f) * 0.1f;
+            SendCommandByName("game_interface", "bonus_points", "time," + label + "," + FixedText(tenths));
         }
         CheckpointTimeLeft = Checkpoints[static_cast<size_t>(i)].Time;
         const CPGameData* game = CPGameData::Instance;
         const bool finalSweepEnd = game != nullptr && game->CurrentRound == 3 && CheckpointCount == count + 1;
         if (!finalSweepEnd) {
-            Send("game_interface", "checkpoint", LastCheckpoint == -1 ? "checkpoint!,0" : "checkpoint!,1");
+            SendCommandByName("game_interface", "checkpoint", LastCheckpoint == -1 ? "checkpoint!,0" : "checkpoint!,1");
         }
         LastCheckpoint = i;
         if (CheckpointCount > count) {

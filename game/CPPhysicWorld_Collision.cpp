@@ -43,8 +43,6 @@ D3DXVECTOR3 Unit(const D3DXVECTOR3& v) {
     return length > 0.0f ? v / length : D3DXVECTOR3(0.0f, 0.0f, 0.0f);
 }
 
-float Random() { return static_cast<float>(CrtRand()) / static_cast<float>(CRT_RAND_MAX); }
-
 CPGameObject* OwnerOf(const RbBody* body) {
     return body != nullptr ? static_cast<CPGameObject*>(body->GetUserData()) : nullptr;
 }
@@ -162,11 +160,11 @@ void CPPhysicWorld::SpawnSparks(const D3DXVECTOR3& position, const D3DXVECTOR3& 
     constexpr float Degree = std::numbers::pi_v<float> / 180.0f;
     for (int32_t i = 0; i < count; ++i) {
         ++SparkCount;
-        const float r3 = Random();
-        const float r2 = Random();
+        const float r3 = CrtRandUnit();
+        const float r2 = CrtRandUnit();
         const float a = static_cast<float>(CrtRand() % 360) * Degree;
         const float b = static_cast<float>(CrtRand() % 45) * Degree;
-        const float r1 = Random();
+        const float r1 = CrtRandUnit();
         const float speed = r1 * 5.5f + 0.5f;
         CPParticleDesc spark;
         spark.Name = "iskra";

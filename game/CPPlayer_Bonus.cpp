@@ -43,14 +43,6 @@ constexpr int32_t MaxSphereHits = 10;
 constexpr double HaloPause = 0.2;  // s between two halo pushes
 constexpr float MaxHaloImpulse = 400.0f;
 
-float Random01() { return static_cast<float>(CrtRand()) / static_cast<float>(CRT_RAND_MAX); }
-
-void Send(const char* target, const char* command, const std::string& params) {
-    if (CPCommandDispatcher* dispatcher = GetCommandDispatcher()) {
-        dispatcher->SendCommandByName(target, command, params);
-    }
-}
-
 // A box from its centre and half extents.
 CPBoundingBox MakeBox(const D3DXVECTOR3& centre, const D3DXVECTOR3& halfExtents) {
     CPBoundingBox box;
@@ -161,9 +153,9 @@ void CPPlayer::PickUpBonus() {
             PickupEffects("sparks4_remont", "chik", p);
             DamageLevel = std::max(DamageLevel - 20.0f, 0.0f);
             if (player) {
-                Send("game_interface", "show_message", "remont!");
+                SendCommandByName("game_interface", "show_message", "remont!");
             }
-            Send("main", "update_bonus_list", "repair");
+            SendCommandByName("main", "update_bonus_list", "repair");
             removeEntry();
         } else if (!traffic && object->FindChild("glow3") != nullptr) {
             PickupEffects("sparks4", "bonus_fast", p);
@@ -172,9 +164,9 @@ void CPPlayer::PickUpBonus() {
             TimedLock = true;
             TimedLockTime = 2.0f;
             if (player) {
-                Send("game_interface", "show_message", "uskorenie!");
+                SendCommandByName("game_interface", "show_message", "uskorenie!");
             }
-            Send("main", "update_bonus_list", "axel");
+            SendCommandByName("main", "update_bonus_list", "axel");
             removeEntry();
         } else if (!traffic && object->FindChild("glow2") != nullptr && FindChild("lflarerear") != nullptr) {
             PickupEffects("sparks4red", "bonus_slow", p);
@@ -190,33 +182,33 @@ void CPPlayer::PickUpBonus() {
                 }
             }
             if (player) {
-                Send("game_interface", "show_message", "zamedlenie!");
+                SendCommandByName("game_interface", "show_message", "zamedlenie!");
             }
             Slowed = true;
             SlowedTime = 0.0f;
-            Send("main", "update_bonus_list", "brake");
+            SendCommandByName("main", "update_bonus_list", "brake");
             removeEntry();
         } else if (!traffic && object->FindChild("glow6") != nullptr) {
             PickupEffects("sparks4red", "bonus_minus", p);
             if (AbilityCount > 0) {
                 --AbilityCount;
-                Send("game_interface", "redraw_abilities", "");
+                SendCommandByName("game_interface", "redraw_abilities", "");
             }
             if (player) {
-                Send("game_interface", "show_message", "sposobnost-1!");
+                SendCommandByName("game_interface", "show_message", "sposobnost-1!");
             }
-            Send("main", "update_bonus_list", "minus");
+            SendCommandByName("main", "update_bonus_list", "minus");
             removeEntry();
         } else if (!traffic && object->FindChild("glow4") != nullptr) {
             PickupEffects("sparks4", "bonus_plus", p);
             if (AbilityCount < game->MaxAbilityCount) {
                 ++AbilityCount;
-                Send("game_interface", "redraw_abilities", "");
+                SendCommandByName("game_interface", "redraw_abilities", "");
             }
             if (player) {
-                Send("game_interface", "show_message", "sposobnost+1!");
+                SendCommandByName("game_interface", "show_message", "sposobnost+1!");
             }
-            Send("main", "update_bonus_list", "plus");
+            SendCommandByName("main", "update_bonus_list", "plus");
             removeEntry();
         } else if (sphere != nullptr) {
             // Pushes a car away at most ten times in a row, then not before a second has passed.
@@ -242,7 +234,7 @@ void CPPlayer::PickUpBonus() {
             InGloom = true;
             GloomTime = 0.0f;
             if (player) {
-                Send("game_interface", "show_message", "uron_x2!");
+                SendCommandByName("game_interface", "show_message", "uron_x2!");
             }
             removeEntry();
             if (level->FollowedCar == this) {
@@ -257,7 +249,7 @@ void CPPlayer::PickUpBonus() {
             } else if (level->Player.Get() != this) {
                 Visible = false;
             }
-            Send("main", "update_bonus_list", "gloom");
+            SendCommandByName("main", "update_bonus_list", "gloom");
         } else if (object->FindChild("v_bii") != nullptr) {
             // A hop and a spin.
             if (solmarOrTraffic && Physics != nullptr) {
@@ -292,7 +284,7 @@ void CPPlayer::PickUpBonus() {
                 // (0, -1, 0) turned about z by angle.
                 wall.Velocity = D3DXVECTOR3(std::sin(angle), -std::cos(angle), 0.0f);
                 wall.Param1 = 4.0f;
-                wall.Param2 = Random01() * 1.8f + 0.4f;
+                wall.Param2 = CrtRandUnit() * 1.8f + 0.4f;
                 wall.Param3 = 0.5f;
                 wall.Flag1 = 1;
                 wall.Flag2 = 0;

@@ -27,8 +27,6 @@
 
 namespace {
 
-float Random01() { return static_cast<float>(CrtRand()) / static_cast<float>(CRT_RAND_MAX); }
-
 // Whether the loader gave the shadow itself as a mesh, not its stand-in or a group.
 bool IsShadowMesh(const CPGameObject& shadow) {
     std::string source = shadow.SourceName;
@@ -99,8 +97,8 @@ void CPPlayer::SpawnShells(CPGameObject* weapon) {
     D3DXVECTOR3 direction;
     const D3DXVECTOR3 local(-1.0f, 0.0f, 2.0f);
     D3DXVec3TransformNormal(&direction, &local, &world);
-    const float ra = Random01();
-    const float rb = Random01();
+    const float ra = CrtRandUnit();
+    const float rb = CrtRandUnit();
     CPParticleDesc shell;
     shell.Name = "gilze";
     shell.Position = D3DXVECTOR3(world._41, world._42, world._43);

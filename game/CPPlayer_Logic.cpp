@@ -47,14 +47,6 @@ constexpr float SlamPause = 0.5f;
 constexpr int ArrowLookAhead = 4;
 constexpr float ArrowMinTurn = 0.5235988f;
 
-float Random01() { return static_cast<float>(CrtRand()) / static_cast<float>(CRT_RAND_MAX); }
-
-void Send(const char* target, const char* command, const std::string& params) {
-    if (CPCommandDispatcher* dispatcher = GetCommandDispatcher()) {
-        dispatcher->SendCommandByName(target, command, params);
-    }
-}
-
 void Spawn(const CPParticleDesc& request) {
     if (CPParticleManager* particles = GetParticleManager()) {
         particles->Spawn(request);
@@ -117,9 +109,9 @@ void CPPlayer::UpdateLogic(float dt) {
                 CPParticleDesc smoke;
                 smoke.Name = "smoke3car";
                 smoke.Position = Position;
-                const float r1 = Random01();
-                const float r2 = Random01();
-                const float r3 = Random01();
+                const float r1 = CrtRandUnit();
+                const float r2 = CrtRandUnit();
+                const float r3 = CrtRandUnit();
                 smoke.Velocity = D3DXVECTOR3(r3 * 1.7f, r2 * 1.7f, r1 * 0.4f + 3.0f);
                 smoke.Acceleration = D3DXVECTOR3(0.0f, 0.0f, -1.0f);
                 smoke.Param1 = 1000.0f;
@@ -137,13 +129,13 @@ void CPPlayer::UpdateLogic(float dt) {
     // The player's defeat: the loss at once, "defeat" once 3 to 20 s later.
     if (DamageLevel >= WreckedLevel && (SideFlags & SidePlayer) != 0) {
         if (!LossShown) {
-            Send("game_interface", "show_message", "proigrish!");
-            Send("jeep", "game_over", "");
+            SendCommandByName("game_interface", "show_message", "proigrish!");
+            SendCommandByName("jeep", "game_over", "");
             LossShown = true;
         }
         DefeatTime += dt;
         if (DefeatTime >= DefeatDelayMin && DefeatTime <= DefeatDelayMax) {
-            Send("main", "defeat", "");
+            SendCommandByName("main", "defeat", "");
             DefeatTime = DefeatSent;
         }
     }
@@ -168,13 +160,13 @@ void CPPlayer::UpdateLogic(float dt) {
                 const float shown = std::trunc(DriftTime * 10.0f) * 0.1f;
                 char number[64];
                 std::snprintf(number, sizeof(number), "%f", static_cast<double>(shown));
-                Send("game_interface", "bonus_points2", "time," + text + "," + number);
+                SendCommandByName("game_interface", "bonus_points2", "time," + text + "," + number);
             }
             DriftTime = 0.0f;
         }
         int direction = 0;
         if (level != nullptr && PathTurn(*level, direction)) {
-            Send("game_interface", "update_arrows", std::to_string(direction));
+            SendCommandByName("game_interface", "update_arrows", std::to_string(direction));
         }
     }
 
@@ -215,11 +207,11 @@ void CPPlayer::UpdateLogic(float dt) {
                 const int count = static_cast<int>(60.0f / (25.0f / static_cast<float>(Cfg::psystems)));
                 const D3DXVECTOR3* c = Box.Corners;
                 for (int i = 0; i < count; ++i) {
-                    const float r1 = Random01();
-                    const float r2 = Random01();
-                    const float r3 = Random01();
-                    const float r4 = Random01();
-                    const float r5 = Random01();
+                    const float r1 = CrtRandUnit();
+                    const float r2 = CrtRandUnit();
+                    const float r3 = CrtRandUnit();
+                    const float r4 = CrtRandUnit();
+                    const float r5 = CrtRandUnit();
                     const D3DXVECTOR3 q1 = c[6] + r1 * (c[2] - c[6]);
                     const D3DXVECTOR3 q2 = c[7] + r2 * (c[3] - c[7]);
                     CPParticleDesc spark;
@@ -276,9 +268,9 @@ void CPPlayer::UpdateLogic(float dt) {
         EngineTemperature = std::fmax(before - dt * EngineCoolingRate(), 0.0f);
     }
     if (before < HotEngine && EngineTemperature >= HotEngine) {
-        Send("gamemenu", "engine_temp", "1");
+        SendCommandByName("gamemenu", "engine_temp", "1");
     } else if (before >= HotEngine && EngineTemperature < HotEngine) {
-        Send("gamemenu", "engine_temp", "0");
+        SendCommandByName("gamemenu", "engine_temp", "0");
     }
 
     if (CPPhysicWorld* world = GetPhysicWorld()) {

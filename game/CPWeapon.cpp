@@ -38,8 +38,6 @@ constexpr WeaponKind WeaponKinds[] = {
     {"autoshotgun", CPWeapon::Shotgun},     {"firethrower", CPWeapon::FlameThrower},
 };
 
-float Random01() { return static_cast<float>(CrtRand()) / 32767.0f; }
-
 D3DXVECTOR3 Translation(const D3DXMATRIX& m) { return D3DXVECTOR3(m._41, m._42, m._43); }
 
 // The barrel axis (local -Y, the car's forward) in world space, unit.
@@ -287,16 +285,16 @@ void CPPlayer::UpdateWeapons(const D3DXVECTOR3& aimPoint, CPtr<CPGameObject>) {
         SpawnShells(&weapon);
         break;
     case CPWeapon::HeavyMachineGun: {
-        const float tilt = Random01() * CPWeapon::MaxHeavyTilt;
-        const float azimuth = Random01() * 2.0f * static_cast<float>(M_PI);
+        const float tilt = CrtRandUnit() * CPWeapon::MaxHeavyTilt;
+        const float azimuth = CrtRandUnit() * 2.0f * static_cast<float>(M_PI);
         if (shots != nullptr) shots->LaunchShot(shotName, muzzle, Tilted(direction, tilt, azimuth), -1.0f, self, 0);
         SpawnShells(&weapon);
         break;
     }
     case CPWeapon::Shotgun:
         for (int32_t pellet = 0; pellet < WeaponRecord.ShotCost; ++pellet) {
-            const float yaw = Random01() * 2.0f * static_cast<float>(M_PI);
-            const float roll = Random01() * CPWeapon::MaxShotgunTilt;
+            const float yaw = CrtRandUnit() * 2.0f * static_cast<float>(M_PI);
+            const float roll = CrtRandUnit() * CPWeapon::MaxShotgunTilt;
             // A cone about the barrel: the axis tilted by roll, then spun about it by yaw.
             D3DXMATRIX spread;
             D3DXMatrixRotationYawPitchRoll(&spread, yaw, 0.0f, roll);
@@ -309,9 +307,9 @@ void CPPlayer::UpdateWeapons(const D3DXVECTOR3& aimPoint, CPtr<CPGameObject>) {
         }
         break;
     case CPWeapon::FlameThrower: {
-        const float yaw = Random01() * 2.0f * CPWeapon::MaxFlameTurn - CPWeapon::MaxFlameTurn;
-        const float pitch = Random01() * 2.0f * CPWeapon::MaxFlameTurn - CPWeapon::MaxFlameTurn;
-        const float roll = Random01() * 2.0f * CPWeapon::MaxFlameTurn - CPWeapon::MaxFlameTurn;
+        const float yaw = CrtRandUnit() * 2.0f * CPWeapon::MaxFlameTurn - CPWeapon::MaxFlameTurn;
+        const float pitch = CrtRandUnit() * 2.0f * CPWeapon::MaxFlameTurn - CPWeapon::MaxFlameTurn;
+        const float roll = CrtRandUnit() * 2.0f * CPWeapon::MaxFlameTurn - CPWeapon::MaxFlameTurn;
         D3DXMATRIX spread;
         D3DXMatrixRotationYawPitchRoll(&spread, yaw, pitch, roll);
         D3DXVECTOR3 d;
@@ -320,7 +318,7 @@ void CPPlayer::UpdateWeapons(const D3DXVECTOR3& aimPoint, CPtr<CPGameObject>) {
         flame.Name = "firethrower";
         flame.Position = muzzle;
         flame.Velocity = d * CPWeapon::FlameSpeed;
-        flame.Param3 = Random01() * 0.3f + 0.8f;
+        flame.Param3 = CrtRandUnit() * 0.3f + 0.8f;
         flame.Tag = &FlameHitTest;
         flame.Object = CPtr<CPObject>(this);
         if (CPParticleManager* particles = GetParticleManager()) {

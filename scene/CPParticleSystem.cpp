@@ -14,8 +14,6 @@ namespace {
 
 constexpr float DegreesToRadians = 0.017453292f;
 
-float RandUnit() { return static_cast<float>(CrtRand()) / 32767.0f; }
-
 }  // namespace
 
 CPParticleSystem::CPParticleSystem(CPGameObject* owner, std::vector<std::string> emitterNames)
@@ -65,9 +63,9 @@ void CPParticleSystem::Update() {
     while (Accumulator > Period && emitted < MaxEmitsPerStep) {
         ++emitted;
         if (Target != nullptr) {
-            const float dx = RandUnit() - 0.5f;
-            const float dy = RandUnit() - 0.5f;
-            const float dz = RandUnit() - 0.5f;
+            const float dx = CrtRandUnit() - 0.5f;
+            const float dy = CrtRandUnit() - 0.5f;
+            const float dz = CrtRandUnit() - 0.5f;
             Target->Damage(Target->Position, D3DXVECTOR3(dx, dy, dz), Damage, false, false);
         }
         Accumulator -= Period;
@@ -130,9 +128,9 @@ void CPParticleSystem::MakeDesc(CPParticleDesc& out, const CPEmitterDesc& emitte
     out.Object = nullptr;
 
     // Uniform in [-j, j] per axis, x first.
-    out.Position.x = 2.0f * RandUnit() * emitter.Jitter.x - emitter.Jitter.x;
-    out.Position.y = 2.0f * RandUnit() * emitter.Jitter.y - emitter.Jitter.y;
-    out.Position.z = 2.0f * RandUnit() * emitter.Jitter.z - emitter.Jitter.z;
+    out.Position.x = 2.0f * CrtRandUnit() * emitter.Jitter.x - emitter.Jitter.x;
+    out.Position.y = 2.0f * CrtRandUnit() * emitter.Jitter.y - emitter.Jitter.y;
+    out.Position.z = 2.0f * CrtRandUnit() * emitter.Jitter.z - emitter.Jitter.z;
 
     D3DXMATRIX world;
     if (Owner != nullptr) {

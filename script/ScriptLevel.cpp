@@ -9,11 +9,11 @@
 // InitLevel deletes a level that is still current before it makes the new one (which stops a
 // running race first), so no level is left running unowned.
 //
-// Scripts run in their tasks, in the middle of a frame: the level's update may already have
-// queued its meshes for this frame's drawing. Before a level's objects go (InitLevel,
-// StopLevel, DeleteLevel) the batchers let go of what this frame queued, so the frame's draw
-// never reads a freed mesh; the frame then shows no 3-D scene. A round-time getter whose round
-// lies outside the recorded lap times splits 0.
+// Scripts run in their tasks, in the middle of a frame: a level stopped or deleted there lets
+// go of this frame's queued meshes and of the bonus list first (CPLevel::LetGoOfLevelObjects),
+// so the frame's draw never reads a freed mesh. A round-time getter whose round
+// lies outside the recorded lap times splits 0. The traffic count is kept within what a level
+// tracks (0..15).
 #include "script/ScriptAreas.h"
 
 #include "script/ScriptApi.h"
@@ -31,6 +31,7 @@
 #include "scene/CPGameObject.h"
 #include "scene/CPParticleManager.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -48,24 +49,10 @@ float LapTime(const CPGameData& data, int64_t i) {
 
 // ---- Level life cycle ----
 
-// The batchers forget the blocks queued for this frame (see above).
-void DropQueuedFrame() {
-    if (CPRender* render = CPRender::Instance) {
-        for (CPRenderBatcher* batcher : {render->StaticBatcher.Get(), render->DynamicBatcher.Get()}) {
-            if (batcher != nullptr) {
-                batcher->EndFrame();
-            }
-        }
-    }
-}
-
 int InitLevel(lua_State* L) {
     const std::string name = Text(L, 1);
     const bool single = Flag(L, 2);
     const bool timed = lua_gettop(L) > 2 && Flag(L, 3);
-    if (Level() != nullptr) {
-        DropQueuedFrame();
-    }
     CPLevel* level = CPLevel::CreateCurrent();
     level->Load(name, single, timed);
     return 0;
@@ -86,14 +73,12 @@ int StopLevel(lua_State*) {
     if (CPParticleManager::Instance != nullptr) {
         CPParticleManager::Instance->Clear();
     }
-    DropQueuedFrame();
     level->Stop();
     return 0;
 }
 
 int DeleteLevel(lua_State*) {
     if (CPLevel* level = Level()) {
-        DropQueuedFrame();
         delete level;  // stops a running race; clears CPLevel::Current
     }
     return 0;
@@ -101,8 +86,12 @@ int DeleteLevel(lua_State*) {
 
 // ---- Race settings ----
 
+// The traffic a level can take: the cars it tracks besides the opponents. A script's count is
+// brought into 0..MaxTransportCount, so a huge one cannot make a load build millions of records.
+constexpr int32_t MaxTransportCount = static_cast<int32_t>(CPLevel::TrackedCars) - CPLevel::OpponentCount;
+
 int SetLevelTransportCount(lua_State* L) {
-    const int32_t count = Int(L, 1);
+    const int32_t count = std::clamp(Int(L, 1), 0, MaxTransportCount);
     if (CPGameData* data = Data()) {
         data->LevelTransportCount = count;
     }

@@ -11,3 +11,5 @@ constexpr int CRT_RAND_MAX = 0x7FFF;
 int CrtRand();
 // Restarts the sequence; the process starts as if seeded with 1.
 void CrtSrand(uint32_t seed);
+// CrtRand() / 32767: uniform in [0, 1], both ends included.
+inline float CrtRandUnit() { return static_cast<float>(CrtRand()) / static_cast<float>(CRT_RAND_MAX); }

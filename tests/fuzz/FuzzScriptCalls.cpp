@@ -23,6 +23,7 @@
 #include "game/CPPlayer.h"
 #include "game/CPRaceCamera.h"
 #include "host/Host.h"
+#include "interface/CPGameData.h"
 #include "platform/files/HostFiles.h"
 #include "tests/game/TestLevelFiles.h"
 #include "interface/CPInterface.h"
@@ -214,7 +215,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         host->RunFrame(Frame);
         host->RunFrame(Frame);
 
-        // Whatever level the calls left current goes first (stopping its race).
+        // The bonus list lets go of this input's objects while they live; then whatever level
+        // the calls left current goes (stopping its race).
+        for (BonusEntry& entry : host->GameData().Bonuses) {
+            entry.Bonus = nullptr;
+        }
+        host->GameData().Bonuses.clear();
         delete CPLevel::Current;
         // Nothing the calls scheduled or queued for drawing outlives this input: the players
         // stop, the list empties, and an empty frame is drawn, which lets go of the batches.

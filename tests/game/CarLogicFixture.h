@@ -5,6 +5,7 @@
 #pragma once
 
 #include "CarFixture.h"
+#include "tests/game/SentCommands.h"
 
 #include "Render/CPRender.h"
 #include "Sound/NSound.h"
@@ -182,21 +183,7 @@ protected:
 
     // The commands sent since the last call, as "target:command(params)", grouped by target
     // in the order of Targets and in sending order within a target.
-    std::vector<std::string> Sent() {
-        std::vector<std::string> sent;
-        for (size_t i = 0; i < Targets.size(); ++i) {
-            std::deque<CPCommand>& queue = Tasks[i].Commands;
-            for (auto command = queue.rbegin(); command != queue.rend(); ++command) {
-                std::string params;
-                for (size_t p = 0; p < command->Params.size(); ++p) {
-                    params += (p == 0 ? "" : ",") + command->Params[p];
-                }
-                sent.push_back(std::string(Targets[i]) + ":" + command->Name + "(" + params + ")");
-            }
-            queue.clear();
-        }
-        return sent;
-    }
+    std::vector<std::string> Sent() { return TakeSentCommands(Targets, Tasks); }
     ParticleRecorder& Recorded(const std::string& name) {
         for (size_t i = 0; i < ParticleNames.size(); ++i) {
             if (name == ParticleNames[i]) {

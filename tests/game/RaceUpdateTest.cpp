@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -195,6 +196,24 @@ TEST_F(RaceUpdateTest, CheckpointsGrantTimeAndTheCountdownEndsTheRace) {
     Player->SetPosition(first);
     Frame(0.1f);
     EXPECT_EQ(TakeCommands(), std::vector<std::string>{});
+}
+
+// A damaged level file may grant a checkpoint more seconds than whole tenths fit an int.
+TEST_F(RaceUpdateTest, ATimeLeftBeyondTheIntRangeIsShownAsItIs) {
+    Level->SingleMode = false;
+    Game.LevelStarted = true;
+    Game.CurrentRound = 1;
+    const D3DXVECTOR3 first(50.0f, 0.0f, 0.0f);
+    Level->Checkpoints.push_back({BoxAt(first, 3.0f), 1e12f});
+    Level->CheckpointTimeLeft = 3e9f;
+    Player->SetPosition(first);
+    Frame(0.0f);
+    const std::vector<std::string> sent = TakeCommands();
+    ASSERT_FALSE(sent.empty());
+    const std::string prefix = "bonus_points:time,,";
+    ASSERT_EQ(sent[0].compare(0, prefix.size(), prefix), 0) << sent[0];
+    const double shown = std::strtod(sent[0].c_str() + prefix.size(), nullptr);
+    EXPECT_NEAR(shown, 3e9, 3e9 * 1e-6) << sent[0];
 }
 
 TEST_F(RaceUpdateTest, TheLastCheckpointOfTheFinalLapSendsNoCheckpointCommand) {

@@ -7,6 +7,7 @@
 #include "ScriptFixture.h"
 
 #include "tests/game/CarFixture.h"
+#include "tests/game/SentCommands.h"
 
 #include "game/CPLevel.h"
 #include "game/CPPlayer.h"
@@ -121,21 +122,7 @@ protected:
 
     // The commands sent since the last call, as "target:command(params)", by target in the
     // order of Targets and in sending order within a target.
-    std::vector<std::string> Sent() {
-        std::vector<std::string> sent;
-        for (size_t i = 0; i < Targets.size(); ++i) {
-            std::deque<CPCommand>& queue = tasks[i].Commands;
-            for (auto command = queue.rbegin(); command != queue.rend(); ++command) {
-                std::string params;
-                for (size_t p = 0; p < command->Params.size(); ++p) {
-                    params += (p == 0 ? "" : ",") + command->Params[p];
-                }
-                sent.push_back(std::string(Targets[i]) + ":" + command->Name + "(" + params + ")");
-            }
-            queue.clear();
-        }
-        return sent;
-    }
+    std::vector<std::string> Sent() { return TakeSentCommands(Targets, tasks); }
 
     CarWorld world;
     std::array<CPScriptTask, 2> tasks;

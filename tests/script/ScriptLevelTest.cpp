@@ -61,6 +61,11 @@ TEST_F(ScriptLevel, SettingsReachTheLevelAndTheGameData) {
     EXPECT_EQ(Data().LevelTransportCount, 3);
     Run("SetPlayerType()");
     EXPECT_EQ(Data().PlayerType, 9);
+    // The traffic stays within what a level tracks besides its five opponents.
+    Run("SetLevelTransportCount(1e9)");
+    EXPECT_EQ(Data().LevelTransportCount, 15);
+    Run("SetLevelTransportCount(-3)");
+    EXPECT_EQ(Data().LevelTransportCount, 0);
     CPLevel* level = LoadLevel();
     ASSERT_NE(level, nullptr);
     EXPECT_FALSE(level->ShotRequest);
@@ -236,6 +241,17 @@ TEST_F(ScriptLevel, AScriptTaskRunsRacesAcrossFrames) {
     }
     Run("assert(done == true)");
     EXPECT_EQ(CPLevel::Current, nullptr);
+}
+
+TEST_F(ScriptLevel, TheBonusListLetsGoOfTheLevelsObjectsBeforeTheyGo) {
+    for (const char* end : {"DeleteLevel()", "StopLevel()", "InitLevel('level1', false)"}) {
+        SCOPED_TRACE(end);
+        CPLevel* level = LoadLevel();
+        ASSERT_NE(level, nullptr);
+        SetHandle("crate", static_cast<CPObject*>(level->Objects.front().Get()));
+        Run(std::string("StartLevel() AddBonus(crate, 5) assert(GetBonusesCount() == 1) ") + end +
+            " assert(GetBonusesCount() == 0) ClearBonuses() ClearGameData()");
+    }
 }
 
 TEST_F(ScriptLevel, StopScriptFinishesTheTaskAndRefusesStaleHandles) {
