@@ -3,7 +3,7 @@
 //
 // Poses go straight into the node's Position and Orientation (and its level-of-detail
 // substitutes) without passing through CPGameObject::SetPosition, which would hand them back
-// to the body and wake it. Only root nodes follow their body: a child's placement is relative
+// to the body and wake it; then the node's transform is brought up to date. Only root nodes follow their body: a child's placement is relative
 // to its parent. Kinematic bodies follow their nodes, never the other way round.
 #include "game/CPPhysicWorld.h"
 
@@ -83,5 +83,8 @@ void CPPhysicWorld::Update() {
         const RbVector& p = body->GetPosition();
         const RbQuaternion& q = body->GetOrientation();
         PlaceNode(*node, D3DXVECTOR3(p.x, p.y, p.z), D3DXQUATERNION(q.x, q.y, q.z, q.w));
+        // Drawing, culling by box, ray picks and the respawn's overlap test read the world
+        // matrix and bounds, so the node is brought up to date here, once per frame.
+        node->UpdateTransform();
     }
 }

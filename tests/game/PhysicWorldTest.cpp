@@ -146,9 +146,12 @@ TEST_F(PhysicWorldTest, DroppedBoxComesToRestOnTheTerrainWithoutSinking) {
         const RbVector& p = body->GetPosition();
         const float clearance = p.z - world->GetHeight(D3DXVECTOR3(p.x, p.y, p.z));
         lowest = std::min(lowest, clearance);
-        // The node follows its body.
+        // The node follows its body, its world matrix too (it is drawn and picked before
+        // anything else moves it).
         EXPECT_EQ(box->Position.x, p.x);
         EXPECT_EQ(box->Position.z, p.z);
+        EXPECT_FALSE(box->TransformDirty);
+        EXPECT_FLOAT_EQ(box->WorldMatrix._43, p.z);
     }
     EXPECT_GT(lowest, 0.45f) << "sank into the terrain";
     const RbVector& p = body->GetPosition();
