@@ -13,6 +13,7 @@
 #include "scene/CPParticleManager.h"
 #include "tests/Sound/WavFixtures.h"
 #include "tests/TestTempDir.h"
+#include "tests/game/SpecialSoundFixture.h"
 
 #include <cmath>
 #include <filesystem>
@@ -51,40 +52,9 @@ public:
 
 // The special sound "slam" in a game folder of the test's own; the clock stands still, so a
 // sound that started keeps playing.
-class SlamSound {
+class SlamSound : public SpecialSoundFixture {
 public:
-    SlamSound() : dir(TestTempDir("physworld_slam")), previous(std::filesystem::current_path()) {
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir / "Data" / "Sounds");
-        const WavFixtures::Bytes wav = WavFixtures::PcmWav(1, 22050, 16, WavFixtures::Samples(88200));
-        std::ofstream(dir / "Data" / "Sounds" / "slam.wav", std::ios::binary)
-            .write(reinterpret_cast<const char*>(wav.data()), static_cast<std::streamsize>(wav.size()));
-        std::filesystem::current_path(dir);
-        PlatformClock::UseManual();
-        EXPECT_EQ(DirectSoundCreate8(nullptr, &device, nullptr), DS_OK);
-        sound = std::make_unique<CNSound>(device, "Data\\Sounds\\slam.wav", 0);
-        manager.SpecialSounds["slam"] = sound.get();
-        CPSoundManager::Instance = &manager;
-    }
-    ~SlamSound() {
-        CPSoundManager::Instance = nullptr;
-        manager.SpecialSounds.clear();
-        sound.reset();
-        SafeRelease(device);
-        PlatformClock::UseReal();
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(dir);
-    }
-    int Plays() const {
-        auto* buffer = static_cast<DirectSoundStandIn::Buffer*>(sound->Buffer);
-        return buffer != nullptr ? buffer->PlayCalls() : -1;
-    }
-
-    std::filesystem::path dir;
-    std::filesystem::path previous;
-    IDirectSound8* device = nullptr;
-    std::unique_ptr<CNSound> sound;
-    CPSoundManager manager;
+    SlamSound() : SpecialSoundFixture("slam", "physworld_slam", true) {}
 };
 
 // Every contact the simulator reports, then the world's own handling of it.

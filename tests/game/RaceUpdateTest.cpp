@@ -12,6 +12,7 @@
 #include "scene/CPGameObject.h"
 #include "tests/Sound/WavFixtures.h"
 #include "tests/TestTempDir.h"
+#include "tests/game/SpecialSoundFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -267,38 +268,9 @@ TEST_F(RaceUpdateTest, TheOrbitTurnFollowsTheWallClockAcrossItsWrap) {
 }
 
 // The special sound "fast" in a game folder of the test's own.
-class FastSound {
+class FastSound : public SpecialSoundFixture {
 public:
-    FastSound() : dir(TestTempDir("race_fast")), previous(std::filesystem::current_path()) {
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir / "Data" / "Sounds");
-        const WavFixtures::Bytes wav = WavFixtures::PcmWav(1, 22050, 16, WavFixtures::Samples(88200));
-        std::ofstream(dir / "Data" / "Sounds" / "fast.wav", std::ios::binary)
-            .write(reinterpret_cast<const char*>(wav.data()), static_cast<std::streamsize>(wav.size()));
-        std::filesystem::current_path(dir);
-        EXPECT_EQ(DirectSoundCreate8(nullptr, &device, nullptr), DS_OK);
-        sound = std::make_unique<CNSound>(device, "Data\\Sounds\\fast.wav", 0);
-        manager.SpecialSounds["fast"] = sound.get();
-        CPSoundManager::Instance = &manager;
-    }
-    ~FastSound() {
-        CPSoundManager::Instance = nullptr;
-        manager.SpecialSounds.clear();
-        sound.reset();
-        SafeRelease(device);
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(dir);
-    }
-    int Plays() const {
-        auto* buffer = static_cast<DirectSoundStandIn::Buffer*>(sound->Buffer);
-        return buffer != nullptr ? buffer->PlayCalls() : -1;
-    }
-
-    std::filesystem::path dir;
-    std::filesystem::path previous;
-    IDirectSound8* device = nullptr;
-    std::unique_ptr<CNSound> sound;
-    CPSoundManager manager;
+    FastSound() : SpecialSoundFixture("fast", "race_fast", false) {}
 };
 
 TEST_F(RaceUpdateTest, NitroZonesRefillWithTheSoundAtMostEveryTwoSeconds) {
