@@ -107,7 +107,7 @@ struct OurWorld {
             const RbVector p = CarStart(i);
             body->Position = D3DXVECTOR3(p.x, p.y, p.z);
             for (int w = 0; w < 4; ++w) {
-                CPtr<CPGameObject> wheel(new CPGameObject("w" + std::to_string(w)));
+                CPtr<CPGameObject> wheel(new CPGameObject(std::string("w").append(std::to_string(w))));
                 wheel->Position = D3DXVECTOR3(w % 2 == 0 ? -HalfTrack : HalfTrack, w < 2 ? -HalfBase : HalfBase, 0.0f);
                 body->AddChild(wheel);
             }
