@@ -158,7 +158,7 @@ void Write(const std::filesystem::path& folder) {
     WriteText(folder, "Data/Meshes/bonus_fast.rdf",
               "mesh = bonus_fast.p3d\n[bonus_fast]\n" + material + "[glow3]\n" + material);
     WriteMesh(folder, "road_phys1.msh", RoadMesh(16, 20.0f, -60.0f));
-    WriteText(folder, "Data/Meshes/road_phys1.rdf", "mesh = road_phys1.msh\n");
+    WriteText(folder, "Data/Meshes/road_phys1.rdf", "mesh = road_phys1.msh\n[road]\n" + material);
 
     WriteCar(folder, std::string(PlayerModel) + ".rdf");
     WriteCar(folder, std::string(PlayerModel) + "_enemy.rdf");
