@@ -18,7 +18,7 @@ public:
     CPtr<CPShot> Clone() override;
     // Counts the frame time; false once the duration has passed (on its first frame for 0).
     bool Step() override;
-    // Parameters: particle template ("none": none), duration in seconds, sound specification.
+    // Parameters: particle template ("none": none), duration in seconds, sound field.
     int Setup(const std::vector<std::string>& parameters) override;
     // A lifetime of 0 or more replaces the duration.
     void Launch(const D3DXVECTOR3& position, const D3DXVECTOR3& direction, float lifetime, CPtr<CPGameObject> owner,

@@ -25,7 +25,7 @@ public:
     // Update with a hit owner of its own; true while it flies.
     bool Step() override;
     // Parameters: target ("enemy" or another word), speed, duration, width, texture, effect,
-    // material type, impact shot name ("none": no impact), extra, sound specification.
+    // material type, impact shot name ("none": no impact), extra, sound field.
     int Setup(const std::vector<std::string>& parameters) override;
     // Starts a new flight from position; a lifetime of 0 or more replaces the duration.
     void Launch(const D3DXVECTOR3& position, const D3DXVECTOR3& direction, float lifetime, CPtr<CPGameObject> owner,

@@ -37,7 +37,7 @@ public:
     // One frame of flight; false once the shot has ended.
     virtual bool Step() = 0;
     virtual const std::string& GetShotName() const { return TypeName; }
-    // The last parameter is the sound specification: "none", a sound name, or a name followed
+    // The last parameter is the sound field: "none", a sound name, or a name followed
     // by ",2d" for a plain (not positioned) sound. Returns 1.
     virtual int Setup(const std::vector<std::string>& parameters);
     // Places and turns the shot along the direction (normalised; a zero direction gives no

@@ -15,7 +15,7 @@
 struct ShotDescription {
     std::string Name;   // the type name shots are launched by
     std::string Class;  // "lightning" or "effect"
-    // Setup's parameters in order, as written; the sound specification is the last.
+    // Setup's parameters in order, as written; the sound field is the last.
     std::vector<std::string> Parameters;
     int Line = 0;  // where it was read, for later messages
 };

@@ -208,7 +208,7 @@ TEST_F(ShotManagerTest, DescriptionsBecomeSetUpPrototypes) {
     delete copy;
 }
 
-TEST_F(ShotManagerTest, TheSoundSpecificationLoadsAPlainOrAPositionedSound) {
+TEST_F(ShotManagerTest, TheSoundFieldLoadsAPlainOrAPositionedSound) {
     const std::filesystem::path dir = TestTempDir("shot_sounds");
     const std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::remove_all(dir);
