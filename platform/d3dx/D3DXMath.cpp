@@ -6,11 +6,7 @@
 
 namespace {
 
-// Row vector (x, y, z, w) times m.
-D3DXVECTOR4 RowTimesMatrix(float x, float y, float z, float w, const D3DXMATRIX& m) {
-    return D3DXVECTOR4(x * m._11 + y * m._21 + z * m._31 + w * m._41, x * m._12 + y * m._22 + z * m._32 + w * m._42,
-                       x * m._13 + y * m._23 + z * m._33 + w * m._43, x * m._14 + y * m._24 + z * m._34 + w * m._44);
-}
+using D3DXDetail::RowTimesMatrix;
 
 template <typename T>
 T LoadUnaligned(const unsigned char* bytes) {
@@ -176,22 +172,8 @@ D3DXVECTOR3* D3DXVec3Normalize(D3DXVECTOR3* out, const D3DXVECTOR3* v) {
     return out;
 }
 
-D3DXVECTOR4* D3DXVec3Transform(D3DXVECTOR4* out, const D3DXVECTOR3* v, const D3DXMATRIX* m) {
-    *out = RowTimesMatrix(v->x, v->y, v->z, 1.0f, *m);
-    return out;
-}
 
-D3DXVECTOR3* D3DXVec3TransformCoord(D3DXVECTOR3* out, const D3DXVECTOR3* v, const D3DXMATRIX* m) {
-    const D3DXVECTOR4 r = RowTimesMatrix(v->x, v->y, v->z, 1.0f, *m);
-    *out = D3DXVECTOR3(r.x / r.w, r.y / r.w, r.z / r.w);
-    return out;
-}
 
-D3DXVECTOR3* D3DXVec3TransformNormal(D3DXVECTOR3* out, const D3DXVECTOR3* v, const D3DXMATRIX* m) {
-    const D3DXVECTOR4 r = RowTimesMatrix(v->x, v->y, v->z, 0.0f, *m);
-    *out = D3DXVECTOR3(r.x, r.y, r.z);
-    return out;
-}
 
 D3DXVECTOR3* D3DXVec3TransformCoordArray(D3DXVECTOR3* out, UINT outStride, const D3DXVECTOR3* v, UINT vStride,
                                          const D3DXMATRIX* m, UINT count) {
@@ -229,17 +211,6 @@ bool D3DXMatrixIsIdentity(const D3DXMATRIX* m) {
     return *m == identity;
 }
 
-D3DXMATRIX* D3DXMatrixMultiply(D3DXMATRIX* out, const D3DXMATRIX* a, const D3DXMATRIX* b) {
-    D3DXMATRIX r;
-    for (int i = 0; i < 4; ++i) {
-        for (int j = 0; j < 4; ++j) {
-            r.m[i][j] = a->m[i][0] * b->m[0][j] + a->m[i][1] * b->m[1][j] + a->m[i][2] * b->m[2][j] +
-                        a->m[i][3] * b->m[3][j];
-        }
-    }
-    *out = r;
-    return out;
-}
 
 D3DXMATRIX* D3DXMatrixTranspose(D3DXMATRIX* out, const D3DXMATRIX* m) {
     D3DXMATRIX r;

@@ -322,12 +322,31 @@ inline D3DXVECTOR3* D3DXVec3Maximize(D3DXVECTOR3* out, const D3DXVECTOR3* a, con
     return out;
 }
 D3DXVECTOR3* D3DXVec3Normalize(D3DXVECTOR3* out, const D3DXVECTOR3* v);
+// The transforms below are inline: scene updates run them for every node's box corners.
+namespace D3DXDetail {
+// Row vector (x, y, z, w) times m.
+inline D3DXVECTOR4 RowTimesMatrix(float x, float y, float z, float w, const D3DXMATRIX& m) {
+    return D3DXVECTOR4(x * m._11 + y * m._21 + z * m._31 + w * m._41, x * m._12 + y * m._22 + z * m._32 + w * m._42,
+                       x * m._13 + y * m._23 + z * m._33 + w * m._43, x * m._14 + y * m._24 + z * m._34 + w * m._44);
+}
+}  // namespace D3DXDetail
 // (x, y, z, 1)·M, the full 4-vector.
-D3DXVECTOR4* D3DXVec3Transform(D3DXVECTOR4* out, const D3DXVECTOR3* v, const D3DXMATRIX* m);
+inline D3DXVECTOR4* D3DXVec3Transform(D3DXVECTOR4* out, const D3DXVECTOR3* v, const D3DXMATRIX* m) {
+    *out = D3DXDetail::RowTimesMatrix(v->x, v->y, v->z, 1.0f, *m);
+    return out;
+}
 // (x, y, z, 1)·M divided by the resulting w (a zero w gives infinities or NaN, as in D3DX).
-D3DXVECTOR3* D3DXVec3TransformCoord(D3DXVECTOR3* out, const D3DXVECTOR3* v, const D3DXMATRIX* m);
+inline D3DXVECTOR3* D3DXVec3TransformCoord(D3DXVECTOR3* out, const D3DXVECTOR3* v, const D3DXMATRIX* m) {
+    const D3DXVECTOR4 r = D3DXDetail::RowTimesMatrix(v->x, v->y, v->z, 1.0f, *m);
+    *out = D3DXVECTOR3(r.x / r.w, r.y / r.w, r.z / r.w);
+    return out;
+}
 // (x, y, z, 0)·M: direction, no translation. For normals pass the inverse transpose.
-D3DXVECTOR3* D3DXVec3TransformNormal(D3DXVECTOR3* out, const D3DXVECTOR3* v, const D3DXMATRIX* m);
+inline D3DXVECTOR3* D3DXVec3TransformNormal(D3DXVECTOR3* out, const D3DXVECTOR3* v, const D3DXMATRIX* m) {
+    const D3DXVECTOR4 r = D3DXDetail::RowTimesMatrix(v->x, v->y, v->z, 0.0f, *m);
+    *out = D3DXVECTOR3(r.x, r.y, r.z);
+    return out;
+}
 // Strides are in bytes; elements need not be aligned (they are read and written bytewise).
 D3DXVECTOR3* D3DXVec3TransformCoordArray(D3DXVECTOR3* out, UINT outStride, const D3DXVECTOR3* v, UINT vStride,
                                          const D3DXMATRIX* m, UINT count);
@@ -363,8 +382,23 @@ D3DXVECTOR4* D3DXVec4Transform(D3DXVECTOR4* out, const D3DXVECTOR4* v, const D3D
 D3DXMATRIX* D3DXMatrixIdentity(D3DXMATRIX* out);
 bool D3DXMatrixIsIdentity(const D3DXMATRIX* m);
 float D3DXMatrixDeterminant(const D3DXMATRIX* m);
-// out = a·b: a applied first.
-D3DXMATRIX* D3DXMatrixMultiply(D3DXMATRIX* out, const D3DXMATRIX* a, const D3DXMATRIX* b);
+// out = a·b: a applied first. Each element sums a's row times b's column in column order.
+inline D3DXMATRIX* D3DXMatrixMultiply(D3DXMATRIX* out, const D3DXMATRIX* a, const D3DXMATRIX* b) {
+    float r[4][4];
+    for (int i = 0; i < 4; ++i) {
+        // Row i of the product as a combination of b's rows, four columns at a time.
+        for (int j = 0; j < 4; ++j) {
+            r[i][j] = a->m[i][0] * b->m[0][j] + a->m[i][1] * b->m[1][j] + a->m[i][2] * b->m[2][j] +
+                      a->m[i][3] * b->m[3][j];
+        }
+    }
+    for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 4; ++j) {
+            out->m[i][j] = r[i][j];
+        }
+    }
+    return out;
+}
 D3DXMATRIX* D3DXMatrixTranspose(D3DXMATRIX* out, const D3DXMATRIX* m);
 // Returns null and leaves out untouched when the determinant is zero. determinant may be null.
 D3DXMATRIX* D3DXMatrixInverse(D3DXMATRIX* out, float* determinant, const D3DXMATRIX* m);
