@@ -3,6 +3,8 @@
 #include "platform/d3d9/D3D9Resource.h"
 
 #include <cstring>
+#include <iterator>
+#include <limits>
 
 HRESULT D3D9BufferMemory::Lock(UINT offset, UINT size, void** data, DWORD flags, D3D9Fault fault) {
     if (data == nullptr) {
@@ -17,8 +19,13 @@ HRESULT D3D9BufferMemory::Lock(UINT offset, UINT size, void** data, DWORD flags,
         return injected;
     }
     const UINT span = (size == 0) ? static_cast<UINT>(length - offset) : size;
+    if (locks.size() >= MaxLockRecords) {
+        // A dynamic buffer is locked every frame; its history must not grow without end.
+        locks.erase(locks.begin(), locks.begin() + MaxLockRecords / 2);
+    }
     locks.push_back(D3D9LockRecord{offset, span, flags});
     locked = true;
+    ++generation;
     *data = bytes.data() + offset;
     return S_OK;
 }
@@ -101,6 +108,41 @@ uint32_t D3D9IndexBuffer::Index(size_t i) const {
     uint16_t value = 0;
     std::memcpy(&value, memory.bytes.data() + i * 2, 2);
     return value;
+}
+
+namespace {
+
+template <typename T>
+void RangeOf(const uint8_t* bytes, size_t count, uint32_t& lowest, uint32_t& highest) {
+    T lo = std::numeric_limits<T>::max();
+    T hi = 0;
+    for (size_t i = 0; i < count; ++i) {
+        T value;
+        std::memcpy(&value, bytes + i * sizeof(T), sizeof(T));
+        lo = value < lo ? value : lo;
+        hi = value > hi ? value : hi;
+    }
+    lowest = lo;
+    highest = hi;
+}
+
+}  // namespace
+
+void D3D9IndexBuffer::IndexRange(size_t first, size_t count, uint32_t& lowest, uint32_t& highest) const {
+    for (const RangeEntry& entry : ranges) {
+        if (entry.Generation == memory.generation && entry.First == first && entry.Count == count) {
+            lowest = entry.Lowest;
+            highest = entry.Highest;
+            return;
+        }
+    }
+    if (desc.Format == D3DFMT_INDEX32) {
+        RangeOf<uint32_t>(memory.bytes.data() + first * 4, count, lowest, highest);
+    } else {
+        RangeOf<uint16_t>(memory.bytes.data() + first * 2, count, lowest, highest);
+    }
+    ranges[nextRange] = RangeEntry{memory.generation, first, count, lowest, highest};
+    nextRange = (nextRange + 1) % std::size(ranges);
 }
 
 D3D9IndexBuffer* D3D9IndexBuffer::From(IDirect3DIndexBuffer9* buffer) { return dynamic_cast<D3D9IndexBuffer*>(buffer); }

@@ -26,8 +26,11 @@ public:
     HRESULT Unlock();
 
     std::vector<uint8_t> bytes;
-    std::vector<D3D9LockRecord> locks;
+    std::vector<D3D9LockRecord> locks;  // the latest MaxLockRecords locks, oldest first
     bool locked = false;
+    uint64_t generation = 0;  // counts locks: contents read before a lock may since have changed
+
+    static constexpr size_t MaxLockRecords = 256;
 };
 
 class D3D9VertexBuffer final : public ComObject<IDirect3DVertexBuffer9> {
@@ -74,6 +77,9 @@ public:
     // Index i of the buffer, 16- or 32-bit as its format says.
     uint32_t Index(size_t i) const;
     size_t IndexCount() const;
+    // Smallest and largest of count indices from first (count > 0, all inside the buffer).
+    // Remembered until the next lock: a static mesh is drawn from the same range every frame.
+    void IndexRange(size_t first, size_t count, uint32_t& lowest, uint32_t& highest) const;
     static D3D9IndexBuffer* From(IDirect3DIndexBuffer9* buffer);
 
 private:
@@ -81,4 +87,12 @@ private:
     D3DINDEXBUFFER_DESC desc;
     D3D9BufferMemory memory;
     D3D9DefaultPoolEntry poolEntry;
+
+    struct RangeEntry {
+        uint64_t Generation = ~uint64_t{0};
+        size_t First = 0, Count = 0;
+        uint32_t Lowest = 0, Highest = 0;
+    };
+    mutable RangeEntry ranges[8];
+    mutable size_t nextRange = 0;
 };

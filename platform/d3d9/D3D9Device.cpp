@@ -675,9 +675,13 @@ HRESULT D3D9RecordingDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT bas
         const uint64_t available = vb->Bytes().size() > stream.offset
                                        ? (vb->Bytes().size() - stream.offset) / stream.stride
                                        : 0;
-        for (uint64_t i = 0; i < count; ++i) {
-            const int64_t vertex = int64_t{baseVertexIndex} + ib->Index(startIndex + i);
-            if (vertex < 0 || static_cast<uint64_t>(vertex) >= available) {
+        if (count > 0) {
+            uint32_t lowest = 0;
+            uint32_t highest = 0;
+            ib->IndexRange(startIndex, count, lowest, highest);
+            const int64_t first = int64_t{baseVertexIndex} + lowest;
+            const int64_t last = int64_t{baseVertexIndex} + highest;
+            if (first < 0 || static_cast<uint64_t>(last) >= available) {
                 return D3DERR_INVALIDCALL;
             }
         }

@@ -243,6 +243,14 @@ TEST_F(D3D9Test, IndexedDrawsAreCheckedAgainstTheBoundBuffers) {
     EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3DERR_INVALIDCALL);
     vb->Unlock();
+    // Indices rewritten after a draw are checked anew: the same range now names vertex 9.
+    ASSERT_EQ(ib->Lock(0, 0, &data, 0), S_OK);
+    static_cast<uint16_t*>(data)[4] = 9;
+    ib->Unlock();
+    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3DERR_INVALIDCALL);
+    ASSERT_EQ(ib->Lock(0, 0, &data, 0), S_OK);
+    static_cast<uint16_t*>(data)[4] = 2;
+    ib->Unlock();
     D3D9Faults::Fail(D3D9Fault::Draw, E_FAIL);
     EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), E_FAIL);
     EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), S_OK);

@@ -77,6 +77,17 @@ TEST_F(D3D9ResourceTest, BufferLockStateContentsAndFailures) {
     EXPECT_EQ(static_cast<uint16_t*>(data)[2], 2u);
     ib->Unlock();
 
+    // A buffer locked every frame keeps a bounded history, the latest lock last.
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_EQ(ib->Lock(0, 2, &data, 0), S_OK);
+        ib->Unlock();
+    }
+    ASSERT_EQ(ib->Lock(0, 4, &data, D3DLOCK_NOOVERWRITE), S_OK);
+    ib->Unlock();
+    EXPECT_LE(view->Locks().size(), D3D9BufferMemory::MaxLockRecords);
+    EXPECT_EQ(view->Locks().back().size, 4u);
+    EXPECT_EQ(view->Locks().back().flags, static_cast<DWORD>(D3DLOCK_NOOVERWRITE));
+
     D3D9Faults::Fail(D3D9Fault::LockIndexBuffer, D3DERR_INVALIDCALL);
     EXPECT_EQ(ib->Lock(0, 0, &data, 0), D3DERR_INVALIDCALL);
     EXPECT_FALSE(view->IsLocked());
