@@ -175,9 +175,10 @@ void CPRenderObject::InitDamageModel() {
     // Boxes are placed now, so a hit before the first frame finds them.
     for (CPDamageRegion& region : DamageRegions) {
         if (Owner != nullptr) {
-            D3DXMatrixMultiply(&region.Box.World, &region.Box.Local, &Owner->WorldMatrix);
+            region.Box.Place(Owner->WorldMatrix);
+        } else {
+            region.Box.Update();
         }
-        region.Box.Update();
     }
 }
 
@@ -187,8 +188,7 @@ void CPRenderObject::UpdateDamageBoxes() {
     }
     for (CPDamageRegion& region : DamageRegions) {
         if (region.Level < 1.0f) {
-            D3DXMatrixMultiply(&region.Box.World, &region.Box.Local, &Owner->WorldMatrix);
-            region.Box.Update();
+            region.Box.Place(Owner->WorldMatrix);
         }
     }
 }

@@ -71,11 +71,20 @@ void CPBoundingBox::Include(const CPBoundingBox& other) {
 }
 
 void CPBoundingBox::ExtendByShadow() {
-    const D3DXVECTOR3 lo = Min, hi = Max;
+    // The projection is linear before the division by w: the low corner's image plus the
+    // image of each edge gives all eight.
+    const D3DXMATRIX& m = ShadowMatrix;
+    const D3DXVECTOR4 low = D3DXDetail::RowTimesMatrix(Min.x, Min.y, Min.z, 1.0f, m);
+    const D3DXVECTOR3 size = Max - Min;
+    const D3DXVECTOR4 edges[3] = {D3DXVECTOR4(m._11, m._12, m._13, m._14) * size.x,
+                                  D3DXVECTOR4(m._21, m._22, m._23, m._24) * size.y,
+                                  D3DXVECTOR4(m._31, m._32, m._33, m._34) * size.z};
     for (int k = 0; k < 8; ++k) {
-        const D3DXVECTOR3 corner((k & 1) ? hi.x : lo.x, (k & 2) ? hi.y : lo.y, (k & 4) ? hi.z : lo.z);
-        D3DXVECTOR3 projected;
-        D3DXVec3TransformCoord(&projected, &corner, &ShadowMatrix);
+        D3DXVECTOR4 r = low;
+        if (k & 1) r += edges[0];
+        if (k & 2) r += edges[1];
+        if (k & 4) r += edges[2];
+        const D3DXVECTOR3 projected(r.x / r.w, r.y / r.w, r.z / r.w);
         if (!std::isfinite(projected.x) || !std::isfinite(projected.y) || !std::isfinite(projected.z)) {
             continue;
         }

@@ -42,11 +42,26 @@ void CPBox::Update() {
             *e = kMinHalfExtent;
         }
     }
-    for (int k = 0; k < 8; ++k) {
-        const D3DXVECTOR3 local(Centre.x + kCornerSigns[k][0] * HalfExtents.x,
-                                Centre.y + kCornerSigns[k][1] * HalfExtents.y,
-                                Centre.z + kCornerSigns[k][2] * HalfExtents.z);
-        D3DXVec3TransformCoord(&Corners[k], &local, &World);
+    const D3DXMATRIX& m = World;
+    if (m._14 == 0.0f && m._24 == 0.0f && m._34 == 0.0f && m._44 == 1.0f) {
+        // Affine (every placement of the scene): the centre's image plus or minus the three
+        // scaled axes, one transform instead of eight.
+        D3DXVECTOR3 centre;
+        D3DXVec3TransformCoord(&centre, &Centre, &m);
+        const D3DXVECTOR3 axes[3] = {D3DXVECTOR3(m._11, m._12, m._13) * HalfExtents.x,
+                                     D3DXVECTOR3(m._21, m._22, m._23) * HalfExtents.y,
+                                     D3DXVECTOR3(m._31, m._32, m._33) * HalfExtents.z};
+        for (int k = 0; k < 8; ++k) {
+            Corners[k] = centre + axes[0] * kCornerSigns[k][0] + axes[1] * kCornerSigns[k][1] +
+                         axes[2] * kCornerSigns[k][2];
+        }
+    } else {
+        for (int k = 0; k < 8; ++k) {
+            const D3DXVECTOR3 local(Centre.x + kCornerSigns[k][0] * HalfExtents.x,
+                                    Centre.y + kCornerSigns[k][1] * HalfExtents.y,
+                                    Centre.z + kCornerSigns[k][2] * HalfExtents.z);
+            D3DXVec3TransformCoord(&Corners[k], &local, &m);
+        }
     }
     for (int k = 0; k < 6; ++k) {
         const D3DXVECTOR3& a = Corners[kFaces[k].a];
@@ -62,6 +77,21 @@ void CPBox::Update() {
         D3DXVec3Minimize(&Min, &Min, &Corners[k]);
         D3DXVec3Maximize(&Max, &Max, &Corners[k]);
     }
+}
+
+void CPBox::Place(const D3DXMATRIX& owner) {
+    // Most boxes sit in their owner's own frame; their product is the owner's matrix.
+    const float* l = &Local.m[0][0];
+    bool identity = true;
+    for (int i = 0; i < 16 && identity; ++i) {
+        identity = l[i] == ((i % 5 == 0) ? 1.0f : 0.0f);
+    }
+    if (identity) {
+        World = owner;
+    } else {
+        D3DXMatrixMultiply(&World, &Local, &owner);
+    }
+    Update();
 }
 
 bool CPBox::IntersectRay(const D3DXVECTOR3& origin, const D3DXVECTOR3& direction, float& distance,

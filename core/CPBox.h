@@ -20,6 +20,8 @@ public:
     // Raises half extents below 0.001 to 0.001 (stored back), then recomputes Corners, Planes,
     // Min and Max from Centre, HalfExtents and World.
     void Update();
+    // World := Local · owner, then Update.
+    void Place(const D3DXMATRIX& owner);
 
     // Ray origin + t·direction, t >= 0. On entry distance is the largest t that still counts.
     // An origin strictly behind all six planes is inside: distance := 0, hitPlane untouched, true.

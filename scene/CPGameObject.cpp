@@ -141,19 +141,18 @@ void CPGameObject::UpdateTransform() {
     if (HasAnimatedTransform) {
         LocalMatrix = AnimatedTransform;
     } else {
-        D3DXMATRIX rotation, translation;
-        D3DXMatrixRotationQuaternion(&rotation, &Orientation);
-        D3DXMatrixTranslation(&translation, Position.x, Position.y, Position.z);
-        D3DXMatrixMultiply(&LocalMatrix, &rotation, &translation);
+        // Rotation, then translation: the product is the rotation with the position in row 3.
+        D3DXMatrixRotationQuaternion(&LocalMatrix, &Orientation);
+        LocalMatrix._41 = Position.x;
+        LocalMatrix._42 = Position.y;
+        LocalMatrix._43 = Position.z;
     }
     D3DXMatrixMultiply(&WorldMatrix, &LocalMatrix, &ParentMatrix);
 
     for (CPBox& box : CollisionBoxes) {
-        D3DXMatrixMultiply(&box.World, &box.Local, &WorldMatrix);
-        box.Update();
+        box.Place(WorldMatrix);
     }
-    D3DXMatrixMultiply(&Box.World, &Box.Local, &WorldMatrix);
-    Box.Update();
+    Box.Place(WorldMatrix);
     Bounds.FromBox(Box);
     CollisionBounds.FromBoxes(CollisionBoxes);
 
