@@ -11,7 +11,7 @@
 #include "platform/win32/Clock.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -43,27 +43,24 @@ const std::unordered_set<std::string>& RaceEvents() {
     return names;
 }
 
+// Decimal digits only, the whole text (no sign, space or hexadecimal).
 bool ReadWhole(const std::string& text, int64_t low, int64_t high, int64_t& out) {
-    if (text.empty()) {
-        return false;
-    }
-    errno = 0;
-    char* end = nullptr;
-    const long long value = std::strtoll(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || value < low || value > high) {
+    const char* last = text.data() + text.size();
+    int64_t value = 0;
+    const auto [end, failure] = std::from_chars(text.data(), last, value);
+    if (text.empty() || text.front() == '-' || failure != std::errc() || end != last || value < low || value > high) {
         return false;
     }
     out = value;
     return true;
 }
 
+// A decimal number, the whole text, read without the process locale: "0.0166667", "2e-2".
 bool ReadSeconds(const std::string& text, float& out) {
-    if (text.empty()) {
-        return false;
-    }
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);  // the C locale: "." is the point
-    if (*end != '\0' || !std::isfinite(value) || value <= 0.0 || value > 1.0) {
+    const char* last = text.data() + text.size();
+    double value = 0.0;
+    const auto [end, failure] = std::from_chars(text.data(), last, value, std::chars_format::general);
+    if (failure != std::errc() || end != last || !std::isfinite(value) || value <= 0.0 || value > 1.0) {
         return false;
     }
     out = static_cast<float>(value);

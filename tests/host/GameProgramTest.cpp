@@ -59,6 +59,12 @@ TEST(GameProgramOptions, BadOptionsAreRefusedWithTheReason) {
         {{"--frame-time", "nan"}, "--frame-time takes"},
         {{"--frame-time", "1.5"}, "--frame-time takes"},
         {{"--frame-time", "-0.01"}, "--frame-time takes"},
+        {{"--frame-time", "0x0.1"}, "--frame-time takes"},  // decimal only
+        {{"--frame-time", "0,02"}, "--frame-time takes"},
+        {{"--frame-time", " 0.02"}, "--frame-time takes"},
+        {{"--laps", "+3"}, "--laps takes"},
+        {{"--laps", "-3"}, "--laps takes"},
+        {{"--frames", "0x10"}, "--frames takes"},
         {{"--frames", "0"}, "--frames takes"},
         {{"--frames", ""}, "--frames takes"},
         {{"--dump", "1,,2"}, "--dump takes"},
