@@ -40,18 +40,6 @@ bool Overlaps(const D3DXVECTOR3& centre, const D3DXVECTOR3& halfExtents, const C
 }  // namespace
 
 void CPPlayer::Respawn(bool force) {
-    D3DXVECTOR4 v;
-    GetCarVelocity(v);
-    const bool falling = v.z * v.z > 1.5f * (v.x * v.x + v.y * v.y) && v.z < -5.0f;
-    // The roof's downward axis in the world: upright (0, 0, -1) gives tilt 0, on the roof π.
-    D3DXMATRIX rotation;
-    D3DXMatrixRotationQuaternion(&rotation, &Orientation);
-    const D3DXVECTOR3 down(0.0f, 0.0f, -1.0f);
-    D3DXVECTOR3 u;
-    D3DXVec3TransformCoord(&u, &down, &rotation);
-    D3DXVec3Normalize(&u, &u);
-    const float tilt = static_cast<float>(ClampedAcos(-u.z));
-
     if (Locked || RespawnCooldown > 0.0f) {
         return;
     }
@@ -61,8 +49,21 @@ void CPPlayer::Respawn(bool force) {
     if (physics == nullptr || path == nullptr || path->CurrentLine == nullptr) {
         return;
     }
-    if (physics->TerrainTriangleCount != 0 && !force && !falling && tilt <= MaxUprightTilt) {
-        return;
+    if (physics->TerrainTriangleCount != 0 && !force) {
+        D3DXVECTOR4 v;
+        GetCarVelocity(v);
+        const bool falling = v.z * v.z > 1.5f * (v.x * v.x + v.y * v.y) && v.z < -5.0f;
+        // The roof's downward axis in the world: upright (0, 0, -1) gives tilt 0, on the roof π.
+        D3DXMATRIX rotation;
+        D3DXMatrixRotationQuaternion(&rotation, &Orientation);
+        const D3DXVECTOR3 down(0.0f, 0.0f, -1.0f);
+        D3DXVECTOR3 u;
+        D3DXVec3TransformCoord(&u, &down, &rotation);
+        D3DXVec3Normalize(&u, &u);
+        const float tilt = static_cast<float>(ClampedAcos(-u.z));
+        if (!falling && tilt <= MaxUprightTilt) {
+            return;
+        }
     }
 
     RespawnCooldown = RespawnPause;

@@ -191,10 +191,6 @@ D3DXVECTOR4* D3DXVec4Normalize(D3DXVECTOR4* out, const D3DXVECTOR4* v) {
     return out;
 }
 
-D3DXVECTOR4* D3DXVec4Transform(D3DXVECTOR4* out, const D3DXVECTOR4* v, const D3DXMATRIX* m) {
-    *out = RowTimesMatrix(v->x, v->y, v->z, v->w, *m);
-    return out;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Matrices

@@ -374,7 +374,10 @@ inline D3DXVECTOR4* D3DXVec4Scale(D3DXVECTOR4* out, const D3DXVECTOR4* v, float 
     return out;
 }
 D3DXVECTOR4* D3DXVec4Normalize(D3DXVECTOR4* out, const D3DXVECTOR4* v);
-D3DXVECTOR4* D3DXVec4Transform(D3DXVECTOR4* out, const D3DXVECTOR4* v, const D3DXMATRIX* m);
+inline D3DXVECTOR4* D3DXVec4Transform(D3DXVECTOR4* out, const D3DXVECTOR4* v, const D3DXMATRIX* m) {
+    *out = D3DXDetail::RowTimesMatrix(v->x, v->y, v->z, v->w, *m);
+    return out;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Matrices
