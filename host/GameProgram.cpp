@@ -314,7 +314,8 @@ int Run(const GameOptions& options, std::FILE* out, std::FILE* err, const GameHo
     }
     host.AddPackFiles();
     std::string error;
-    if (!host.LoadCampaignData(error) || !host.LoadShotDescriptions(error)) {
+    if (!host.LoadCampaignData(error) || !host.LoadShotDescriptions(error) || !host.LoadEnemyDescriptions(error) ||
+        !host.LoadFonts(error)) {
         console.Fail(error);
         return Failed;
     }

@@ -1,6 +1,6 @@
 // The game program "_Tarnwick.exe": what the launcher's "Start Game" starts in the game folder.
-// It reads "config.cfg", "Actions.cfg" when there is one, the pack files, the campaign data and
-// the shot descriptions, creates the headless host with every singleton, starts the game's
+// It reads "config.cfg", "Actions.cfg" when there is one, the pack files, the campaign data,
+// the shot and enemy descriptions and the fonts, creates the headless host with every singleton, starts the game's
 // scripts from "Data\Scripts" and runs the frame loop until the main script ends (or the frame
 // limit is reached). It prints the race's events as the engine sends them to the scripts.
 //

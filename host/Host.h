@@ -130,6 +130,12 @@ public:
     // unchanged, when the file cannot be read or is refused.
     bool LoadEnemyDescriptions(std::string& error, const std::string& fileName = "Data\\enemies.txt");
 
+    // Fonts: loads every "Data\Interface\*.fnt" on disk or in a pack into the font manager,
+    // each under its file name without ".fnt" (the name the screens' labels give), in name
+    // order. A game program calls it once at start-up, after AddPackFiles, and does not start
+    // when it fails: `error` names the first font file that does not load and why.
+    bool LoadFonts(std::string& error);
+
     // Loads "Data\Sounds\" + fileName as the special sound name (is3D 1 for a 3-D sound);
     // the host owns it until it ends. False when it does not load or the name already has
     // a sound.

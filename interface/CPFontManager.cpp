@@ -18,19 +18,25 @@ CPFontManager::~CPFontManager() {
     }
 }
 
-bool CPFontManager::LoadFont(const std::string& name) {
+bool CPFontManager::LoadFont(const std::string& name, std::string* problem) {
     const std::string path = "Data\\Interface\\" + name + ".fnt";
     CPFileReader reader(path, false);
     if (FAILED(reader.Load())) {
         CPLog::GetInstance().Write(0, "Font \"%s\": %s cannot be read\n", name.c_str(), path.c_str());
+        if (problem != nullptr) {
+            *problem = "the file cannot be read";
+        }
         return false;
     }
     auto font = std::make_unique<CPFont>();
-    std::string problem;
+    std::string why;
     std::vector<std::string> skipped;
-    if (!ParseFontFile(reinterpret_cast<const char*>(reader.GetData()), reader.GetLength(), font->Metrics, problem,
+    if (!ParseFontFile(reinterpret_cast<const char*>(reader.GetData()), reader.GetLength(), font->Metrics, why,
                        &skipped)) {
-        CPLog::GetInstance().Write(0, "Font \"%s\" refused: %s\n", name.c_str(), problem.c_str());
+        CPLog::GetInstance().Write(0, "Font \"%s\" refused: %s\n", name.c_str(), why.c_str());
+        if (problem != nullptr) {
+            *problem = why;
+        }
         return false;
     }
     for (const std::string& line : skipped) {

@@ -27,8 +27,9 @@ public:
     // Reads "Data\Interface\" + name + ".fnt" (our font format, interface/FontFile.h) and
     // registers the font under name with the material of "interface.fx", its texture and the
     // type 200, replacing a font of that name. False, reported to the log, when the file
-    // cannot be read or is damaged; nothing is registered then.
-    bool LoadFont(const std::string& name);
+    // cannot be read or is damaged; nothing is registered then, and problem (when given)
+    // says why.
+    bool LoadFont(const std::string& name, std::string* problem = nullptr);
     // Registers a font made by the caller (null removes the name).
     void AddFont(const std::string& name, CPtr<CPFont> font);
     // The font of that name or null; inserts nothing.
