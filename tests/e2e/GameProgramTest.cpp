@@ -79,6 +79,8 @@ TEST_F(GameProgram, RacesWithTheShippedScriptsToTheFrameLimitAndDumpsTheChosenFr
     for (const char* name : {"frame1.txt", "frame20.txt"}) {
         EXPECT_NE(ReadAll(root / "dumps" / name).find("Present"), std::string::npos) << name;
     }
+    // The race display is drawn: its screen and its labels in the font "hud".
+    EXPECT_NE(ReadAll(root / "dumps" / "frame20.txt").find("block \"interface.fx\""), std::string::npos);
     EXPECT_FALSE(fs::exists(root / "dumps" / "frame2.txt"));
     // A folder that cannot take the dump is a failure, said once.
     EXPECT_EQ(Run("--race level1 --frames 3 --dump 2 --dump-folder '" + (root / "none").string() + "'"), 1);
@@ -118,6 +120,10 @@ TEST_F(GameProgram, DamagedDataOrScriptsExitWithTheFileAndLine) {
         {"campaign data gone", [](GameProgram& t) { fs::remove(t.game / "Data/campaign.xml"); },
          {"campaign.xml"}},
         {"shots damaged", [](GameProgram& t) { t.Write("Data/shots.txt", "[shot\n"); }, {"Data\\shots.txt:1:"}},
+        {"enemies damaged", [](GameProgram& t) { t.Write("Data/enemies.txt", "health 5\n"); },
+         {"Data\\enemies.txt:1:"}},
+        {"font damaged", [](GameProgram& t) { t.Write("Data/Interface/hud.fnt", "hud_font.tga,256,32,0\n"); },
+         {"\"Data\\Interface\\hud.fnt\"", "line height"}},
         {"script does not compile",
          [](GameProgram& t) { t.Write("Data/Scripts/gamemenu.lua", "local task = ...\n\nwhile true do\n"); },
          {"Data\\Scripts\\gamemenu.lua", "line 3", "the script \"gamemenu\" failed"}},

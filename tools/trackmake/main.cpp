@@ -4,8 +4,8 @@
 // two computer cars and the effect and texture they use. The same level the engine's tests
 // race (tests/game/TestLevelFiles.h), so what the tests prove holds for the shipped track.
 //
-// Beside the track it writes the pictures, effects and sounds the shipped shot descriptions
-// and the ground name, plain stand-ins (a grey picture, a one-pass effect, a tenth of a second
+// Beside the track it writes the pictures, effects and sounds the shipped shot descriptions,
+// the ground and the race display (Data\Interface) name, plain stand-ins (a grey picture, a one-pass effect, a tenth of a second
 // of silence), so a race loads without a missing file.
 //
 //   trackmake <game folder>
@@ -55,11 +55,11 @@ std::string Silence() {
 
 void WriteMedia(const std::filesystem::path& folder) {
     const std::string effect = "technique Main { pass P0 { ZEnable = true; } }\n";
-    for (const char* name : {"trasser", "plazma", "gauss", "rocket", "terrain2", "test"}) {
+    for (const char* name : {"trasser", "plazma", "gauss", "rocket", "terrain2", "test", "interface"}) {
         TestLevelFiles::WriteText(folder, std::string("Data/Effects/") + name + ".fx", effect);
     }
     for (const char* name : {"trasser.tga", "plazma.tga", "gauss.tga", "rocket.tga", "level1/color.dds",
-                             "level1/detail1.dds"}) {
+                             "level1/detail1.dds", "hud.tga", "hud_font.tga"}) {
         TestLevelFiles::WriteText(folder, std::string("Data/Textures/") + name, Picture());
     }
     // The shots' sounds and the player's car's engine, squeal and nitro.

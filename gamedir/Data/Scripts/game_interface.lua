@@ -1,6 +1,6 @@
 -- The race display script: the HUD screen ("Data\Interface\game_interface1024.int"; without
--- the file the screen is empty and the calls change nothing) refreshed every frame of the race,
--- and what the race shows the player: messages, the laps it is told of, the place.
+-- the file the screen is empty and the calls change nothing) refreshed and drawn every frame
+-- of the race, and what the race shows the player: messages, the laps it is told of, the place.
 local task = ...
 local hud = CreateInterface("game_interface", 0)
 local racing = false
@@ -30,6 +30,7 @@ while true do
     if racing then
         UpdateTime(hud)
         UpdateGameInterface(hud)
+        UpdateInterface(hud)  -- drawn this frame
     end
     coroutine.yield()
 end
