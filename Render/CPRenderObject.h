@@ -56,10 +56,13 @@ public:
     // object and of the owner's mesh parts below it (wheels "w0".."w3", "w0d".."w3d" left out)
     // into regions with boxes; ApplyDamage (world-space ray, amount above 0.01) dents every
     // region whose box the ray crosses within 1.7 direction lengths; TransformToWorld moves
-    // the boxes of unsaturated regions with the owner.
+    // the boxes of unsaturated regions with the owner (UpdateDamageBoxes). The boxes are
+    // placed when next read: a car is moved every frame and hit seldom.
     void InitDamageModel();
     void ApplyDamage(const D3DXVECTOR3& origin, const D3DXVECTOR3& direction, float amount);
     void UpdateDamageBoxes();
+    // The regions, their boxes where the last TransformToWorld put them.
+    const std::vector<CPDamageRegion>& GetDamageRegions();
 
     CPGameObject* Owner = nullptr;  // not counted
     bool HasModifiers = false;
@@ -75,9 +78,15 @@ public:
     std::string Caption;
     std::shared_ptr<CPRender::MeshBuffers> MeshBuffers;
     bool DamageEnabled = false;
-    std::vector<CPDamageRegion> DamageRegions;
 
 private:
+    // Moves the boxes of unsaturated regions to damagePlacement when they lag behind it.
+    void PlaceDamageBoxes();
+
+    std::vector<CPDamageRegion> DamageRegions;
+    D3DXMATRIX damagePlacement;  // the owner's world matrix at the last UpdateDamageBoxes
+    bool damageBoxesBehind = false;
+
     // TransformToWorld that also writes every finished world vertex to copy (when not null),
     // in the same pass.
     void TransformToWorld(CPVertex* copy);

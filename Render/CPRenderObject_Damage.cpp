@@ -113,6 +113,7 @@ CPVertex* VertexOf(const CPVertexRef& ref) {
 void CPRenderObject::InitDamageModel() {
     DamageEnabled = true;
     DamageRegions.clear();
+    damageBoxesBehind = false;
 
     // Body parts: the mesh nodes of the owner's tree that are not wheels. The owner is one of
     // them when it is a mesh of another name, so its vertices are listed twice.
@@ -186,17 +187,32 @@ void CPRenderObject::UpdateDamageBoxes() {
     if (!DamageEnabled || Owner == nullptr) {
         return;
     }
+    damagePlacement = Owner->WorldMatrix;
+    damageBoxesBehind = true;
+}
+
+void CPRenderObject::PlaceDamageBoxes() {
+    if (!damageBoxesBehind) {
+        return;
+    }
+    damageBoxesBehind = false;
     for (CPDamageRegion& region : DamageRegions) {
         if (region.Level < 1.0f) {
-            region.Box.Place(Owner->WorldMatrix);
+            region.Box.Place(damagePlacement);
         }
     }
+}
+
+const std::vector<CPDamageRegion>& CPRenderObject::GetDamageRegions() {
+    PlaceDamageBoxes();
+    return DamageRegions;
 }
 
 void CPRenderObject::ApplyDamage(const D3DXVECTOR3& origin, const D3DXVECTOR3& direction, float amount) {
     if (!DamageEnabled || !(amount > MinimumAmount)) {
         return;
     }
+    PlaceDamageBoxes();
     for (CPDamageRegion& region : DamageRegions) {
         if (!(region.Level < 1.0f)) {
             continue;

@@ -83,10 +83,10 @@ TEST_F(DamageModelTest, GroupsRegionsAndBoxes) {
         {{{{door, 1}}, {{door, 2}}, {{door, 3}}}, D3DXVECTOR3(10, 0, 0), D3DXVECTOR3(0.29f, 0.001f, 0.001f)},
         {{{{notWheel, 0}}}, D3DXVECTOR3(5, 5, 5), D3DXVECTOR3(0.3f, 0.3f, 0.3f)},
     };
-    ASSERT_EQ(body->DamageRegions.size(), std::size(expected));
+    ASSERT_EQ(body->GetDamageRegions().size(), std::size(expected));
     for (size_t r = 0; r < std::size(expected); ++r) {
         SCOPED_TRACE(r);
-        const CPDamageRegion& region = body->DamageRegions[r];
+        const CPDamageRegion& region = body->GetDamageRegions()[r];
         ASSERT_EQ(region.Groups.size(), expected[r].groups.size());
         for (size_t g = 0; g < region.Groups.size(); ++g) {
             EXPECT_EQ(RefsOf(region.Groups[g]), expected[r].groups[g]);
@@ -111,7 +111,7 @@ TEST_F(DamageModelTest, SeededHitsDentTheRegionsTheyCross) {
     const D3DXVECTOR3 above(0, 0, 1), down(0, 0, -1);
     CrtSrand(7);
     body->ApplyDamage(above, down, 0.01f);  // too little: no draw, no change
-    EXPECT_EQ(body->DamageRegions[0].Level, 0.0f);
+    EXPECT_EQ(body->GetDamageRegions()[0].Level, 0.0f);
     const int untouched = CrtRand();
     CrtSrand(7);
     EXPECT_EQ(CrtRand(), untouched);
@@ -126,8 +126,8 @@ TEST_F(DamageModelTest, SeededHitsDentTheRegionsTheyCross) {
         d = CrtRand();
     }
     EXPECT_EQ(after, draws[21]);
-    EXPECT_EQ(body->DamageRegions[0].Level, 0.5f);
-    EXPECT_EQ(body->DamageRegions[1].Level, 0.0f);
+    EXPECT_EQ(body->GetDamageRegions()[0].Level, 0.5f);
+    EXPECT_EQ(body->GetDamageRegions()[1].Level, 0.0f);
 
     // The door's vertex is the fifth reference: draws 12, 13, 14 are its roll, pitch and yaw.
     const auto angle = [&](int i) { return 0.05f - static_cast<float>(draws[static_cast<size_t>(i)]) * 0.1f / 32767.0f; };
@@ -150,31 +150,50 @@ TEST_F(DamageModelTest, SeededHitsDentTheRegionsTheyCross) {
 
     // Past a level of 1 the region ignores hits and its box stays where it was.
     body->ApplyDamage(above, down, 0.6f);
-    EXPECT_FLOAT_EQ(body->DamageRegions[0].Level, 1.1f);
+    EXPECT_FLOAT_EQ(body->GetDamageRegions()[0].Level, 1.1f);
     const D3DXVECTOR3 saturatedNormal = door->Vertices[0].Normal;
     body->ApplyDamage(above, down, 0.6f);
     EXPECT_EQ(door->Vertices[0].Normal.x, saturatedNormal.x);
-    EXPECT_FLOAT_EQ(body->DamageRegions[0].Level, 1.1f);
+    EXPECT_FLOAT_EQ(body->GetDamageRegions()[0].Level, 1.1f);
 
     root.SetPosition(D3DXVECTOR3(100, 0, 0));
     root.UpdateTransform();
     body->TransformToWorld();
-    EXPECT_NEAR(body->DamageRegions[0].Box.Max.x, 0.3f, 1e-5f);
-    EXPECT_NEAR(body->DamageRegions[1].Box.Max.x, 102.3f, 1e-4f);
+    EXPECT_NEAR(body->GetDamageRegions()[0].Box.Max.x, 0.3f, 1e-5f);
+    EXPECT_NEAR(body->GetDamageRegions()[1].Box.Max.x, 102.3f, 1e-4f);
+}
+
+TEST_F(DamageModelTest, HitsFindTheBoxesWhereTheLastTransformPutThem) {
+    body->InitDamageModel();
+    const D3DXVECTOR3 down(0, 0, -1);
+    root.SetPosition(D3DXVECTOR3(50, 0, 0));
+    root.UpdateTransform();
+    // Not yet transformed to world: the boxes are still at the origin.
+    body->ApplyDamage(D3DXVECTOR3(50, 0, 1), down, 0.5f);
+    EXPECT_EQ(body->GetDamageRegions()[0].Level, 0.0f);
+    body->ApplyDamage(D3DXVECTOR3(0, 0, 1), down, 0.25f);
+    EXPECT_EQ(body->GetDamageRegions()[0].Level, 0.25f);
+
+    body->TransformToWorld();
+    body->ApplyDamage(D3DXVECTOR3(0, 0, 1), down, 0.5f);  // where the car was
+    EXPECT_EQ(body->GetDamageRegions()[0].Level, 0.25f);
+    body->ApplyDamage(D3DXVECTOR3(50, 0, 1), down, 0.5f);  // where it is
+    EXPECT_EQ(body->GetDamageRegions()[0].Level, 0.75f);
+    EXPECT_NEAR(body->GetDamageRegions()[0].Box.Max.x, 50.3f, 1e-4f);
 }
 
 TEST_F(DamageModelTest, ReferencesIntoShrunkenPartsAreSkipped) {
     body->InitDamageModel();
     door->Vertices.clear();
     body->ApplyDamage(D3DXVECTOR3(0, 0, 1), D3DXVECTOR3(0, 0, -1), 0.5f);
-    EXPECT_EQ(body->DamageRegions[0].Level, 0.5f);
+    EXPECT_EQ(body->GetDamageRegions()[0].Level, 0.5f);
     EXPECT_EQ(body->Vertices[0].Diffuse, 0x96FFFFFFu);
 }
 
 TEST_F(DamageModelTest, NothingBeforeTheModelIsBuilt) {
     body->ApplyDamage(D3DXVECTOR3(0, 0, 1), D3DXVECTOR3(0, 0, -1), 0.5f);
     EXPECT_EQ(body->Vertices[0].Diffuse, 0x12345678u);
-    EXPECT_TRUE(body->DamageRegions.empty());
+    EXPECT_TRUE(body->GetDamageRegions().empty());
 }
 
 }  // namespace
