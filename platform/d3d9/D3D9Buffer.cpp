@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iterator>
 #include <limits>
+#include <typeinfo>
 
 HRESULT D3D9BufferMemory::Lock(UINT offset, UINT size, void** data, DWORD flags, D3D9Fault fault) {
     if (data == nullptr) {
@@ -66,7 +67,11 @@ HRESULT D3D9VertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC* out) {
     return S_OK;
 }
 
-D3D9VertexBuffer* D3D9VertexBuffer::From(IDirect3DVertexBuffer9* buffer) { return dynamic_cast<D3D9VertexBuffer*>(buffer); }
+// Every draw asks: the class is final, so its exact type says it all (cheaper than a cast search).
+D3D9VertexBuffer* D3D9VertexBuffer::From(IDirect3DVertexBuffer9* buffer) {
+    return buffer != nullptr && typeid(*buffer) == typeid(D3D9VertexBuffer) ? static_cast<D3D9VertexBuffer*>(buffer)
+                                                                           : nullptr;
+}
 
 // --- index buffer ---
 
@@ -145,4 +150,7 @@ void D3D9IndexBuffer::IndexRange(size_t first, size_t count, uint32_t& lowest, u
     nextRange = (nextRange + 1) % std::size(ranges);
 }
 
-D3D9IndexBuffer* D3D9IndexBuffer::From(IDirect3DIndexBuffer9* buffer) { return dynamic_cast<D3D9IndexBuffer*>(buffer); }
+D3D9IndexBuffer* D3D9IndexBuffer::From(IDirect3DIndexBuffer9* buffer) {
+    return buffer != nullptr && typeid(*buffer) == typeid(D3D9IndexBuffer) ? static_cast<D3D9IndexBuffer*>(buffer)
+                                                                          : nullptr;
+}

@@ -92,12 +92,6 @@ D3DXMATRIX& D3DXMATRIX::operator/=(float s) { return *this *= 1.0f / s; }
 
 D3DXMATRIX D3DXMATRIX::operator-() const { return *this * -1.0f; }
 
-D3DXMATRIX D3DXMATRIX::operator*(const D3DXMATRIX& other) const {
-    D3DXMATRIX out;
-    D3DXMatrixMultiply(&out, this, &other);
-    return out;
-}
-
 D3DXMATRIX D3DXMATRIX::operator+(const D3DXMATRIX& other) const {
     D3DXMATRIX out = *this;
     return out += other;

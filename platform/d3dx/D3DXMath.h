@@ -402,6 +402,11 @@ inline D3DXMATRIX* D3DXMatrixMultiply(D3DXMATRIX* out, const D3DXMATRIX* a, cons
     }
     return out;
 }
+inline D3DXMATRIX D3DXMATRIX::operator*(const D3DXMATRIX& other) const {
+    D3DXMATRIX out;
+    D3DXMatrixMultiply(&out, this, &other);
+    return out;
+}
 D3DXMATRIX* D3DXMatrixTranspose(D3DXMATRIX* out, const D3DXMATRIX* m);
 // Returns null and leaves out untouched when the determinant is zero. determinant may be null.
 D3DXMATRIX* D3DXMatrixInverse(D3DXMATRIX* out, float* determinant, const D3DXMATRIX* m);
