@@ -74,8 +74,12 @@ public:
     bool Excluded = false;
     std::string MeshBufferName;
     // The text a label's glyph quads spell (set by the font manager), so a frame dump can say
-    // what a label shows; empty for other meshes.
+    // what a label shows; empty for other meshes. With it, the font (null: none) and origin
+    // they were laid out with, so the same text is not laid out again.
     std::string Caption;
+    uint64_t CaptionFont = 0;  // the font's serial number
+    float CaptionX = 0.0f;
+    float CaptionY = 0.0f;
     std::shared_ptr<CPRender::MeshBuffers> MeshBuffers;
     bool DamageEnabled = false;
 

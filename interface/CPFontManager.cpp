@@ -73,12 +73,22 @@ CPtr<CPRenderObject> CPFontManager::BuildText(CPtr<CPGameObject> node, float x, 
     if (ro == nullptr) {
         return CPtr<CPRenderObject>();
     }
+    const CPtr<CPFont> f = FindFont(font);
+    // A display sets most of its labels to the text they already show, every frame.
+    if (f && ro->CaptionFont == f->Serial && ro->Material == f->Material && ro->Caption == text &&
+        ro->CaptionX == x && ro->CaptionY == y && ro->WorldVertices.size() == ro->Vertices.size()) {
+        return CPtr<CPRenderObject>(ro);
+    }
     ro->Vertices.clear();
     ro->Indices.clear();
     ro->Caption = text;
-    if (const CPtr<CPFont> f = FindFont(font)) {
+    ro->CaptionFont = 0;
+    if (f) {
         ro->SetMaterial(f->Material);
         LayoutText(f->Metrics, x, y, text, ro->Vertices, ro->Indices);
+        ro->CaptionFont = f->Serial;
+        ro->CaptionX = x;
+        ro->CaptionY = y;
     }
     ro->WorldVertices = ro->Vertices;
     return CPtr<CPRenderObject>(ro);

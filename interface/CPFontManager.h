@@ -38,6 +38,7 @@ public:
     // Replaces the glyph quads of the node's render object by those of text at (x, y) in the
     // font, and gives it the font's material. Null, changing nothing, unless the node is a
     // mesh node (RenderKind 0) with a CPRenderObject. An unknown font leaves the label empty.
+    // The text, font and origin of the quads already there change nothing.
     CPtr<CPRenderObject> BuildText(CPtr<CPGameObject> node, float x, float y, const std::string& font,
                                    const std::string& text);
 

@@ -93,6 +93,9 @@ public:
     // A copy of the edit box's text; "" when there is no edit box of that name.
     std::string GetEditBoxText(const std::string& name) const;
     CPWindow* FindWindow(std::string_view name) const;
+    // Changes whenever FindWindow's index of Windows is rebuilt; unique among all screens, so
+    // windows found under one value may be kept until it changes (CPWindowList).
+    uint64_t WindowIndexSerial() const;
     CPTextEntry* FindLabel(const std::string& name);
     CPEditBox* FindEditBox(const std::string& name) const;
 
@@ -139,10 +142,30 @@ private:
         CPWindow* Window = nullptr;
     };
     void IndexWindows() const;
+    // Rebuilds the index when AddWindow or a change of the map's size left it behind.
+    void RefreshWindowIndex() const;
     // WindowOrder as a flat array for UpdateBuffers, refreshed when the list's size changes.
     std::vector<CPWindow*> drawOrder;
     mutable std::vector<WindowSlot> windowIndex;
     mutable size_t indexedWindows = 0;
     mutable bool windowIndexStale = true;
+    mutable uint64_t windowIndexSerial = 0;
     std::unique_ptr<CPRenderObject> ownMesh;
+};
+
+// A fixed list of window names looked up once per state of a screen's windows: code that
+// shows or hides the same names every frame (the race display) finds them without a lookup
+// each time. The windows are those of the last screen asked about.
+class CPWindowList {
+public:
+    explicit CPWindowList(std::vector<std::string> names) : names(std::move(names)) {}
+    // The screen's window of each name, null where it has none, in the list's order.
+    const std::vector<CPWindow*>& On(const CPInterface& screen);
+    // Shows the first count windows of the list and hides the rest.
+    void ShowFirst(CPInterface& screen, int64_t count);
+
+private:
+    std::vector<std::string> names;
+    uint64_t serial = 0;
+    std::vector<CPWindow*> windows;
 };

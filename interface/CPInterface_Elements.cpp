@@ -5,15 +5,30 @@
 
 #include "interface/CPFontManager.h"
 
+#include <cstring>
+
 namespace {
 
-// FNV-1a: short names, no table of its own.
+// Eight bytes a step: the display looks up some eighty short names every frame.
 uint32_t WindowNameHash(std::string_view name) {
-    uint32_t hash = 2166136261u;
-    for (const char c : name) {
-        hash = (hash ^ static_cast<uint8_t>(c)) * 16777619u;
+    uint64_t hash = 0x9E3779B97F4A7C15ull ^ name.size();
+    size_t i = 0;
+    for (; i + 8 <= name.size(); i += 8) {
+        uint64_t word;
+        std::memcpy(&word, name.data() + i, 8);
+        hash = (hash ^ word) * 0xFF51AFD7ED558CCDull;
+        hash ^= hash >> 32;
     }
-    return hash;
+    if (i < name.size()) {
+        uint64_t word = 0;  // the last bytes, without a call to copy them
+        for (size_t k = 0; i + k < name.size(); ++k) {
+            word |= static_cast<uint64_t>(static_cast<uint8_t>(name[i + k])) << (8 * k);
+        }
+        hash = (hash ^ word) * 0xFF51AFD7ED558CCDull;
+        hash ^= hash >> 32;
+    }
+    hash *= 0xC4CEB9FE1A85EC53ull;
+    return static_cast<uint32_t>(hash >> 32);
 }
 
 }  // namespace
@@ -35,12 +50,44 @@ void CPInterface::IndexWindows() const {
     }
     indexedWindows = Windows.size();
     windowIndexStale = false;
+    static uint64_t serials = 0;
+    windowIndexSerial = ++serials;
 }
 
-CPWindow* CPInterface::FindWindow(std::string_view name) const {
+void CPInterface::RefreshWindowIndex() const {
     if (windowIndexStale || indexedWindows != Windows.size()) {
         IndexWindows();
     }
+}
+
+uint64_t CPInterface::WindowIndexSerial() const {
+    RefreshWindowIndex();
+    return windowIndexSerial;
+}
+
+const std::vector<CPWindow*>& CPWindowList::On(const CPInterface& screen) {
+    const uint64_t now = screen.WindowIndexSerial();
+    if (now != serial) {
+        windows.clear();
+        for (const std::string& name : names) {
+            windows.push_back(screen.FindWindow(name));
+        }
+        serial = now;
+    }
+    return windows;
+}
+
+void CPWindowList::ShowFirst(CPInterface& screen, int64_t count) {
+    const std::vector<CPWindow*>& found = On(screen);
+    for (size_t i = 0; i < found.size(); ++i) {
+        if (found[i] != nullptr) {
+            found[i]->SetVisible(static_cast<int64_t>(i) < count);
+        }
+    }
+}
+
+CPWindow* CPInterface::FindWindow(std::string_view name) const {
+    RefreshWindowIndex();
     const uint32_t hash = WindowNameHash(name);
     const size_t mask = windowIndex.size() - 1;
     for (size_t i = hash & mask;; i = (i + 1) & mask) {

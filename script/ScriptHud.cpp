@@ -30,6 +30,7 @@
 #include <cstdio>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace Script {
 
@@ -49,35 +50,47 @@ constexpr std::array<const char*, 3> SlotWindows{"slot1", "slot2", "slot3"};
 constexpr std::array<const char*, 7> EquipmentIcons{"analyzer", "repair", "laser", "bullets", "firerate", "damage",
                                                     "regeneration"};
 
-// stem + "1" .. stem + N, made once per list.
-template <size_t N>
-std::array<std::string, N> NumberedNames(const char* stem) {
-    std::array<std::string, N> names;
-    for (size_t i = 0; i < N; ++i) {
-        names[i] = stem + std::to_string(i + 1);
+// stem + "1" .. stem + count.
+std::vector<std::string> NumberedNames(const char* stem, size_t count) {
+    std::vector<std::string> names;
+    for (size_t i = 0; i < count; ++i) {
+        names.push_back(stem + std::to_string(i + 1));
     }
     return names;
 }
 
-const std::array<std::string, OverheatWindows>& OverheatNames() {
-    static const auto names = NumberedNames<OverheatWindows>("overheat");
-    return names;
+// The gauges, found once per screen (the display fills them every frame).
+CPWindowList& OverheatGauge() {
+    static CPWindowList gauge(NumberedNames("overheat", OverheatWindows));
+    return gauge;
 }
 
-const std::array<std::string, BulletWindows>& BulletNames() {
-    static const auto names = NumberedNames<BulletWindows>("bullet");
-    return names;
+CPWindowList& AmmunitionGauge() {
+    static CPWindowList gauge(NumberedNames("bullet", BulletWindows));
+    return gauge;
 }
 
-const std::array<std::string, WeaponIcons.size()>& WeaponOffNames() {
-    static const std::array<std::string, WeaponIcons.size()> names = [] {
-        std::array<std::string, WeaponIcons.size()> n;
-        for (size_t i = 0; i < WeaponIcons.size(); ++i) {
-            n[i] = std::string(WeaponIcons[i]) + "_off";
+// What UpdateGameInterface hides before it shows what the car has: every weapon icon in both
+// forms, the contact and cassette icons, the mine windows, the empty slots and the charges.
+CPWindowList& HiddenFirst() {
+    static CPWindowList hidden([] {
+        std::vector<std::string> names;
+        for (const char* name : WeaponIcons) {
+            names.emplace_back(name);
         }
-        return n;
-    }();
-    return names;
+        for (const char* name : WeaponIcons) {
+            names.push_back(std::string(name) + "_off");
+        }
+        for (const char* name : HiddenOnly) {
+            names.emplace_back(name);
+        }
+        for (const char* name : {"no_mina", "mines", "slot1", "slot2", "slot3", "nosuper1", "nosuper2", "nosuper3",
+                                 "super1", "super2", "super3"}) {
+            names.emplace_back(name);
+        }
+        return names;
+    }());
+    return hidden;
 }
 
 // The value truncated toward zero, plus 1 when what was cut off is a half or more.
@@ -93,14 +106,6 @@ std::string Format(const char* format, int32_t value) {
 }
 
 CPInterface* Hud(lua_State* L, const char* function) { return Handle<CPInterface>(L, 1, function); }
-
-// The first count windows of names shown, the rest hidden.
-template <size_t N>
-void ShowFirst(CPInterface& hud, const std::array<std::string, N>& names, int32_t count) {
-    for (size_t i = 0; i < N; ++i) {
-        hud.ShowWindow(names[i], static_cast<int32_t>(i) < count);
-    }
-}
 
 int UpdateScore(lua_State* L) {
     if (CPInterface* hud = Hud(L, "UpdateScore")) {
@@ -123,7 +128,7 @@ int UpdateTime(lua_State* L) {
     std::snprintf(clock, sizeof(clock), "%02d:%02d", static_cast<int>(minutes), static_cast<int>(seconds));
     hud->SetLabelText("time", clock);
     if (const CPPlayer* car = level->FollowedCar) {
-        ShowFirst(*hud, OverheatNames(), Nearest(car->EngineTemperature * static_cast<float>(OverheatWindows)));
+        OverheatGauge().ShowFirst(*hud, Nearest(car->EngineTemperature * static_cast<float>(OverheatWindows)));
     }
     if (const CPGameData* game = CPGameData::Instance) {
         hud->SetLabelText("kills", Format("%05d", game->Kills));
@@ -168,19 +173,7 @@ int UpdateGameInterface(lua_State* L) {
     const CPPlayer& car = *level->FollowedCar;
     const CarSettings& s = CPGameData::Instance->ActiveCarSettings;
 
-    for (const char* name : WeaponIcons) {
-        hud->ShowWindow(name, false);
-    }
-    for (const std::string& name : WeaponOffNames()) {
-        hud->ShowWindow(name, false);
-    }
-    for (const char* name : HiddenOnly) {
-        hud->ShowWindow(name, false);
-    }
-    for (const char* name : {"no_mina", "mines", "slot1", "slot2", "slot3", "nosuper1", "nosuper2", "nosuper3",
-                             "super1", "super2", "super3"}) {
-        hud->ShowWindow(name, false);
-    }
+    HiddenFirst().ShowFirst(*hud, 0);
 
     static const char* const super[3] = {"super1", "super2", "super3"};
     static const char* const nosuper[3] = {"nosuper1", "nosuper2", "nosuper3"};
@@ -223,7 +216,7 @@ int UpdateGameInterface(lua_State* L) {
 
     const int32_t slot = car.WeaponSlot;
     const float ammunition = (slot >= 0 && slot <= 2) ? car.Ammunition[static_cast<size_t>(slot)] : 0.0f;
-    ShowFirst(*hud, BulletNames(), Nearest(ammunition * static_cast<float>(BulletWindows)));
+    AmmunitionGauge().ShowFirst(*hud, Nearest(ammunition * static_cast<float>(BulletWindows)));
 
     switch (car.WeaponType) {
     case 0: case 1: case 2: case 6:

@@ -133,6 +133,23 @@ TEST_F(InterfaceTest, LabelsShowTheirTextsAndKeepThem) {
     EXPECT_EQ(menu.EditBoxes.at("name")->Text, "");
 }
 
+TEST_F(InterfaceTest, ALabelSetToTheTextItShowsIsLaidOutAgainOnlyWhenItsFontOrOriginChanged) {
+    CPInterface& menu = Load("menu");
+    const CPTextEntry& title = menu.Texts.at("title");
+    // Drawn once elsewhere (as SetFont does), then set to its own text: back at its origin.
+    host->FontManager().BuildText(title.Object, 300.0f, 300.0f, "small", "AB^aB");
+    EXPECT_EQ(LabelMesh(menu, "title").Vertices[0].Position.x, 300.0f);
+    menu.SetLabelText("title", "AB^aB");
+    EXPECT_EQ(LabelMesh(menu, "title").Vertices[0].Position, D3DXVECTOR3(10.5f, 10.5f, 0.0f));
+    // The font reloaded under its name with a wider "A": the same text takes the new widths.
+    WriteFile("small.fnt", "font.tga,256,128,16\n65,0,0,20\n66,12,0,10\n97,32,0,9\n");
+    ASSERT_TRUE(host->FontManager().LoadFont("small"));
+    menu.SetLabelText("title", "AB^aB");
+    EXPECT_EQ(LabelMesh(menu, "title").Vertices[4].Position.x, 28.5f);
+    menu.SetLabelText("title", "AB^aB");
+    EXPECT_EQ(LabelMesh(menu, "title").Vertices.size(), 16u);
+}
+
 TEST_F(InterfaceTest, MissingFontGivesEmptyLabelAndInsertsNothing) {
     CPInterface& screen = Load("menu");
     CPTextEntry label = screen.Texts.at("title");
@@ -151,6 +168,32 @@ TEST_F(InterfaceTest, DamagedFontFilesAreRefused) {
     EXPECT_FALSE(host->FontManager().LoadFont("broken"));
     EXPECT_FALSE(host->FontManager().LoadFont("empty"));
     EXPECT_EQ(host->FontManager().Fonts.count("broken"), 0u);
+}
+
+TEST_F(InterfaceTest, AWindowListFindsTheWindowsOfTheScreenItIsAskedAbout) {
+    CPInterface& menu = Load("menu");
+    CPInterface& other = Load("menu");
+    CPWindowList list({"logo", "none", "hint", "later"});
+    const std::vector<CPWindow*> found = list.On(menu);
+    EXPECT_EQ(found, (std::vector<CPWindow*>{menu.FindWindow("logo"), nullptr, menu.FindWindow("hint"), nullptr}));
+    EXPECT_EQ(list.On(other)[0], other.FindWindow("logo"));
+    EXPECT_NE(list.On(other)[0], found[0]);
+    // A window added later is found under its name.
+    auto window = std::make_unique<CPWindow>(&menu);
+    window->Init("later", 256.0f, 256.0f, 0.0f, 0.0f, 8.0f, 8.0f, 0.0f, 0.0f, 8.0f, 8.0f);
+    CPWindow* later = window.get();
+    menu.AddWindow(std::move(window));
+    EXPECT_EQ(list.On(menu)[3], later);
+
+    // The first count shown, the rest hidden; names the screen lacks are passed over.
+    menu.FindWindow("hint")->SetVisible(true);
+    list.ShowFirst(menu, 1);
+    EXPECT_TRUE(menu.FindWindow("logo")->Visible);
+    EXPECT_FALSE(menu.FindWindow("hint")->Visible);
+    EXPECT_FALSE(later->Visible);
+    list.ShowFirst(menu, 4);
+    EXPECT_TRUE(menu.FindWindow("hint")->Visible);
+    EXPECT_TRUE(later->Visible);
 }
 
 TEST_F(InterfaceTest, BuffersFollowShowHideAndState) {
