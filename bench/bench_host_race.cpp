@@ -66,6 +66,8 @@ struct Race {
         std::string error;
         host.LoadCampaignData(error);
         host.LoadShotDescriptions(error);
+        host.LoadEnemyDescriptions(error);
+        host.LoadFonts(error);  // the race display's labels
         for (const GameProgram::ScriptStart& script : GameProgram::Scripts()) {
             host.StartScript(script.File, script.Name, script.Categories);
         }
