@@ -28,11 +28,7 @@ CPQuadTreeNode::~CPQuadTreeNode() {
 }
 
 void CPQuadTreeNode::SetBounds(const D3DXVECTOR3& centre, const D3DXVECTOR3& halfExtents) {
-    Box = std::make_unique<CPBoundingBox>();
-    Box->Min = centre - halfExtents;
-    Box->Max = centre + halfExtents;
-    Box->HalfExtents = halfExtents;
-    Box->Centre = centre;
+    Box = std::make_unique<CPBoundingBox>(CPBoundingBox::Around(centre, halfExtents));
 }
 
 void CPQuadTreeNode::SetChild(int index, CPQuadTreeNode* child) {

@@ -31,6 +31,15 @@ CPBoundingBox::CPBoundingBox()
     UpdateCentre();
 }
 
+CPBoundingBox CPBoundingBox::Around(const D3DXVECTOR3& centre, const D3DXVECTOR3& halfExtents) {
+    CPBoundingBox box;
+    box.Centre = centre;
+    box.HalfExtents = halfExtents;
+    box.Min = centre - halfExtents;
+    box.Max = centre + halfExtents;
+    return box;
+}
+
 void CPBoundingBox::UpdateCentre() {
     Centre = (Min + Max) * 0.5f;
     HalfExtents = (Max - Min) * 0.5f;

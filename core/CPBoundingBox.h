@@ -19,6 +19,8 @@ extern D3DXMATRIX ShadowMatrix;
 class CPBoundingBox {
 public:
     CPBoundingBox();
+    // The box of that centre and those half extents.
+    static CPBoundingBox Around(const D3DXVECTOR3& centre, const D3DXVECTOR3& halfExtents);
 
     // Centre := (Min + Max) / 2, HalfExtents := (Max − Min) / 2.
     void UpdateCentre();

@@ -43,16 +43,6 @@ constexpr int32_t MaxSphereHits = 10;
 constexpr double HaloPause = 0.2;  // s between two halo pushes
 constexpr float MaxHaloImpulse = 400.0f;
 
-// A box from its centre and half extents.
-CPBoundingBox MakeBox(const D3DXVECTOR3& centre, const D3DXVECTOR3& halfExtents) {
-    CPBoundingBox box;
-    box.Centre = centre;
-    box.HalfExtents = halfExtents;
-    box.Min = centre - halfExtents;
-    box.Max = centre + halfExtents;
-    return box;
-}
-
 // The effect shot and the positioned sound of a picked-up bonus at p.
 void PickupEffects(const char* shot, const char* sound, const D3DXVECTOR3& p) {
     if (CPShotManager* shots = GetShotManager()) {
@@ -107,7 +97,7 @@ void CPPlayer::PickUpBonus() {
         }
         if (!placed) {
             UpdateTransform();
-            carBox = CarName == "rover" ? MakeBox(Box.Centre, Box.HalfExtents) : Bounds;
+            carBox = CarName == "rover" ? CPBoundingBox::Around(Box.Centre, Box.HalfExtents) : Bounds;
             placed = true;
         }
         const std::string& name = object->Name;
@@ -126,14 +116,14 @@ void CPPlayer::PickUpBonus() {
         }
         const CPtr<CPGameObject> sphere = object->FindChild("sphera");
         if (sphere != nullptr) {
-            box = MakeBox(box.Centre, D3DXVECTOR3(3.5f, 3.5f, box.HalfExtents.z));
+            box = CPBoundingBox::Around(box.Centre, D3DXVECTOR3(3.5f, 3.5f, box.HalfExtents.z));
         }
         if (name == "fake") {
             k = 1.0f;
         } else if (name == "light") {
             k = 2.0f;
         } else if (name == "halo") {
-            box = MakeBox(box.Centre, D3DXVECTOR3(box.HalfExtents.x / 3.0f, box.HalfExtents.y / 3.0f, box.HalfExtents.z));
+            box = CPBoundingBox::Around(box.Centre, D3DXVECTOR3(box.HalfExtents.x / 3.0f, box.HalfExtents.y / 3.0f, box.HalfExtents.z));
             k = 1.0f;
         }
         const D3DXVECTOR3 gap = box.Centre - carBox.Centre;

@@ -19,7 +19,6 @@
 
 namespace {
 
-using CarLogicFixture::BoxAt;
 using Commands = std::vector<std::string>;
 
 constexpr uint32_t PlayerSolmar = 9;
@@ -47,10 +46,10 @@ protected:
         auto* object = new CPGameObject(name);
         Objects.push_back(object);
         object->Position = centre;
-        object->Bounds = BoxAt(centre, half);
+        object->Bounds = CPBoundingBox::Around(centre, half);
         if (child != nullptr) {
             CPtr<CPGameObject> node(new CPGameObject(child));
-            node->Bounds = BoxAt(centre, half);
+            node->Bounds = CPBoundingBox::Around(centre, half);
             object->AddChild(node);
         }
         Game.AddBonus(CPtr<CPGameObject>(object), 0);
@@ -209,7 +208,7 @@ TEST_F(PlayerBonusTest, EachKindActsOnThePlayersCarAndAComputerCar) {
          [this](CPPlayer& p) {
              // The halo 5 m ahead on y: (0, -500, 0) is cut to length 400.
              Objects.back()->Position = p.Position + D3DXVECTOR3(0.0f, 5.0f, 0.0f);
-             Objects.back()->Bounds = BoxAt(Objects.back()->Position, D3DXVECTOR3(15.0f, 15.0f, 1.0f));
+             Objects.back()->Bounds = CPBoundingBox::Around(Objects.back()->Position, D3DXVECTOR3(15.0f, 15.0f, 1.0f));
          },
          {}, false,
          [this](CPPlayer& p, const CPCar&) {
@@ -247,7 +246,7 @@ TEST_F(PlayerBonusTest, EachKindActsOnThePlayersCarAndAComputerCar) {
         CPPlayer* player = MakePlayer(CarAt, c.Sides);
         AddBonus(c.ObjectName, c.Child, CarAt);
         c.Setup(*player);
-        player->Bounds = BoxAt(player->Position, D3DXVECTOR3(0.9f, 2.0f, 0.4f));
+        player->Bounds = CPBoundingBox::Around(player->Position, D3DXVECTOR3(0.9f, 2.0f, 0.4f));
         player->PickUpBonus();
         EXPECT_EQ(Sent(), c.Expected);
         EXPECT_EQ(Game.Bonuses.size(), c.Removed ? 0u : 1u);
@@ -302,7 +301,7 @@ TEST_F(PlayerBonusTest, AnExcludedSphereEndsTheTestsOfItsObject) {
 // Contact needs the centres within the summed half extents over 3.3 on every axis.
 TEST_F(PlayerBonusTest, ContactNeedsTheBoxesCloseOnEveryAxis) {
     CPPlayer* player = MakePlayer(CarAt, Drevik);
-    player->Bounds = BoxAt(CarAt, D3DXVECTOR3(1.0f, 2.0f, 0.5f));
+    player->Bounds = CPBoundingBox::Around(CarAt, D3DXVECTOR3(1.0f, 2.0f, 0.5f));
     // Half extents 0.65 with the car's: x reaches (1 + 0.65) / 3.3 = 0.5.
     struct ContactCase {
         D3DXVECTOR3 Offset;
@@ -323,9 +322,9 @@ TEST_F(PlayerBonusTest, ContactNeedsTheBoxesCloseOnEveryAxis) {
     }
     // The "empty" object's box is its child "v_bii" (k 0.8); without that child it is passed by.
     CPPlayer* solmar = MakePlayer(CarAt, Solmar);
-    solmar->Bounds = BoxAt(CarAt, D3DXVECTOR3(1.0f, 2.0f, 0.5f));
+    solmar->Bounds = CPBoundingBox::Around(CarAt, D3DXVECTOR3(1.0f, 2.0f, 0.5f));
     CPGameObject* whirl = AddBonus("empty", "v_bii", CarAt + D3DXVECTOR3(0.0f, 30.0f, 0.0f));
-    whirl->FindChild("v_bii")->Bounds = BoxAt(CarAt + D3DXVECTOR3(1.4f, 0.0f, 0.0f), D3DXVECTOR3(0.2f, 0.2f, 0.2f));
+    whirl->FindChild("v_bii")->Bounds = CPBoundingBox::Around(CarAt + D3DXVECTOR3(1.4f, 0.0f, 0.0f), D3DXVECTOR3(0.2f, 0.2f, 0.2f));
     AddBonus("empty", nullptr, CarAt);
     solmar->PickUpBonus();
     EXPECT_NEAR(Velocity(*solmar).z, 1.5f, 1e-4f);

@@ -21,7 +21,6 @@
 
 namespace {
 
-using CarLogicFixture::BoxAt;
 
 constexpr float Pi = std::numbers::pi_v<float>;
 constexpr float Degree = Pi / 180.0f;
@@ -189,7 +188,7 @@ TEST_F(PlayerRespawnTest, TheCarGoesToTheFirstFreePointOfThePiece) {
         }
         CPPlayer* player = MakePlayer(CarAt, 2);
         Level->Cars.push_back(CPtr<CPPlayer>(player));
-        player->Bounds = BoxAt(CarAt, c.Half);
+        player->Bounds = CPBoundingBox::Around(CarAt, c.Half);
         player->Respawn(true);
         ExpectNear(player->Position, c.Placed);
     }

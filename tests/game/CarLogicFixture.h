@@ -101,15 +101,6 @@ private:
     CPSoundManager manager;
 };
 
-// A world box from its centre and half extents.
-inline CPBoundingBox BoxAt(const D3DXVECTOR3& centre, const D3DXVECTOR3& halfExtents) {
-    CPBoundingBox box;
-    box.Centre = centre;
-    box.HalfExtents = halfExtents;
-    box.Min = centre - halfExtents;
-    box.Max = centre + halfExtents;
-    return box;
-}
 
 class CarLogicTest : public CarFixture::CarTest {
 protected:
@@ -177,7 +168,7 @@ protected:
     CPPlayer* MakeOther(const D3DXVECTOR3& centre) {
         auto& other = Others.emplace_back(std::make_unique<CPPlayer>());
         other->Position = centre;
-        other->Bounds = BoxAt(centre, D3DXVECTOR3(0.9f, 2.0f, 0.4f));
+        other->Bounds = CPBoundingBox::Around(centre, D3DXVECTOR3(0.9f, 2.0f, 0.4f));
         return other.get();
     }
 
