@@ -71,6 +71,7 @@ public:
     static constexpr size_t SourceBuckets = 100;
     static constexpr size_t TrackedCars = 20;  // slots of AiLastPoint and AiLapProgress
     static constexpr float FullLevelSize = 3000.0f;
+    static constexpr int32_t ScenePriority = 200;  // the level's objects and cars are activated at it
 
     // The current level, or null.
     static CPLevel* Current;

@@ -49,7 +49,6 @@ constexpr int32_t LevelObjectType = 0;
 constexpr int32_t GroundType = 17;
 constexpr int32_t RoadType = 19;
 constexpr int32_t ObjectType = 20;
-constexpr int32_t ScenePriority = 200;
 constexpr float StartLift = 2.0f;         // cars start this far above their start record
 constexpr float GroundHeight = -0.6f;
 constexpr float DetailRepeat = 0.2f;      // detail texture repeats per metre of ground

@@ -41,11 +41,9 @@ namespace {
 constexpr int32_t AiPriority = 100;
 constexpr int32_t PhysicsPriority = 400;
 constexpr int32_t UpdatePriority = 500;
-constexpr int32_t ScenePriority = 200;
 constexpr int ShadowLayer = 16;
 constexpr int IdentityLayer = 17;
 constexpr float StartLevelTime = 600.0f;  // s
-constexpr float NearestBound = 100000.0f;  // squared distance a nearest path line must beat
 constexpr size_t RacingSlots = 5;
 constexpr size_t FirstTrafficCar = 5;
 constexpr float TrafficDropHeight = 3.0f;
@@ -62,23 +60,6 @@ void Schedule(CPTask* task, int32_t priority) {
     if (CPScheduler::Instance != nullptr) {
         CPScheduler::Instance->AddTask(CPtr<CPTask>(task));
     }
-}
-
-// Index in lines of the line whose centre is nearest to point on the ground, the last of equal
-// ones; -1 when none is within the bound.
-int32_t NearestLine(const std::vector<CPLine*>& lines, const D3DXVECTOR3& point) {
-    float best = NearestBound;
-    int32_t found = -1;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const float dx = lines[i]->Centre.x - point.x;
-        const float dy = lines[i]->Centre.y - point.y;
-        const float d2 = dx * dx + dy * dy;
-        if (d2 <= best) {
-            best = d2;
-            found = static_cast<int32_t>(i);
-        }
-    }
-    return found;
 }
 
 }  // namespace
@@ -169,8 +150,8 @@ void CPLevel::StartRace() {
             line = Reversed ? line->Next : line->Prev;
         } while (line != nullptr && line != first && PathPoints.size() < limit);
     }
-    PlayerLastPoint = FollowedCar != nullptr ? NearestLine(PathPoints, FollowedCar->GetPosition()) : -1;
-    FinishPoint = NearestLine(PathPoints, FinishPosition);
+    PlayerLastPoint = FollowedCar != nullptr ? FindNearestPathPoint(FollowedCar->GetPosition()) : -1;
+    FinishPoint = FindNearestPathPoint(FinishPosition);
     FinishDirection.z = 0.0f;
     PlayerLapProgress = 0;
     size_t slot = 0;
@@ -181,7 +162,7 @@ void CPLevel::StartRace() {
         if (car == nullptr || (car->GetSideFlags() & CPPlayer::SideTraffic) != 0) {
             continue;
         }
-        AiLastPoint[slot++] = NearestLine(PathPoints, car->GetPosition());
+        AiLastPoint[slot++] = FindNearestPathPoint(car->GetPosition());
     }
 }
 
