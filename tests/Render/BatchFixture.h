@@ -12,6 +12,7 @@
 #include "scene/CPPerspectiveCamera.h"
 #include "scene/MainView.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -96,6 +97,25 @@ protected:
     }
 
     CPRenderObject* MeshOf(CPGameObject* node) { return dynamic_cast<CPRenderObject*>(node->RenderObject.Get()); }
+
+    // A three-vertex mesh node with a unit box, casting no shadow, at position.
+    CPGameObject* Placed(const std::string& name, CPMaterial* material, const D3DXVECTOR3& position) {
+        CPGameObject* node = Mesh(name, material, 3);
+        node->SetBounds(CPBox(D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(1, 1, 1)));
+        node->CastShadow = false;
+        node->SetPosition(position);
+        node->UpdateTransform();
+        return node;
+    }
+
+    // How often the mesh of node (or of its first child) is in this frame's block of the material.
+    size_t Drawn(CPMaterial* material, CPGameObject* node) {
+        CPGameObject* meshNode = node->RenderObject ? node : node->Children.front().Get();
+        const auto block = frameBatcher->FrameBlocks.find(material);
+        if (block == frameBatcher->FrameBlocks.end()) return 0;
+        return static_cast<size_t>(std::count(block->second->Objects.begin(), block->second->Objects.end(),
+                                              CPtr<CPRenderable>(MeshOf(meshNode))));
+    }
 
     CPGameObject* Light(const std::string& name, D3DLIGHTTYPE type, CPGameObject* parent = nullptr) {
         CPGameObject* node = Node(name, CPGameObject::RenderLight, parent);

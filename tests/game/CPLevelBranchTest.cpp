@@ -270,23 +270,7 @@ TEST(CPLevelBranch, DetailLevelsByDistance) {
     object.LodLevels.clear();
 }
 
-class CPLevelBranchDraw : public BatchTest {
-protected:
-    CPGameObject* Placed(const std::string& name, CPMaterial* material, const D3DXVECTOR3& position) {
-        CPGameObject* node = Mesh(name, material, 3);
-        node->SetBounds(CPBox(D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(1, 1, 1)));
-        node->CastShadow = false;
-        node->SetPosition(position);
-        node->UpdateTransform();
-        return node;
-    }
-    size_t Drawn(CPMaterial* material, CPGameObject* node) {
-        const auto block = frameBatcher->FrameBlocks.find(material);
-        if (block == frameBatcher->FrameBlocks.end()) return 0;
-        return static_cast<size_t>(
-            std::count(block->second->Objects.begin(), block->second->Objects.end(), CPtr<CPRenderable>(MeshOf(node))));
-    }
-};
+class CPLevelBranchDraw : public BatchTest {};
 
 TEST_F(CPLevelBranchDraw, TheCutWithFewerMaterialsWins) {
     // Stone on the left (x < 0), glow on the right; the y cut would mix them.

@@ -69,22 +69,6 @@ protected:
         car->UpdateTransform();
         return car;
     }
-    CPGameObject* Placed(const std::string& name, CPMaterial* material, const D3DXVECTOR3& position) {
-        CPGameObject* node = Mesh(name, material, 3);
-        node->SetBounds(CPBox(D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(1, 1, 1)));
-        node->CastShadow = false;
-        node->SetPosition(position);
-        node->UpdateTransform();
-        return node;
-    }
-    // The mesh of node (or of its first child) in the frame's block of the material.
-    size_t Drawn(CPMaterial* material, CPGameObject* node) {
-        CPGameObject* meshNode = node->RenderObject ? node : node->Children.front().Get();
-        const auto block = frameBatcher->FrameBlocks.find(material);
-        if (block == frameBatcher->FrameBlocks.end()) return 0;
-        return static_cast<size_t>(std::count(block->second->Objects.begin(), block->second->Objects.end(),
-                                              CPtr<CPRenderable>(MeshOf(meshNode))));
-    }
     void Frame() {
         frameBatcher->EndFrame();
         FrameTime = 1.0f / 60.0f;
