@@ -7,7 +7,6 @@
 #include "scene/CPParticleManager.h"
 
 #include <cmath>
-#include <cstdlib>
 
 CPEffectShot::CPEffectShot(std::string typeName) : CPShot(std::move(typeName)) {
     RenderKind = RenderGroup;  // the particles are the picture
@@ -15,7 +14,7 @@ CPEffectShot::CPEffectShot(std::string typeName) : CPShot(std::move(typeName)) {
 
 int CPEffectShot::Setup(const std::vector<std::string>& p) {
     Template = p.empty() ? std::string("none") : p[0];
-    Duration = p.size() > 1 ? static_cast<float>(std::atof(p[1].c_str())) : 0.0f;
+    Duration = ParameterNumber(p, 1);
     if (!std::isfinite(Duration) || Duration < 0.0f) {
         Duration = 0.0f;
     }
@@ -26,10 +25,7 @@ CPtr<CPShot> CPEffectShot::Clone() {
     auto* copy = new CPEffectShot(TypeName);
     copy->Template = Template;
     copy->Duration = Duration;
-    // The sound is the prototype's (its owner is the shot manager), not loaded again.
-    copy->Sound = Sound;
-    copy->SoundSpec = SoundSpec;
-    copy->Sound2D = Sound2D;
+    ShareSound(*copy);
     return CPtr<CPShot>(copy);
 }
 

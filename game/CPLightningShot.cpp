@@ -13,7 +13,6 @@
 #include "scene/MainView.h"
 
 #include <cmath>
-#include <cstdlib>
 
 namespace {
 
@@ -38,27 +37,21 @@ std::unique_ptr<CPRenderObject> MakeQuad(const std::string& effect, const std::s
     return quad;
 }
 
-// Numbers of a description: the reader checked them; atof's 0 stands for anything else.
-float Number(const std::vector<std::string>& p, size_t i) {
-    return i < p.size() ? static_cast<float>(std::atof(p[i].c_str())) : 0.0f;
-}
-std::string Word(const std::vector<std::string>& p, size_t i) { return i < p.size() ? p[i] : std::string(); }
-
 }  // namespace
 
 CPLightningShot::CPLightningShot(std::string typeName) : CPShot(std::move(typeName)) {}
 
 int CPLightningShot::Setup(const std::vector<std::string>& p) {
     parameters = p;
-    TargetFlag = Word(p, 0) != "enemy";
-    Speed = Number(p, 1);
-    Duration = Number(p, 2);
-    Width = Number(p, 3);
-    TextureName = Word(p, 4);
-    EffectName = Word(p, 5);
-    MaterialType = p.size() > 6 ? std::atoi(p[6].c_str()) : 0;
-    ImpactName = Word(p, 7);
-    Extra = Number(p, 8);
+    TargetFlag = ParameterWord(p, 0) != "enemy";
+    Speed = ParameterNumber(p, 1);
+    Duration = ParameterNumber(p, 2);
+    Width = ParameterNumber(p, 3);
+    TextureName = ParameterWord(p, 4);
+    EffectName = ParameterWord(p, 5);
+    MaterialType = ParameterInteger(p, 6);
+    ImpactName = ParameterWord(p, 7);
+    Extra = ParameterNumber(p, 8);
     InstallRenderObject(MakeQuad(EffectName, TextureName, MaterialType));
     return CPShot::Setup(p);
 }
@@ -76,10 +69,7 @@ CPtr<CPShot> CPLightningShot::Clone() {
     copy->Extra = Extra;
     copy->TargetFlag = TargetFlag;
     copy->InstallRenderObject(MakeQuad(EffectName, TextureName, MaterialType));
-    // The sound is the prototype's (its owner is the shot manager), not loaded again.
-    copy->Sound = Sound;
-    copy->SoundSpec = SoundSpec;
-    copy->Sound2D = Sound2D;
+    ShareSound(*copy);
     return CPtr<CPShot>(copy);
 }
 

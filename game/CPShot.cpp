@@ -5,6 +5,7 @@
 #include "Sound/PSoundManager.h"
 #include "core/CPTokenizer.h"
 #include "core/Geometry.h"
+#include "core/NumberText.h"
 #include "core/Singletons.h"
 
 #include <cmath>
@@ -45,6 +46,26 @@ int CPShot::Setup(const std::vector<std::string>& parameters) {
         sounds->Cache->LoadSound(Sound, SoundSpec, Sound2D ? 0 : 1, false);
     }
     return 1;
+}
+
+float CPShot::ParameterNumber(const std::vector<std::string>& parameters, size_t i) {
+    float value = 0.0f;
+    return i < parameters.size() && TextToFloat(parameters[i], value) ? value : 0.0f;
+}
+
+int32_t CPShot::ParameterInteger(const std::vector<std::string>& parameters, size_t i) {
+    int32_t value = 0;
+    return i < parameters.size() && TextToInt(parameters[i], value) ? value : 0;
+}
+
+std::string CPShot::ParameterWord(const std::vector<std::string>& parameters, size_t i) {
+    return i < parameters.size() ? parameters[i] : std::string();
+}
+
+void CPShot::ShareSound(CPShot& copy) const {
+    copy.Sound = Sound;
+    copy.SoundSpec = SoundSpec;
+    copy.Sound2D = Sound2D;
 }
 
 D3DXQUATERNION CPShot::OrientationFor(const D3DXVECTOR3& d) {

@@ -63,6 +63,13 @@ public:
     D3DXVECTOR3 Direction;  // unit, or zero
 
 protected:
+    // Parameter i of a description as a decimal number (0 when missing or not a number; the
+    // description reader has checked them) or as a word (empty when missing).
+    static float ParameterNumber(const std::vector<std::string>& parameters, size_t i);
+    static int32_t ParameterInteger(const std::vector<std::string>& parameters, size_t i);
+    static std::string ParameterWord(const std::vector<std::string>& parameters, size_t i);
+    // A clone plays the prototype's sound (its owner is the shot manager), not one loaded again.
+    void ShareSound(CPShot& copy) const;
     // Installs render as the node's mesh render object, deleting the one installed before.
     void InstallRenderObject(std::unique_ptr<CPRenderObject> render);
     CPRenderObject* Render() const { return renderObject.get(); }
