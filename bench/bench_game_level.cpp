@@ -284,26 +284,23 @@ size_t PlainLevel() {
     return work;
 }
 
-void BM_LoadTestLevel(benchmark::State& state) {
+// Loading the test level against a baseline that does the same reading (and, for the plain
+// load, the same building) without the engine.
+template <class Baseline>
+void LoadAgainst(benchmark::State& state, Baseline baseline) {
     LevelFolder folder;
-    if (!LoadLevel() || ReadMeshes() == 0) {
+    if (!LoadLevel() || baseline() == 0) {
         state.SkipWithError("the test level does not load");
         return;
     }
     RunAgainstBaseline(
-        state, [] { benchmark::DoNotOptimize(LoadLevel()); }, [] { benchmark::DoNotOptimize(ReadMeshes()); });
+        state, [] { benchmark::DoNotOptimize(LoadLevel()); }, [&] { benchmark::DoNotOptimize(baseline()); });
 }
+
+void BM_LoadTestLevel(benchmark::State& state) { LoadAgainst(state, ReadMeshes); }
 BENCHMARK(BM_LoadTestLevel)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
-void BM_LoadTestLevelAgainstPlainLoad(benchmark::State& state) {
-    LevelFolder folder;
-    if (!LoadLevel() || PlainLevel() == 0) {
-        state.SkipWithError("the test level does not load");
-        return;
-    }
-    RunAgainstBaseline(
-        state, [] { benchmark::DoNotOptimize(LoadLevel()); }, [] { benchmark::DoNotOptimize(PlainLevel()); });
-}
+void BM_LoadTestLevelAgainstPlainLoad(benchmark::State& state) { LoadAgainst(state, PlainLevel); }
 BENCHMARK(BM_LoadTestLevelAgainstPlainLoad)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
