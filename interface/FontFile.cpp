@@ -10,15 +10,23 @@
 
 namespace {
 
-std::vector<std::string> Split(const std::string& text) {
-    std::vector<std::string> fields;
+// The fields of a line into fields (at least five; missing ones empty). The vector and its
+// strings are reused from line to line: a font has a line per character.
+void Split(const std::string& text, std::vector<std::string>& fields) {
     CPTokenizer tokenizer(text, ",", true);
-    std::string field;
-    while (tokenizer.NextToken(field)) {
-        fields.push_back(field);
+    size_t count = 0;
+    for (;; ++count) {
+        if (count == fields.size()) {
+            fields.emplace_back();
+        }
+        if (!tokenizer.NextToken(fields[count])) {
+            break;
+        }
     }
-    fields.resize(std::max<size_t>(fields.size(), 5));
-    return fields;
+    fields.resize(std::max<size_t>(count, 5));
+    for (size_t i = count; i < fields.size(); ++i) {
+        fields[i].clear();
+    }
 }
 
 }  // namespace
@@ -32,7 +40,8 @@ bool ParseFontFile(const char* text, int length, FontMetrics& font, std::string&
         problem = "no head line";
         return false;
     }
-    const std::vector<std::string> head = Split(line);
+    std::vector<std::string> head;
+    Split(line, head);
     font.Texture = head[0];
     const float textureWidth = FieldFloat(head[1]);
     const float textureHeight = FieldFloat(head[2]);
@@ -47,8 +56,9 @@ bool ParseFontFile(const char* text, int length, FontMetrics& font, std::string&
     }
     const float sx = textureWidth != 0.0f ? 1.0f / textureWidth : 0.0f;
     const float sy = textureHeight != 0.0f ? 1.0f / textureHeight : 0.0f;
+    std::vector<std::string> f;
     while (reader.NextLine(line)) {
-        const std::vector<std::string> f = Split(line);
+        Split(line, f);
         int32_t code = -1;
         if (f[0].empty() || !IsInteger(f[0]) || !TextToInt(f[0], code) || code < 0 || code > 255) {
             if (skipped != nullptr) {
