@@ -5,6 +5,7 @@
 #include "platform/files/FindFile.h"
 
 #include <string>
+#include <vector>
 
 class CPFileFinder {
 public:
@@ -17,6 +18,9 @@ public:
     // S_OK with CurrentName set to the first match's file name (without its folder), or E_FAIL
     // when nothing matches.
     HRESULT FindFirst();
+    // The names (without their folder) of every regular file matching the pattern, in the
+    // search's name order; folders are left out.
+    static std::vector<std::string> FileNames(const std::string& pattern);
     const std::string& GetCurrentName() const { return CurrentName; }
     const WIN32_FIND_DATAA& GetFindData() const { return FindData; }
 

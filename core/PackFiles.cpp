@@ -1,8 +1,8 @@
 #include "core/PackFiles.h"
 
+#include "core/CPFileFinder.h"
 #include "core/Scramble.h"
 #include "core/StringUtil.h"
-#include "platform/files/FindFile.h"
 #include "platform/files/HostFiles.h"
 
 #include <fcntl.h>
@@ -165,20 +165,9 @@ HRESULT AddPackFile(const std::string& packPath) {
 int AddPackFiles(const std::string& pattern, std::vector<std::string>* refused) {
     const size_t separator = pattern.find_last_of("\\/");
     const std::string folder = separator == std::string::npos ? std::string() : pattern.substr(0, separator + 1);
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA(pattern.c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) {
-        return 0;
-    }
-    do {
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-            names.push_back(folder + data.cFileName);
-        }
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
     int added = 0;
-    for (const std::string& name : names) {
+    for (const std::string& file : CPFileFinder::FileNames(pattern)) {
+        const std::string name = folder + file;
         if (SUCCEEDED(AddPackFile(name))) {
             ++added;
         } else if (refused != nullptr) {

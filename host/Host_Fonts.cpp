@@ -3,7 +3,7 @@
 
 #include "core/PackFiles.h"
 #include "core/StringUtil.h"
-#include "platform/files/FindFile.h"
+#include "core/CPFileFinder.h"
 
 #include <map>
 #include <string>
@@ -29,17 +29,11 @@ bool Host::LoadFonts(std::string& error) {
     // Keyed without regard to case: a font on disk and in a pack is one font (the disk's).
     std::map<std::string, std::string> names;
     const size_t extension = std::char_traits<char>::length(FontExtension);
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((std::string(FontFolder) + "*" + FontExtension).c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string file = data.cFileName;
-            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && IsFontName(file)) {
-                const std::string name = file.substr(0, file.size() - extension);
-                names.emplace(Lower(name), name);
-            }
-        } while (FindNextFileA(find, &data));
-        FindClose(find);
+    for (const std::string& file : CPFileFinder::FileNames(std::string(FontFolder) + "*" + FontExtension)) {
+        if (IsFontName(file)) {
+            const std::string name = file.substr(0, file.size() - extension);
+            names.emplace(Lower(name), name);
+        }
     }
     const std::string folder = Lower(FontFolder);
     for (const PackEntry& pack : PackFiles) {
