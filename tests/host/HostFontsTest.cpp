@@ -2,10 +2,9 @@
 // in a pack, under its file name; the first that does not load stops it, named with the reason.
 #include "core/PackFiles.h"
 #include "host/Host.h"
+#include "tests/TestTempDir.h"
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -21,7 +20,7 @@ const std::string Font = "font.tga,256,32,16\n48,0,0,14\n";
 class HostFonts : public ::testing::Test {
 protected:
     void SetUp() override {
-        root = fs::temp_directory_path() / ("hostfonts_" + std::to_string(getpid()));
+        root = TestTempDir("host_fonts");
         fs::remove_all(root);
         fs::create_directories(root / "Data/Interface");
         previous = fs::current_path();
