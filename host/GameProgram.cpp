@@ -43,12 +43,12 @@ const std::unordered_set<std::string>& RaceEvents() {
     return names;
 }
 
-// Decimal digits only, the whole text (no sign, space or hexadecimal).
+// A decimal whole number from low to high, the whole text (no space, "+" or hexadecimal).
 bool ReadWhole(const std::string& text, int64_t low, int64_t high, int64_t& out) {
     const char* last = text.data() + text.size();
     int64_t value = 0;
     const auto [end, failure] = std::from_chars(text.data(), last, value);
-    if (text.empty() || text.front() == '-' || failure != std::errc() || end != last || value < low || value > high) {
+    if (failure != std::errc() || end != last || value < low || value > high) {
         return false;
     }
     out = value;
