@@ -9,13 +9,22 @@ if(ENGINE_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# The folder libraries are static; the test build may make them shared so each of the many
+# test and bench programs does not carry its own copy of the engine (disk, link time).
+option(ENGINE_SHARED_LIBS "Build the folder libraries as shared libraries" OFF)
+if(ENGINE_SHARED_LIBS)
+  set(ENGINE_LIBRARY_KIND SHARED)
+else()
+  set(ENGINE_LIBRARY_KIND STATIC)
+endif()
+
 # engine_library(<folder> [DEPENDS libs...])
-# Builds every .cpp directly in the calling folder into one static library named after it.
+# Builds every .cpp directly in the calling folder into one library named after it.
 function(engine_library name)
   cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(sources)
-    add_library(${name} STATIC ${sources})
+    add_library(${name} ${ENGINE_LIBRARY_KIND} ${sources})
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
     target_compile_options(${name} PRIVATE ${ENGINE_WARNINGS})
     target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
