@@ -6,6 +6,7 @@
 #include "bench/BaselineRatio.h"
 #include "platform/d3d9/D3D9Device.h"
 #include "platform/d3dx/D3DXTexture.h"
+#include "tests/TestBytes.h"
 
 #include <benchmark/benchmark.h>
 
@@ -20,34 +21,11 @@
 namespace {
 
 std::vector<uint8_t> MakeJpeg(UINT size) {
-    jpeg_compress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* out = nullptr;
-    unsigned long bytes = 0;
-    jpeg_mem_dest(&info, &out, &bytes);
-    info.image_width = size;
-    info.image_height = size;
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<JSAMPLE> row(size * 3);
-    while (info.next_scanline < size) {
-        for (UINT x = 0; x < size; ++x) {
-            row[x * 3 + 0] = static_cast<JSAMPLE>(x);
-            row[x * 3 + 1] = static_cast<JSAMPLE>(info.next_scanline);
-            row[x * 3 + 2] = static_cast<JSAMPLE>(x ^ info.next_scanline);
-        }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    std::vector<uint8_t> file(out, out + bytes);
-    std::free(out);
-    return file;
+    return TestBytes::Jpeg(size, size, 75, [](unsigned x, unsigned y, JSAMPLE* rgb) {
+        rgb[0] = static_cast<JSAMPLE>(x);
+        rgb[1] = static_cast<JSAMPLE>(y);
+        rgb[2] = static_cast<JSAMPLE>(x ^ y);
+    });
 }
 
 std::vector<uint8_t> MakePng(UINT size) {
@@ -60,17 +38,7 @@ std::vector<uint8_t> MakePng(UINT size) {
             p[2] = static_cast<uint8_t>((x * y) >> 4);
         }
     }
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = size;
-    image.height = size;
-    image.format = PNG_FORMAT_RGB;
-    png_alloc_size_t bytes = 0;
-    png_image_write_to_memory(&image, nullptr, &bytes, 0, pixels.data(), 0, nullptr);
-    std::vector<uint8_t> file(bytes);
-    png_image_write_to_memory(&image, file.data(), &bytes, 0, pixels.data(), 0, nullptr);
-    file.resize(bytes);
-    return file;
+    return TestBytes::Png(size, size, PNG_FORMAT_RGB, pixels);
 }
 
 // The baseline's mip chain: each level the rounded 2x2 average of the one above, in one
@@ -135,11 +103,7 @@ PlainChain PlainPngChain(const std::vector<uint8_t>& file, UINT size) {
     return chain;
 }
 
-void Put32(std::vector<uint8_t>& b, uint32_t v) {
-    for (int k = 0; k < 4; ++k) {
-        b.push_back(static_cast<uint8_t>(v >> (8 * k)));
-    }
-}
+using TestBytes::Put32;
 
 // A DXT5 DDS of size x size with its whole mip chain.
 std::vector<uint8_t> MakeDxtDds(uint32_t size) {

@@ -8,6 +8,7 @@
 #include "game/CPPlayer.h"
 #include "script/SaveGame.h"
 #include "script/ScriptTables.h"
+#include "tests/TestBytes.h"
 
 #include <algorithm>
 #include <bit>
@@ -17,14 +18,9 @@ namespace {
 
 using Bytes = std::string;
 
-void Put16(Bytes& b, uint16_t v) {
-    b.push_back(static_cast<char>(v & 0xFF));
-    b.push_back(static_cast<char>(v >> 8));
-}
-void Put32(Bytes& b, uint32_t v) {
-    Put16(b, static_cast<uint16_t>(v & 0xFFFF));
-    Put16(b, static_cast<uint16_t>(v >> 16));
-}
+using TestBytes::Put16;
+using TestBytes::Put32;
+
 void PutFloat(Bytes& b, float v) { Put32(b, std::bit_cast<uint32_t>(v)); }
 void PutString(Bytes& b, const std::string& s) {
     Put32(b, static_cast<uint32_t>(s.size()));

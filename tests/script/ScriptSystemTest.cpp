@@ -3,6 +3,7 @@
 #include "ScriptFixture.h"
 
 #include "script/ImageSize.h"
+#include "tests/TestBytes.h"
 
 #include <cstdlib>
 #include <jpeglib.h>
@@ -13,16 +14,10 @@
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-void Put16(Bytes& b, uint32_t v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(Bytes& b, uint32_t v) {
-    Put16(b, v & 0xFFFF);
-    Put16(b, v >> 16);
-}
+using TestBytes::Bytes;
+using TestBytes::DdsHeader;
+using TestBytes::Put16;
+using TestBytes::Put32;
 
 Bytes Bmp(int32_t w, int32_t h, uint16_t bits) {
     const uint32_t stride = ((static_cast<uint32_t>(w) * bits + 31) / 32) * 4;
@@ -61,60 +56,16 @@ Bytes Tga(uint16_t w, uint16_t h, bool rle) {
 }
 
 Bytes Dds(uint32_t w, uint32_t h) {
-    Bytes b = {'D', 'D', 'S', ' '};
-    for (uint32_t v : {124u, 0x1007u, h, w, 0u, 0u, 1u}) {
-        Put32(b, v);
-    }
-    for (int i = 0; i < 11; ++i) {
-        Put32(b, 0);
-    }
-    for (uint32_t v : {32u, 0x41u, 0u, 32u, 0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u, 0x1000u, 0u, 0u, 0u, 0u}) {
-        Put32(b, v);
-    }
+    Bytes b = DdsHeader(w, h);
     b.resize(b.size() + size_t{w} * h * 4, 9);
     return b;
 }
 
 Bytes Jpeg(unsigned w, unsigned h) {
-    jpeg_compress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &out, &size);
-    info.image_width = w;
-    info.image_height = h;
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<JSAMPLE> row(w * 3, 128);
-    while (info.next_scanline < h) {
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    Bytes bytes(out, out + size);
-    std::free(out);
-    return bytes;
+    return TestBytes::Jpeg(w, h, 75, [](unsigned, unsigned, JSAMPLE* rgb) { rgb[0] = rgb[1] = rgb[2] = 128; });
 }
 
-Bytes Png(unsigned w, unsigned h) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = w;
-    image.height = h;
-    image.format = PNG_FORMAT_RGB;
-    const Bytes pixels(size_t{w} * h * 3, 60);
-    png_alloc_size_t size = 0;
-    png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), 0, nullptr);
-    Bytes out(size);
-    png_image_write_to_memory(&image, out.data(), &size, 0, pixels.data(), 0, nullptr);
-    out.resize(size);
-    return out;
-}
+Bytes Png(unsigned w, unsigned h) { return TestBytes::Png(w, h, PNG_FORMAT_RGB, Bytes(size_t{w} * h * 3, 60)); }
 
 Bytes Cut(Bytes b, size_t keep) {
     b.resize(std::min(keep, b.size()));

@@ -7,6 +7,7 @@
 
 #include "tests/platform/d3d9/RecordingDeviceFixture.h"
 #include "tests/platform/d3dx/AllocationLimit.h"
+#include "tests/TestBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -20,16 +21,7 @@
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-void Put16(Bytes& b, uint16_t v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(Bytes& b, uint32_t v) {
-    Put16(b, static_cast<uint16_t>(v));
-    Put16(b, static_cast<uint16_t>(v >> 16));
-}
+using namespace TestBytes;
 
 // Colour of pixel (x, y) of the test pictures, as B, G, R, A.
 uint32_t TestColour(UINT x, UINT y) { return 0x80000000u | (x * 40) << 16 | (y * 30) << 8 | (x + y); }
@@ -56,81 +48,15 @@ Bytes MakeTga(uint16_t w, uint16_t h, int bits, bool rle, bool topDown) {
     return b;
 }
 
-// DDS header for a w x h picture; fourCC 0 means 32-bit A8R8G8B8.
-Bytes DdsHeader(uint32_t w, uint32_t h, uint32_t mips, uint32_t fourCC, bool cube) {
-    Bytes b = {'D', 'D', 'S', ' '};
-    Put32(b, 124);
-    Put32(b, 0x1007 | (mips > 1 ? 0x20000 : 0));
-    Put32(b, h);
-    Put32(b, w);
-    Put32(b, 0);
-    Put32(b, 0);
-    Put32(b, mips);
-    for (int i = 0; i < 11; ++i) {
-        Put32(b, 0);
-    }
-    Put32(b, 32);
-    if (fourCC != 0) {
-        Put32(b, 0x4);
-        Put32(b, fourCC);
-        for (int i = 0; i < 5; ++i) {
-            Put32(b, 0);
-        }
-    } else {
-        Put32(b, 0x41);
-        Put32(b, 0);
-        Put32(b, 32);
-        Put32(b, 0x00FF0000);
-        Put32(b, 0x0000FF00);
-        Put32(b, 0x000000FF);
-        Put32(b, 0xFF000000);
-    }
-    Put32(b, 0x1000 | (cube ? 0x8 : 0));
-    Put32(b, cube ? 0xFE00 : 0);
-    Put32(b, 0);
-    Put32(b, 0);
-    Put32(b, 0);
-    return b;
-}
-
 Bytes MakeJpeg(UINT w, UINT h) {
-    jpeg_compress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &out, &size);
-    info.image_width = w;
-    info.image_height = h;
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 95, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<JSAMPLE> row(w * 3);
-    while (info.next_scanline < h) {
-        for (UINT x = 0; x < w; ++x) {
-            row[x * 3 + 0] = 200;  // a flat orange picture survives compression closely
-            row[x * 3 + 1] = 100;
-            row[x * 3 + 2] = 50;
-        }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    Bytes bytes(out, out + size);
-    std::free(out);
-    return bytes;
+    return Jpeg(w, h, 95, [](unsigned, unsigned, JSAMPLE* rgb) {
+        rgb[0] = 200;  // a flat orange picture survives compression closely
+        rgb[1] = 100;
+        rgb[2] = 50;
+    });
 }
 
 Bytes MakePng(UINT w, UINT h, bool alpha) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = w;
-    image.height = h;
-    image.format = alpha ? PNG_FORMAT_BGRA : PNG_FORMAT_BGR;
     const int channels = alpha ? 4 : 3;
     Bytes pixels(size_t{w} * h * channels);
     for (UINT y = 0; y < h; ++y) {
@@ -141,11 +67,8 @@ Bytes MakePng(UINT w, UINT h, bool alpha) {
             }
         }
     }
-    png_alloc_size_t size = 0;
-    EXPECT_TRUE(png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), 0, nullptr));
-    Bytes out(size);
-    EXPECT_TRUE(png_image_write_to_memory(&image, out.data(), &size, 0, pixels.data(), 0, nullptr));
-    out.resize(size);
+    Bytes out = Png(w, h, alpha ? PNG_FORMAT_BGRA : PNG_FORMAT_BGR, pixels);
+    EXPECT_FALSE(out.empty());
     return out;
 }
 
