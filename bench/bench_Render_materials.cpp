@@ -4,6 +4,7 @@
 // cold, the 70 files read and created once each straight through D3DX; warm, the same 900
 // name lookups and the block and material lookups in plain hash maps.
 #include "BaselineRatio.h"
+#include "tests/Render/ResourceManagers.h"
 
 #include "Render/CPEffectManager.h"
 #include "Render/CPMaterialManager.h"
@@ -113,34 +114,13 @@ public:
     CPRender render;
 };
 
-// The three managers as the host makes them.
-struct Managers {
-    Managers() {
-        D3DXCreateEffectPool(&pool.pool);
-        effects.Pool = pool.pool;
-        CPEffectManager::Instance = &effects;
-        CPTextureManager::Instance = &textures;
-        CPMaterialManager::Instance = &materials;
-    }
-    // The members then go materials first, the pool last.
-    ~Managers() {
-        CPMaterialManager::Instance = nullptr;
-        CPTextureManager::Instance = nullptr;
-        CPEffectManager::Instance = nullptr;
-    }
+// The managers as the host makes them.
+struct Managers : ResourceManagers {
     void Request(const std::vector<::Request>& requests) {
         for (const ::Request& r : requests) {
             benchmark::DoNotOptimize(materials.GetMaterial(r.effect, r.textures, r.type).Get());
         }
     }
-
-    struct Pool {
-        ~Pool() { SafeRelease(pool); }
-        ID3DXEffectPool* pool = nullptr;
-    } pool;
-    CPEffectManager effects;
-    CPTextureManager textures;
-    CPMaterialManager materials;
 };
 
 // What a loader does with no sharing logic: each file read once and created once.

@@ -12,6 +12,7 @@
 // own, as the loader must give every static mesh (warm, it finds them by name). Triangles per
 // second count the engine's loads.
 #include "BaselineRatio.h"
+#include "tests/Render/ResourceManagers.h"
 
 #include "Render/CPAnimationManager.h"
 #include "Render/CPEffectManager.h"
@@ -173,32 +174,6 @@ public:
     CPSceneLoader loader;
 };
 
-// The resource managers as the host makes them.
-struct Managers {
-    Managers() {
-        D3DXCreateEffectPool(&pool.pool);
-        effects.Pool = pool.pool;
-        CPEffectManager::Instance = &effects;
-        CPTextureManager::Instance = &textures;
-        CPMaterialManager::Instance = &materials;
-        CPAnimationManager::Instance = &animations;
-    }
-    ~Managers() {
-        CPAnimationManager::Instance = nullptr;
-        CPMaterialManager::Instance = nullptr;
-        CPTextureManager::Instance = nullptr;
-        CPEffectManager::Instance = nullptr;
-    }
-    struct Pool {
-        ~Pool() { SafeRelease(pool); }
-        ID3DXEffectPool* pool = nullptr;
-    } pool;
-    CPEffectManager effects;
-    CPTextureManager textures;
-    CPMaterialManager materials;
-    CPAnimationManager animations;
-};
-
 // A node's arrays as a plain reader keeps them: the vertices with the default colour, their
 // world copy (both of which every drawn mesh needs) and the indices; cold, the device buffers
 // they are drawn from.
@@ -329,7 +304,7 @@ void BM_SceneLoadCold(benchmark::State& state) {
         state,
         [&] {
             level.render.ReleaseMeshBuffers();
-            Managers managers;
+            ResourceManagers managers;
             level.LoadAll();
         },
         [&] {
@@ -342,7 +317,7 @@ BENCHMARK(BM_SceneLoadCold)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void BM_SceneLoadWarm(benchmark::State& state) {
     Level level;
-    Managers managers;
+    ResourceManagers managers;
     level.LoadAll();
     RunAgainstBaseline(state, [&] { level.LoadAll(); }, [&] { ReadPlainly(nullptr); });
     Rate(state);

@@ -4,6 +4,7 @@
 // files are served from a pack, with a sound "wrong.rdf" beside them. Whatever the input, the
 // load ends, leaves the shadow-texture flag cleared and gives a tree that deletes cleanly.
 #include "FuzzFiles.h"
+#include "tests/Render/ResourceManagers.h"
 
 #include "Render/CPAnimationManager.h"
 #include "Render/CPEffectManager.h"
@@ -67,18 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     render.Device = device;
     CPRender::Instance = &render;
     CPSceneLoader::Instance = &loader;
-    ID3DXEffectPool* pool = nullptr;
-    D3DXCreateEffectPool(&pool);
     {
-        CPEffectManager effects;
-        effects.Pool = pool;
-        CPTextureManager textures;
-        CPMaterialManager materials;
-        CPAnimationManager animations;
-        CPEffectManager::Instance = &effects;
-        CPTextureManager::Instance = &textures;
-        CPMaterialManager::Instance = &materials;
-        CPAnimationManager::Instance = &animations;
+        ResourceManagers managers;
 
         CPtr<CPGameObject> root = loader.LoadObject("fuzz.rdf", 0);
         Fuzz::Check(!loader.ShadowTexturesOn, "the shadow-texture flag ends cleared");
@@ -89,13 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         root = nullptr;
         CPSceneLoader::DeleteObject(node);
         render.ReleaseMeshBuffers();
-
-        CPAnimationManager::Instance = nullptr;
-        CPMaterialManager::Instance = nullptr;
-        CPTextureManager::Instance = nullptr;
-        CPEffectManager::Instance = nullptr;
     }
-    SafeRelease(pool);
     PackFiles.clear();
     return 0;
 }
