@@ -14,6 +14,7 @@
 // models differ (ours a capped sideways force, Bullet's its tyre friction), so the circles
 // differ a little; the work per step does not.
 #include "bench/BaselineRatio.h"
+#include "bench/BulletTerrain.h"
 #include "bench/RollingTerrain.h"
 #include "core/ConfigVars.h"
 #include "core/FrameTime.h"
@@ -26,7 +27,6 @@
 
 #include <BulletDynamics/Vehicle/btRaycastVehicle.h>
 #include <benchmark/benchmark.h>
-#include <btBulletDynamicsCommon.h>
 
 #include <cmath>
 #include <cstdint>
@@ -149,36 +149,13 @@ struct OurWorld {
 // ---------------------------------------------------------------------------------------
 // Bullet's world: a BVH triangle mesh for the terrain and a btRaycastVehicle per car.
 
-struct BulletWorld {
-    btDefaultCollisionConfiguration Configuration;
-    btCollisionDispatcher Dispatcher{&Configuration};
-    btDbvtBroadphase Broadphase;
-    btSequentialImpulseConstraintSolver Solver;
-    btDiscreteDynamicsWorld World{&Dispatcher, &Broadphase, &Solver, &Configuration};
-    std::unique_ptr<btTriangleIndexVertexArray> Mesh;
-    std::unique_ptr<btBvhTriangleMeshShape> TerrainShape;
-    std::unique_ptr<btRigidBody> Ground;
-    std::unique_ptr<btBoxShape> Hull;
+struct BulletWorld : bench::BulletTerrainWorld {
+    btBoxShape* Hull = nullptr;
     btDefaultVehicleRaycaster Raycaster{&World};
-    std::vector<std::unique_ptr<btDefaultMotionState>> States;
-    std::vector<std::unique_ptr<btRigidBody>> Bodies;
     std::vector<std::unique_ptr<btRaycastVehicle>> Vehicles;
-    std::vector<float> VertexData;
 
-    BulletWorld() {
-        TerrainMesh& t = Terrain();
-        World.setGravity(btVector3(0, 0, -Gravity));
-        for (const RbVector& v : t.Vertices) {
-            VertexData.insert(VertexData.end(), {v.x, v.y, v.z});
-        }
-        Mesh = std::make_unique<btTriangleIndexVertexArray>(static_cast<int>(t.Triangles.size()), t.Indices.data(),
-                                                            3 * static_cast<int>(sizeof(int32_t)),
-                                                            static_cast<int>(t.Vertices.size()), VertexData.data(),
-                                                            3 * static_cast<int>(sizeof(float)));
-        TerrainShape = std::make_unique<btBvhTriangleMeshShape>(Mesh.get(), true);
-        Ground = std::make_unique<btRigidBody>(0.0f, nullptr, TerrainShape.get());
-        World.addRigidBody(Ground.get());
-        Hull = std::make_unique<btBoxShape>(btVector3(HullX / 2, HullY / 2, HullZ / 2));
+    BulletWorld() : BulletTerrainWorld(Terrain(), Gravity) {
+        Hull = AddBox(btVector3(HullX / 2, HullY / 2, HullZ / 2));
         btVector3 inertia;
         Hull->calculateLocalInertia(CarMass, inertia);
         btRaycastVehicle::btVehicleTuning tuning;
@@ -193,7 +170,7 @@ struct BulletWorld {
             transform.setIdentity();
             transform.setOrigin(btVector3(p.x, p.y, p.z));
             States.push_back(std::make_unique<btDefaultMotionState>(transform));
-            btRigidBody::btRigidBodyConstructionInfo info(CarMass, States.back().get(), Hull.get(), inertia);
+            btRigidBody::btRigidBodyConstructionInfo info(CarMass, States.back().get(), Hull, inertia);
             Bodies.push_back(std::make_unique<btRigidBody>(info));
             btRigidBody& body = *Bodies.back();
             body.setActivationState(DISABLE_DEACTIVATION);
@@ -216,10 +193,6 @@ struct BulletWorld {
         for (auto& vehicle : Vehicles) {
             World.removeAction(vehicle.get());
         }
-        for (auto& body : Bodies) {
-            World.removeRigidBody(body.get());
-        }
-        World.removeRigidBody(Ground.get());
     }
     void Step() {
         for (auto& vehicle : Vehicles) {
@@ -232,12 +205,6 @@ struct BulletWorld {
         }
         World.stepSimulation(Dt, 1, Dt);
     }
-    RbVector Position(size_t i) const {
-        const btVector3& o = Bodies[i]->getWorldTransform().getOrigin();
-        return RbVec(o.x(), o.y(), o.z());
-    }
-    float Speed(size_t i) const { return Bodies[i]->getLinearVelocity().length(); }
-    float Up(size_t i) const { return Bodies[i]->getWorldTransform().getBasis().getColumn(2).z(); }
 };
 
 // ---------------------------------------------------------------------------------------

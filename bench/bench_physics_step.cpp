@@ -17,11 +17,11 @@
 // With sleeping the ratio would measure that difference, not the step. Cars never sleep
 // anyway (their springs always push).
 #include "bench/BaselineRatio.h"
+#include "bench/BulletTerrain.h"
 #include "bench/RollingTerrain.h"
 #include "physics/RbSimulator.h"
 
 #include <benchmark/benchmark.h>
-#include <btBulletDynamicsCommon.h>
 
 #include <cmath>
 #include <cstdint>
@@ -362,49 +362,25 @@ struct OurWorld {
 // Bullet's world: a BVH triangle mesh for the terrain, boxes for hulls and boxes, closest-hit
 // ray tests for the wheels, forces applied before every step.
 
-struct BulletWorld {
-    btDefaultCollisionConfiguration Configuration;
-    btCollisionDispatcher Dispatcher{&Configuration};
-    btDbvtBroadphase Broadphase;
-    btSequentialImpulseConstraintSolver Solver;
-    btDiscreteDynamicsWorld World{&Dispatcher, &Broadphase, &Solver, &Configuration};
-    std::unique_ptr<btTriangleIndexVertexArray> Mesh;
-    std::unique_ptr<btBvhTriangleMeshShape> TerrainShape;
-    std::unique_ptr<btRigidBody> Ground;
-    std::unique_ptr<btBoxShape> Shape;
-    std::vector<std::unique_ptr<btDefaultMotionState>> States;
-    std::vector<std::unique_ptr<btRigidBody>> Bodies;
-    std::vector<std::unique_ptr<btBoxShape>> WallShapes;
+struct BulletWorld : bench::BulletTerrainWorld {
+    btBoxShape* Shape = nullptr;
     std::vector<std::unique_ptr<btRigidBody>> Walls;
-    std::vector<float> VertexData;
     bool IsCars;
 
-    BulletWorld(Scene scene, int boxes) : IsCars(scene != Scene::Pile) {
+    BulletWorld(Scene scene, int boxes) : BulletTerrainWorld(Terrain(), Gravity), IsCars(scene != Scene::Pile) {
         const bool cars = IsCars;
-        TerrainMesh& t = Terrain();
-        World.setGravity(btVector3(0, 0, -Gravity));
-        for (const RbVector& v : t.Vertices) {
-            VertexData.insert(VertexData.end(), {v.x, v.y, v.z});
-        }
-        Mesh = std::make_unique<btTriangleIndexVertexArray>(static_cast<int>(t.Triangles.size()), t.Indices.data(),
-                                                            3 * static_cast<int>(sizeof(int32_t)),
-                                                            static_cast<int>(t.Vertices.size()), VertexData.data(),
-                                                            3 * static_cast<int>(sizeof(float)));
-        TerrainShape = std::make_unique<btBvhTriangleMeshShape>(Mesh.get(), true);
-        Ground = std::make_unique<btRigidBody>(0.0f, nullptr, TerrainShape.get());
         Ground->setFriction(std::sqrt(0.5f));
         Ground->setRestitution(0.0f);
-        World.addRigidBody(Ground.get());
         if (scene == Scene::Crash) {
             for (int k = 0; k < 4; ++k) {
                 RbVector centre;
                 RbVector size;
                 Wall(k, &centre, &size);
-                WallShapes.push_back(std::make_unique<btBoxShape>(btVector3(size.x / 2, size.y / 2, size.z / 2)));
                 btTransform transform;
                 transform.setIdentity();
                 transform.setOrigin(btVector3(centre.x, centre.y, centre.z));
-                Walls.push_back(std::make_unique<btRigidBody>(0.0f, nullptr, WallShapes.back().get()));
+                Walls.push_back(
+                    std::make_unique<btRigidBody>(0.0f, nullptr, AddBox(btVector3(size.x / 2, size.y / 2, size.z / 2))));
                 Walls.back()->setWorldTransform(transform);
                 Walls.back()->setFriction(std::sqrt(0.5f));
                 Walls.back()->setRestitution(0.0f);
@@ -412,7 +388,7 @@ struct BulletWorld {
             }
         }
         const btVector3 half = cars ? btVector3(HullX / 2, HullY / 2, HullZ / 2) : btVector3(0.5f, 0.5f, 0.5f);
-        Shape = std::make_unique<btBoxShape>(half);
+        Shape = AddBox(half);
         const float mass = cars ? CarMass : BoxMass;
         btVector3 inertia;
         Shape->calculateLocalInertia(mass, inertia);
@@ -430,7 +406,7 @@ struct BulletWorld {
                 transform.setOrigin(btVector3(p.x, p.y, p.z));
             }
             States.push_back(std::make_unique<btDefaultMotionState>(transform));
-            btRigidBody::btRigidBodyConstructionInfo info(mass, States.back().get(), Shape.get(), inertia);
+            btRigidBody::btRigidBodyConstructionInfo info(mass, States.back().get(), Shape, inertia);
             Bodies.push_back(std::make_unique<btRigidBody>(info));
             btRigidBody& body = *Bodies.back();
             body.setFriction(std::sqrt(0.5f));
@@ -440,13 +416,9 @@ struct BulletWorld {
         }
     }
     ~BulletWorld() {
-        for (auto& body : Bodies) {
-            World.removeRigidBody(body.get());
-        }
         for (auto& wall : Walls) {
             World.removeRigidBody(wall.get());
         }
-        World.removeRigidBody(Ground.get());
     }
 
     void Step() {
@@ -488,12 +460,6 @@ struct BulletWorld {
         }
         World.stepSimulation(Dt, 1, Dt);
     }
-    RbVector Position(size_t i) const {
-        const btVector3& o = Bodies[i]->getWorldTransform().getOrigin();
-        return RbVec(o.x(), o.y(), o.z());
-    }
-    float Speed(size_t i) const { return Bodies[i]->getLinearVelocity().length(); }
-    float Up(size_t i) const { return Bodies[i]->getWorldTransform().getBasis().getColumn(2).z(); }
 };
 
 // ---------------------------------------------------------------------------------------
