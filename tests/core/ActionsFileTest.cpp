@@ -1,14 +1,13 @@
 #include "core/CPActionsManager.h"
 #include "core/PackFiles.h"
 #include "platform/files/HostFiles.h"
+#include "tests/TestTempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <string>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -17,29 +16,10 @@ namespace {
 // Runs each test in a fresh directory: "Actions.cfg" is written in the current directory.
 class ActionsFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        previous = fs::current_path();
-        std::string pattern = (fs::temp_directory_path() / "actions-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        directory = pattern;
-        fs::current_path(directory);
-    }
-    void TearDown() override {
-        fs::current_path(previous);
-        fs::remove_all(directory);
-    }
+    void WriteFile(const std::string& name, const std::string& bytes) const { scratch.Write(name, bytes); }
+    std::string ReadFile(const std::string& name) const { return scratch.Read(name); }
 
-    static void WriteFile(const std::string& name, const std::string& bytes) {
-        std::ofstream out(name, std::ios::binary);
-        out << bytes;
-    }
-    static std::string ReadFile(const std::string& name) {
-        std::ifstream in(name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-
-    fs::path previous;
-    fs::path directory;
+    ScratchFolder scratch{"actions"};
 };
 
 }  // namespace
@@ -89,7 +69,7 @@ TEST_F(ActionsFileTest, FileNamesResolveWithoutRegardToCase) {
     manager.SetAction("Fire", "Space", false);
     ASSERT_EQ(manager.SaveActions(), S_OK);
     // The existing file is replaced, not joined by a second one in other letter case.
-    EXPECT_EQ(std::distance(fs::directory_iterator(directory), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(scratch.Path()), fs::directory_iterator()), 1);
     EXPECT_EQ(ReadFile("actions.cfg"), "fire;Fire;Space;false\r\n");
 }
 

@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <locale>
 #include <sstream>
 #include <string>
@@ -17,21 +16,13 @@ namespace {
 
 class ConfigTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        Cfg::ResetDefaults();
-        dir = TestTempDir("cfgtest");
-        std::filesystem::create_directories(dir);
+    void SetUp() override { Cfg::ResetDefaults(); }
+    void TearDown() override { Cfg::ResetDefaults(); }
+    std::string Write(const std::string& content) const {
+        scratch.Write("config.cfg", content);
+        return (scratch / "config.cfg").string();
     }
-    void TearDown() override {
-        std::filesystem::remove_all(dir);
-        Cfg::ResetDefaults();
-    }
-    std::string Write(const std::string& content) {
-        const auto path = dir / "config.cfg";
-        std::ofstream(path, std::ios::binary) << content;
-        return path.string();
-    }
-    std::filesystem::path dir;
+    ScratchFolder scratch{"cfgtest", ScratchFolder::Stay};
 };
 
 TEST_F(ConfigTest, LinesThroughARealFile) {
@@ -82,7 +73,7 @@ TEST_F(ConfigTest, CommentLikeLinesAndUnknownKeysKeepDefaults) {
 
 TEST_F(ConfigTest, MissingFileKeepsDefaults) {
     CPConfig config;
-    EXPECT_FALSE(config.Load((dir / "absent.cfg").string()));
+    EXPECT_FALSE(config.Load((scratch / "absent.cfg").string()));
     EXPECT_EQ(Cfg::screenWidth, 640);
     EXPECT_EQ(Cfg::distance, 200);
     EXPECT_FLOAT_EQ(Cfg::friction, 0.2f);
@@ -92,11 +83,11 @@ TEST_F(ConfigTest, MissingFileKeepsDefaults) {
 
 // Before the check, a FIFO blocked the open and a link to /dev/zero was read for ever.
 TEST_F(ConfigTest, NotARegularFileIsSkippedLikeAMissingOne) {
-    const std::filesystem::path fifo = dir / "fifo.cfg";
+    const std::filesystem::path fifo = scratch / "fifo.cfg";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    const std::filesystem::path zero = dir / "zero.cfg";
+    const std::filesystem::path zero = scratch / "zero.cfg";
     std::filesystem::create_symlink("/dev/zero", zero);
-    const std::filesystem::path folder = dir / "folder.cfg";
+    const std::filesystem::path folder = scratch / "folder.cfg";
     std::filesystem::create_directory(folder);
     CPConfig config;
     for (const std::filesystem::path& path : {fifo, zero, folder}) {

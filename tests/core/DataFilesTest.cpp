@@ -5,6 +5,7 @@
 #include "core/Scramble.h"
 #include "core/StringUtil.h"
 #include "platform/files/HostFiles.h"
+#include "tests/TestTempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,6 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <limits>
 #include <string>
@@ -29,28 +29,21 @@ using Bytes = std::vector<uint8_t>;
 class DataFilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        root = fs::temp_directory_path() / ("datafiles_" + std::to_string(getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
-        fs::create_directories(root);
         PackFiles.clear();
         HostFiles::ClearFaults();
     }
     void TearDown() override {
         PackFiles.clear();
         HostFiles::ClearFaults();
-        fs::remove_all(root);
     }
     // The engine's name of a file under the test folder, with Windows separators.
     std::string Engine(const std::string& windowsPath) const { return root.string() + "\\" + windowsPath; }
-    void Put(const std::string& relative, const Bytes& bytes) {
-        const fs::path path = root / relative;
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    void Put(const std::string& relative, const Bytes& bytes) const {
+        scratch.Write(relative, std::string(bytes.begin(), bytes.end()));
     }
     Bytes Slurp(const std::string& relative) const {
-        std::ifstream in(root / relative, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), {});
+        const std::string bytes = scratch.Read(relative);
+        return Bytes(bytes.begin(), bytes.end());
     }
     // Writes a pack holding the members and returns its engine path.
     std::string PutPack(const std::string& relative, const std::vector<PackFormat::Source>& members) {
@@ -59,7 +52,8 @@ protected:
         Put(relative, pack);
         return Engine(relative);
     }
-    fs::path root;
+    ScratchFolder scratch{"datafiles", ScratchFolder::Stay};
+    const fs::path& root = scratch.Path();
 };
 
 Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
@@ -271,17 +265,15 @@ TEST_F(DataFilesTest, MissingFilesAndPacks) {
 }
 
 TEST_F(DataFilesTest, MembersComeFromTheFirstPackThatOpens) {
-    fs::create_directories(root / "game");
-    const fs::path previous = fs::current_path();
-    fs::current_path(root / "game");
     {
         Bytes pack;
         ASSERT_TRUE(PackFormat::Encode({{"Data\\Meshes\\Car.msh", Text("first")}}, pack));
-        std::ofstream("first.pak", std::ios::binary).write(reinterpret_cast<const char*>(pack.data()), pack.size());
+        Put("game/first.pak", pack);
         ASSERT_TRUE(PackFormat::Encode({{"data\\textures\\a.tga", Text("tex")}, {"data\\meshes\\car.msh", Text("second")}},
                                        pack));
-        std::ofstream("Second.PAK", std::ios::binary).write(reinterpret_cast<const char*>(pack.data()), pack.size());
+        Put("game/Second.PAK", pack);
     }
+    fs::current_path(root / "game");  // the scratch folder brings the previous one back
     ASSERT_EQ(AddPackFile("first.pak"), S_OK);
     ASSERT_EQ(AddPackFile("second.pak"), S_OK);
     ASSERT_EQ(PackFiles.size(), 2u);
@@ -298,8 +290,7 @@ TEST_F(DataFilesTest, MembersComeFromTheFirstPackThatOpens) {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(second.GetData()), second.GetLength()), "second");
 
     // A file on disk wins over every pack.
-    fs::create_directories("DATA/MESHES");
-    std::ofstream("DATA/MESHES/car.MSH") << "disk";
+    Put("game/DATA/MESHES/car.MSH", Text("disk"));
     CPFileReader disk("data\\meshes\\car.msh", false);
     ASSERT_EQ(disk.Load(), S_OK);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(disk.GetData()), disk.GetLength()), "disk");
@@ -307,7 +298,7 @@ TEST_F(DataFilesTest, MembersComeFromTheFirstPackThatOpens) {
     // A folder of that name on disk is no file: the packs still answer.
     Bytes third;
     ASSERT_TRUE(PackFormat::Encode({{"data\\levels", Text("member")}}, third));
-    std::ofstream("third.pak", std::ios::binary).write(reinterpret_cast<const char*>(third.data()), third.size());
+    Put("game/third.pak", third);
     ASSERT_EQ(AddPackFile("third.pak"), S_OK);
     fs::create_directories("DATA/LEVELS");
     CPFileReader folder("Data\\Levels", false);
@@ -316,7 +307,6 @@ TEST_F(DataFilesTest, MembersComeFromTheFirstPackThatOpens) {
 
     CPFileReader absent("data\\meshes\\truck.msh", false);
     EXPECT_EQ(absent.Load(), E_FAIL);
-    fs::current_path(previous);
 }
 
 // A listed pack stays open: its members are read without opening it again, and it is closed

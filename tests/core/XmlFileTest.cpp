@@ -1,19 +1,14 @@
 #include "core/PackFiles.h"
 #include "core/XmlFile.h"
+#include "tests/TestTempDir.h"
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <new>
 #include <string>
-
-namespace fs = std::filesystem;
 
 // Every allocation of this program goes through here; while a fill byte is set, new memory is
 // filled with it, so a read past the end of what was written sees that byte instead of
@@ -39,25 +34,10 @@ namespace {
 
 class XmlFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        root = fs::temp_directory_path() / ("xmlfile_" + std::to_string(getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
-        fs::create_directories(root / "Data" / "Descriptions");
-        previous = fs::current_path();
-        fs::current_path(root);
-        PackFiles.clear();
-    }
-    void TearDown() override {
-        PackFiles.clear();
-        fs::current_path(previous);
-        fs::remove_all(root);
-    }
-    static void Put(const std::string& path, const std::string& text) {
-        std::ofstream(path, std::ios::binary) << text;
-    }
-    fs::path root;
-    fs::path previous;
+    void SetUp() override { PackFiles.clear(); }
+    void TearDown() override { PackFiles.clear(); }
+    void Put(const std::string& path, const std::string& text) const { scratch.Write(path, text); }
+    ScratchFolder scratch{"xmlfile"};
 };
 
 const char* const CarXml = "<?xml version=\"1.0\"?>\n<car name=\"jeep\"><engine power=\"120\"/></car>\n";
@@ -77,7 +57,7 @@ TEST_F(XmlFileTest, LoadsFromAPack) {
     std::vector<uint8_t> pack;
     ASSERT_TRUE(PackFormat::Encode({{"data\\descriptions\\truck.xml", std::vector<uint8_t>(CarXml, CarXml + std::strlen(CarXml))}},
                                    pack));
-    std::ofstream("data.pak", std::ios::binary).write(reinterpret_cast<const char*>(pack.data()), pack.size());
+    Put("data.pak", std::string(pack.begin(), pack.end()));
     ASSERT_EQ(AddPackFile("data.pak"), S_OK);
     TiXmlDocument document;
     ASSERT_TRUE(LoadXmlFile(document, "Data\\Descriptions\\Truck.xml"));
