@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -17,33 +15,27 @@ namespace fs = std::filesystem;
 
 class Mmio : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = TestTempDir("mmio_test");
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        MmioStandIn::ClearFailures();
-    }
+    void SetUp() override { MmioStandIn::ClearFailures(); }
     void TearDown() override {
         MmioStandIn::ClearFailures();
         EXPECT_EQ(MmioStandIn::OpenFiles(), 0);
-        fs::remove_all(dir);
         HostFiles::ClearCache();  // listings of the temporary folder are stale for later tests
     }
-    std::string Path(const char* name) const { return (dir / name).string(); }
-    static std::vector<uint8_t> Bytes(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::string Path(const char* name) const { return (scratch / name).string(); }
+    // A file of the scratch folder, read or written behind mmio's back.
+    std::vector<uint8_t> Bytes(const char* name) const {
+        const std::string bytes = scratch.Read(name);
+        return {bytes.begin(), bytes.end()};
     }
-    static void Write(const std::string& path, const std::vector<uint8_t>& bytes) {
-        std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    void Write(const char* name, const std::vector<uint8_t>& bytes) const {
+        scratch.Write(name, std::string(bytes.begin(), bytes.end()));
     }
     static DWORD Dword(const std::vector<uint8_t>& bytes, size_t at) {
         DWORD value = 0;
         std::memcpy(&value, bytes.data() + at, 4);
         return value;
     }
-    fs::path dir;
+    ScratchFolder scratch{"mmio_test", ScratchFolder::Stay};
 };
 
 TEST(MmioFourcc, PacksLittleEndian) {
@@ -74,7 +66,7 @@ TEST_F(Mmio, CreatedChunksGetTheirSizesAndOddOnesArePadded) {
     ASSERT_EQ(mmioAscend(file, &riff, 0), MMSYSERR_NOERROR);
     ASSERT_EQ(mmioClose(file, 0), MMSYSERR_NOERROR);
 
-    const std::vector<uint8_t> bytes = Bytes(path);
+    const std::vector<uint8_t> bytes = Bytes("chunks.riff");
     ASSERT_EQ(bytes.size(), 12u + 12u + 12u);  // RIFF header, odd chunk + pad, even chunk
     EXPECT_EQ(Dword(bytes, 0), FOURCC_RIFF);
     EXPECT_EQ(Dword(bytes, 4), 28u);
@@ -112,7 +104,7 @@ TEST_F(Mmio, DirectBufferAccessReadsAcrossBufferRefills) {
         content[i] = static_cast<uint8_t>(i);
     }
     const std::string path = Path("plain.bin");
-    Write(path, content);
+    Write("plain.bin", content);
 
     MMIOINFO open;
     open.cchBuffer = 16;
@@ -160,7 +152,7 @@ TEST_F(Mmio, DirectBufferWritesNeedTheDirtyFlag) {
     info.dwFlags |= MMIO_DIRTY;
     ASSERT_EQ(mmioSetInfo(file, &info, 0), MMSYSERR_NOERROR);
     ASSERT_EQ(mmioClose(file, 0), MMSYSERR_NOERROR);
-    const std::vector<uint8_t> bytes = Bytes(path);
+    const std::vector<uint8_t> bytes = Bytes("written.bin");
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "abcdefghijklmnopqrst");
 
     // Without the flag the bytes placed in the buffer never reach the file.
@@ -170,7 +162,7 @@ TEST_F(Mmio, DirectBufferWritesNeedTheDirtyFlag) {
     *info.pchNext++ = 'Z';
     ASSERT_EQ(mmioSetInfo(file, &info, 0), MMSYSERR_NOERROR);
     ASSERT_EQ(mmioClose(file, 0), MMSYSERR_NOERROR);
-    EXPECT_EQ(Bytes(path)[0], 'a');
+    EXPECT_EQ(Bytes("written.bin")[0], 'a');
 }
 
 TEST_F(Mmio, MemoryFilesReadTheCallersBlockAndCannotGrow) {
@@ -204,7 +196,7 @@ TEST_F(Mmio, OpenFailuresAndInjectedFailures) {
     EXPECT_EQ(info.wErrorRet, MMIOERR_CANNOTOPEN);
 
     const std::string path = Path("some.bin");
-    Write(path, {1, 2, 3, 4, 5, 6, 7, 8});
+    Write("some.bin", {1, 2, 3, 4, 5, 6, 7, 8});
     MmioStandIn::FailCall("mmioRead", 1);
     HMMIO file = mmioOpenA(path.c_str(), nullptr, MMIO_READ);
     ASSERT_NE(file, nullptr);
@@ -238,7 +230,7 @@ TEST_F(Mmio, SearchEndsAtAChunkRunningPastTheEndOfTheFile) {
 
     for (const DWORD flags : {MMIO_READ, MMIO_READ | MMIO_ALLOCBUF}) {
         SCOPED_TRACE(flags);
-        Write(Path("long.wav"), wave);
+        Write("long.wav", wave);
         HMMIO file = mmioOpenA(Path("long.wav").c_str(), nullptr, flags);
         ASSERT_NE(file, nullptr);
         MMCKINFO riff;
@@ -258,7 +250,7 @@ TEST_F(Mmio, SearchEndsAtAChunkRunningPastTheEndOfTheFile) {
             dword(junk, mmioFOURCC('J', 'U', 'N', 'K'));
             dword(junk, size);
             junk.insert(junk.end(), 8, 0);
-            Write(Path("junk.bin"), junk);
+            Write("junk.bin", junk);
             file = mmioOpenA(Path("junk.bin").c_str(), nullptr, flags);
             ASSERT_NE(file, nullptr);
             data.ckid = mmioFOURCC('d', 'a', 't', 'a');

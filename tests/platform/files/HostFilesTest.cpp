@@ -1,5 +1,6 @@
 #include "platform/files/FindFile.h"
 #include "platform/files/HostFiles.h"
+#include "tests/TestTempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +10,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,24 +19,10 @@ namespace {
 
 class HostFilesTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        root = fs::temp_directory_path() /
-               ("hostfiles_" + std::to_string(getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
-        fs::create_directories(root);
-        HostFiles::ClearFaults();
-    }
-    void TearDown() override {
-        HostFiles::ClearFaults();
-        fs::remove_all(root);
-    }
+    void SetUp() override { HostFiles::ClearFaults(); }
+    void TearDown() override { HostFiles::ClearFaults(); }
     // Writes a fixture behind the layer's back, as another program would.
-    void Put(const std::string& relative, const std::string& content) {
-        const fs::path path = root / relative;
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << content;
-    }
+    void Put(const std::string& relative, const std::string& content) const { scratch.Write(relative, content); }
     // The engine's spelling: the temp root, then Windows separators.
     std::string Engine(const std::string& windowsPath) const { return root.string() + "\\" + windowsPath; }
     std::vector<std::string> Names(const std::string& relative) const {
@@ -48,11 +33,9 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
-    static std::string Slurp(const std::string& hostPath) {
-        std::ifstream in(hostPath, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    fs::path root;
+    // Tests that move the working directory leave it to the scratch folder to bring it back.
+    ScratchFolder scratch{"hostfiles", ScratchFolder::Stay};
+    const fs::path& root = scratch.Path();
 };
 
 TEST_F(HostFilesTest, ReadsResolveEachComponentWithoutRegardToCase) {
@@ -108,7 +91,7 @@ TEST_F(HostFilesTest, WritesReplaceACaseVariantInsteadOfAddingOne) {
     std::fputs("new", file);
     std::fclose(file);
     EXPECT_EQ(Names("Data/Saves"), std::vector<std::string>{"Save1.sav"});
-    EXPECT_EQ(Slurp((root / "Data/Saves/Save1.sav").string()), "new");
+    EXPECT_EQ(scratch.Read("Data/Saves/Save1.sav"), "new");
 
     // A new name keeps its spelling and is found by any other.
     ASSERT_TRUE(HostFiles::WriteWhole(Engine("DATA\\Saves\\X"), "xx", 2));
@@ -116,7 +99,7 @@ TEST_F(HostFilesTest, WritesReplaceACaseVariantInsteadOfAddingOne) {
     EXPECT_EQ(HostFiles::Resolve(Engine("data\\saves\\x")), (root / "Data/Saves/X").string());
     ASSERT_TRUE(HostFiles::WriteWhole(Engine("data\\saves\\x"), "yyy", 3));
     EXPECT_EQ(Names("Data/Saves"), (std::vector<std::string>{"Save1.sav", "X"}));
-    EXPECT_EQ(Slurp((root / "Data/Saves/X").string()), "yyy");
+    EXPECT_EQ(scratch.Read("Data/Saves/X"), "yyy");
 
     // Missing folders are not created: the write fails.
     EXPECT_EQ(HostFiles::Open(Engine("Data\\Nowhere\\f.txt"), "wb"), nullptr);
@@ -228,11 +211,11 @@ TEST_F(HostFilesTest, AFailedWholeWriteLeavesTheOldFileAndNoTemporary) {
     for (HostFiles::Fault fault : {HostFiles::Fault::OpenWrite, HostFiles::Fault::Write, HostFiles::Fault::Rename}) {
         HostFiles::FailNext(fault);
         EXPECT_FALSE(HostFiles::WriteWhole(Engine("data\\SCORES.DAT"), "bad!!", 5));
-        EXPECT_EQ(Slurp((root / "Data/scores.dat").string()), "good");
+        EXPECT_EQ(scratch.Read("Data/scores.dat"), "good");
         EXPECT_EQ(Names("Data"), std::vector<std::string>{"scores.dat"});
     }
     EXPECT_TRUE(HostFiles::WriteWhole(Engine("data\\SCORES.DAT"), "", 0));
-    EXPECT_EQ(Slurp((root / "Data/scores.dat").string()), "");
+    EXPECT_EQ(scratch.Read("Data/scores.dat"), "");
 }
 
 TEST_F(HostFilesTest, AFolderIsNotAFileToRead) {
@@ -267,7 +250,6 @@ TEST_F(HostFilesTest, AFifoIsNotAFileToRead) {
 TEST_F(HostFilesTest, AFileReplacedByAFifoOrAFolderIsRefused) {
     Put("Data/Sound/A.wav", "w");
     Put("Data/Sound/B.wav", "w");
-    const fs::path previous = fs::current_path();
     fs::current_path(root);
     for (const char* name : {"data\\sound\\a.wav", "data\\sound\\b.wav"}) {
         for (int pass = 0; pass < 2; ++pass) {  // walked, then remembered
@@ -285,7 +267,6 @@ TEST_F(HostFilesTest, AFileReplacedByAFifoOrAFolderIsRefused) {
     errno = 0;
     EXPECT_EQ(HostFiles::Open("data\\sound\\b.wav", "rb"), nullptr);
     EXPECT_EQ(errno, EISDIR);
-    fs::current_path(previous);
 }
 
 TEST_F(HostFilesTest, OpenFaultsFailOnce) {
@@ -299,12 +280,10 @@ TEST_F(HostFilesTest, OpenFaultsFailOnce) {
 
 TEST_F(HostFilesTest, RelativePathsStartAtTheWorkingDirectory) {
     Put("Game/Data/Config.CFG", "c");
-    const fs::path previous = fs::current_path();
     fs::current_path(root / "Game");
     EXPECT_EQ(HostFiles::Resolve("data\\config.cfg"), "Data/Config.CFG");
     EXPECT_TRUE(HostFiles::Exists("DATA\\CONFIG.CFG"));
     EXPECT_EQ(HostFiles::Resolve(".\\data"), "Data");
-    fs::current_path(previous);
 }
 
 // Misses are answered from watched listings and paths found before from a table, without asking
@@ -313,7 +292,6 @@ TEST_F(HostFilesTest, RelativePathsStartAtTheWorkingDirectory) {
 TEST_F(HostFilesTest, AnswersFollowTheWorkingDirectoryAndFoldersSwappedBehindTheLayer) {
     Put("A/Game/Data/Car.msh", "a");
     Put("B/Game/Data/Other.msh", "b");
-    const fs::path previous = fs::current_path();
     fs::current_path(root / "A" / "Game");
     EXPECT_FALSE(HostFiles::Exists("data\\other.msh"));
     EXPECT_TRUE(HostFiles::Exists("data\\car.msh"));
@@ -346,7 +324,6 @@ TEST_F(HostFilesTest, AnswersFollowTheWorkingDirectoryAndFoldersSwappedBehindThe
     fs::remove(root / "E/Exact.msh");
     EXPECT_FALSE(HostFiles::Exists("E\\Exact.msh"));
     EXPECT_EQ(HostFiles::Open("E\\Exact.msh", "rb"), nullptr);
-    fs::current_path(previous);
 }
 
 // A miss asked again is answered from a table while nothing has changed: the working directory
@@ -355,7 +332,6 @@ TEST_F(HostFilesTest, AnswersFollowTheWorkingDirectoryAndFoldersSwappedBehindThe
 TEST_F(HostFilesTest, ARepeatedMissFollowsEveryChange) {
     Put("A/Data/Car.msh", "a");
     Put("B/Data/Other.msh", "b");
-    const fs::path previous = fs::current_path();
     fs::current_path(root / "A");
     for (int i = 0; i < 3; ++i) {
         EXPECT_FALSE(HostFiles::Exists("data\\other.msh"));
@@ -371,7 +347,6 @@ TEST_F(HostFilesTest, ARepeatedMissFollowsEveryChange) {
     EXPECT_FALSE(HostFiles::Exists("Data\\saved.msh"));
     ASSERT_TRUE(HostFiles::WriteWhole("DATA\\Saved.msh", "s", 1));
     EXPECT_TRUE(HostFiles::Exists("Data\\saved.msh"));
-    fs::current_path(previous);
 }
 
 TEST(FindFileMatch, WildcardsIgnoreCase) {

@@ -1,4 +1,5 @@
 #include "platform/ui/Shell.h"
+#include "tests/TestTempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -95,26 +96,16 @@ bool WaitFor(const fs::path& path, size_t lines) {
 class SystemShellTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder = fs::temp_directory_path() /
-                 ("shell_" + std::to_string(getpid()) + "_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
         fs::create_directories(folder / "bin");
         fs::create_directories(folder / "work");
         Script(folder / "Program.sh", "pwd > '" + Log() + "'; echo \"$@\" >> '" + Log() + "'");
         Script(folder / "bin" / "xdg-open", "echo \"$@\" >> '" + Log() + "'");
-        std::ofstream(folder / "notes.txt") << "text\n";
+        scratch.Write("notes.txt", "text\n");
         const char* path = std::getenv("PATH");
         savedPath = path != nullptr ? path : "";
-        previousFolder = fs::current_path();
-        fs::current_path(folder);
     }
 
-    void TearDown() override {
-        setenv("PATH", savedPath.c_str(), 1);
-        fs::current_path(previousFolder);
-        fs::remove_all(folder);
-    }
+    void TearDown() override { setenv("PATH", savedPath.c_str(), 1); }
 
     static void Script(const fs::path& path, const std::string& body) {
         std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
@@ -127,7 +118,8 @@ protected:
         return reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, verb, file, parameters, directory, SW_SHOWNORMAL));
     }
 
-    fs::path folder, previousFolder;
+    ScratchFolder scratch{"shell"};
+    const fs::path& folder = scratch.Path();
     std::string savedPath;
 };
 
@@ -228,7 +220,7 @@ TEST_F(SystemShellTest, XdgOpenExitingWithAnErrorIsReportedInOneLine) {
 TEST_F(SystemShellTest, ProgramWithoutExecutePermissionIsReportedNotOpened) {
     setenv("PATH", (folder / "bin").string().c_str(), 1);
     const auto put = [&](const char* name, const std::string& content) {
-        std::ofstream(folder / name, std::ios::binary) << content;
+        scratch.Write(name, content);
         fs::permissions(folder / name, fs::perms::owner_read | fs::perms::owner_write);
     };
     put("game.exe", "MZ\x90");

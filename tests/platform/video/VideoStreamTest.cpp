@@ -9,6 +9,7 @@
 #include "platform/win32/Clock.h"
 #include "platform/win32/ComRuntime.h"
 #include "platform/win32/TextCodec.h"
+#include "tests/TestTempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -23,8 +24,6 @@ namespace fs = std::filesystem;
 class VideoFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("video_test_" + std::to_string(::getpid()));
-        fs::create_directories(dir);
         PlatformClock::UseManual();
         CoInitialize(nullptr);
         VideoFaults::Clear();
@@ -35,7 +34,6 @@ protected:
         PlatformClock::UseReal();
         EXPECT_EQ(MultiMediaStreamStandIn::LiveObjects(), 0);
         EXPECT_EQ(DirectDrawStandIn::LiveObjects(), 0);
-        fs::remove_all(dir);
         HostFiles::ClearCache();
     }
     std::string Make(const std::string& name, const TestAvi::Options& options) {
@@ -61,7 +59,8 @@ protected:
                static_cast<uint32_t>(c.b);
     }
 
-    fs::path dir;
+    ScratchFolder scratch{"video_test", ScratchFolder::Stay};
+    const fs::path& dir = scratch.Path();
 };
 
 // ---- The decoder -------------------------------------------------------------------------
