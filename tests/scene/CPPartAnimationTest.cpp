@@ -10,6 +10,7 @@
 #include "scene/CPGameObject.h"
 #include "scene/CPSceneLoader.h"
 #include "scene/PartAnimationFile.h"
+#include "tests/TestTempDir.h"
 #include "tests/scene/AnimationBytes.h"
 
 #include <gtest/gtest.h>
@@ -18,10 +19,6 @@
 
 #include <climits>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -250,25 +247,14 @@ TEST_F(PartAnimationTest, RestartedAfterItsEndPlaysAgainAndCopyTakesKeysNotPosit
 class LoadPartAnimationsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        previous = fs::current_path();
-        root = fs::temp_directory_path() / ("partanim_" + std::to_string(getpid()));
-        fs::remove_all(root);
-        fs::create_directories(root / "Data" / "Animations");
-        fs::current_path(root);
         CPLog::GetInstance().SetSink([this](const CPLogReport& report) { reports.push_back(report.Text); });
     }
-    void TearDown() override {
-        CPLog::GetInstance().SetSink(nullptr);
-        fs::current_path(previous);
-        fs::remove_all(root);
-    }
-    void Put(const std::string& name, const std::vector<uint8_t>& bytes) {
-        std::ofstream(root / "Data" / "Animations" / name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    void TearDown() override { CPLog::GetInstance().SetSink(nullptr); }
+    void Put(const std::string& name, const std::vector<uint8_t>& bytes) const {
+        scratch.Write("Data/Animations/" + name, std::string(bytes.begin(), bytes.end()));
     }
 
-    fs::path previous;
-    fs::path root;
+    ScratchFolder scratch{"partanim"};
     std::vector<std::string> reports;
     CPSceneLoader loader;
 };
