@@ -1,6 +1,7 @@
 // The built program, run as a person would run it: in a game folder, keys on its input, a
 // fake game that leaves a marker and a fake xdg-open that logs what it was asked to open.
 #include "launcher/PublisherSite.h"
+#include "tests/TestTempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -42,25 +43,16 @@ bool WaitFor(const fs::path& path, const std::string& text = "") {
 class EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
-        root = fs::temp_directory_path() /
-               ("tarnwick_e2e_" + std::to_string(getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
-        game = root / "game";
-        bin = root / "bin";
-        fs::create_directories(game);
         fs::create_directories(bin);
         WriteScript(bin / "xdg-open", "echo \"$@\" >> '" + (root / "opened.log").string() + "'");
-        std::ofstream(game / "README.txt") << "Read me.\n";
-        std::ofstream(game / "config.cfg") << "screenWidth=800\n";
+        scratch.Write("game/README.txt", "Read me.\n");
+        scratch.Write("game/config.cfg", "screenWidth=800\n");
     }
-
-    void TearDown() override { fs::remove_all(root); }
 
     void AddGame() { WriteScript(game / "_Tarnwick.exe", "echo started \"$@\" > '" + Marker().string() + "'"); }
 
     int Run(const std::string& keys) {
-        std::ofstream(root / "keys") << keys;
+        scratch.Write("keys", keys);
         const std::string command = "cd '" + game.string() + "' && PATH='" + bin.string() + "':\"$PATH\" '" +
                                     TARNWICK_EXE + "' < '" + (root / "keys").string() + "' > '" +
                                     (root / "out").string() + "' 2> '" + (root / "err").string() + "'";
@@ -73,7 +65,10 @@ protected:
     std::string Out() const { return ReadAll(root / "out"); }
     std::string Err() const { return ReadAll(root / "err"); }
 
-    fs::path root, game, bin;
+    ScratchFolder scratch{"tarnwick_e2e", ScratchFolder::Stay};
+    const fs::path& root = scratch.Path();
+    const fs::path game = root / "game";
+    const fs::path bin = root / "bin";
 };
 
 TEST_F(EndToEnd, StartGameRunsTheGameFromTheGameFolder) {
@@ -147,7 +142,7 @@ TEST_F(EndToEnd, StartGameStartsTheBuiltGameProgramInTheGameFolder) {
     // The built program with the shipped data; its main script says it ran and ends the game.
     fs::copy_file(GAME_EXE, game / "_Tarnwick.exe");
     fs::copy(fs::path(GAME_DIR) / "Data", game / "Data", fs::copy_options::recursive);
-    std::ofstream(game / "Data" / "Scripts" / "main.lua") << "print('the game ran in ' .. GetCurrentResolution())\n";
+    scratch.Write("game/Data/Scripts/main.lua", "print('the game ran in ' .. GetCurrentResolution())\n");
     ASSERT_EQ(Run("1\n"), 0);
     // The detached game writes to the output the launcher was given.
     ASSERT_TRUE(WaitFor(root / "out", "the game ran in 800\n")) << Err();  // it read "config.cfg"

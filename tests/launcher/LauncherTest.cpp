@@ -2,8 +2,6 @@
 #include "LauncherFixture.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 
 namespace {
@@ -218,11 +216,7 @@ TEST_F(LauncherFixture, StartWindowShowsTheStartPageInItsBrowserArea) {
 }
 
 TEST_F(LauncherFixture, ConfigurationIsReadFromTheCurrentFolderOrLeftAtDefaults) {
-    namespace fs = std::filesystem;
-    const fs::path previous = fs::current_path();
-    const fs::path folder = TestTempDir("launcher_cfg");
-    fs::create_directories(folder);
-    fs::current_path(folder);
+    const ScratchFolder folder("launcher_cfg");
 
     // No file: defaults, and the window still opens and hands off.
     dialog.Command(1002);
@@ -232,16 +226,13 @@ TEST_F(LauncherFixture, ConfigurationIsReadFromTheCurrentFolderOrLeftAtDefaults)
     EXPECT_EQ(shell.Requests().size(), 1u);
     delete CPConfig::Instance;
 
-    std::ofstream("config.cfg") << "screenWidth=1280\n+fullScreen\nsoundVolume=0.25\n";
+    folder.Write("config.cfg", "screenWidth=1280\n+fullScreen\nsoundVolume=0.25\n");
     dialog.Command(1000);
     WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWDEFAULT);
     EXPECT_EQ(Cfg::screenWidth, 1280);
     EXPECT_EQ(Cfg::fullScreen, 1);
     EXPECT_FLOAT_EQ(Cfg::soundVolume, 0.25f);
     EXPECT_NE(CPConfig::Instance, nullptr);  // the launcher keeps its registry
-
-    fs::current_path(previous);
-    fs::remove_all(folder);
 }
 
 }  // namespace
