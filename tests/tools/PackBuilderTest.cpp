@@ -1,14 +1,12 @@
 #include "core/CPFileReader.h"
 #include "core/PackFiles.h"
 #include "tools/PackBuilder.h"
+#include "tests/TestTempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <sys/wait.h>
 
@@ -18,24 +16,9 @@ namespace {
 
 class PackBuilderTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        root = fs::temp_directory_path() / ("packbuild_" + std::to_string(getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
-        fs::create_directories(root / "game");
-        previous = fs::current_path();
-        PackFiles.clear();
-    }
-    void TearDown() override {
-        PackFiles.clear();
-        fs::current_path(previous);
-        fs::remove_all(root);
-    }
-    void Put(const std::string& relative, const std::string& text) {
-        const fs::path path = root / "game" / relative;
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << text;
-    }
+    void SetUp() override { PackFiles.clear(); }
+    void TearDown() override { PackFiles.clear(); }
+    void Put(const std::string& relative, const std::string& text) const { scratch.Write("game/" + relative, text); }
     static std::string Load(const std::string& name) {
         CPFileReader reader(name, false);
         if (FAILED(reader.Load())) {
@@ -43,8 +26,9 @@ protected:
         }
         return std::string(reinterpret_cast<const char*>(reader.GetData()), reader.GetLength());
     }
-    fs::path root;
-    fs::path previous;
+    // Tests that move the working directory leave it to the scratch folder to bring it back.
+    ScratchFolder scratch{"packbuild", ScratchFolder::Stay};
+    const fs::path& root = scratch.Path();
 };
 
 TEST_F(PackBuilderTest, PacksAFolderSoTheEngineFindsItsFiles) {
@@ -100,8 +84,7 @@ TEST_F(PackBuilderTest, RefusesCaseClashesAndMissingFolders) {
 
 TEST_F(PackBuilderTest, RefusesFoldersOutsideTheGameFolder) {
     Put("Data/a.txt", "1");
-    fs::create_directories(root / "outside");
-    std::ofstream(root / "outside" / "secret.txt") << "not for the pack";
+    scratch.Write("outside/secret.txt", "not for the pack");
     for (const char* folder : {"..", "../outside", "Data/../..", "..\\outside", "/etc", "\\Data", "C:\\Data"}) {
         SCOPED_TRACE(folder);
         std::string error;
@@ -175,23 +158,19 @@ TEST_F(PackBuilderTest, ProgramPrintsUsageForHelpAndReportsDanglingLinks) {
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
-    const auto read = [&](const char* name) {
-        std::ifstream in(root / name);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    };
     EXPECT_EQ(run("--help"), 0);
-    EXPECT_EQ(read("out").rfind("usage: ", 0), 0u) << read("out");
-    EXPECT_EQ(read("err"), "");
+    EXPECT_EQ(scratch.Read("out").rfind("usage: ", 0), 0u) << scratch.Read("out");
+    EXPECT_EQ(scratch.Read("err"), "");
     EXPECT_EQ(run(""), 2);
-    EXPECT_NE(read("err").find("usage: "), std::string::npos);
+    EXPECT_NE(scratch.Read("err").find("usage: "), std::string::npos);
 
     Put("Data/a.txt", "1");
     fs::create_symlink("nowhere", root / "game" / "Data" / "gone");
     EXPECT_EQ(run("'" + (root / "x.pak").string() + "' '" + (root / "game").string() + "' Data"), 0);
-    EXPECT_NE(read("err").find("skipped a link that leads nowhere: "), std::string::npos) << read("err");
-    EXPECT_NE(read("out").find("1 files"), std::string::npos) << read("out");
+    EXPECT_NE(scratch.Read("err").find("skipped a link that leads nowhere: "), std::string::npos) << scratch.Read("err");
+    EXPECT_NE(scratch.Read("out").find("1 files"), std::string::npos) << scratch.Read("out");
     EXPECT_EQ(run("'" + (root / "y.pak").string() + "' '" + (root / "game").string() + "' .."), 1);
-    EXPECT_NE(read("err").find("not a folder inside the game folder"), std::string::npos) << read("err");
+    EXPECT_NE(scratch.Read("err").find("not a folder inside the game folder"), std::string::npos) << scratch.Read("err");
 }
 
 }  // namespace
