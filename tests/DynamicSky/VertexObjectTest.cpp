@@ -185,14 +185,14 @@ TEST_F(VertexObjectTest, TexturesReplaceAndReleaseTheOldOne) {
     EXPECT_NE(object.Texture, first);
     EXPECT_EQ(first->Release(), 0u) << "the replaced texture was released";
     // A file D3DX cannot read: reported on line 50, no texture left.
-    SkyFixture::WriteText(folder / "Data" / "Textures" / "bad.tga", "not a picture");
+    scratch.Write("Data/Textures/bad.tga", "not a picture");
     EXPECT_TRUE(FAILED(object.LoadTexture("Data\\Textures\\bad.tga")));
     EXPECT_EQ(object.Texture, nullptr);
     EXPECT_EQ(ReportsAt(50), 1);
 }
 
 TEST_F(VertexObjectTest, EffectFailuresLeaveTheEffectEmpty) {
-    SkyFixture::WriteText(folder / "Data" / "Effects" / "bad.fx", "technique { pass { ZEnable = ; } ");
+    scratch.Write("Data/Effects/bad.fx", "technique { pass { ZEnable = ; } ");
     VertexObject object;
     EXPECT_EQ(object.LoadEffect("Data\\Effects\\sky.fx"), S_OK);
     EXPECT_NE(object.Effect, nullptr);
