@@ -6,13 +6,12 @@
 #include "core/ConfigVars.h"
 #include "core/Scramble.h"
 #include "platform/files/HostFiles.h"
+#include "tests/TestTempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -292,11 +291,6 @@ TEST(ScoreFile, DamagedFilesAreRefused) {
 class CampaignFilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        previous = fs::current_path();
-        std::string pattern = (fs::temp_directory_path() / "campaign-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        directory = pattern;
-        fs::current_path(directory);
         fs::create_directories("Data/Levels");
         CPLog::GetInstance().SetSink([this](const CPLogReport& report) { log.push_back(report.Text); });
         Cfg::ResetDefaults();
@@ -309,18 +303,10 @@ protected:
         CPLog::GetInstance().SetSink(nullptr);
         Cfg::ResetDefaults();
         HostFiles::ClearFaults();
-        fs::current_path(previous);
-        fs::remove_all(directory);
     }
 
-    static void WriteFile(const std::string& name, const std::string& bytes) {
-        std::ofstream out(name, std::ios::binary);
-        out << bytes;
-    }
-    static std::string ReadFile(const std::string& name) {
-        std::ifstream in(name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    void WriteFile(const std::string& name, const std::string& bytes) const { scratch.Write(name, bytes); }
+    std::string ReadFile(const std::string& name) const { return scratch.Read(name); }
     bool Logged(const std::string& text) const {
         for (const std::string& line : log) {
             if (line.find(text) != std::string::npos) {
@@ -330,8 +316,7 @@ protected:
         return false;
     }
 
-    fs::path previous;
-    fs::path directory;
+    ScratchFolder scratch{"campaign"};
     std::vector<std::string> log;
     CPGameData data;
 };

@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,15 +22,11 @@ namespace InterfaceFixtures {
 class InterfaceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = TestTempDir("interface_test");
-        std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir / "Data" / "Interface");
         for (const char* name : {"menu1024.int", "small.fnt"}) {
             std::filesystem::copy_file(std::filesystem::path(TEST_DATA_DIR) / "interface" / name,
                                        dir / "Data" / "Interface" / name);
         }
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(dir);
         HostFiles::ClearCache();
         Cfg::ResetDefaults();
         SetScreen(1024, 768);
@@ -49,8 +44,6 @@ protected:
         host->UnregisterScriptTask(task.get());
         host.reset();
         task.reset();
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(dir);
         HostFiles::ClearCache();
     }
 
@@ -60,7 +53,7 @@ protected:
     }
 
     void WriteFile(const std::string& name, const std::string& text) {
-        std::ofstream(dir / "Data" / "Interface" / name, std::ios::binary) << text;
+        scratch.Write("Data/Interface/" + name, text);
         HostFiles::ClearCache();
     }
 
@@ -86,8 +79,8 @@ protected:
         return out;
     }
 
-    std::filesystem::path dir;
-    std::filesystem::path previous;
+    ScratchFolder scratch{"interface_test"};
+    const std::filesystem::path& dir = scratch.Path();
     std::unique_ptr<Host> host;
     std::unique_ptr<CPScriptTask> task;
     std::vector<std::unique_ptr<CPInterface>> screens;

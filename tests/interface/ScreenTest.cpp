@@ -275,11 +275,9 @@ TEST_F(InterfaceTest, SubmitHandsLightAndTreeToTheRenderer) {
 }
 
 TEST_F(InterfaceTest, ASubmittedScreenIsDrawnInTheFrame) {
-    std::filesystem::create_directories(dir / "Data" / "Textures");
     for (const char* name : {"menu.tga", "font.tga"}) {
         const RenderFixtures::Bytes tga = RenderFixtures::MakeTga(8, 8);
-        std::ofstream(dir / "Data" / "Textures" / name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(tga.data()), static_cast<std::streamsize>(tga.size()));
+        scratch.Write(std::string("Data/Textures/") + name, std::string(tga.begin(), tga.end()));
     }
     HostFiles::ClearCache();
     ASSERT_TRUE(host->FontManager().LoadFont("small"));
