@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -16,6 +17,9 @@ inline std::filesystem::path TestTempDir(const std::string& prefix) {
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = prefix + "_" + std::to_string(getpid());
     if (info) name += std::string("_") + info->test_suite_name() + "_" + info->name();
+    // Parameterised suites and cases carry a '/' ("Scripts/LuaScript", "Runs/0"): one folder,
+    // not a chain of them that removing the last would leave behind.
+    std::replace(name.begin(), name.end(), '/', '_');
     return std::filesystem::temp_directory_path() / name;
 }
 
