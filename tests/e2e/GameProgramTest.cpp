@@ -6,9 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -17,23 +16,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 class GameProgram : public ::testing::Test {
 public:
+    // A fresh game folder on every call: the test of damaged data runs each case in its own.
     void SetUp() override {
-        root = TestTempDir("game_program");
-        fs::remove_all(root);
+        scratch.emplace("game_program", ScratchFolder::Stay);
+        root = scratch->Path();
         game = root / "game";
         fs::create_directories(game);
         fs::copy(fs::path(GAME_DIR) / "Data", game / "Data", fs::copy_options::recursive);
         fs::copy_file(fs::path(GAME_DIR) / "config.cfg", game / "config.cfg");
         TestLevelFiles::Write(game);  // the sample track, as trackmake writes it
     }
-    void TearDown() override { fs::remove_all(root); }
+    void TearDown() override { scratch.reset(); }
 
     int Run(const std::string& arguments) {
         const std::string command = "cd '" + game.string() + "' && '" + GAME_EXE + "' " + arguments + " > '" +
@@ -42,20 +37,21 @@ public:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    void Write(const fs::path& file, const std::string& text) { std::ofstream(game / file, std::ios::binary) << text; }
+    void Write(const fs::path& file, const std::string& text) { scratch->Write(fs::path("game") / file, text); }
 
     // The shipped file with one text replaced.
     void Damage(const fs::path& file, const std::string& from, const std::string& to) {
-        std::string text = ReadAll(game / file);
+        std::string text = scratch->Read(fs::path("game") / file);
         const size_t at = text.find(from);
         ASSERT_NE(at, std::string::npos) << from;
         text.replace(at, from.size(), to);
         Write(file, text);
     }
 
-    std::string Out() const { return ReadAll(root / "out"); }
-    std::string Err() const { return ReadAll(root / "err"); }
+    std::string Out() const { return scratch->Read("out"); }
+    std::string Err() const { return scratch->Read("err"); }
 
+    std::optional<ScratchFolder> scratch;
     fs::path root, game;
 };
 
@@ -77,10 +73,10 @@ TEST_F(GameProgram, RacesWithTheShippedScriptsToTheFrameLimitAndDumpsTheChosenFr
     EXPECT_EQ(Out(), "race on level1: 3 laps\nstopped after 20 frames\n");
     EXPECT_EQ(Err().find("Script error"), std::string::npos) << Err();
     for (const char* name : {"frame1.txt", "frame20.txt"}) {
-        EXPECT_NE(ReadAll(root / "dumps" / name).find("Present"), std::string::npos) << name;
+        EXPECT_NE(scratch->Read(fs::path("dumps") / name).find("Present"), std::string::npos) << name;
     }
     // The race display is drawn: its screen and its labels in the font "hud".
-    EXPECT_NE(ReadAll(root / "dumps" / "frame20.txt").find("block \"interface.fx\""), std::string::npos);
+    EXPECT_NE(scratch->Read("dumps/frame20.txt").find("block \"interface.fx\""), std::string::npos);
     EXPECT_FALSE(fs::exists(root / "dumps" / "frame2.txt"));
     // A folder that cannot take the dump is a failure, said once.
     EXPECT_EQ(Run("--race level1 --frames 3 --dump 2 --dump-folder '" + (root / "none").string() + "'"), 1);

@@ -18,7 +18,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -78,18 +77,9 @@ struct RaceRun {
 class Race : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = TestTempDir("race");
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        fs::copy(fs::path(GAME_DIR) / "Data", dir / "Data", fs::copy_options::recursive);
-        TestLevelFiles::Write(dir);
-        std::ofstream(dir / "config.cfg") << "rolling=1\n";
-        previous = fs::current_path();
-        fs::current_path(dir);
-    }
-    void TearDown() override {
-        fs::current_path(previous);
-        fs::remove_all(dir);
+        fs::copy(fs::path(GAME_DIR) / "Data", scratch / "Data", fs::copy_options::recursive);
+        TestLevelFiles::Write(scratch.Path());
+        scratch.Write("config.cfg", "rolling=1\n");
     }
 
     RaceRun RunRace() {
@@ -125,7 +115,7 @@ protected:
         return run;
     }
 
-    fs::path dir, previous;
+    ScratchFolder scratch{"race"};
 };
 
 // The event lines of the output, each without its time stamp.

@@ -15,8 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
+#include <string>
 
 namespace {
 
@@ -157,13 +156,9 @@ TEST(CPLevel, ARefusedFileChangesNothing) {
 }
 
 TEST(CPLevel, ReadsItsFileFromTheLevelsFolder) {
-    const std::filesystem::path dir = TestTempDir("level");
-    std::filesystem::create_directories(dir / "data" / "levels");
-    const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(dir);
+    const ScratchFolder scratch("level");
     const Bytes bytes = LevelBytes::RaceLevel();
-    std::ofstream(dir / "data" / "levels" / "Desert.LVL", std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+    scratch.Write("data/levels/Desert.LVL", std::string(bytes.begin(), bytes.end()));
     HostFiles::ClearCache();
     {
         CPLevel level;
@@ -176,8 +171,6 @@ TEST(CPLevel, ReadsItsFileFromTheLevelsFolder) {
         EXPECT_FALSE(other.ReadLevelFile("nowhere", layout));
         EXPECT_FALSE(other.CentrePath);
     }
-    std::filesystem::current_path(previous);
-    std::filesystem::remove_all(dir);
     HostFiles::ClearCache();
 }
 

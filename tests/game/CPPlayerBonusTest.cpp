@@ -401,8 +401,8 @@ namespace {
 // A pickup's special sound starts over from its beginning; a kind without its sound acts all
 // the same.
 TEST_F(PlayerBonusTest, APickupPlaysItsSoundFromTheStart) {
-    CarLogicFixture::SpecialSounds sounds({"chik"});
-    auto& chik = CarLogicFixture::SpecialSounds::Buffer(sounds.Sound("chik"));
+    SpecialSoundFixture sounds({"chik"}, "player_chik");
+    auto& chik = SpecialSoundFixture::Buffer(sounds.Sound("chik"));
     sounds.Sound("chik").Play(0, 0);
     PlatformClock::AdvanceMilliseconds(100);
     ASSERT_GT(chik.PlayCursor(), 0u);

@@ -403,9 +403,9 @@ namespace {
 // The human driver's impact sound "slam" is stopped and rewound every half second, so the
 // next impact can play it again; other cars leave it alone.
 TEST_F(PlayerLogicTest, TheImpactSoundIsResetEveryHalfSecond) {
-    CarLogicFixture::SpecialSounds sounds({"slam"});
+    SpecialSoundFixture sounds({"slam"}, "player_slam");
     CNSound& slam = sounds.Sound("slam");
-    auto& buffer = CarLogicFixture::SpecialSounds::Buffer(slam);
+    auto& buffer = SpecialSoundFixture::Buffer(slam);
     CPPlayer* player = MakePlayer(D3DXVECTOR3(0.0f, 0.0f, 1.0f), 9);
     slam.Play(0, 0);
     PlatformClock::AdvanceMilliseconds(100);

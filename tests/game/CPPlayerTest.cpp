@@ -9,17 +9,11 @@
 #include "game/CPLevel.h"
 #include "game/CPPlayer.h"
 #include "interface/CPGameData.h"
-#include "platform/audio/DirectSound.h"
-#include "platform/win32/Clock.h"
-#include "platform/win32/Com.h"
-#include "tests/Sound/WavFixtures.h"
-#include "tests/TestTempDir.h"
+#include "tests/game/SpecialSoundFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <memory>
 
@@ -31,23 +25,11 @@ using CarFixture::Dt;
 
 constexpr float NaN = std::numeric_limits<float>::quiet_NaN();
 
-// The player's car sounds (nitro, engine, squeal) from a WAV in a game folder of the test's
-// own; the clock stands still, so a started sound keeps playing.
-class CarSounds {
+// The player's car sounds (nitro, engine, squeal) as special sounds of the test's own; the
+// clock stands still, so a started sound keeps playing.
+class CarSounds : public SpecialSoundFixture {
 public:
-    CarSounds() : dir(TestTempDir("player_sounds")), previous(std::filesystem::current_path()) {
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir / "Data" / "Sounds");
-        const WavFixtures::Bytes wav = WavFixtures::PcmWav(1, 22050, 16, WavFixtures::Samples(88200));
-        std::ofstream(dir / "Data" / "Sounds" / "car.wav", std::ios::binary)
-            .write(reinterpret_cast<const char*>(wav.data()), static_cast<std::streamsize>(wav.size()));
-        std::filesystem::current_path(dir);
-        PlatformClock::UseManual();
-        EXPECT_EQ(DirectSoundCreate8(nullptr, &device, nullptr), DS_OK);
-        for (auto& sound : sounds) {
-            sound = std::make_unique<CNSound>(device, "Data\\Sounds\\car.wav", 0);
-        }
-    }
+    CarSounds() : SpecialSoundFixture({"nitro", "engine", "squeal"}, "player_sounds") {}
     // The car outlives the sounds here: it lets go of them first.
     ~CarSounds() {
         if (fitted != nullptr) {
@@ -56,33 +38,20 @@ public:
                 slot = nullptr;
             }
         }
-        for (auto& sound : sounds) {
-            sound.reset();
-        }
-        SafeRelease(device);
-        PlatformClock::UseReal();
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(dir);
     }
     // Gives the car its three sounds, as the factory does for the player's car.
     void Fit(CPCar& car) {
         fitted = &car;
         car.HasSound = true;
-        car.Sounds[CPCar::NitroSound] = sounds[0].get();
-        car.Sounds[CPCar::EngineSound] = sounds[1].get();
-        car.Sounds[CPCar::SqueakSound] = sounds[2].get();
+        car.Sounds[CPCar::NitroSound] = &Sound("nitro");
+        car.Sounds[CPCar::EngineSound] = &Sound("engine");
+        car.Sounds[CPCar::SqueakSound] = &Sound("squeal");
     }
-    static DirectSoundStandIn::Buffer& Buffer(CNSound* sound) {
-        return *static_cast<DirectSoundStandIn::Buffer*>(sound->Buffer);
-    }
-    DirectSoundStandIn::Buffer& Nitro() { return Buffer(sounds[0].get()); }
-    DirectSoundStandIn::Buffer& Engine() { return Buffer(sounds[1].get()); }
-    DirectSoundStandIn::Buffer& Squeal() { return Buffer(sounds[2].get()); }
+    DirectSoundStandIn::Buffer& Nitro() { return Buffer(Sound("nitro")); }
+    DirectSoundStandIn::Buffer& Engine() { return Buffer(Sound("engine")); }
+    DirectSoundStandIn::Buffer& Squeal() { return Buffer(Sound("squeal")); }
 
-    std::filesystem::path dir;
-    std::filesystem::path previous;
-    IDirectSound8* device = nullptr;
-    std::unique_ptr<CNSound> sounds[3];
+private:
     CPCar* fitted = nullptr;
 };
 
@@ -228,7 +197,7 @@ TEST_F(PlayerTest, NitroKeepsToItsReserveAndStopsItsSound) {
     for (const auto& c : cases) {
         car->NitroFuel = c.fuel;
         player->Locked = c.locked;
-        sounds.sounds[0]->Play(0, 0);
+        sounds.Sound("nitro").Play(0, 0);
         player->SetNitro(c.request);
         EXPECT_EQ(car->Nitro, c.expected) << c.name;
         EXPECT_EQ(sounds.Nitro().IsPlaying(), c.expected != 0.0f) << c.name;
@@ -413,7 +382,7 @@ TEST_F(PlayerTest, SlidingTyresSquealOnTheCarWithSounds) {
     EXPECT_TRUE(sounds.Squeal().IsPlaying());
     EXPECT_FALSE(sounds.Squeal().IsLooping());
     // With the spark budget spent the puffs stop but the squeal still starts.
-    sounds.sounds[2]->Stop();
+    sounds.Sound("squeal").Stop();
     SparkCount = CPPhysicWorld::MaxSparks;
     World->Simulator->Step(Dt);
     EXPECT_TRUE(sounds.Squeal().IsPlaying());

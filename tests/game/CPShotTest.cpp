@@ -25,8 +25,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -209,14 +207,9 @@ TEST_F(ShotManagerTest, DescriptionsBecomeSetUpPrototypes) {
 }
 
 TEST_F(ShotManagerTest, TheSoundFieldLoadsAPlainOrAPositionedSound) {
-    const std::filesystem::path dir = TestTempDir("shot_sounds");
-    const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir / "Data" / "Sounds");
+    const ScratchFolder scratch("shot_sounds");
     const WavFixtures::Bytes wav = WavFixtures::PcmWav(1, 22050, 16, WavFixtures::Samples(22050));
-    std::ofstream(dir / "Data" / "Sounds" / "bang.wav", std::ios::binary)
-        .write(reinterpret_cast<const char*>(wav.data()), static_cast<std::streamsize>(wav.size()));
-    std::filesystem::current_path(dir);
+    scratch.Write("Data/Sounds/bang.wav", std::string(wav.begin(), wav.end()));
     PlatformClock::UseManual();
     IDirectSound8* device = nullptr;
     ASSERT_EQ(DirectSoundCreate8(nullptr, &device, nullptr), DS_OK);
@@ -261,8 +254,6 @@ TEST_F(ShotManagerTest, TheSoundFieldLoadsAPlainOrAPositionedSound) {
     }
     SafeRelease(device);
     PlatformClock::UseReal();
-    std::filesystem::current_path(previous);
-    std::filesystem::remove_all(dir);
 }
 
 // Counts the requests of one particle template and keeps the last position.

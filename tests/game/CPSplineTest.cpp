@@ -15,7 +15,6 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 
 namespace {
@@ -291,15 +290,14 @@ TEST(CPSplinePieces, TheSearchStepsAheadOnABuiltPath) {
 }
 
 TEST(CPSplinePieces, LoadsFromTheReaderAndMovesItsCursor) {
-    const std::filesystem::path dir = TestTempDir("spline");
-    std::filesystem::create_directories(dir);
+    const ScratchFolder scratch("spline", ScratchFolder::Stay);
     const LevelBytes::Path straight{"left", false, {Straight({0, 0, 0}, {30, 0, 0})}};
     LevelBytes::Bytes bytes = LevelBytes::Level({}, {straight, straight});
     const size_t firstPath = LevelFile::MinimumSize;
     const size_t pathSize = 4 + 4 + 8 + 48;
     bytes.resize(bytes.size() - 10);  // the second path cut short
-    const std::filesystem::path file = dir / "path.lvl";
-    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+    scratch.Write("path.lvl", std::string(bytes.begin(), bytes.end()));
+    const std::filesystem::path file = scratch / "path.lvl";
     HostFiles::ClearCache();
 
     CPFileReader reader(file.string(), false);
@@ -314,7 +312,6 @@ TEST(CPSplinePieces, LoadsFromTheReaderAndMovesItsCursor) {
     CPSpline second;
     EXPECT_FALSE(second.Load(reader));
     EXPECT_EQ(reader.GetCursor(), reader.GetLength());
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -6,31 +6,23 @@
 
 #include "CarFixture.h"
 #include "tests/game/SentCommands.h"
+#include "tests/game/SpecialSoundFixture.h"
 
 #include "Render/CPRender.h"
-#include "Sound/NSound.h"
-#include "Sound/PSoundManager.h"
 #include "core/CPCommandDispatcher.h"
 #include "core/CPScriptTask.h"
 #include "game/CPLevel.h"
 #include "game/CPRaceCamera.h"
 #include "game/CPPlayer.h"
 #include "interface/CPGameData.h"
-#include "platform/audio/DirectSound.h"
-#include "platform/win32/Clock.h"
-#include "platform/win32/Com.h"
 #include "platform/win32/CrtRand.h"
 #include "scene/CPParticleManager.h"
 #include "scene/CPParticleTemplate.h"
-#include "tests/Sound/WavFixtures.h"
-#include "tests/TestTempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <deque>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -58,49 +50,6 @@ public:
     void Reset() override {}
     std::deque<CPParticleDesc> Requests;  // descriptions move nowhere
 };
-
-// The sound manager with special sounds of the given names, each a plain sound of a WAV in a
-// game folder of the test's own; the clock stands still, so a started sound keeps playing.
-class SpecialSounds {
-public:
-    explicit SpecialSounds(const std::vector<std::string>& names)
-        : dir(TestTempDir("special_sounds")), previous(std::filesystem::current_path()) {
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir / "Data" / "Sounds");
-        const WavFixtures::Bytes wav = WavFixtures::PcmWav(1, 22050, 16, WavFixtures::Samples(88200));
-        std::ofstream(dir / "Data" / "Sounds" / "s.wav", std::ios::binary)
-            .write(reinterpret_cast<const char*>(wav.data()), static_cast<std::streamsize>(wav.size()));
-        std::filesystem::current_path(dir);
-        PlatformClock::UseManual();
-        EXPECT_EQ(DirectSoundCreate8(nullptr, &device, nullptr), DS_OK);
-        for (const std::string& name : names) {
-            sounds.push_back(std::make_unique<CNSound>(device, "Data\\Sounds\\s.wav", 0));
-            manager.SpecialSounds[name] = sounds.back().get();
-        }
-        CPSoundManager::Instance = &manager;
-    }
-    ~SpecialSounds() {
-        CPSoundManager::Instance = nullptr;
-        manager.SpecialSounds.clear();
-        sounds.clear();
-        SafeRelease(device);
-        PlatformClock::UseReal();
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(dir);
-    }
-    CNSound& Sound(const std::string& name) { return *manager.SpecialSounds[name].Get(); }
-    static DirectSoundStandIn::Buffer& Buffer(CNSound& sound) {
-        return *static_cast<DirectSoundStandIn::Buffer*>(sound.Buffer);
-    }
-
-private:
-    std::filesystem::path dir;
-    std::filesystem::path previous;
-    IDirectSound8* device = nullptr;
-    std::vector<std::unique_ptr<CNSound>> sounds;
-    CPSoundManager manager;
-};
-
 
 class CarLogicTest : public CarFixture::CarTest {
 protected:

@@ -23,11 +23,6 @@ namespace LevelFixture {
 class LevelTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = TestTempDir("level_test");
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-        previousDirectory = std::filesystem::current_path();
-        std::filesystem::current_path(dir);
         TestLevelFiles::Write(dir);
         HostFiles::ClearCache();
         Cfg::ResetDefaults();
@@ -39,8 +34,6 @@ protected:
         host.reset();  // deletes a level still current
         CPLog::GetInstance().SetSink({});
         Cfg::ResetDefaults();
-        std::filesystem::current_path(previousDirectory);
-        std::filesystem::remove_all(dir);
         HostFiles::ClearCache();
     }
 
@@ -66,8 +59,8 @@ protected:
         return count;
     }
 
-    std::filesystem::path dir;
-    std::filesystem::path previousDirectory;
+    ScratchFolder scratch{"level_test"};  // first: left and removed after the host is gone
+    const std::filesystem::path& dir = scratch.Path();
     std::vector<std::string> reports;
     std::unique_ptr<Host> host;
     bool loaded = false;

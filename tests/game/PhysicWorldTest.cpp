@@ -5,18 +5,10 @@
 
 #include "Render/CPRenderObject.h"
 #include "game/CPCar.h"
-#include "Sound/NSound.h"
-#include "Sound/PSoundManager.h"
-#include "platform/audio/DirectSound.h"
-#include "platform/win32/Clock.h"
-#include "platform/win32/Com.h"
 #include "scene/CPParticleManager.h"
-#include "tests/Sound/WavFixtures.h"
-#include "tests/TestTempDir.h"
 #include "tests/game/SpecialSoundFixture.h"
 
 #include <cmath>
-#include <filesystem>
 
 using namespace PhysicWorldFixture;
 
@@ -48,13 +40,6 @@ public:
     void Reset() override {}
     int Emitted = 0;
     D3DXVECTOR3 LastVelocity;
-};
-
-// The special sound "slam" in a game folder of the test's own; the clock stands still, so a
-// sound that started keeps playing.
-class SlamSound : public SpecialSoundFixture {
-public:
-    SlamSound() : SpecialSoundFixture("slam", "physworld_slam", true) {}
 };
 
 // Every contact the simulator reports, then the world's own handling of it.
@@ -143,7 +128,7 @@ TEST_F(PhysicWorldTest, FastBodyNeverFallsThroughAtLongFrames) {
 }
 
 TEST_F(PhysicWorldTest, TwoCarsCollideOnceWithTheMomentumTheyExchange) {
-    SlamSound slam;
+    SpecialSoundFixture slam({"slam"}, "physworld_slam");
     world->Simulator->SetCollisionCallback(&RecordAndHandle);
     SparkCooldown = 1.0f;
     // Head on in the air, 10 m/s closing, restitution 0: each loses its 5 m/s.
@@ -177,11 +162,11 @@ TEST_F(PhysicWorldTest, TwoCarsCollideOnceWithTheMomentumTheyExchange) {
     EXPECT_FLOAT_EQ(b->Damage, 0.08f * impulse);
     EXPECT_EQ(sparks->Emitted, Cfg::psystems);
     EXPECT_EQ(SparkCooldown, 0.0f);
-    EXPECT_EQ(slam.Plays(), 1);
+    EXPECT_EQ(slam.Plays("slam"), 1);
 }
 
 TEST_F(PhysicWorldTest, ImpactSoundPlaysOncePerFrameAndNotOverItself) {
-    SlamSound slam;
+    SpecialSoundFixture slam({"slam"}, "physworld_slam");
     TestCar* car = AddBox<TestCar>("car", D3DXVECTOR3(0, 0, 5.0f), 1, 1, 1, 100);
     car->Followed = true;
     RbCollisionInfo info;
@@ -194,23 +179,23 @@ TEST_F(PhysicWorldTest, ImpactSoundPlaysOncePerFrameAndNotOverItself) {
     for (int i = 0; i < 5; ++i) {
         CPPhysicWorld::OnCollision(info);
     }
-    EXPECT_EQ(slam.Plays(), 1);
+    EXPECT_EQ(slam.Plays("slam"), 1);
     EXPECT_EQ(car->Flags, 0);  // the ground carrying the car is no hit
     EXPECT_FLOAT_EQ(car->Damage, 5 * 0.008f * 50.0f);  // but it still dents, 0.008 per N·s
-    slam.sound->Stop();
+    slam.Sound("slam").Stop();
     CPPhysicWorld::OnCollision(info);  // same frame: still once
-    EXPECT_EQ(slam.Plays(), 1);
+    EXPECT_EQ(slam.Plays("slam"), 1);
     FrameNumber = 8;
     CPPhysicWorld::OnCollision(info);
-    EXPECT_EQ(slam.Plays(), 2);
+    EXPECT_EQ(slam.Plays("slam"), 2);
     // A slanted push is a hit; an unfollowed car makes no sound.
     info.Normal = RbVec(0.6f, 0, 0.8f);
     car->Followed = false;
-    slam.sound->Stop();
+    slam.Sound("slam").Stop();
     FrameNumber = 9;
     CPPhysicWorld::OnCollision(info);
     EXPECT_EQ(car->Flags, 1);
-    EXPECT_EQ(slam.Plays(), 2);
+    EXPECT_EQ(slam.Plays("slam"), 2);
 }
 
 TEST_F(PhysicWorldTest, SparksFollowTheImpulseAndTheFramesBudget) {

@@ -4,21 +4,13 @@
 // wraps.
 #include "RaceFixture.h"
 
-#include "Sound/NSound.h"
-#include "Sound/PSoundManager.h"
 #include "game/CPCar.h"
-#include "platform/audio/DirectSound.h"
-#include "platform/win32/Com.h"
 #include "scene/CPGameObject.h"
-#include "tests/Sound/WavFixtures.h"
-#include "tests/TestTempDir.h"
 #include "tests/game/SpecialSoundFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 
 namespace {
 
@@ -267,14 +259,8 @@ TEST_F(RaceUpdateTest, TheOrbitTurnFollowsTheWallClockAcrossItsWrap) {
     EXPECT_EQ(Level->LastClockMs, 44u);
 }
 
-// The special sound "fast" in a game folder of the test's own.
-class FastSound : public SpecialSoundFixture {
-public:
-    FastSound() : SpecialSoundFixture("fast", "race_fast", false) {}
-};
-
 TEST_F(RaceUpdateTest, NitroZonesRefillWithTheSoundAtMostEveryTwoSeconds) {
-    FastSound fast;
+    SpecialSoundFixture fast({"fast"}, "race_fast", SpecialSoundFixture::RealClock);
     const D3DXVECTOR3 zone(30.0f, 30.0f, 0.0f);
     Level->Zones.push_back(BoxAt(zone, 4.0f));
     CPCar playerCar(Player);
@@ -289,13 +275,13 @@ TEST_F(RaceUpdateTest, NitroZonesRefillWithTheSoundAtMostEveryTwoSeconds) {
     // Full nitro: no sound, no cooldown; the other car fills whether or not the player is in.
     Player->SetPosition(zone);
     Frame(0.1f);
-    EXPECT_EQ(fast.Plays(), 0);
+    EXPECT_EQ(fast.Plays("fast"), 0);
     EXPECT_FLOAT_EQ(Level->FastCooldown, 0.0f);
     EXPECT_FLOAT_EQ(otherCar.NitroFuel, 100.0f);
 
     playerCar.NitroFuel = 99.0f;
     Frame(0.1f);
-    EXPECT_EQ(fast.Plays(), 1);
+    EXPECT_EQ(fast.Plays("fast"), 1);
     EXPECT_FLOAT_EQ(playerCar.NitroFuel, 100.0f);
     EXPECT_FLOAT_EQ(Level->FastCooldown, 2.0f);
 
@@ -306,7 +292,7 @@ TEST_F(RaceUpdateTest, NitroZonesRefillWithTheSoundAtMostEveryTwoSeconds) {
     EXPECT_FLOAT_EQ(playerCar.NitroFuel, 40.0f);
     Player->SetPosition(zone);
     Frame(0.5f);
-    EXPECT_EQ(fast.Plays(), 1);
+    EXPECT_EQ(fast.Plays("fast"), 1);
     EXPECT_FLOAT_EQ(playerCar.NitroFuel, 100.0f);
 
     // Once the cooldown is over the sound plays again.
@@ -315,7 +301,7 @@ TEST_F(RaceUpdateTest, NitroZonesRefillWithTheSoundAtMostEveryTwoSeconds) {
     Frame(1.0f);
     Player->SetPosition(zone);
     Frame(0.1f);
-    EXPECT_EQ(fast.Plays(), 2);
+    EXPECT_EQ(fast.Plays("fast"), 2);
 
     Player->Car = nullptr;
     other->Car = nullptr;

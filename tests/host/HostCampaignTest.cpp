@@ -6,13 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -22,14 +17,12 @@ protected:
     HostCampaign() : ShippedDataTest("campaign.xml") {}
 
     // The shipped file with one text replaced.
-    static void Damage(const std::string& from, const std::string& to) {
-        std::ifstream in("Data/campaign.xml", std::ios::binary);
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        in.close();
+    void Damage(const std::string& from, const std::string& to) {
+        std::string text = scratch.Read("Data/campaign.xml");
         const size_t at = text.find(from);
         ASSERT_NE(at, std::string::npos);
         text.replace(at, from.size(), to);
-        std::ofstream("Data/campaign.xml", std::ios::binary) << text;
+        scratch.Write("Data/campaign.xml", text);
     }
 };
 

@@ -1,40 +1,18 @@
 // The host's computer-car manager and enemy types: made with the host and gone with it; the
 // shipped enemy file reads whole, a missing one is reported with its name.
 #include "host/Host.h"
-
-#include "core/CPLog.h"
+#include "tests/host/ShippedDataFixture.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
-#include <vector>
-
-namespace fs = std::filesystem;
 
 namespace {
 
-class HostEnemies : public ::testing::Test {
+// Runs each test in a fresh game folder holding a copy of the shipped enemy file.
+class HostEnemies : public ShippedDataTest {
 protected:
-    void SetUp() override {
-        previous = fs::current_path();
-        std::string pattern = (fs::temp_directory_path() / "host-enemies-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        directory = pattern;
-        fs::create_directories(directory / "Data");
-        fs::copy_file(fs::path(TEST_DATA_DIR) / "../../gamedir/Data/enemies.txt", directory / "Data/enemies.txt");
-        fs::current_path(directory);
-        CPLog::GetInstance().SetSink([this](const CPLogReport& report) { log.push_back(report.Text); });
-    }
-    void TearDown() override {
-        CPLog::GetInstance().SetSink(nullptr);
-        fs::current_path(previous);
-        fs::remove_all(directory);
-    }
-
-    fs::path previous;
-    fs::path directory;
-    std::vector<std::string> log;
+    HostEnemies() : ShippedDataTest("enemies.txt") {}
 };
 
 TEST_F(HostEnemies, TheManagerLivesWithTheHost) {

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -20,23 +19,14 @@ const std::string Font = "font.tga,256,32,16\n48,0,0,14\n";
 class HostFonts : public ::testing::Test {
 protected:
     void SetUp() override {
-        root = TestTempDir("host_fonts");
-        fs::remove_all(root);
         fs::create_directories(root / "Data/Interface");
-        previous = fs::current_path();
-        fs::current_path(root);
         PackFiles.clear();
     }
-    void TearDown() override {
-        PackFiles.clear();
-        fs::current_path(previous);
-        fs::remove_all(root);
-    }
-    void Put(const std::string& name, const std::string& text) {
-        std::ofstream(root / "Data/Interface" / name, std::ios::binary) << text;
-    }
+    void TearDown() override { PackFiles.clear(); }
+    void Put(const std::string& name, const std::string& text) { scratch.Write("Data/Interface/" + name, text); }
 
-    fs::path root, previous;
+    ScratchFolder scratch{"host_fonts"};
+    const fs::path& root = scratch.Path();
 };
 
 TEST_F(HostFonts, EveryFontOnDiskAndInPacksUnderItsFileName) {
@@ -49,7 +39,7 @@ TEST_F(HostFonts, EveryFontOnDiskAndInPacksUnderItsFileName) {
                                     {"data\\interface\\sub\\deep.fnt", {}},
                                     {"data\\hud.fnt", {}}},
                                    pack));
-    std::ofstream("data.pak", std::ios::binary).write(reinterpret_cast<const char*>(pack.data()), pack.size());
+    scratch.Write("data.pak", std::string(pack.begin(), pack.end()));
 
     Host host;
     ASSERT_EQ(host.AddPackFiles(), 1);

@@ -2,36 +2,28 @@
 #include "core/CPLog.h"
 #include "core/PackFiles.h"
 #include "host/Host.h"
+#include "tests/TestTempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-namespace fs = std::filesystem;
-
 namespace {
 
-void PutPack(const fs::path& path, const std::string& member, const std::string& text) {
+void PutPack(const ScratchFolder& scratch, const std::string& path, const std::string& member,
+             const std::string& text) {
     std::vector<uint8_t> pack;
     ASSERT_TRUE(PackFormat::Encode({{member, std::vector<uint8_t>(text.begin(), text.end())}}, pack));
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(pack.data()), pack.size());
+    scratch.Write(path, std::string(pack.begin(), pack.end()));
 }
 
 TEST(HostPacks, PacksOfTheGameFolderAreSearchedInNameOrder) {
-    const fs::path root = fs::temp_directory_path() / ("hostpacks_" + std::to_string(getpid()));
-    fs::remove_all(root);
-    fs::create_directories(root / "Data");
-    const fs::path previous = fs::current_path();
-    fs::current_path(root);
-    PutPack("b.PAK", "data\\x.txt", "from b");
-    PutPack("A.pak", "data\\x.txt", "from a");
-    std::ofstream("broken.pak") << "not a pack";
-    PutPack("Data/inner.pak", "data\\y.txt", "inner");
+    const ScratchFolder scratch("hostpacks");
+    PutPack(scratch, "b.PAK", "data\\x.txt", "from b");
+    PutPack(scratch, "A.pak", "data\\x.txt", "from a");
+    scratch.Write("broken.pak", "not a pack");
+    PutPack(scratch, "Data/inner.pak", "data\\y.txt", "inner");
     PackFiles.clear();
     {
         Host host;
@@ -46,21 +38,15 @@ TEST(HostPacks, PacksOfTheGameFolderAreSearchedInNameOrder) {
         EXPECT_EQ(host.AddPackFiles("*.zip"), 0);
     }
     PackFiles.clear();
-    fs::current_path(previous);
-    fs::remove_all(root);
 }
 
 // A damaged pack is passed over and said once in the log, not again when the folder is
 // searched again; a good pack is never reported.
 TEST(HostPacks, DamagedPacksAreReportedOnceEach) {
-    const fs::path root = fs::temp_directory_path() / ("hostpacks_damaged_" + std::to_string(getpid()));
-    fs::remove_all(root);
-    fs::create_directories(root);
-    const fs::path previous = fs::current_path();
-    fs::current_path(root);
-    PutPack("good.pak", "data\\x.txt", "good");
-    std::ofstream("broken.pak") << "not a pack";
-    std::ofstream("Empty.PAK");
+    const ScratchFolder scratch("hostpacks_damaged");
+    PutPack(scratch, "good.pak", "data\\x.txt", "good");
+    scratch.Write("broken.pak", "not a pack");
+    scratch.Write("Empty.PAK", "");
     std::vector<std::string> reports;
     CPLog::GetInstance().SetSink([&](const CPLogReport& report) { reports.push_back(report.Text); });
     PackFiles.clear();
@@ -74,8 +60,6 @@ TEST(HostPacks, DamagedPacksAreReportedOnceEach) {
     EXPECT_NE(reports[0].find("\"broken.pak\""), std::string::npos) << reports[0];
     EXPECT_NE(reports[1].find("\"Empty.PAK\""), std::string::npos) << reports[1];
     PackFiles.clear();
-    fs::current_path(previous);
-    fs::remove_all(root);
 }
 
 }  // namespace

@@ -13,30 +13,18 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
 namespace {
 
 class HostRender : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = TestTempDir("host_render_test");
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir / "Data" / "Effects");
-        std::ofstream(dir / "Data" / "Effects" / "lit.fx") << "texture tex0;\ntechnique T { pass P { } }\n";
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(dir);
+        scratch.Write("Data/Effects/lit.fx", "texture tex0;\ntechnique T { pass P { } }\n");
         HostFiles::ClearCache();
         Cfg::ResetDefaults();
     }
-    void TearDown() override {
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(dir);
-        HostFiles::ClearCache();
-    }
-    std::filesystem::path dir;
-    std::filesystem::path previous;
+    void TearDown() override { HostFiles::ClearCache(); }
+
+    ScratchFolder scratch{"host_render_test"};
 };
 
 TEST_F(HostRender, CreatesTheRendererAndItsManagersWhileItLives) {

@@ -10,12 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -52,9 +48,9 @@ TEST_F(HostShots, TheShippedDescriptionsCoverEveryShotTheGameLaunches) {
 }
 
 TEST_F(HostShots, ADamagedFileIsRefusedWithItsLineAndAddsNothing) {
-    std::ofstream("Data/shots.txt", std::ios::binary)
-        << "a effect none 0 none\n"
-           "b lightning any 0 0 0.1 t.tga e.fx 0 a 0 none\n";
+    scratch.Write("Data/shots.txt",
+                  "a effect none 0 none\n"
+                  "b lightning any 0 0 0.1 t.tga e.fx 0 a 0 none\n");
     Host host;
     std::string error;
     EXPECT_FALSE(host.LoadShotDescriptions(error));

@@ -12,26 +12,22 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
+#include <string>
+#include <vector>
 
 namespace {
 
 class HostVideo : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = TestTempDir("host_video_test");
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir / "Data" / "Video");
-        std::filesystem::create_directories(dir / "Data" / "Textures");
-        ASSERT_TRUE(TestAvi::Write((dir / "Data" / "Video" / "intro.avi").string(),
+        std::filesystem::create_directories(scratch / "Data" / "Video");
+        ASSERT_TRUE(TestAvi::Write((scratch / "Data" / "Video" / "intro.avi").string(),
                                    {.width = 16, .height = 8, .frames = 2, .fps = 10, .audio = true}));
         // The picture a material names "video" shows until a film takes its place: 4 x 4 pixels
         // of an uncompressed TGA.
         std::vector<uint8_t> tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 4, 0, 24, 0};
         tga.resize(tga.size() + 4 * 4 * 3, 0x40);
-        TestAvi::WriteBytes((dir / "Data" / "Textures" / "video").string(), tga);
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(dir);
+        scratch.Write("Data/Textures/video", std::string(tga.begin(), tga.end()));
         HostFiles::ClearCache();
         Cfg::ResetDefaults();
         Cfg::screenBPP = 32;
@@ -40,12 +36,10 @@ protected:
     void TearDown() override {
         PlatformClock::UseReal();
         Cfg::ResetDefaults();
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(dir);
         HostFiles::ClearCache();
     }
-    std::filesystem::path dir;
-    std::filesystem::path previous;
+
+    ScratchFolder scratch{"host_video_test"};
 };
 
 TEST_F(HostVideo, FilmsPlayAsTasksAndTheHostEndsWhilePlaying) {

@@ -14,7 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,11 +21,7 @@
 class ScriptTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = TestTempDir("script_test");
-        std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir / "Data" / "Scripts");
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(dir);
         HostFiles::ClearCache();
         Cfg::ResetDefaults();
         PlatformClock::UseManual();
@@ -38,8 +33,6 @@ protected:
         CPLog::GetInstance().SetSink({});
         PlatformClock::UseReal();
         Cfg::ResetDefaults();
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(dir);
         HostFiles::ClearCache();
     }
 
@@ -61,19 +54,11 @@ protected:
         lua_pushlightuserdata(L(), const_cast<void*>(object));
         lua_setglobal(L(), name);
     }
-    void WriteFile(const std::string& name, const std::string& bytes) {
-        const std::filesystem::path path = dir / name;
-        std::filesystem::create_directories(path.parent_path());
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    }
-    std::string ReadFile(const std::string& name) {
-        std::ifstream in(dir / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    void WriteFile(const std::string& name, const std::string& bytes) { scratch.Write(name, bytes); }
+    std::string ReadFile(const std::string& name) { return scratch.Read(name); }
 
-    std::filesystem::path dir;
-    std::filesystem::path previous;
+    ScratchFolder scratch{"script_test"};  // first: left and removed after the host is gone
+    const std::filesystem::path& dir = scratch.Path();
     std::vector<CPLogReport> reports;
     std::unique_ptr<Host> host;
 };

@@ -11,7 +11,6 @@
 #include "game/EnemyDescription.h"
 #include "interface/CPGameData.h"
 
-#include <fstream>
 #include <string>
 
 namespace {
@@ -38,11 +37,8 @@ TEST_F(ScriptRaceLevel, FunctionsWorkOnTheLoadedLevel) {
     ASSERT_EQ(level->Cars.size(), TestLevelFiles::ComputerCars);
     SetHandle("player", level->FollowedCar);
     SetHandle("enemy", level->Cars[0].Get());
-    {
-        // One checkpoint and the level's source "tank" (at 150, 150) in the group "1".
-        std::ofstream mission(dir / "Data" / "Levels" / "mission1", std::ios::binary);
-        mission << "2.5 1 2 3 tank,100 50 bonus,100\nsources\ntank 1 1 0.5 tank,100\n";
-    }
+    // One checkpoint and the level's source "tank" (at 150, 150) in the group "1".
+    scratch.Write("Data/Levels/mission1", "2.5 1 2 3 tank,100 50 bonus,100\nsources\ntank 1 1 0.5 tank,100\n");
     // The enemy the mission places at the source "tank" (150, 150, 0).
     EnemyCatalogue catalogue;
     std::string problem;

@@ -139,7 +139,6 @@ protected:
     void SetUp() override {
         ScriptSystem::SetUp();
         const std::filesystem::path bin = dir / "bin";
-        std::filesystem::create_directories(bin);
         WriteFile("bin/xdg-open", "#!/bin/sh\n{ echo \"$#\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > \"$SCRIPT_TEST_OPENED.tmp\"\n"
                                   "mv \"$SCRIPT_TEST_OPENED.tmp\" \"$SCRIPT_TEST_OPENED\"\n");
         std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
