@@ -11,6 +11,12 @@
 #include <string>
 #include <system_error>
 
+// A file whole; empty when it cannot be read.
+inline std::string ReadWholeFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 class TempFolder {
 public:
     enum Mode { Enter, Stay };
@@ -46,10 +52,7 @@ public:
         std::ofstream(file, std::ios::binary) << bytes;
     }
     // A file below the folder, whole; empty when it cannot be read.
-    std::string Read(const std::filesystem::path& relative) const {
-        std::ifstream in(path_ / relative, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::string Read(const std::filesystem::path& relative) const { return ReadWholeFile(path_ / relative); }
 
 private:
     std::filesystem::path path_;

@@ -18,15 +18,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 TEST(EnemyDescription, TheGamesFileReadsWhole) {
-    const std::string text = ReadText(fs::path(TEST_DATA_DIR) / ".." / ".." / "gamedir" / "Data" / "enemies.txt");
+    const std::string text = ReadWholeFile(fs::path(TEST_DATA_DIR) / ".." / ".." / "gamedir" / "Data" / "enemies.txt");
     ASSERT_FALSE(text.empty());
     EnemyCatalogue catalogue;
     std::string problem;
@@ -48,7 +42,7 @@ TEST(EnemyDescription, TheGamesFileReadsWhole) {
 }
 
 TEST(EnemyDescription, TheGamesShotFileHasEveryShotAnEnemyLaunches) {
-    const std::string text = ReadText(fs::path(TEST_DATA_DIR) / ".." / ".." / "gamedir" / "Data" / "shots.txt");
+    const std::string text = ReadWholeFile(fs::path(TEST_DATA_DIR) / ".." / ".." / "gamedir" / "Data" / "shots.txt");
     std::vector<ShotDescription> shots;
     std::string error;
     ASSERT_TRUE(ReadShotDescriptions(text.data(), text.size(), "shots.txt", shots, error)) << error;

@@ -17,12 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void WriteScript(const fs::path& path, const std::string& body) {
     std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
@@ -32,7 +26,7 @@ void WriteScript(const fs::path& path, const std::string& body) {
 // The started programs are detached: wait a while for what they leave behind.
 bool WaitFor(const fs::path& path, const std::string& text = "") {
     for (int i = 0; i < 500; ++i) {
-        if (fs::exists(path) && ReadAll(path).find(text) != std::string::npos) {
+        if (fs::exists(path) && ReadWholeFile(path).find(text) != std::string::npos) {
             return true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -62,8 +56,8 @@ protected:
 
     fs::path Marker() const { return root / "marker"; }
     fs::path Log() const { return root / "opened.log"; }
-    std::string Out() const { return ReadAll(root / "out"); }
-    std::string Err() const { return ReadAll(root / "err"); }
+    std::string Out() const { return ReadWholeFile(root / "out"); }
+    std::string Err() const { return ReadWholeFile(root / "err"); }
 
     ScratchFolder scratch{"tarnwick_e2e", ScratchFolder::Stay};
     const fs::path& root = scratch.Path();
@@ -92,7 +86,7 @@ TEST_F(EndToEnd, ReadmeThenExitOpensTheReadmeAndTheStatisticsPage) {
     std::string log;
     for (int i = 0; i < 500 && std::count(log.begin(), log.end(), '\n') < 3; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        log = ReadAll(Log());
+        log = ReadWholeFile(Log());
     }
     EXPECT_NE(log.find("README.txt\n"), std::string::npos) << log;
     EXPECT_NE(log.find("README.txt\n", log.find("README.txt\n") + 1), std::string::npos) << log;

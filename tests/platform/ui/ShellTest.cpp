@@ -73,16 +73,10 @@ TEST(Shell, NullArgumentsAreKeptApartFromEmptyOnes) {
     EXPECT_EQ(r.Show, 5);
 }
 
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 bool WaitFor(const fs::path& path, size_t lines) {
     for (int i = 0; i < 500; ++i) {
-        const std::string text = ReadAll(path);
+        const std::string text = ReadWholeFile(path);
         if (size_t(std::count(text.begin(), text.end(), '\n')) >= lines) {
             return true;
         }
@@ -127,7 +121,7 @@ TEST_F(SystemShellTest, ProgramStartsDetachedWithItsArgumentsAndFolder) {
     // Any letter case finds the program; the child is reaped at once, so none is left over.
     EXPECT_GT(Open("program.SH", "one \"two three\"", "work"), 32);
     ASSERT_TRUE(WaitFor(Log(), 2));
-    EXPECT_EQ(ReadAll(Log()), (folder / "work").string() + "\none two three\n");
+    EXPECT_EQ(ReadWholeFile(Log()), (folder / "work").string() + "\none two three\n");
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
 }
@@ -138,7 +132,7 @@ TEST_F(SystemShellTest, DocumentsAndAddressesGoToXdgOpen) {
     ASSERT_TRUE(WaitFor(Log(), 1));
     EXPECT_GT(Open("http://www.tarnwick.example/x.html"), 32);
     ASSERT_TRUE(WaitFor(Log(), 2));
-    const std::string log = ReadAll(Log());
+    const std::string log = ReadWholeFile(Log());
     EXPECT_NE(log.find("notes.txt\n"), std::string::npos) << log;
     EXPECT_NE(log.find("http://www.tarnwick.example/x.html\n"), std::string::npos) << log;
 }
@@ -169,14 +163,14 @@ std::string CaptureStderr(const fs::path& file, const std::function<void()>& run
     close(saved);
     std::string text;
     for (int i = 0; i < (lines > 0 ? 300 : 20); ++i) {
-        text = ReadAll(file);
+        text = ReadWholeFile(file);
         if (lines > 0 && static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) >= lines) {
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));  // nothing more should come
-    return ReadAll(file);
+    return ReadWholeFile(file);
 }
 
 TEST_F(SystemShellTest, XdgOpenExitingWithAnErrorIsReportedInOneLine) {
@@ -203,7 +197,7 @@ TEST_F(SystemShellTest, XdgOpenExitingWithAnErrorIsReportedInOneLine) {
                 // What a program exiting next has said: the failure is out by the time the
                 // wait for the hand-off's outcome returns.
                 Shell::AwaitHandOffs(10000);
-                beforeExit = ReadAll(folder / "err");
+                beforeExit = ReadWholeFile(folder / "err");
             },
             1);
         EXPECT_GT(result, 32);  // xdg-open was started; how it ends comes later
