@@ -7,6 +7,7 @@
 // whose call log is emptied every frame.
 #include "bench/BaselineRatio.h"
 #include "tests/DynamicSky/SkyFixtureFiles.h"
+#include "tests/TempFolder.h"
 
 #include "DynamicSky/Skyscape.h"
 #include "Render/CPLevelSun.h"
@@ -14,11 +15,9 @@
 #include "platform/d3d9/D3D9Device.h"
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -245,16 +244,11 @@ private:
 
 class SkyWorld {
 public:
-    explicit SkyWorld(int segments) {
-        folder = std::filesystem::temp_directory_path() /
-                 ("bench_sky_" + std::to_string(getpid()) + "_" + std::to_string(segments));
-        std::filesystem::remove_all(folder);
-        SkyFixture::WriteSkyFixture(folder);
+    explicit SkyWorld(int segments) : folder(TempFolder::ForProcess("bench_sky_" + std::to_string(segments))) {
+        SkyFixture::WriteSkyFixture(folder.Path());
         std::string sky = SkyFixture::SkyFile;
         sky.replace(sky.find("segments 16"), 11, "segments " + std::to_string(segments));
-        SkyFixture::WriteText(folder / "Data" / "Clouds" / "skyscape1.txt", sky);
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(folder);
+        folder.Write("Data/Clouds/skyscape1.txt", sky);
         device = D3D9RecordingDevice::Create();
         render.Device = device;
         CPRender::Instance = &render;
@@ -270,8 +264,6 @@ public:
         CPRender::Instance = nullptr;
         render.Device = nullptr;
         device->Release();
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(folder);
     }
 
     D3D9RecordingDevice* device = nullptr;
@@ -279,8 +271,7 @@ public:
     CPLevelSun level;
 
 private:
-    std::filesystem::path folder;
-    std::filesystem::path previous;
+    TempFolder folder;
 };
 
 void BM_SkyFrame(benchmark::State& state) {

@@ -4,6 +4,7 @@
 // textures and effects created directly.
 #include "bench/BaselineRatio.h"
 #include "tests/DynamicSky/SkyFixtureFiles.h"
+#include "tests/TempFolder.h"
 
 #include "DynamicSky/SkyDescription.h"
 #include "DynamicSky/Skyscape.h"
@@ -13,7 +14,6 @@
 #include "platform/d3dx/D3DXTexture.h"
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -75,12 +75,8 @@ void BM_ParseSkyFile(benchmark::State& state) {
 BENCHMARK(BM_ParseSkyFile)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 void BM_LoadSky(benchmark::State& state) {
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("bench_skyload_" + std::to_string(getpid()));
-    std::filesystem::remove_all(folder);
-    SkyFixture::WriteSkyFixture(folder);
-    const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(folder);
+    const TempFolder folder(TempFolder::ForProcess("bench_skyload"));
+    SkyFixture::WriteSkyFixture(folder.Path());
     D3D9RecordingDevice* device = D3D9RecordingDevice::Create();
     CPRender render;
     render.Device = device;
@@ -134,8 +130,6 @@ void BM_LoadSky(benchmark::State& state) {
     CPRender::Instance = nullptr;
     render.Device = nullptr;
     device->Release();
-    std::filesystem::current_path(previous);
-    std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_LoadSky)->UseManualTime()->Unit(benchmark::kMicrosecond);
 

@@ -29,13 +29,12 @@
 #include "platform/files/HostFiles.h"
 #include "scene/CPGameObject.h"
 #include "scene/CPPerspectiveCamera.h"
+#include "tests/TempFolder.h"
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -75,16 +74,11 @@ public:
     Level() {
         // Names are appended piece by piece: GCC 12 warns falsely (-Wrestrict) on
         // "literal" + std::string.
-        std::string folderName = "bench_render_frame_";
-        folderName += std::to_string(::getpid());
-        folder = std::filesystem::temp_directory_path() / folderName;
-        std::filesystem::create_directories(folder / "Data" / "Effects");
         for (int m = 0; m < MaterialCount; ++m) {
-            std::ofstream(folder / "Data" / "Effects" / (std::string("m").append(std::to_string(m)) + ".fx"))
-                << "texture tex0;\nfloat time;\ntechnique T { pass P { ZEnable = true; } }\n";
+            const std::string name = std::string("m").append(std::to_string(m)) + ".fx";
+            folder.Write(std::filesystem::path("Data") / "Effects" / name,
+                         "texture tex0;\nfloat time;\ntechnique T { pass P { ZEnable = true; } }\n");
         }
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(folder);
         HostFiles::ClearCache();
         Cfg::ResetDefaults();
         Cfg::quadlevels = 4;
@@ -180,8 +174,6 @@ public:
         CPRender::Instance = nullptr;
         SafeRelease(pool);
         device->Release();
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(folder);
         HostFiles::ClearCache();
         Cfg::ResetDefaults();
     }
@@ -323,8 +315,7 @@ public:
         }
     }
 
-    std::filesystem::path folder;
-    std::filesystem::path previous;
+    TempFolder folder{TempFolder::ForProcess("bench_render_frame")};
     D3D9RecordingDevice* device = nullptr;
     ID3DXEffectPool* pool = nullptr;
     std::unique_ptr<CPRender> render;

@@ -5,6 +5,7 @@
 // name lookups and the block and material lookups in plain hash maps.
 #include "BaselineRatio.h"
 #include "tests/Render/ResourceManagers.h"
+#include "tests/TempFolder.h"
 
 #include "Render/CPEffectManager.h"
 #include "Render/CPMaterialManager.h"
@@ -16,7 +17,6 @@
 #include "platform/d3dx/D3DXTexture.h"
 #include "platform/files/HostFiles.h"
 
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -66,11 +66,6 @@ struct Request {
 class Level {
 public:
     Level() {
-        dir = std::filesystem::temp_directory_path() / "bench_render_materials";
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(dir);
         HostFiles::ClearCache();
 
         std::vector<PackFormat::Source> members;
@@ -83,8 +78,8 @@ public:
         }
         std::vector<uint8_t> pack;
         PackFormat::Encode(members, pack);
-        std::ofstream(dir / "level.pak", std::ios::binary).write(reinterpret_cast<const char*>(pack.data()),
-                                                                 static_cast<std::streamsize>(pack.size()));
+        std::ofstream(folder / "level.pak", std::ios::binary).write(reinterpret_cast<const char*>(pack.data()),
+                                                                    static_cast<std::streamsize>(pack.size()));
         PackFiles.clear();
         AddPackFile("level.pak");
 
@@ -102,13 +97,10 @@ public:
         render.Device = nullptr;
         device->Release();
         PackFiles.clear();
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(dir);
         HostFiles::ClearCache();
     }
 
-    std::filesystem::path dir;
-    std::filesystem::path previous;
+    TempFolder folder{TempFolder::ForProcess("bench_render_materials")};
     std::vector<Request> requests;
     D3D9RecordingDevice* device = nullptr;
     CPRender render;

@@ -13,6 +13,7 @@
 // second count the engine's loads.
 #include "BaselineRatio.h"
 #include "tests/Render/ResourceManagers.h"
+#include "tests/TempFolder.h"
 
 #include "Render/CPAnimationManager.h"
 #include "Render/CPEffectManager.h"
@@ -29,7 +30,6 @@
 #include "scene/CPSceneLoader.h"
 
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -93,11 +93,6 @@ std::string MeshName(int k) { return "obj" + std::to_string(k) + (k % 2 == 0 ? "
 class Level {
 public:
     Level() {
-        dir = std::filesystem::temp_directory_path() / "bench_render_sceneload";
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(dir);
         HostFiles::ClearCache();
 
         std::vector<PackFormat::Source> members;
@@ -131,7 +126,7 @@ public:
         }
         std::vector<uint8_t> pack;
         PackFormat::Encode(members, pack);
-        std::ofstream(dir / "level.pak", std::ios::binary)
+        std::ofstream(folder / "level.pak", std::ios::binary)
             .write(reinterpret_cast<const char*>(pack.data()), static_cast<std::streamsize>(pack.size()));
         PackFiles.clear();
         AddPackFile("level.pak");
@@ -148,8 +143,6 @@ public:
         render.Device = nullptr;
         device->Release();
         PackFiles.clear();
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(dir);
         HostFiles::ClearCache();
     }
 
@@ -167,8 +160,7 @@ public:
         }
     }
 
-    std::filesystem::path dir;
-    std::filesystem::path previous;
+    TempFolder folder{TempFolder::ForProcess("bench_render_sceneload")};
     D3D9RecordingDevice* device = nullptr;
     CPRender render;
     CPSceneLoader loader;

@@ -9,6 +9,7 @@
 #include "platform/d3d9/D3D9Device.h"
 #include "platform/win32/Clock.h"
 #include "platform/win32/ComRuntime.h"
+#include "tests/TempFolder.h"
 #include "tests/platform/video/TestAvi.h"
 
 extern "C" {
@@ -48,16 +49,14 @@ std::vector<std::vector<uint8_t>> Packets(const std::string& path, AVCodecParame
 }
 
 void BM_VideoFrame320x240(benchmark::State& state) {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "bench_video";
-    std::filesystem::create_directories(dir / "Data" / "Video");
-    const std::string film = (dir / "Data" / "Video" / "film.avi").string();
+    const TempFolder folder(TempFolder::ForProcess("bench_video"));
+    std::filesystem::create_directories(folder / "Data" / "Video");
+    const std::string film = (folder / "Data" / "Video" / "film.avi").string();
     if (!TestAvi::Write(film, {.width = Width, .height = Height, .frames = Frames, .fps = Fps,
                                .codec = TestAvi::Codec::Mjpeg})) {
         state.SkipWithError("cannot write the film");
         return;
     }
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(dir);
     PlatformClock::UseManual();
     CoInitialize(nullptr);
     Cfg::screenBPP = 32;
@@ -123,8 +122,6 @@ void BM_VideoFrame320x240(benchmark::State& state) {
     device->Release();
     CoUninitialize();
     PlatformClock::UseReal();
-    std::filesystem::current_path(previous);
-    std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_VideoFrame320x240)->UseManualTime()->Unit(benchmark::kMicrosecond);
 

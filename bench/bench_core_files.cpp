@@ -5,10 +5,9 @@
 #include "core/CPFileReader.h"
 #include "core/CPFileWriter.h"
 #include "core/PackFiles.h"
+#include "tests/TempFolder.h"
 
 #include <benchmark/benchmark.h>
-
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -23,12 +22,11 @@ namespace {
 constexpr int FileCount = 1000;
 
 struct Fixture {
-    fs::path Root;
+    TempFolder Root{TempFolder::ForProcess("bench_files"), TempFolder::Stay};  // benchmarks enter disk/ or packed/
     std::vector<std::string> Names;
     std::vector<std::string> HostPaths;  // the loose files, spelled as on disk
 
     Fixture() {
-        Root = fs::temp_directory_path() / ("bench_files_" + std::to_string(getpid()));
         fs::create_directories(Root / "disk" / "Data" / "Meshes");
         fs::create_directories(Root / "packed");
         std::vector<PackFormat::Source> members;
@@ -50,13 +48,9 @@ struct Fixture {
             std::ofstream(Root / "packed" / ("Readme" + std::to_string(i) + ".txt")) << i;
         }
         // An installed game folder has not changed in the last seconds.
-        for (const auto& entry : fs::recursive_directory_iterator(Root)) {
+        for (const auto& entry : fs::recursive_directory_iterator(Root.Path())) {
             fs::last_write_time(entry.path(), fs::file_time_type::clock::now() - std::chrono::minutes(1));
         }
-    }
-    ~Fixture() {
-        fs::current_path(fs::temp_directory_path());
-        fs::remove_all(Root);
     }
 };
 

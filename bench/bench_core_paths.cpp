@@ -3,17 +3,15 @@
 // against one plain stat of the exact host path, the least any lookup costs.
 #include "bench/BaselineRatio.h"
 #include "platform/files/HostFiles.h"
+#include "tests/TempFolder.h"
 
 #include <sys/stat.h>
 
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -22,20 +20,18 @@ namespace fs = std::filesystem;
 namespace {
 
 struct DataTree {
-    fs::path Root;
+    TempFolder Root{TempFolder::ForProcess("bench_paths")};
     std::vector<std::string> Lowered;  // the engine's lower-cased names, relative to Root
     std::vector<std::string> Exact;    // spelled as on disk
     std::vector<std::string> HostPaths;  // Exact with "/"
 
     DataTree() {
-        Root = fs::temp_directory_path() / ("bench_paths_" + std::to_string(getpid()));
         const char* folders[] = {"Meshes", "Textures", "Effects", "Animations", "Levels", "Interface",
                                  "Sounds", "Music", "Video", "Descriptions", "Textures/Cars", "Meshes/Props"};
         for (const char* folder : folders) {
-            fs::create_directories(Root / "Data" / folder);
             for (int i = 0; i < 170; ++i) {
                 const std::string name = "Item_" + std::to_string(i) + ".Dat";
-                std::ofstream(Root / "Data" / folder / name) << i;
+                Root.Write(fs::path("Data") / folder / name, std::to_string(i));
                 std::string exact = "Data\\" + std::string(folder) + "\\" + name;
                 for (char& c : exact) {
                     c = c == '/' ? '\\' : c;
@@ -50,15 +46,10 @@ struct DataTree {
             }
         }
         // An installed game folder has not changed in the last seconds.
-        for (const auto& entry : fs::recursive_directory_iterator(Root)) {
+        for (const auto& entry : fs::recursive_directory_iterator(Root.Path())) {
             fs::last_write_time(entry.path(), fs::file_time_type::clock::now() - std::chrono::minutes(1));
         }
-        fs::last_write_time(Root, fs::file_time_type::clock::now() - std::chrono::minutes(1));
-        fs::current_path(Root);
-    }
-    ~DataTree() {
-        fs::current_path(fs::temp_directory_path());
-        fs::remove_all(Root);
+        fs::last_write_time(Root.Path(), fs::file_time_type::clock::now() - std::chrono::minutes(1));
     }
 };
 

@@ -30,12 +30,12 @@
 #include "physics/RbSensor.h"
 #include "host/Host.h"
 #include "platform/files/HostFiles.h"
+#include "tests/TempFolder.h"
 #include "tests/game/TestLevelFiles.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <limits>
 #include <memory>
 #include <string>
@@ -47,11 +47,7 @@ namespace {
 class LevelFolder {
 public:
     LevelFolder() {
-        dir = std::filesystem::temp_directory_path() / "bench_game_level";
-        std::filesystem::remove_all(dir);
-        TestLevelFiles::Write(dir);
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(dir);
+        TestLevelFiles::Write(folder.Path());
         HostFiles::ClearCache();
         Cfg::ResetDefaults();
         Cfg::weight_div = 1;
@@ -61,13 +57,10 @@ public:
     ~LevelFolder() {
         host.reset();
         CPLog::GetInstance().SetSink({});
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(dir);
         HostFiles::ClearCache();
     }
 
-    std::filesystem::path dir;
-    std::filesystem::path previous;
+    TempFolder folder{TempFolder::ForProcess("bench_game_level")};
     std::unique_ptr<Host> host;
 };
 

@@ -5,6 +5,7 @@
 
 #include "host/Host.h"
 #include "platform/files/HostFiles.h"
+#include "tests/TempFolder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -12,7 +13,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -25,33 +25,24 @@ constexpr int Fonts = 16;
 class FontFolder {
 public:
     FontFolder() {
-        dir = fs::temp_directory_path() / ("bench_host_fonts_" + std::to_string(getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir / "Data/Interface");
         for (int f = 0; f < Fonts; ++f) {
             std::string text = "font" + std::to_string(f) + ".tga,256,256,16\n";
             for (int c = 0; c < 256; ++c) {
                 text += std::to_string(c) + "," + std::to_string(c % 16 * 16) + "," + std::to_string(c / 16 * 16) +
                         ",12\n";
             }
-            const fs::path path = dir / "Data/Interface" / ("font" + std::to_string(f) + ".fnt");
-            std::ofstream(path, std::ios::binary) << text;
-            paths.push_back(path.string());
+            const fs::path file = fs::path("Data/Interface") / ("font" + std::to_string(f) + ".fnt");
+            folder.Write(file, text);
+            paths.push_back((folder / file).string());
         }
-        previous = fs::current_path();
-        fs::current_path(dir);
         HostFiles::ClearCache();
     }
-    ~FontFolder() {
-        fs::current_path(previous);
-        fs::remove_all(dir);
-        HostFiles::ClearCache();
-    }
+    ~FontFolder() { HostFiles::ClearCache(); }
 
     std::vector<std::string> paths;
 
 private:
-    fs::path dir, previous;
+    TempFolder folder{TempFolder::ForProcess("bench_host_fonts")};
 };
 
 // Every number of the file summed: the glyph rectangles as the plain code would take them.

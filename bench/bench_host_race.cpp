@@ -13,6 +13,7 @@
 #include "host/GameProgram.h"
 #include "host/Host.h"
 #include "platform/files/HostFiles.h"
+#include "tests/TempFolder.h"
 #include "tests/game/TestLevelFiles.h"
 
 #include <benchmark/benchmark.h>
@@ -20,7 +21,6 @@
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -33,32 +33,23 @@ constexpr int ComputerCars = 7;
 class RaceFolder {
 public:
     RaceFolder() {
-        dir = fs::temp_directory_path() / ("bench_host_race_" + std::to_string(getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        fs::copy(fs::path(GAME_DIR) / "Data", dir / "Data", fs::copy_options::recursive);
-        TestLevelFiles::Write(dir);
+        fs::copy(fs::path(GAME_DIR) / "Data", folder / "Data", fs::copy_options::recursive);
+        TestLevelFiles::Write(folder.Path());
         std::vector<LevelBytes::Object> objects = TestLevelFiles::Objects();
         for (int i = 3; i <= ComputerCars; ++i) {
             objects.push_back({"enemy" + std::to_string(i), {5.0f - 8.0f * static_cast<float>(i / 2),
                                                             4.0f * static_cast<float>(i % 2), 0.0f},
                                {0, 0, 0.70710678f, 0.70710678f}});
-            TestLevelFiles::WriteCar(dir, "kestrel" + std::to_string(i) + "_enemy.rdf");
+            TestLevelFiles::WriteCar(folder.Path(), "kestrel" + std::to_string(i) + "_enemy.rdf");
         }
-        TestLevelFiles::WriteLevel(dir, objects, TestLevelFiles::Paths());
-        previous = fs::current_path();
-        fs::current_path(dir);
+        TestLevelFiles::WriteLevel(folder.Path(), objects, TestLevelFiles::Paths());
         HostFiles::ClearCache();
         Cfg::rolling = 1;  // every car driven by the computer
     }
-    ~RaceFolder() {
-        fs::current_path(previous);
-        fs::remove_all(dir);
-        HostFiles::ClearCache();
-    }
+    ~RaceFolder() { HostFiles::ClearCache(); }
 
 private:
-    fs::path dir, previous;
+    TempFolder folder{TempFolder::ForProcess("bench_host_race")};
 };
 
 struct Race {
