@@ -97,30 +97,11 @@ void CPLevel::DeleteCars() {
     }
 }
 
-void CPLevel::DeleteScriptObjects() {
-    // The bonus list may still hold some of them (bonuses not picked up): those entries go
-    // first, so no reference outlives its object.
-    if (CPGameData* game = CPGameData::Instance) {
-        std::unordered_set<const CPObject*> owned;
-        for (const std::unique_ptr<CPObject>& object : ScriptObjects) {
-            owned.insert(object.get());
-        }
-        game->Bonuses.remove_if([&](BonusEntry& entry) {
-            if (owned.count(entry.Bonus.Get()) == 0) {
-                return false;
-            }
-            entry.Bonus = nullptr;
-            return true;
-        });
-    }
-    ScriptObjects.clear();
-}
-
 void CPLevel::Unload() {
     StopUpdateTask();
     // The batchers and the bonus list let go before the objects the scripts made are deleted.
     LetGoOfLevelObjects();
-    DeleteScriptObjects();
+    ScriptObjects.clear();
     DeleteCars();
     CPCamera* camera = Camera.Get();
     Camera = nullptr;

@@ -274,7 +274,6 @@ public:
     // Objects the scripts made that live as long as the level (their lightning bolts, the
     // objects they load: bonuses, props), deleted on unload.
     std::vector<std::unique_ptr<CPObject>> ScriptObjects;
-    void DeleteScriptObjects();
 
 private:
     void DeletePaths();
