@@ -81,12 +81,7 @@ void CPBox::Update() {
 
 void CPBox::Place(const D3DXMATRIX& owner) {
     // Most boxes sit in their owner's own frame; their product is the owner's matrix.
-    const float* l = &Local.m[0][0];
-    bool identity = true;
-    for (int i = 0; i < 16 && identity; ++i) {
-        identity = l[i] == ((i % 5 == 0) ? 1.0f : 0.0f);
-    }
-    if (identity) {
+    if (D3DXMatrixIsIdentity(&Local)) {
         World = owner;
     } else {
         D3DXMatrixMultiply(&World, &Local, &owner);
