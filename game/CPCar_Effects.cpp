@@ -22,7 +22,6 @@ constexpr int32_t FrontWheels = 2;
 // Dust rises above this squared speed, (m/s)².
 constexpr float MinDustSpeedSquared = 80.0f;
 
-// A uniform number in 0..1 from the game's one generator.
 }  // namespace
 
 void CPCar::SpawnDust(int32_t i) {

@@ -85,7 +85,6 @@ int32_t TruncatedInt(float value) {
     return static_cast<int32_t>(std::clamp(value, -Limit, Limit));
 }
 
-// Float of 0..1 from the game generator.
 void Hide(CPGameObject& body, const char* child, const std::string& model) {
     if (CPtr<CPGameObject> node = body.FindChild(child)) {
         node->SetVisible(false);

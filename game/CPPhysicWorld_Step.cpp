@@ -3,8 +3,8 @@
 //
 // Poses go straight into the node's Position and Orientation (and its level-of-detail
 // substitutes) without passing through CPGameObject::SetPosition, which would hand them back
-// to the body and wake it; then the node's transform is brought up to date. Only root nodes follow their body: a child's placement is relative
-// to its parent. Kinematic bodies follow their nodes, never the other way round.
+// to the body and wake it; then the node's transform is brought up to date. Only root nodes
+// follow their body: a child's placement is relative to its parent. Kinematic bodies follow their nodes, never the other way round.
 #include "game/CPPhysicWorld.h"
 
 #include "core/FrameTime.h"

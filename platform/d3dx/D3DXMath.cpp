@@ -166,9 +166,6 @@ D3DXVECTOR3* D3DXVec3Normalize(D3DXVECTOR3* out, const D3DXVECTOR3* v) {
     return out;
 }
 
-
-
-
 D3DXVECTOR3* D3DXVec3TransformCoordArray(D3DXVECTOR3* out, UINT outStride, const D3DXVECTOR3* v, UINT vStride,
                                          const D3DXMATRIX* m, UINT count) {
     return TransformArray(out, outStride, v, vStride, m, count, D3DXVec3TransformCoord);
@@ -185,7 +182,6 @@ D3DXVECTOR4* D3DXVec4Normalize(D3DXVECTOR4* out, const D3DXVECTOR4* v) {
     return out;
 }
 
-
 // ---------------------------------------------------------------------------------------------
 // Matrices
 
@@ -200,7 +196,6 @@ bool D3DXMatrixIsIdentity(const D3DXMATRIX* m) {
     D3DXMatrixIdentity(&identity);
     return *m == identity;
 }
-
 
 D3DXMATRIX* D3DXMatrixTranspose(D3DXMATRIX* out, const D3DXMATRIX* m) {
     D3DXMATRIX r;

@@ -388,8 +388,7 @@ float D3DXMatrixDeterminant(const D3DXMATRIX* m);
 // out = a·b: a applied first. Each element sums a's row times b's column in column order.
 inline D3DXMATRIX* D3DXMatrixMultiply(D3DXMATRIX* out, const D3DXMATRIX* a, const D3DXMATRIX* b) {
     float r[4][4];
-    for (int i = 0; i < 4; ++i) {
-        // Row i of the product as a combination of b's rows, four columns at a time.
+    for (int i = 0; i < 4; ++i) {  // into r first: out may be a or b
         for (int j = 0; j < 4; ++j) {
             r[i][j] = a->m[i][0] * b->m[0][j] + a->m[i][1] * b->m[1][j] + a->m[i][2] * b->m[2][j] +
                       a->m[i][3] * b->m[3][j];
