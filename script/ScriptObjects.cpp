@@ -4,9 +4,9 @@
 // controls of any car; and the debug tuner of the followed car's vehicle model.
 //
 // A function that needs the followed car does what its level-less form does when the level has
-// none. A car without its vehicle model has no nitro (GetNitro 0, IsNitro false); an object
-// without physics has no speed and no mass (0); a physics link with only a kinematic body has
-// no velocity to read (speed 0).
+// none (GetNitro returns nothing). A car without its vehicle model has no nitro (GetNitro 0,
+// IsNitro false); an object without physics has no speed and no mass (0); a physics link with
+// only a kinematic body has no velocity to read (speed 0).
 #include "script/ScriptAreas.h"
 
 #include "script/ScriptApi.h"
@@ -312,7 +312,11 @@ const CPCar* FollowedModel() {
 }
 
 int GetNitro(lua_State* L) {
-    const CPCar* model = FollowedModel();
+    const CPPlayer* car = FollowedCar();
+    if (car == nullptr) {
+        return 0;
+    }
+    const CPCar* model = car->GetCar();
     lua_pushnumber(L, model != nullptr ? model->NitroFuel : 0.0f);
     return 1;
 }

@@ -137,7 +137,7 @@ TEST_F(ScriptObjectsTest, WithoutALevelTheFollowedCarFunctionsGiveTheirDefaults)
         "assert(select('#', GetPlayerMass()) == 0 and select('#', GetPlayerMass(car)) == 0)\n"
         "assert(select('#', ActivateAbilities()) == 0 and select('#', GetPlayerDamage()) == 0)\n"
         "assert(select('#', IsPlayerMoveForward()) == 0)\n"
-        "assert(IsDead() == true and IsNitro() == false and GetNitro() == 0)\n"
+        "assert(IsDead() == true and IsNitro() == false and select('#', GetNitro()) == 0)\n"
         "assert(IsPlayerMovingBackwards() == false)\n"
         "PlayerApplyImpulse(0, 0, 10) StopPlayerCar() PlayerNitro(5) SetAbilitiesCount(2)\n"
         "LockPlayers(true) LockPlayer(true) SetWeaponPos(1, 2, 3, car) Pleft() Pright()\n");
