@@ -170,10 +170,11 @@ void CPRender::SetDefaultStates() {
 
     // The 2-D layer: pixel coordinates, y growing downward. Its camera is made once and set
     // again at every level start (the screen size may have changed).
-    if (ownCameras.empty()) {
-        ownCameras.push_back(std::make_unique<CPBaseCamera>());
+    std::unique_ptr<CPBaseCamera>& own = ownCameras[InterfaceLayer];
+    if (own == nullptr) {
+        own = std::make_unique<CPBaseCamera>();
     }
-    CPBaseCamera* camera = ownCameras.back().get();
+    CPBaseCamera* camera = own.get();
     D3DXMATRIX ortho;
     D3DXMatrixOrthoOffCenterLH(&ortho, 0.0f, static_cast<float>(Cfg::screenWidth),
                                static_cast<float>(Cfg::screenHeight), 0.0f, 0.0f, 1.0f);
@@ -188,6 +189,11 @@ void CPRender::SetLayerCamera(int layer, CPtr<CPBaseCamera> camera) {
     ++entry.UseCount;
     entry.Number = layer;
     entry.Camera = camera;
+}
+
+void CPRender::SetOwnLayerCamera(int layer, std::unique_ptr<CPBaseCamera> camera) {
+    SetLayerCamera(layer, CPtr<CPBaseCamera>(camera.get()));
+    ownCameras[layer] = std::move(camera);
 }
 
 void CPRender::SetLayerMatrix(const float matrix[16], int layer) {

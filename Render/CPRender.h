@@ -89,6 +89,9 @@ public:
     // The level-start defaults of the device, then the 2-D camera of the interface layer.
     void SetDefaultStates();
     void SetLayerCamera(int layer, CPtr<CPBaseCamera> camera);
+    // SetLayerCamera with a camera the renderer keeps: the camera it kept for that layer
+    // before is deleted, so a caller that sets its camera again and again leaves one.
+    void SetOwnLayerCamera(int layer, std::unique_ptr<CPBaseCamera> camera);
     void SetLayerMatrix(const float matrix[16], int layer);
     // Fade := MaxFade x value, value clamped to 0..1.
     void SetFade(float value);
@@ -185,7 +188,8 @@ private:
     bool defaultsApplied = false;
     // The device objects gave up their resources and a Reset has not yet succeeded.
     bool objectsLost = false;
-    // The interface cameras SetDefaultStates made; Release frees nothing, so the renderer
-    // deletes them when it goes (after its layers).
-    std::vector<std::unique_ptr<CPBaseCamera>> ownCameras;
+    // The cameras the renderer keeps, by layer (SetDefaultStates' interface camera and those
+    // of SetOwnLayerCamera); Release frees nothing, so the renderer deletes them when it goes
+    // (after its layers).
+    std::map<int, std::unique_ptr<CPBaseCamera>> ownCameras;
 };

@@ -18,6 +18,7 @@
 #include "scene/CPPerspectiveCamera.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace Script {
 
@@ -33,7 +34,7 @@ CPCamera* Camera() {
 }
 
 int SetDefaultCamera(lua_State*) {
-    CPtr<CPPerspectiveCamera> camera(new CPPerspectiveCamera());
+    auto camera = std::make_unique<CPPerspectiveCamera>();
     camera->Fov = 1.2217305f;
     camera->Near = 1.0f;
     camera->Far = 1000.0f;
@@ -44,7 +45,8 @@ int SetDefaultCamera(lua_State*) {
     camera->ViewDirty = true;
     camera->Update();
     if (CPRender::Instance != nullptr) {
-        CPRender::Instance->SetLayerCamera(MenuLayer, CPtr<CPBaseCamera>(camera.Get()));
+        // The renderer keeps it and deletes the one this call replaces.
+        CPRender::Instance->SetOwnLayerCamera(MenuLayer, std::move(camera));
     }
     return 0;
 }

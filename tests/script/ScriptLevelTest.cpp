@@ -370,6 +370,15 @@ TEST_F(ScriptLevel, RendererValuesAndTheDefaultCamera) {
     EXPECT_EQ(camera->Target, D3DXVECTOR3(1, 0, 0));
     EXPECT_EQ(camera->Up, D3DXVECTOR3(0, 0, 1));
     EXPECT_FALSE(camera->ViewDirty || camera->ProjectionDirty);  // updated
+
+    // Called again and again, it leaves one camera: the one it replaces is deleted.
+    const size_t live = CPObject::LiveCount();
+    Run("for i = 1, 5 do SetDefaultCamera() end");
+    EXPECT_EQ(CPObject::LiveCount(), live);
+    camera = dynamic_cast<CPPerspectiveCamera*>(render.Layers.at(19).Camera.Get());
+    ASSERT_NE(camera, nullptr);
+    EXPECT_NE(CPObject::FindLive(camera), nullptr);
+    EXPECT_FLOAT_EQ(camera->Fov, 1.2217305f);
 }
 
 TEST_F(ScriptLevel, TheScreenRayMeetsTheGroundUnderThePoint) {
