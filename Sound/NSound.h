@@ -12,6 +12,7 @@
 #include "core/CPObject.h"
 #include "platform/audio/DirectSound.h"
 
+#include <cstdint>
 #include <list>
 #include <memory>
 #include <string>
@@ -64,6 +65,8 @@ public:
     bool Loaded = false;
     IDirectSound3DBuffer* Buffer3D = nullptr;  // owned; null for plain sounds
     DS3DBUFFER Params3D;                       // the last parameters read or set
+    // Frame number (FrameNumber) of the sound's last start by a launched shot; 0 until then.
+    int32_t TimeStamp = 0;
 
 private:
     void ReadBaseFrequency(IDirectSoundBuffer* buffer);

@@ -4,6 +4,7 @@
 #include "Render/CPRenderObject.h"
 #include "Sound/PSoundManager.h"
 #include "core/CPTokenizer.h"
+#include "core/FrameTime.h"
 #include "core/Geometry.h"
 #include "core/NumberText.h"
 #include "core/Singletons.h"
@@ -109,6 +110,7 @@ void CPShot::Launch(const D3DXVECTOR3& position, const D3DXVECTOR3& direction, f
         if (!Sound2D) {
             CPSoundManager::SetSoundPosition(Sound, position, D3DXVECTOR3(0.0f, 0.0f, 0.0f));
         }
+        Sound->TimeStamp = FrameNumber;
         Sound->Stop();
         Sound->Rewind();
         Sound->Play(0, 0);

@@ -243,12 +243,22 @@ TEST_F(ShotManagerTest, TheSoundFieldLoadsAPlainOrAPositionedSound) {
             EXPECT_EQ(silent->Sound, nullptr);
             EXPECT_EQ(missing->Sound, nullptr);
 
+            // A launch stamps its sound with the frame number.
+            EXPECT_EQ(placed->Sound->TimeStamp, 0);
+            EXPECT_EQ(plain->Sound->TimeStamp, 0);
+            const int32_t frame = FrameNumber;
+            FrameNumber = 1234;
             placed->Launch(D3DXVECTOR3(4, 5, 6), D3DXVECTOR3(1, 0, 0), -1.0f, nullptr, 0);
             EXPECT_TRUE(placed->Sound->IsPlaying());
             EXPECT_EQ(placed->Sound->Params3D.vPosition, D3DXVECTOR3(4, 5, 6));
+            EXPECT_EQ(placed->Sound->TimeStamp, 1234);
+            FrameNumber = -7;
             plain->Launch(D3DXVECTOR3(4, 5, 6), D3DXVECTOR3(1, 0, 0), -1.0f, nullptr, 0);
             EXPECT_TRUE(plain->Sound->IsPlaying());
+            EXPECT_EQ(plain->Sound->TimeStamp, -7);
+            EXPECT_EQ(placed->Sound->TimeStamp, 1234);
             silent->Launch(D3DXVECTOR3(4, 5, 6), D3DXVECTOR3(1, 0, 0), -1.0f, nullptr, 0);
+            FrameNumber = frame;
         }
         CPSoundManager::Instance = nullptr;
     }
