@@ -202,7 +202,7 @@ void CPPlayer::PickUpBonus() {
             removeEntry();
         } else if (sphere != nullptr) {
             // Pushes a car away at most ten times in a row, then not before a second has passed.
-            if (drevikOrTraffic && Physics != nullptr) {
+            if (drevikOrTraffic) {
                 if (FullTime - LastSphereHit >= SpherePause) {
                     SphereHits = 0;
                 }
@@ -242,7 +242,7 @@ void CPPlayer::PickUpBonus() {
             SendCommandByName("main", "update_bonus_list", "gloom");
         } else if (object->FindChild("v_bii") != nullptr) {
             // A hop and a spin.
-            if (solmarOrTraffic && Physics != nullptr) {
+            if (solmarOrTraffic) {
                 if (car != nullptr) {
                     car->ApplyImpulse(Position, D3DXVECTOR3(0.0f, 0.0f, 1.5f * mass));
                 }

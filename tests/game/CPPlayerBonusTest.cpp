@@ -288,6 +288,33 @@ TEST_F(PlayerBonusTest, TrafficAndUnslowableCarsLeaveBonusesListed) {
     EXPECT_TRUE(Sent().empty());
 }
 
+// A sphere or a whirl reaches a car without physics too: there is nothing to push, but the
+// time bonus starts and the sphere counts its hit.
+TEST_F(PlayerBonusTest, ASphereAndAWhirlCountForACarWithoutPhysics) {
+    struct Case {
+        const char* ObjectName;
+        const char* Child;
+        uint32_t Sides;
+        int32_t SphereHits;
+    };
+    for (const Case& c : {Case{"ball", "sphera", Drevik, 1}, Case{"empty", "v_bii", PlayerSolmar, 0}}) {
+        SCOPED_TRACE(c.ObjectName);
+        Game.Bonuses.clear();
+        CPPlayer& bare = *Others.emplace_back(std::make_unique<CPPlayer>());
+        bare.SetSideFlags(c.Sides);
+        bare.SetPosition(CarAt);
+        bare.SetBounds(CPBox(D3DXVECTOR3(0.0f, 0.0f, 0.0f), D3DXVECTOR3(0.9f, 2.0f, 0.4f)));
+        bare.UpdateTransform();
+        ASSERT_EQ(bare.Physics, nullptr);
+        AddBonus(c.ObjectName, c.Child, CarAt + D3DXVECTOR3(1.0f, 0.0f, 0.0f));
+        bare.PickUpBonus();
+        EXPECT_FLOAT_EQ(bare.TimeBonusTimer, 4.0f);
+        EXPECT_EQ(bare.SphereHits, c.SphereHits);
+        EXPECT_EQ(Game.Bonuses.size(), 1u);
+        EXPECT_TRUE(Sent().empty());
+    }
+}
+
 // A sphere object that is also a halo: the Solmar car the sphere excludes is not tried as the
 // halo's either.
 TEST_F(PlayerBonusTest, AnExcludedSphereEndsTheTestsOfItsObject) {
