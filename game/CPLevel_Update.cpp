@@ -94,6 +94,10 @@ void CPLevel::Update() {
     }
 
     if (!DemoMode) {
+        // The frame counts once for the drift, in the next step, in this frame or a later one.
+        if (Player) {
+            Player->DriftFrameTime += dt;
+        }
         float accumulated = StepAccumulator + dt;
         while (accumulated >= FixedStep) {
             if (Player) {
@@ -210,6 +214,7 @@ void CPLevel::StepComputerCars(float dt) {
                 CPAIManager::Instance->UpdateVehicle(index, CPtr<CPGameObject>(car), &forward, signedSpeed,
                                                      CPtr<CPGameObject>(car), car->AiLowerLimit, car->AiUpperLimit);
             }
+            car->DriftFrameTime += dt;
             car->UpdateLogic(dt);
         }
         if (index < OpponentCount && game != nullptr) {

@@ -170,6 +170,11 @@ public:
     float FlareTimer = 0.0f;
     bool FlareShown = false;
     float DriftTime = 0.0f;
+    // Frame time not yet counted by a logic step, s: the race update adds each frame's time
+    // once (for the player's car also a frame that runs none of its fixed steps), and the next
+    // UpdateLogic takes it all, into DriftTime when the car drifts, so a drift reads the same
+    // at any frame rate.
+    float DriftFrameTime = 0.0f;
     D3DXVECTOR3 AimPoint;
     std::array<float, 3> Ammunition{1.0f, 1.0f, 1.0f};  // fraction of slots 0..2
     WeaponInfo WeaponRecord;

@@ -4,8 +4,9 @@
 // with dt = 1/60 s for the player's car and the frame time for computer cars; its results reach
 // the scripts as commands.
 //
-// The drift length alone counts the frame time (FrameTime), not dt: a drift is measured as the
-// player sees it, however many fixed steps a frame held.
+// The drift length alone counts the frame time, not dt: a drift is measured as the player sees
+// it, each frame once however many fixed steps it held (none, at a high frame rate: its time
+// waits in DriftFrameTime for the next step).
 #include "game/CPPlayer.h"
 
 #include "game/CPCar.h"
@@ -17,7 +18,6 @@
 #include "Sound/PSoundManager.h"
 #include "core/CPCommandDispatcher.h"
 #include "core/ConfigVars.h"
-#include "core/FrameTime.h"
 #include "core/Geometry.h"
 #include "core/Singletons.h"
 #include "interface/CPGameData.h"
@@ -94,6 +94,8 @@ float CPPlayer::GetCarSpeed() const {
 void CPPlayer::UpdateLogic(float dt) {
     CPLevel* level = CPLevel::Current;
     CPCar* car = GetCar();
+    const float frameTime = DriftFrameTime;
+    DriftFrameTime = 0.0f;
 
     // The wreck: lights on, rear flares off, shown, smoking (not traffic), out of the race.
     if (DamageLevel >= WreckedLevel && Locked) {
@@ -146,7 +148,7 @@ void CPPlayer::UpdateLogic(float dt) {
     // Turn arrows and drift points of the human driver.
     if (HumanDriven) {
         if (car != nullptr && car->SlideAmount > 0.0f && car->SteerInput != 0.0f) {
-            DriftTime += FrameTime;
+            DriftTime += frameTime;
         } else {
             if (DriftTime > MinDrift) {
                 std::string text;

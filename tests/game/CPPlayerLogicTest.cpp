@@ -250,9 +250,9 @@ TEST_F(PlayerLogicTest, DriftsLongerThanHalfASecondScorePoints) {
         car.SlideAmount = 0.5f;
         player->SetControls(0.0f, 0.3f);
         car.SetControls(0.0f, 0.3f);
-        FrameTime = c.FrameTime;
         for (int i = 0; i < c.Frames; ++i) {
-            // Several fixed steps in a frame count the frame once per step: one step here.
+            // One step per frame here, each taking its frame's time.
+            player->DriftFrameTime += c.FrameTime;
             player->UpdateLogic(1.0f / 60.0f);
         }
         EXPECT_FLOAT_EQ(player->DriftTime, c.FrameTime * static_cast<float>(c.Frames));
@@ -262,6 +262,17 @@ TEST_F(PlayerLogicTest, DriftsLongerThanHalfASecondScorePoints) {
         EXPECT_EQ(player->DriftTime, 0.0f);
         EXPECT_EQ(Sent(), c.Expected);
     }
+    // A step takes the frame time it was handed once: the next step of the frame adds none.
+    CPPlayer* twice = MakePlayer(D3DXVECTOR3(0.0f, 0.0f, 1.0f), 9);
+    twice->HumanDriven = true;
+    twice->GetCar()->SlideAmount = 0.5f;
+    twice->SetControls(0.0f, 0.3f);
+    twice->GetCar()->SetControls(0.0f, 0.3f);
+    twice->DriftFrameTime = 0.25f;
+    twice->UpdateLogic(1.0f / 60.0f);
+    twice->UpdateLogic(1.0f / 60.0f);
+    EXPECT_EQ(twice->DriftTime, 0.25f);
+    EXPECT_EQ(twice->DriftFrameTime, 0.0f);
     // Without the text "drift_time" the text is empty.
     Game.TextTable.clear();
     CPPlayer* player = MakePlayer(D3DXVECTOR3(0.0f, 0.0f, 1.0f), 9);
@@ -269,6 +280,46 @@ TEST_F(PlayerLogicTest, DriftsLongerThanHalfASecondScorePoints) {
     player->DriftTime = 0.75f;
     player->UpdateLogic(1.0f / 60.0f);
     EXPECT_EQ(Sent(), Commands{"game_interface:bonus_points2(time,,0.700000)"});
+}
+
+// A drift of two seconds reads two seconds at any frame rate: the race update runs the player's
+// car in fixed steps of 1/60 s, two a frame at 30 frames a second and one every other frame at
+// 120, and each frame's time counts once.
+TEST_F(PlayerLogicTest, ADriftLastsAsLongAtEveryFrameRate) {
+    for (const int rate : {30, 60, 120}) {
+        SCOPED_TRACE(rate);
+        CPPlayer* player = MakePlayer(D3DXVECTOR3(0.0f, 0.0f, 1.0f), 9);
+        player->HumanDriven = true;
+        CPCar& car = *player->GetCar();
+        player->SetControls(0.0f, 0.3f);
+        car.SetControls(0.0f, 0.3f);
+        Level->Player = CPtr<CPPlayer>(player);
+        Level->DemoMode = false;
+        Level->LevelTime = 600.0f;
+        Level->StepAccumulator = 0.0f;
+        FrameTime = 1.0f / static_cast<float>(rate);
+        car.SlideAmount = 0.5f;
+        for (int frame = 0; frame < 2 * rate; ++frame) {
+            Level->Update();
+        }
+        EXPECT_NEAR(player->DriftTime, 2.0f, 1e-4f);
+        EXPECT_TRUE(Sent().empty());
+        // The drift ends; the next step reports it, in whole tenths.
+        car.SlideAmount = 0.0f;
+        for (int frame = 0; frame < 2; ++frame) {
+            Level->Update();
+        }
+        EXPECT_EQ(player->DriftTime, 0.0f);
+        const Commands sent = Sent();
+        ASSERT_EQ(sent.size(), 1u);
+        const std::string prefix = "game_interface:bonus_points2(time,Drift,";
+        ASSERT_EQ(sent[0].rfind(prefix, 0), 0u) << sent[0];
+        const double shown = std::stod(sent[0].substr(prefix.size()));
+        EXPECT_GE(shown, 1.9 - 1e-6);
+        EXPECT_LE(shown, 2.0 + 1e-6);
+        Level->Player = nullptr;
+    }
+    FrameTime = 0.0f;
 }
 
 // The arrows: the road's heading here against that of the piece four ahead (behind when the
