@@ -159,7 +159,7 @@ void FlameHitTest(CPObject* shooterObject, void* particleData) {
         pick.Distance = length;
         if (level->CrossInterfaceRay(pick)) {
             if (pick.Owner) {
-                shooter->FlameObjects.emplace(pick.Owner.Get(), pick.Owner);
+                shooter->AddFlameObject(pick.Owner);
             }
             particle->Hit = FlameHit;
         }
@@ -168,7 +168,7 @@ void FlameHitTest(CPObject* shooterObject, void* particleData) {
         if (!object || object.Get() == shooter) {
             continue;
         }
-        shooter->FlameObjects.emplace(object.Get(), object);
+        shooter->AddFlameObject(object);
         particle->Hit = FlameHit;
     }
 }

@@ -25,9 +25,7 @@ void ShowIfPresent(const CPtr<CPGameObject>& node, bool visible) {
 
 }  // namespace
 
-CPPlayer::CPPlayer() : CPGameObject("PLAYER") {
-    FlameObjects.reserve(100);
-}
+CPPlayer::CPPlayer() : CPGameObject("PLAYER") {}
 
 CPPlayer::~CPPlayer() {
     // The weapon, its flares and the targets may be children of this car, and a tree is
@@ -40,7 +38,7 @@ CPPlayer::~CPPlayer() {
     };
     letGo(AimTarget);
     letGo(AimTargetOwner);
-    for (auto& [address, object] : FlameObjects) {
+    for (CPtr<CPGameObject>& object : FlameObjects) {
         letGo(object);
     }
     FlameObjects.clear();

@@ -31,8 +31,8 @@
 
 #include <array>
 #include <cstdint>
+#include <list>
 #include <string>
-#include <unordered_map>
 
 class CPCar;
 class CPGameData;
@@ -125,6 +125,8 @@ public:
     void UpdateWeapons(const D3DXVECTOR3& aimPoint, CPtr<CPGameObject> car);
     // Ammunition one shot of the selected weapon costs.
     float WeaponShotCost() const;
+    // Appends an object a flame touched to FlameObjects unless it stands there already.
+    void AddFlameObject(const CPtr<CPGameObject>& object);
 
     // Car logic, bonus pickup and respawn. UpdateLogic runs once per step of the car: every
     // fixed step for the player's car, once per frame for computer cars (dt in s); it runs
@@ -187,8 +189,10 @@ public:
     int32_t WeaponType = 0;  // 0..9
     float WeaponCooldown = 0.0f;
     float Health = DefaultHealth;
-    // Objects the flame particles touched, by address.
-    std::unordered_map<CPGameObject*, CPtr<CPGameObject>> FlameObjects;
+    // Objects the flame particles touched since the weapon update last emptied the list, each
+    // once, in the order they were first touched (AddFlameObject): the damage pass walks them
+    // in that order, whatever their addresses.
+    std::list<CPtr<CPGameObject>> FlameObjects;
     float CostFactor = 1.0f;
     float RateFactor = 1.0f;
     bool AimAssist = false;

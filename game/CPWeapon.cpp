@@ -106,6 +106,13 @@ float CPPlayer::WeaponShotCost() const {
     return static_cast<float>(WeaponRecord.ShotCost) / (divisor * factor);
 }
 
+void CPPlayer::AddFlameObject(const CPtr<CPGameObject>& object) {
+    // Addresses are only compared: an entry may name an object deleted since.
+    if (std::find(FlameObjects.begin(), FlameObjects.end(), object) == FlameObjects.end()) {
+        FlameObjects.push_back(object);
+    }
+}
+
 void CPPlayer::SetWeaponFlares() {
     if (Dead) {
         return;
@@ -182,8 +189,9 @@ void CPPlayer::UpdateWeapons(const D3DXVECTOR3& aimPoint, CPtr<CPGameObject>) {
         if (FlameTimer <= 0.0f) {
             const D3DXVECTOR3 from = Translation(WorldMatrix);
             do {
-                for (auto& [address, object] : FlameObjects) {
-                    // The set holds no life: an object deleted since its flame touched it is skipped.
+                for (const CPtr<CPGameObject>& object : FlameObjects) {
+                    // The list holds no life: an object deleted since its flame touched it is skipped.
+                    CPGameObject* address = object.Get();
                     if (CPObject::FindLive(static_cast<CPObject*>(address)) == nullptr) {
                         continue;
                     }
@@ -194,8 +202,8 @@ void CPPlayer::UpdateWeapons(const D3DXVECTOR3& aimPoint, CPtr<CPGameObject>) {
                 FlameTimer += CPWeapon::FlameDamagePeriod;
             } while (FlameTimer <= 0.0f);
         }
-        for (auto& [address, object] : FlameObjects) {
-            if (CPObject::FindLive(static_cast<CPObject*>(address)) == nullptr) {
+        for (CPtr<CPGameObject>& object : FlameObjects) {
+            if (CPObject::FindLive(static_cast<CPObject*>(object.Get())) == nullptr) {
                 object.MakeNull();
             }
         }

@@ -9,6 +9,7 @@
 #include "game/CPShotManager.h"
 #include "interface/CPGameData.h"
 #include "platform/win32/CrtRand.h"
+#include "scene/CPEnemyController.h"
 #include "scene/CPParticleManager.h"
 #include "scene/CPParticleTemplate.h"
 #include "scene/CPSceneLoader.h"
@@ -17,8 +18,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -372,14 +375,14 @@ TEST_F(WeaponTest, TheFlameThrowerSpraysFlamesAndBurnsWhatTheyTouched) {
 
     // What the flames touched is burnt every 0.2 s and forgotten every frame.
     auto* barrel = new CPGameObject("barrel");
-    car->FlameObjects.emplace(barrel, CPtr<CPGameObject>(barrel));
+    car->AddFlameObject(CPtr<CPGameObject>(barrel));
     FrameTime = 0.25f;
     car->UpdateWeapons(D3DXVECTOR3(0, -50, 0), nullptr);
     EXPECT_TRUE(car->FlameObjects.empty());
     EXPECT_GT(car->FlameTimer, 0.0f);
     // An object deleted before the weapon's frame is skipped.
     auto* gone = new CPGameObject("gone");
-    car->FlameObjects.emplace(gone, CPtr<CPGameObject>(gone));
+    car->AddFlameObject(CPtr<CPGameObject>(gone));
     CPSceneLoader::DeleteObject(gone);
     car->UpdateWeapons(D3DXVECTOR3(0, -50, 0), nullptr);
     EXPECT_TRUE(car->FlameObjects.empty());
@@ -387,6 +390,56 @@ TEST_F(WeaponTest, TheFlameThrowerSpraysFlamesAndBurnsWhatTheyTouched) {
     particles.Templates.clear();
     particles.Active.clear();
     CPParticleManager::Instance = nullptr;
+}
+
+// Takes the damage of one object into a shared log, by the object's name.
+class DamageLog : public CPEnemyController {
+public:
+    DamageLog(std::string name, std::vector<std::string>* log) : Name(std::move(name)), Log(log) {}
+    void OnAnimationStopped() override {}
+    void OnAnimationReport() override {}
+    void OnDamage(const D3DXVECTOR3&, const D3DXVECTOR3&, float, bool, bool) override { Log->push_back(Name); }
+    std::string Name;
+    std::vector<std::string>* Log;
+};
+
+// The damage pass burns what the flames touched in the order they touched it, whichever of
+// the objects lies higher in memory.
+TEST_F(WeaponTest, FlamesBurnInTheOrderTheyTouched) {
+    game.ActiveCarSettings.Weapons[2] = "firethrower";
+    game.Weapons.Add("firethrower", record);
+    car->AddChild(CPtr<CPGameObject>(new CPGameObject("firethrower")));
+    Select(2);
+    ASSERT_EQ(car->WeaponType, CPWeapon::FlameThrower);
+
+    std::vector<std::string> log;
+    auto* first = new CPGameObject("first");
+    auto* second = new CPGameObject("second");
+    DamageLog firstLog("first", &log);
+    DamageLog secondLog("second", &log);
+    first->Controller = &firstLog;
+    second->Controller = &secondLog;
+    CPGameObject* high = std::max(first, second, std::less<CPGameObject*>());
+    CPGameObject* low = high == first ? second : first;
+    for (const auto& order : {std::vector<CPGameObject*>{high, low}, std::vector<CPGameObject*>{low, high}}) {
+        SCOPED_TRACE(order[0] == high ? "higher address first" : "lower address first");
+        log.clear();
+        for (CPGameObject* object : order) {
+            car->AddFlameObject(CPtr<CPGameObject>(object));
+        }
+        car->AddFlameObject(CPtr<CPGameObject>(order[0]));  // touched again: listed once
+        car->FlameTimer = 0.0f;
+        FrameTime = 0.25f;  // two passes: the timer ends at -0.25, then -0.05
+        car->UpdateWeapons(D3DXVECTOR3(0, -50, 0), nullptr);
+        const std::string a = order[0]->Name;
+        const std::string b = order[1]->Name;
+        EXPECT_EQ(log, (std::vector<std::string>{a, b, a, b}));
+        EXPECT_TRUE(car->FlameObjects.empty());
+    }
+    first->Controller = nullptr;
+    second->Controller = nullptr;
+    CPSceneLoader::DeleteObject(first);
+    CPSceneLoader::DeleteObject(second);
 }
 
 }  // namespace
