@@ -16,6 +16,7 @@
 #include "core/CPFileReader.h"
 #include "core/CPLog.h"
 #include "core/StringUtil.h"
+#include "core/XmlFile.h"
 #include "scene/CPGameObject.h"
 
 #include <algorithm>
@@ -105,7 +106,13 @@ CPtr<CPGameObject> CPSceneLoader::LoadObject(const std::string& name, int32_t ty
     }
     if (!description.Description.empty()) {
         root->DescriptionName = description.Description;
+        // The object is kept; whoever needs its values (a car) refuses it by its document.
         root->LoadDescription();
+        const std::string problem = XmlFileProblem(root->GetDescriptionDocument());
+        if (!problem.empty()) {
+            CPLog::GetInstance().Write(0, "Description %s of %s: %s\n", root->GetDescriptionDocument().Value(),
+                                       name.c_str(), problem.c_str());
+        }
     }
     ShadowTexturesOn = false;
     return root;

@@ -23,7 +23,7 @@ CNSound::CNSound(IDirectSound8* device, const std::string& path, int is3D)
     : Wave(std::make_unique<CPWaveFile>()), Is3D(is3D), Name(path) {
     // A file that does not open leaves no format and a size of 0; creating the buffer then
     // fails and is reported below.
-    Wave->Open(path.c_str(), nullptr, CPWaveFile::ReadMode);
+    const HRESULT opened = Wave->Open(path.c_str(), nullptr, CPWaveFile::ReadMode);
     BufferSize = Wave->GetSize();
 
     DSBUFFERDESC description;
@@ -38,7 +38,8 @@ CNSound::CNSound(IDirectSound8* device, const std::string& path, int is3D)
         device != nullptr ? device->CreateSoundBuffer(&description, &Buffer, nullptr) : E_POINTER;
     if (FAILED(created)) {
         Buffer = nullptr;
-        ReportDXError(created, SourceFile, 46, 1);
+        ReportDXError(created, SourceFile, 46, 1,
+                      "sound " + path + (FAILED(opened) ? ": missing or not a wave file" : ": a format the buffer cannot take"));
         return;
     }
 

@@ -74,6 +74,10 @@ CPLog::Sink CPLog::StreamSink(std::FILE* stream) {
 }
 
 HRESULT ReportDXError(HRESULT hr, const char* file, int line, int level) {
+    return ReportDXError(hr, file, line, level, std::string());
+}
+
+HRESULT ReportDXError(HRESULT hr, const char* file, int line, int level, const std::string& subject) {
     if (SUCCEEDED(hr)) {
         return hr;
     }
@@ -89,6 +93,9 @@ HRESULT ReportDXError(HRESULT hr, const char* file, int line, int level) {
     report.Line = line;
     report.Result = hr;
     report.Text = FormatText(CPLog::DXErrorFormat, report.File.c_str(), line, name, description);
+    if (!subject.empty()) {
+        report.Text += subject + "\n";
+    }
     log.WriteReport(report);
     return hr;
 }

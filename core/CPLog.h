@@ -56,3 +56,6 @@ private:
 // description, and returns hr unchanged so the caller goes on with its own failure handling.
 // Success codes, positive ones included, are not reported. Level 0 except where a caller says.
 HRESULT ReportDXError(HRESULT hr, const char* file, int line, int level = 0);
+// The same report with one more line of text after the description, naming what the call was
+// about (the file a resource was made from), so the report says which one failed.
+HRESULT ReportDXError(HRESULT hr, const char* file, int line, int level, const std::string& subject);

@@ -4,6 +4,9 @@
 // physics world's terrain, the spatial tree, the computer cars, the player's car and the
 // camera are built in this order.
 //
+// A car whose rdf names a description that cannot be read or parsed refuses the level: its
+// values would silently be the defaults.
+//
 // What a race can do without is skipped with a log line: a placed object or beacon that does
 // not load, the light and halo children a model hides, a car body without a mesh (its damage
 // model), road physics without a render object (no terrain grid), a missing start post.
@@ -17,6 +20,7 @@
 #include "core/CPBoundingBox.h"
 #include "core/CPLog.h"
 #include "core/ConfigVars.h"
+#include "core/XmlFile.h"
 #include "game/CPAIManager.h"
 #include "game/CPBeaconPointer.h"
 #include "game/CPCar.h"
@@ -237,6 +241,23 @@ bool CPLevel::Load(const std::string& name, bool singleMode, bool timeMode) {
         CreateComputerCar(i, layout.Cars[i], name);
     }
     CreatePlayerCar(layout.Player);
+    // A car whose description does not load would race on default values and look like a
+    // working race: the level is refused instead.
+    std::vector<const CPPlayer*> cars = {Player.Get()};
+    for (const CPtr<CPPlayer>& car : Cars) {
+        cars.push_back(car.Get());
+    }
+    for (const CPPlayer* car : cars) {
+        const TiXmlDocument& description = car->XmlDocument;
+        const std::string problem = description.ValueStr().empty() ? std::string() : XmlFileProblem(description);
+        if (!problem.empty()) {
+            CPLog::GetInstance().Write(0, "Level %s refused: car %s: description %s: %s\n", name.c_str(),
+                                       car->CarName.c_str(), description.Value(), problem.c_str());
+            placed.clear();  // their objects go with the level's
+            Unload();
+            return false;
+        }
+    }
 
     FollowedCar = Player.Get();
     if (game != nullptr) {

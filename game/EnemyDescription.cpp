@@ -73,6 +73,15 @@ public:
         return true;
     }
 
+    // Names stand for shots and sounds the game may look for on disk: none reaches outside the
+    // game folder (absolute, a drive letter, ".." above it).
+    bool Inside(int line, const std::string& what, const std::string& name) {
+        if (!HostFiles::StaysInGameFolder("Data", name)) {
+            return Fail(line, what + " '" + name + "' leads outside the game folder");
+        }
+        return true;
+    }
+
     bool Line(int line, const std::vector<std::string>& t, EnemyDescription& e, std::set<std::string>& seen) {
         const std::string& key = t[0];
         static const std::map<std::string, size_t> arity = {
@@ -126,6 +135,9 @@ public:
                 return Fail(line, "the report frame must be a whole number, 0 or more");
             }
         } else if (key == "hit_effect") {
+            if (!Inside(line, "hit effect", t[1])) {
+                return false;
+            }
             e.HitEffect = t[1];
         } else if (key == "gibs") {
             if (!ReadFloat(t[1], e.GibHeight)) {
@@ -144,6 +156,9 @@ public:
         } else if (key == "sound") {
             if (t[1] != "hit1" && t[1] != "hit2") {
                 return Fail(line, "unknown sound event '" + t[1] + "'");
+            }
+            if (!Inside(line, "sound", t[2])) {
+                return false;
             }
             e.Sounds[t[1]] = t[2];
         } else if (key == "state") {
@@ -206,6 +221,9 @@ bool ParseEnemyDescriptions(const std::string& text, const std::string& fileName
         if (t[0] == "enemy") {
             if (t.size() != 2) {
                 return reader.Fail(lineNumber, "'enemy' takes one type name");
+            }
+            if (!reader.Inside(lineNumber, "enemy type", t[1])) {
+                return false;
             }
             if (!names.insert(t[1]).second) {
                 return reader.Fail(lineNumber, "enemy '" + t[1] + "' described twice");

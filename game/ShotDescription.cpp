@@ -1,9 +1,11 @@
 // The shot description reader: whitespace-separated fields, one shot per line, "#" to the end
 // of a line is a comment. Numbers are read in the C locale and must be whole tokens, so "12abc"
-// or "1,5" is refused instead of read as part of a number.
+// or "1,5" is refused instead of read as part of a number. A file name that leads outside the game
+// folder (absolute, a drive letter, ".." above it) is refused.
 #include "game/ShotDescription.h"
 
 #include "core/CPFileReader.h"
+#include "platform/files/HostFiles.h"
 
 #include <charconv>
 #include <cmath>
@@ -56,6 +58,13 @@ struct LineCheck {
         }
         return true;
     }
+    // A name the game opens under folder: nothing read from data reaches outside the game folder.
+    bool Inside(const std::string& field, const std::string& folder, const std::string& name) {
+        if (!HostFiles::StaysInGameFolder(folder, name)) {
+            return Fail(field + " " + Quoted(name) + " leads outside the game folder");
+        }
+        return true;
+    }
     bool Sound(const std::string& text) {
         if (text == "none") {
             return true;
@@ -67,7 +76,7 @@ struct LineCheck {
         if (comma != std::string::npos && text.compare(comma, std::string::npos, ",2d") != 0) {
             return Fail("sound " + Quoted(text) + ": after the name only \",2d\" may follow");
         }
-        return true;
+        return Inside("sound", "Data\\Sounds", text.substr(0, comma));
     }
 };
 
@@ -86,6 +95,9 @@ bool CheckLightning(LineCheck& check, const std::vector<std::string>& p) {
         !check.Decimal("width", p[3], 0.0f, false)) {
         return false;
     }
+    if (!check.Inside("texture", "Data\\Textures", p[4]) || !check.Inside("effect", "Data\\Effects", p[5])) {
+        return false;
+    }
     if (!ParseInt(p[6], material) || material < 0) {
         return check.Fail("material " + Quoted(p[6]) + " is not a whole number of 0 or more");
     }
@@ -101,7 +113,8 @@ bool CheckEffect(LineCheck& check, const std::vector<std::string>& p) {
         return check.Fail("an effect shot takes " + std::to_string(EffectParameterCount) +
                           " fields after its class (particles duration sound), not " + std::to_string(p.size()));
     }
-    return check.Decimal("duration", p[1], 0.0f, false) && check.Sound(p[2]);
+    return check.Inside("particles", "Data", p[0]) && check.Decimal("duration", p[1], 0.0f, false) &&
+           check.Sound(p[2]);
 }
 
 }  // namespace

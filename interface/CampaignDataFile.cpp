@@ -445,7 +445,7 @@ bool LoadCampaignDataFile(const std::string& fileName, CampaignData& data, std::
     if (!LoadXmlFile(document, fileName)) {
         if (document.ErrorId() == TiXmlBase::TIXML_ERROR_OPENING_FILE) {
             error = fileName + ": cannot be read";
-        } else if (!document.Error()) {
+        } else if (document.ErrorId() == TiXmlBase::TIXML_ERROR_DOCUMENT_EMPTY) {
             error = fileName + ": is empty";
         } else {
             error = fileName + ":" + std::to_string(document.ErrorRow()) + ": not well-formed XML: " +

@@ -110,13 +110,15 @@ void LogRefused(const char* operation, const std::string& fileName, const std::s
     CPLog::GetInstance().Write(0, "%s: %s%s: %s\n", operation, Folder, fileName.c_str(), problem.c_str());
 }
 
-// The save folder and its parent, made when missing (a fresh game folder has neither).
-void MakeFolder() {
+// The save folder and its parent, made when missing (a fresh game folder has neither), and
+// rid of the temporaries of saves a killed program never renamed.
+void PrepareFolder() {
     for (const char* folder : {"DATA", "DATA\\Saves"}) {
         if (!HostFiles::IsDirectory(folder)) {
             HostFiles::MakeDirectory(folder);
         }
     }
+    HostFiles::RemoveTemporaries("DATA\\Saves");
 }
 
 }  // namespace
@@ -266,7 +268,7 @@ bool WriteSaveFile(const CPGameData& data, const std::string& fileName) {
     GetLocalTime(&now);
     CPFileWriter writer(PathOf(fileName), false);
     Write(RecordOf(data, now), writer);
-    MakeFolder();
+    PrepareFolder();
     if (FAILED(writer.Save())) {
         LogRefused("WriteSaveFile", fileName, "cannot be written, the old file stays");
         return false;
@@ -350,7 +352,10 @@ bool DeleteSave(const std::string& fileName) {
         LogRefused("DeleteSave", fileName, "not a bare file name, refused");
         return false;
     }
-    MakeFolder();
+    if (!HostFiles::Exists(PathOf(fileName))) {
+        return true;  // no save of that name: the slot is free already, and nothing is made
+    }
+    PrepareFolder();
     CPFileWriter writer(PathOf(fileName), false);
     if (FAILED(writer.Save())) {
         LogRefused("DeleteSave", fileName, "cannot be emptied");

@@ -83,7 +83,8 @@ Record RecordOf(const CPGameData& data, const SYSTEMTIME& time);
 // Operations of the game data on its saves.
 //
 // Writes Folder + fileName from the game data, stamped with GetLocalTime. The save folder is
-// created when it is missing. False (logged) when the name is not bare or the file cannot be
+// created when it is missing; temporaries left in it by a program killed while saving are
+// removed first. False (logged) when the name is not bare or the file cannot be
 // written; the old file then stays as it was.
 bool WriteSaveFile(const CPGameData& data, const std::string& fileName);
 // Saves to SaveSlot when it is 0..5. Otherwise the first free slot is taken, or when all six
@@ -98,8 +99,9 @@ void CheckSaveProfile(CPGameData& data, const std::string& profileName);
 // (CheckSaveProfile with its profile, SaveSlot from the file name, player name, races passed,
 // points and the ten track records). False (logged, nothing changed) otherwise.
 bool LoadGame(CPGameData& data, const std::string& fileName);
-// Frees a slot by writing an empty Folder + fileName. False (logged) for a name that is not
-// bare or a file that cannot be written.
+// Frees a slot by writing an empty Folder + fileName; a name with no file is free already and
+// nothing is written. False (logged) for a name that is not bare or a file that cannot be
+// written.
 bool DeleteSave(const std::string& fileName);
 
 }  // namespace SaveGame

@@ -4,12 +4,13 @@
 // it is the host's and may be missing, and then the functions do nothing.
 //
 // "Actions.cfg" is written whole to a temporary name and renamed over the old file
-// (CPFileWriter), so a failed save leaves the previous bindings on disk.
+// (CPFileWriter), so a failed save leaves the previous bindings on disk; the failure is logged.
 #include "script/ScriptAreas.h"
 
 #include "script/ScriptApi.h"
 
 #include "core/CPActionsManager.h"
+#include "core/CPLog.h"
 #include "core/KeyNames.h"
 
 namespace Script {
@@ -65,8 +66,10 @@ int SetAction(lua_State* L) {
 }
 
 int SaveActions(lua_State*) {
-    if (CPActionsManager::Instance != nullptr) {
-        CPActionsManager::Instance->SaveActions();
+    CPActionsManager* manager = CPActionsManager::Instance;
+    if (manager != nullptr && FAILED(manager->SaveActions())) {
+        CPLog::GetInstance().Write(0, "SaveActions: %s: cannot be written, the old file stays\n",
+                                   CPActionsManager::FileName);
     }
     return 0;
 }

@@ -10,6 +10,7 @@
 #include "script/SaveGame.h"
 #include "script/ScriptApi.h"
 
+#include "core/CPLog.h"
 #include "core/ConfigVars.h"
 #include "game/CPLevel.h"
 #include "game/CPPlayer.h"
@@ -236,8 +237,9 @@ int GetRecords(lua_State* L) {
 }
 
 int SaveScore(lua_State*) {
-    if (const CPGameData* data = Data()) {
-        data->SaveScores();
+    if (const CPGameData* data = Data(); data != nullptr && !data->SaveScores()) {
+        CPLog::GetInstance().Write(0, "SaveScore: %s: cannot be written, the old file stays\n",
+                                   CPGameData::ScoresFileName);
     }
     return 0;
 }

@@ -64,9 +64,12 @@ bool BuildPack(const std::string& outputPath, const std::string& gameFolder, con
                std::string& error, size_t* memberCount, std::vector<std::string>* skipped) {
     // Folder names are matched without regard to case, as everywhere in the engine; the output
     // is the file WriteWhole will replace, so it is never packed into itself.
-    const fs::path base = HostFiles::Resolve(gameFolder.empty() ? std::string(".") : gameFolder);
+    // Both are the host's own paths (program arguments), not names read from data: a relative one
+    // is made absolute, since the path layer keeps relative paths inside the working folder.
     std::error_code code;
-    const fs::path output = fs::weakly_canonical(HostFiles::ResolveForWrite(outputPath), code);
+    const auto hostPath = [&code](const std::string& path) { return fs::absolute(path, code).string(); };
+    const fs::path base = HostFiles::Resolve(hostPath(gameFolder.empty() ? std::string(".") : gameFolder));
+    const fs::path output = fs::weakly_canonical(HostFiles::ResolveForWrite(hostPath(outputPath)), code);
     // Lower-cased name -> host path, sorted so the same tree always gives the same pack.
     std::map<std::string, fs::path> files;
     const std::vector<std::string> roots = folders.empty() ? std::vector<std::string>{""} : folders;
@@ -138,7 +141,7 @@ bool BuildPack(const std::string& outputPath, const std::string& gameFolder, con
         error = "the members do not fit in one pack (4 GiB, names up to 1024 bytes)";
         return false;
     }
-    if (!HostFiles::WriteWhole(outputPath, pack.data(), pack.size())) {
+    if (!HostFiles::WriteWhole(hostPath(outputPath), pack.data(), pack.size())) {
         error = "cannot write " + outputPath;
         return false;
     }

@@ -228,6 +228,23 @@ void Split(const std::string& enginePath, std::string& root, std::vector<std::st
     components.resize(count);
 }
 
+// Whether the ".." components of a relative path climb above the folder it starts in (the game
+// folder): "Data\..\Data\x" stays inside, "Data\..\..\x" does not.
+bool ClimbsOut(const std::vector<std::string>& components) {
+    size_t depth = 0;
+    for (const std::string& component : components) {
+        if (component == "..") {
+            if (depth == 0) {
+                return true;
+            }
+            --depth;
+        } else if (component != ".") {
+            ++depth;
+        }
+    }
+    return false;
+}
+
 bool TakeFault(State& state, Fault fault) {
     int& count = state.Faults[static_cast<int>(fault)];
     if (count > 0) {
@@ -467,7 +484,10 @@ Lookup FindEntry(State& state, ListingMap::iterator it, const std::string& dir, 
         EraseListing(state, dir);
         return Lookup::NoDirectory;
     }
-    if (it != state.Listings.end() && it->second.Device == dirInfo.st_dev && it->second.Inode == dirInfo.st_ino) {
+    // Device and inode alone do not tell a folder: a new working folder may reuse a deleted
+    // one's inode, and a relative key then names it from another path.
+    if (it != state.Listings.end() && it->second.Device == dirInfo.st_dev && it->second.Inode == dirInfo.st_ino &&
+        SameWorkingDirectory(state, dir, it->second)) {
         const bool sameTime = SameTime(it->second.ModifiedAt, dirInfo.st_mtim);
         const bool racy = it->second.ListedAtNs - ToNs(dirInfo.st_mtim) < RacyWindowNs;
         if (it->second.Watch >= 0 && (!sameTime || racy)) {
@@ -571,6 +591,12 @@ Resolved Walk(State& state, const std::string& enginePath, bool validate) {
     std::string root;
     std::vector<std::string>& components = state.Components;
     Split(enginePath, root, components);
+    if (root != "/" && ClimbsOut(components)) {
+        // Nothing opens, lists, writes or removes the empty path.
+        Resolved refused;
+        refused.Found = false;
+        return refused;
+    }
     Resolved resolved;
     resolved.Path.reserve(enginePath.size() + 2);
     resolved.Path = root;
@@ -740,6 +766,22 @@ std::FILE* OpenForReading(const std::string& path, const char* mode, bool plainF
     return file;
 }
 
+// The temporary WriteWhole makes beside its target: "." + name + "." + mkstemp's six letters
+// or digits.
+constexpr size_t TemporarySuffix = 6;
+
+std::string TemporaryName(const std::string& name) { return "." + name + "." + std::string(TemporarySuffix, 'X'); }
+
+bool IsTemporaryName(const std::string& name) {
+    // ".", one character of name at least, ".", the suffix.
+    if (name.size() < 3 + TemporarySuffix || name[0] != '.' || name[name.size() - TemporarySuffix - 1] != '.') {
+        return false;
+    }
+    return std::all_of(name.end() - TemporarySuffix, name.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    });
+}
+
 bool WriteAll(int fd, const uint8_t* data, size_t size) {
     while (size > 0) {
         const ssize_t written = write(fd, data, size);
@@ -789,6 +831,21 @@ std::string ResolveForWrite(const std::string& enginePath) {
     State& state = GetState();
     std::lock_guard<std::mutex> guard(state.Lock);
     return ResolveForWriteLocked(state, enginePath);
+}
+
+bool StaysInGameFolder(const std::string& folder, const std::string& name) {
+    if (!name.empty() && (name[0] == '/' || name[0] == '\\')) {
+        return false;
+    }
+    const bool driveLetter = name.size() >= 2 && name[1] == ':' &&
+                             ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'));
+    if (driveLetter || (!folder.empty() && (folder[0] == '/' || folder[0] == '\\'))) {
+        return false;
+    }
+    std::string root;
+    std::vector<std::string> components;
+    Split(folder + "\\" + name, root, components);
+    return !ClimbsOut(components);
 }
 
 bool Exists(const std::string& enginePath) {
@@ -900,7 +957,7 @@ bool WriteWhole(const std::string& enginePath, const void* data, size_t size) {
     if (name.empty() || TakeFault(state, Fault::OpenWrite)) {
         return false;
     }
-    std::string temp = Join(dir, "." + name + ".XXXXXX");
+    std::string temp = Join(dir, TemporaryName(name));
     const int fd = mkstemp(temp.data());
     if (fd < 0) {
         return false;
@@ -918,6 +975,33 @@ bool WriteWhole(const std::string& enginePath, const void* data, size_t size) {
     }
     NoteCreated(state, target);
     return true;
+}
+
+int RemoveTemporaries(const std::string& folderEnginePath) {
+    State& state = GetState();
+    std::lock_guard<std::mutex> guard(state.Lock);
+    const std::string folder = ResolveLocked(state, folderEnginePath);
+    DIR* handle = opendir(folder.c_str());
+    if (handle == nullptr) {
+        return 0;
+    }
+    std::vector<std::string> stale;
+    while (const dirent* entry = readdir(handle)) {
+        if (IsTemporaryName(entry->d_name)) {
+            stale.emplace_back(entry->d_name);
+        }
+    }
+    closedir(handle);
+    int removed = 0;
+    for (const std::string& name : stale) {
+        const std::string path = Join(folder, name);
+        struct stat info{};
+        if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && unlink(path.c_str()) == 0) {
+            NoteRemoved(state, path);
+            ++removed;
+        }
+    }
+    return removed;
 }
 
 bool Remove(const std::string& enginePath) {

@@ -24,8 +24,12 @@
 // again. A directory that cannot be watched is listed again in those cases. Files the engine
 // itself creates, renames or removes through this layer update the cache directly.
 //
-// Paths that begin with "/" are absolute host paths; every other path is relative to the working
-// directory. "." and ".." are passed through. Safe to call from several threads.
+// Paths that begin with "/" are absolute host paths (the host's own: temporary folders, program
+// arguments made absolute); every other path is relative to the working directory, the game
+// folder. "." and ".." are passed through, but a relative path whose ".." components climb
+// above the working directory is refused, so no name read from data reaches outside the game
+// folder: it resolves to the empty path, which nothing opens, writes, lists or removes. Safe to
+// call from several threads.
 #pragma once
 
 #include <cstddef>
@@ -42,6 +46,12 @@ std::string Resolve(const std::string& enginePath);
 // Host path to create or replace: existing directories and an existing file are matched without
 // regard to case; a new last component keeps its spelling; missing directories are not created.
 std::string ResolveForWrite(const std::string& enginePath);
+
+// Whether a file name read from data, used under folder (an engine path inside the game folder,
+// "Data\Textures"), stays inside the game folder: not absolute ("/", "\"), no drive letter
+// ("C:"), and its ".." components never climb above the game folder. Readers refuse the rest
+// with their file and line; the layer itself refuses any relative path that climbs out.
+bool StaysInGameFolder(const std::string& folder, const std::string& name);
 
 bool Exists(const std::string& enginePath);
 bool IsDirectory(const std::string& enginePath);
@@ -66,6 +76,12 @@ bool SameFile(const std::string& enginePath, uint64_t device, uint64_t inode);
 // Writes size bytes to a temporary file in the target's folder, flushes it to disk and renames
 // it over the target: on any failure the old file is left as it was and false is returned.
 bool WriteWhole(const std::string& enginePath, const void* data, size_t size);
+
+// Removes what WriteWhole calls left behind when the program died between writing and renaming:
+// the folder's entries named as its temporaries are ("." + name + "." + six letters or digits),
+// plain files only. Run before a folder is written, while no write into it is under way. The
+// number removed.
+int RemoveTemporaries(const std::string& folderEnginePath);
 
 bool Remove(const std::string& enginePath);
 // The new name resolves like a write (an existing case variant is replaced).

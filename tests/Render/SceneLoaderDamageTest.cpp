@@ -91,6 +91,38 @@ TEST_F(SceneLoaderTest, DescriptionsCutAtEveryByte) {
     }
 }
 
+// The object is built either way; a description that cannot be used is said with its file and
+// the reason, and its document keeps TinyXML's error for whoever needs the values.
+TEST_F(SceneLoaderTest, ADescriptionThatDoesNotLoadIsReportedWithItsFileAndReason) {
+    const struct {
+        const char* What;
+        std::string Text;  // empty with Missing: no file
+        bool Missing;
+        const char* Reason;
+    } cases[] = {
+        {"missing", "", true, "cannot be read"},
+        {"empty", "", false, "holds no XML"},
+        {"a zero byte first", std::string("\0\1<car", 6), false, "holds no XML"},
+        {"cut off", "<car><camera distance=\"7\"/", false, "not well-formed XML at row 1, column "},
+        {"only a comment", "<!-- car -->", false, "holds no element"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        std::filesystem::remove(dir / "Data/Descriptions/car.xml");
+        if (!c.Missing) {
+            WriteText("Data/Descriptions/car.xml", c.Text);
+        }
+        HostFiles::ClearCache();
+        reports.clear();
+        CPGameObject* root = Load("car.rdf");
+        ASSERT_NE(root, nullptr);
+        EXPECT_EQ(root->Name, "body");
+        EXPECT_EQ(Reports(std::string("Description Data\\Descriptions\\car.xml of car.rdf: ") + c.Reason), 1);
+        const TiXmlDocument& document = root->GetDescriptionDocument();
+        EXPECT_TRUE(document.Error() || document.RootElement() == nullptr);
+    }
+}
+
 TEST_F(SceneLoaderTest, CountsOutOfRange) {
     const std::vector<uint8_t> box = ReadHostFile(dir / "Data/Meshes/box.msh");
     const size_t vertexCountAt = 8 + 4 + 260;

@@ -179,6 +179,10 @@ TEST_F(Sound, MissingWaveGivesNullAndOneReportAtLevelOne) {
     EXPECT_EQ(reports[0].File, "Sound/NSound");
     EXPECT_EQ(reports[0].Line, 46);
     EXPECT_EQ(reports[0].Level, 1);
+    // The system's report, then the sound it was about.
+    EXPECT_EQ(reports[0].Text.rfind("DXError if Sound/NSound on line 46\n", 0), 0u) << reports[0].Text;
+    EXPECT_TRUE(reports[0].Text.ends_with("\nsound Data\\Sounds\\nothere.wav: missing or not a wave file\n"))
+        << reports[0].Text;
     EXPECT_TRUE(CNSound::AllSounds.empty());
 
     // A sound without a buffer does nothing and reports nothing.
@@ -199,6 +203,8 @@ TEST_F(Sound, MissingWaveGivesNullAndOneReportAtLevelOne) {
     EXPECT_FALSE(Load("stereo.wav", 1));
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].Result, DSERR_INVALIDPARAM);
+    EXPECT_TRUE(reports[0].Text.ends_with("\nsound Data\\Sounds\\stereo.wav: a format the buffer cannot take\n"))
+        << reports[0].Text;
 }
 
 TEST_F(Sound, PlayUndoesTheFrequencyRatioAndOneShotsEnd) {

@@ -76,20 +76,34 @@ TEST_F(XmlFileTest, MissingEmptyAndMalformedFiles) {
     EXPECT_EQ(document.ErrorId(), 2);
     EXPECT_EQ(document.RootElement(), nullptr);
 
-    Put("Data/Descriptions/empty.xml", "");
-    EXPECT_FALSE(LoadXmlFile(document, "Data\\Descriptions\\empty.xml"));
-    EXPECT_FALSE(document.Error());
-    EXPECT_EQ(document.RootElement(), nullptr);
+    EXPECT_EQ(XmlFileProblem(document), "cannot be read");
+
+    // An empty file gives the error TinyXML's own LoadFile gives, as does text that holds no markup.
+    for (const std::string& text : {std::string(), std::string(" \r\n"), std::string("\0\1<physics", 11),
+                                    std::string("\xFF<physics/>")}) {
+        Put("Data/Descriptions/empty.xml", text);
+        EXPECT_FALSE(LoadXmlFile(document, "Data\\Descriptions\\empty.xml"));
+        EXPECT_TRUE(document.Error());
+        EXPECT_EQ(document.ErrorId(), TiXmlBase::TIXML_ERROR_DOCUMENT_EMPTY);
+        EXPECT_EQ(document.RootElement(), nullptr);
+        EXPECT_EQ(XmlFileProblem(document), "holds no XML");
+    }
 
     Put("Data/Descriptions/bad.xml", "<car name=\"jeep\"><engine></car>");
     EXPECT_FALSE(LoadXmlFile(document, "Data\\Descriptions\\bad.xml"));
     EXPECT_TRUE(document.Error());
     EXPECT_NE(document.ErrorId(), TiXmlBase::TIXML_ERROR_OPENING_FILE);
+    EXPECT_EQ(XmlFileProblem(document).rfind("not well-formed XML at row 1, column ", 0), 0u) << XmlFileProblem(document);
+
+    Put("Data/Descriptions/comment.xml", "<!-- only a comment -->");
+    EXPECT_TRUE(LoadXmlFile(document, "Data\\Descriptions\\comment.xml"));
+    EXPECT_EQ(XmlFileProblem(document), "holds no element");
 
     // Text after a zero byte is not parsed.
     Put("Data/Descriptions/zero.xml", std::string("<a/>") + '\0' + "<<garbage");
     EXPECT_TRUE(LoadXmlFile(document, "Data\\Descriptions\\zero.xml"));
     EXPECT_STREQ(document.RootElement()->Value(), "a");
+    EXPECT_EQ(XmlFileProblem(document), "");
 }
 
 // TinyXML in UTF-8 mode steps over the whole of a multi-byte character, so a lead byte just

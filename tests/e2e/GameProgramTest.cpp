@@ -135,6 +135,23 @@ TEST_F(GameProgram, DamagedDataOrScriptsExitWithTheFileAndLine) {
         {"level file cut short",
          [](GameProgram& t) { fs::resize_file(t.game / "Data/Levels/level1.lvl", 100); },
          {"Level level1 refused", "at offset", "(Data\\Levels\\level1.lvl)"}, "--race level1"},
+        {"car description empty", [](GameProgram& t) { t.Write("Data/Descriptions/testcar.xml", ""); },
+         {"description Data\\Descriptions\\testcar.xml: holds no XML", "the level \"level1\" cannot be raced"},
+         "--race level1"},
+        {"car description not text",
+         [](GameProgram& t) { t.Write("Data/Descriptions/testcar.xml", std::string("\0\1<physics", 11)); },
+         {"description Data\\Descriptions\\testcar.xml: holds no XML"}, "--race level1"},
+        {"car description cut off",
+         [](GameProgram& t) {
+             fs::resize_file(t.game / "Data/Descriptions/testcar.xml",
+                             fs::file_size(t.game / "Data/Descriptions/testcar.xml") / 2);
+         },
+         {"description Data\\Descriptions\\testcar.xml: not well-formed XML"}, "--race level1"},
+        {"car description with a stray byte", [](GameProgram& t) { t.Damage("Data/Descriptions/testcar.xml", "<physics>", "<phy\xFFsics>"); },
+         {"description Data\\Descriptions\\testcar.xml: not well-formed XML"}, "--race level1"},
+        {"car description gone", [](GameProgram& t) { fs::remove(t.game / "Data/Descriptions/testcar.xml"); },
+         {"description Data\\Descriptions\\testcar.xml: cannot be read", "the level \"level1\" cannot be raced"},
+         "--race level1"},
         {"key bindings unreadable", [](GameProgram& t) { fs::create_directory(t.game / "Actions.cfg"); },
          {"\"Actions.cfg\" cannot be read"}},
     };

@@ -403,6 +403,50 @@ TEST_F(LevelTest, TheLapTrackerFindsNoLineForACarFarFromThePath) {
     level->Stop();
 }
 
+// The three cars share one description: one that cannot be read or parsed would race them on
+// default values, so the level is refused naming the file and TinyXML's reason.
+TEST_F(LevelTest, ACarDescriptionThatDoesNotLoadRefusesTheLevel) {
+    const std::filesystem::path file = dir / "Data/Descriptions/testcar.xml";
+    struct Case {
+        const char* what;
+        std::function<std::string(const std::string&)> damage;  // the shipped text -> the damaged one
+        const char* reason;
+    };
+    const std::vector<Case> cases = {
+        {"empty", [](const std::string&) { return std::string(); }, "holds no XML"},
+        {"a zero byte first", [](const std::string&) { return std::string("\0\1<physics", 11); }, "holds no XML"},
+        {"cut off mid-element", [](const std::string& text) { return text.substr(0, text.size() / 2); },
+         "not well-formed XML at row "},
+        {"a stray byte in a name",
+         [](const std::string& text) {
+             std::string damaged = text;
+             damaged.insert(damaged.find("physics") + 3, "\xFF");
+             return damaged;
+         },
+         "not well-formed XML at row "},
+        {"deleted", nullptr, "cannot be read"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestLevelFiles::Write(dir);
+        host->GameData().PlayerName.clear();
+        if (c.damage) {
+            TestLevelFiles::WriteText(dir, "Data/Descriptions/testcar.xml", c.damage(scratch.Read(file)));
+        } else {
+            std::filesystem::remove(file);
+        }
+        reports.clear();
+        CPLevel* level = LoadLevel();
+        EXPECT_FALSE(loaded);
+        EXPECT_EQ(Reports(std::string("Level level1 refused: car ")), 1);
+        EXPECT_GE(Reports(std::string("description Data\\Descriptions\\testcar.xml: ") + c.reason), 1);
+        EXPECT_EQ(level->Player, nullptr);
+        EXPECT_EQ(level->Camera, nullptr);
+        EXPECT_TRUE(level->Cars.empty());
+        delete level;
+    }
+}
+
 TEST_F(LevelTest, MissingDataFailsTheLoadOrIsPassedOverWithALogLine) {
     using LevelBytes::Object;
     auto without = [](const std::string& prefix) {

@@ -81,6 +81,12 @@ TEST(EnemyDescription, EveryFaultIsRefusedWithItsLine) {
         {"enemy a\nreference 0 0 1\n", "f.txt:2: the reference axis needs a part along the ground"},
         {"enemy a\nweapon explosion\n", "f.txt:1: enemy 'a' explodes with its first melee blow and has none"},
         {"enemy a\nreward 1\0\n", "f.txt:2: a zero byte"},
+        {"enemy a\nsound hit1 ../../../../../../etc/passwd\n",
+         "f.txt:2: sound '../../../../../../etc/passwd' leads outside the game folder"},
+        {"enemy a\nsound hit2 /etc/passwd\n", "f.txt:2: sound '/etc/passwd' leads outside the game folder"},
+        {"enemy a\nhit_effect C:\\blood\n", "f.txt:2: hit effect 'C:\\blood' leads outside the game folder"},
+        {"enemy a\nhit_effect \\blood\n", "f.txt:2: hit effect '\\blood' leads outside the game folder"},
+        {"enemy ..\\..\\x\n", "f.txt:1: enemy type '..\\..\\x' leads outside the game folder"},
     };
     for (const auto& c : cases) {
         EnemyCatalogue catalogue;
@@ -92,6 +98,15 @@ TEST(EnemyDescription, EveryFaultIsRefusedWithItsLine) {
         EXPECT_EQ(problem, c.Problem);
         EXPECT_EQ(catalogue.Enemies.size(), 1u) << "untouched";
     }
+}
+
+TEST(EnemyDescription, NamesThatStayInsideTheGameFolderAreFine) {
+    EnemyCatalogue catalogue;
+    std::string problem;
+    ASSERT_TRUE(ParseEnemyDescriptions("enemy a\nsound hit1 ../Sounds/hit.wav\nhit_effect .\\oil1\n", "f", catalogue,
+                                       problem))
+        << problem;
+    EXPECT_EQ(catalogue.Enemies[0].Sounds.at("hit1"), "../Sounds/hit.wav");
 }
 
 TEST(EnemyDescription, CommentsBlanksAndCarriageReturnsAreFine) {

@@ -68,6 +68,17 @@ TEST(ShotDescription, RefusesEachFaultNamingFileAndLine) {
         {"ok lightning any 40 0 0.1 t.tga e.fx 0 none 0 none", "described twice (first on line 1)"},
         {"none lightning any 40 0 0.1 t.tga e.fx 0 none 0 none", "\"none\" cannot name a shot"},
         {"b lightning any 40\x01 0 0.1 t.tga e.fx 0 none 0 none", "control character 1"},
+        // Names the game opens: none may lead outside the game folder.
+        {"b lightning any 40 0 0.1 ../../../../../../etc/passwd e.fx 0 none 0 none",
+         "texture \"../../../../../../etc/passwd\" leads outside the game folder"},
+        {"b lightning any 40 0 0.1 ..\\..\\..\\x.tga e.fx 0 none 0 none", "texture \"..\\..\\..\\x.tga\" leads outside"},
+        {"b lightning any 40 0 0.1 t.tga /etc/passwd 0 none 0 none", "effect \"/etc/passwd\" leads outside"},
+        {"b lightning any 40 0 0.1 t.tga \\fx\\e.fx 0 none 0 none", "effect \"\\fx\\e.fx\" leads outside"},
+        {"b lightning any 40 0 0.1 t.tga C:e.fx 0 none 0 none", "effect \"C:e.fx\" leads outside"},
+        {"b lightning any 40 0 0.1 t.tga e.fx 0 none 0 d:\\a.wav", "sound \"d:\\a.wav\" leads outside"},
+        {"b lightning any 40 0 0.1 t.tga e.fx 0 none 0 ../../../a.wav,2d", "sound \"../../../a.wav\" leads outside"},
+        {"b effect ../../../fire 0 none", "particles \"../../../fire\" leads outside"},
+        {"b effect fire 0 Data/../../../../a.wav", "sound \"Data/../../../../a.wav\" leads outside"},
     };
     for (const Case& c : cases) {
         std::vector<ShotDescription> shots(1);
@@ -79,6 +90,15 @@ TEST(ShotDescription, RefusesEachFaultNamingFileAndLine) {
         ASSERT_EQ(shots.size(), 1u);
         EXPECT_EQ(shots[0].Name, "kept");
     }
+}
+
+TEST(ShotDescription, NamesThatStayInsideTheGameFolderAreFine) {
+    std::vector<ShotDescription> shots;
+    std::string error;
+    EXPECT_TRUE(Read("a lightning any 40 0 0.1 ..\\Effects\\t.tga ../../Data/e.fx 0 none 0 ..\\..\\s.wav,2d\n"
+                     "b effect ./fire 0 sub/../a.wav\n",
+                     shots, error))
+        << error;
 }
 
 TEST(ShotDescription, AnImpactShotMayBeDescribedAfterItsUser) {

@@ -54,13 +54,18 @@ TEST_F(ScriptActions, AFailedSaveLeavesTheOldFileWhole) {
     Run("SaveActions()");
     const std::string before = ReadFile("Actions.cfg");
     Run(R"(SetAction("Fire", "Space"))");
-    for (const HostFiles::Fault fault : {HostFiles::Fault::Write, HostFiles::Fault::Rename}) {
+    for (const HostFiles::Fault fault : {HostFiles::Fault::OpenWrite, HostFiles::Fault::Write, HostFiles::Fault::Rename}) {
+        reports.clear();
         HostFiles::FailNext(fault);
         Run("SaveActions()");
         EXPECT_EQ(ReadFile("Actions.cfg"), before);
+        ASSERT_EQ(reports.size(), 1u);
+        EXPECT_EQ(reports[0].Text, "SaveActions: Actions.cfg: cannot be written, the old file stays\n");
     }
     HostFiles::ClearFaults();
+    reports.clear();
     Run("SaveActions()");
+    EXPECT_TRUE(reports.empty());
     EXPECT_NE(ReadFile("Actions.cfg"), before);
     // No temporary file is left beside it.
     int files = 0;

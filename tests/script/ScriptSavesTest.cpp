@@ -335,6 +335,64 @@ TEST_F(ScriptSaves, AFailedSaveLeavesTheOldOneWhole) {
     EXPECT_FALSE(std::filesystem::exists(dir / SavePath(0)));
 }
 
+TEST_F(ScriptSaves, ScoresThatCannotBeWrittenAreReported) {
+    WriteFile("Data/scores.dat", "old");
+    for (const HostFiles::Fault fault : {HostFiles::Fault::OpenWrite, HostFiles::Fault::Write, HostFiles::Fault::Rename}) {
+        reports.clear();
+        HostFiles::FailNext(fault);
+        Run("SaveScore()");
+        HostFiles::ClearFaults();
+        EXPECT_EQ(ReadFile("Data/scores.dat"), "old");
+        ASSERT_EQ(reports.size(), 1u);
+        EXPECT_EQ(reports[0].Text, "SaveScore: Data\\scores.dat: cannot be written, the old file stays\n");
+    }
+    reports.clear();
+    Run("SaveScore()");
+    EXPECT_TRUE(reports.empty());
+    EXPECT_NE(ReadFile("Data/scores.dat"), "old");
+}
+
+// What a program killed between writing a save and renaming it leaves: its temporaries go when
+// the folder is next written; real saves and names merely like them stay.
+TEST_F(ScriptSaves, StaleTemporariesGoWhenTheSaveFolderIsWritten) {
+    const std::vector<std::string> stale = {".save1.sav.Ab12Cd", ".save3.sav.XXXXXX", ".scores.dat.000000"};
+    const std::vector<std::string> kept = {"save1.sav", "save3.sav", ".save1.sav.abc", "x.save1.sav.abcdef",
+                                           ".save1.sav.ab-cde", ".save1.sav.abcdefg", "..abcdef"};
+    for (const char* script : {"SaveGame()", "DeleteSave(\"save3.sav\")"}) {
+        SCOPED_TRACE(script);
+        for (const std::string& name : stale) {
+            WriteFile("Data/Saves/" + name, "part of a save");
+        }
+        for (const std::string& name : kept) {
+            WriteFile("Data/Saves/" + name, "keep");
+        }
+        std::filesystem::create_directories(dir / "Data/Saves/.inner.abcdef");
+        Fill();
+        Data().SaveSlot = 1;
+        Run(script);
+        for (const std::string& name : stale) {
+            EXPECT_FALSE(std::filesystem::exists(dir / "Data/Saves" / name)) << name;
+        }
+        for (const std::string& name : kept) {
+            EXPECT_TRUE(std::filesystem::exists(dir / "Data/Saves" / name)) << name;
+        }
+        EXPECT_TRUE(std::filesystem::is_directory(dir / "Data/Saves/.inner.abcdef"));
+    }
+}
+
+TEST_F(ScriptSaves, DeletingANameWithNoSaveCreatesNothing) {
+    Run(R"(
+        DeleteSave("level1")
+        DeleteSave("inf")
+        DeleteSave("-nan")
+    )");
+    EXPECT_FALSE(std::filesystem::exists(dir / "Data/Saves"));
+    std::filesystem::create_directories(dir / "Data/Saves");
+    Run(R"(DeleteSave("level1") DeleteSave("save2.sav"))");
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "Data/Saves"));
+    EXPECT_TRUE(reports.empty());
+}
+
 TEST_F(ScriptSaves, GetSavesListsTheProfileOfEverySlot) {
     WriteSlot(0, Time(2024, 1, 1, 0, 0, 0), "alpha");
     WriteSlot(3, Time(2024, 1, 1, 0, 0, 0), "delta");

@@ -44,7 +44,7 @@ TEST_F(PackBuilderTest, PacksAFolderSoTheEngineFindsItsFiles) {
     // Run from an empty game folder: everything must come from the pack.
     fs::create_directories(root / "run");
     fs::current_path(root / "run");
-    ASSERT_EQ(AddPackFile("..\\data.pak"), S_OK);
+    ASSERT_EQ(AddPackFile((root / "data.pak").string()), S_OK);  // the host's own path, outside the game folder
     EXPECT_EQ(PackFiles[0].Directory.size(), 3u);
     EXPECT_EQ(Load("Data\\Meshes\\car.msh"), "car mesh");
     EXPECT_EQ(Load("DATA\\TEXTURES\\SUB\\RUST.tga"), std::string(3000, 'r'));

@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -411,6 +413,119 @@ TEST_F(HostFilesTest, FindWalksMatchesInNameOrderAndClosesItsHandle) {
     EXPECT_EQ(FindFirstFileA(Engine("Data\\Nowhere\\*").c_str(), &data), INVALID_HANDLE_VALUE);
     EXPECT_EQ(FindFirstFileA(Engine("Data\\Levels\\").c_str(), &data), INVALID_HANDLE_VALUE);
     EXPECT_EQ(FindFile::OpenSearches(), open);
+}
+
+}  // namespace
+
+namespace {
+
+// Names read from data are engine paths relative to the game folder (the working directory):
+// none reaches above it, whatever the call; ".." that stays inside and the host's own absolute
+// paths work as before.
+TEST_F(HostFilesTest, RelativePathsThatClimbAboveTheWorkingDirectoryAreRefused) {
+    Put("secret.txt", "secret");
+    Put("Game/Data/Car.msh", "car");
+    fs::current_path(root / "Game");
+    for (const std::string& path : {"..\\secret.txt", "../secret.txt", "Data\\..\\..\\secret.txt",
+                                    ".\\..\\secret.txt", "data\\..\\..\\SECRET.TXT"}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(HostFiles::Resolve(path), "");
+        EXPECT_EQ(HostFiles::ResolveForWrite(path), "");
+        EXPECT_FALSE(HostFiles::Exists(path));
+        EXPECT_FALSE(HostFiles::IsDirectory(path));
+        EXPECT_EQ(HostFiles::Open(path, "rb"), nullptr);
+        std::vector<uint8_t> data;
+        EXPECT_EQ(HostFiles::ReadWhole(path, data, 1000), HostFiles::ReadResult::NotOpened);
+        EXPECT_EQ(HostFiles::Open(path, "ab"), nullptr);
+        EXPECT_FALSE(HostFiles::WriteWhole(path, "x", 1));
+        EXPECT_FALSE(HostFiles::Remove(path));
+        EXPECT_FALSE(HostFiles::Rename(path, "Data\\moved.txt"));
+        EXPECT_FALSE(HostFiles::Rename("Data\\Car.msh", path));
+        EXPECT_EQ(HostFiles::RemoveTemporaries(path), 0);
+    }
+    EXPECT_FALSE(HostFiles::MakeDirectory("..\\Made"));
+    EXPECT_FALSE(HostFiles::IsDirectory("..\\Game"));
+    EXPECT_EQ(scratch.Read("secret.txt"), "secret");
+    EXPECT_TRUE(fs::exists(root / "Game/Data/Car.msh"));
+    EXPECT_FALSE(fs::exists(root / "Made"));
+    EXPECT_FALSE(fs::exists(root / "Game/Data/moved.txt"));
+
+    // Inside the game folder, ".." is fine; so are the host's absolute paths.
+    EXPECT_TRUE(HostFiles::Exists("Data\\..\\data\\car.msh"));
+    EXPECT_TRUE(HostFiles::Exists("Data\\..\\.\\Data\\Car.msh"));
+    EXPECT_TRUE(HostFiles::Exists(root.string() + "/Game/../secret.txt"));
+    EXPECT_TRUE(HostFiles::Exists(Engine("Game\\..\\SECRET.TXT")));
+}
+
+TEST(HostFilesNames, WhatStaysInTheGameFolder) {
+    const struct {
+        const char* Folder;
+        const char* Name;
+        bool Inside;
+    } cases[] = {
+        {"Data\\Textures", "rust.tga", true},
+        {"Data\\Textures", "sub\\rust.tga", true},
+        {"Data\\Textures", "..\\Effects\\a.fx", true},
+        {"Data\\Textures", "..\\..\\config.cfg", true},
+        {"Data\\Textures", "..\\..\\..\\x", false},
+        {"Data\\Sounds", "../../../../../../etc/passwd", false},
+        {"Data\\Sounds", "a/../../../../x.wav", false},
+        {"Data\\Sounds", "/etc/passwd", false},
+        {"Data\\Sounds", "\\Windows\\x.wav", false},
+        {"Data\\Sounds", "C:\\x.wav", false},
+        {"Data\\Sounds", "c:x.wav", false},
+        {"Data\\Sounds", "1:x.wav", true},  // not a drive letter: a name with a colon
+        {"Data", ".", true},
+        {"Data", "..", true},
+        {"/tmp", "x", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(HostFiles::StaysInGameFolder(c.Folder, c.Name), c.Inside) << c.Folder << " + " << c.Name;
+    }
+}
+
+// A listing of the working directory that no watch keeps current is trusted while the folder's
+// identity and time stamp hold. The same device and inode reached from another path is another
+// folder (a deleted working folder's inode reused by a new one): it is listed again. Renaming
+// the folder and setting its time stamp back stands for that, deterministically.
+TEST_F(HostFilesTest, AListingOfTheWorkingDirectoryHoldsOnlyForItsPath) {
+    Put("A/Old.msh", "old");
+    const auto stamp = fs::file_time_type::clock::now() - std::chrono::hours(24 * 365);
+    fs::last_write_time(root / "A", stamp);
+    // The absolute key takes the folder's one watch, so the relative one goes without.
+    EXPECT_TRUE(HostFiles::Exists(Engine("A\\old.msh")));
+    fs::current_path(root / "A");
+    EXPECT_TRUE(HostFiles::Exists("old.msh"));
+    EXPECT_FALSE(HostFiles::Exists("new.msh"));
+
+    fs::current_path(root);
+    fs::rename(root / "A", root / "B");
+    Put("B/New.msh", "new");
+    fs::last_write_time(root / "B", stamp);
+    fs::current_path(root / "B");
+    EXPECT_TRUE(HostFiles::Exists("new.msh"));
+    EXPECT_TRUE(HostFiles::Exists("old.msh"));
+}
+
+// Events lost to an overflowing queue cannot be applied: every listing is dropped and taken again.
+TEST_F(HostFilesTest, AnOverflowingChangeQueueDropsEveryListing) {
+    std::ifstream limitFile("/proc/sys/fs/inotify/max_queued_events");
+    long limit = 0;
+    if (!(limitFile >> limit) || limit <= 0 || limit > 200000) {
+        GTEST_SKIP() << "no usable inotify queue limit";
+    }
+    Put("Many/First.msh", "f");
+    Put("Many/a", "a");
+    EXPECT_TRUE(HostFiles::Exists(Engine("many\\first.msh")));  // listed and watched
+    // Each rename queues two events; the file made after the queue is full queues none.
+    for (long i = 0; i <= limit / 4 + 8; ++i) {
+        fs::rename(root / "Many/a", root / "Many/b");
+        fs::rename(root / "Many/b", root / "Many/a");
+    }
+    Put("Many/Last.msh", "l");
+    EXPECT_TRUE(HostFiles::Exists(Engine("many\\last.msh")));
+    EXPECT_TRUE(HostFiles::Exists(Engine("MANY\\A")));
+    EXPECT_FALSE(HostFiles::Exists(Engine("many\\b")));
 }
 
 }  // namespace
