@@ -12,9 +12,9 @@
 // machine. Its cost, calibrated at the start of each run as the median of back-to-back
 // reads, is taken off every interval. When one side's iteration takes less than about
 // sixteen reads, so that the read's jitter would show, each timed sample runs a small batch
-// of calls of one side; the library still counts every call as an iteration, so iteration
-// counts and items per second mean what they did (a run of fixed iterations may end up to a
-// batch past its count).
+// of calls of one side; the library still counts every call as an iteration, and the last
+// batch is cut to the run's count, so iteration counts and items per second mean what they
+// did.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -103,7 +103,9 @@ void RunAgainstBaseline(benchmark::State& state, Work&& work, Baseline&& baselin
     Tally tally;
     std::vector<double> probeWork;
     std::vector<double> probeBaseline;
+    int64_t chosen = 1;  // the batch size once the probe rounds are done
     int64_t batch = 1;
+    int64_t done = 0;
     bool baselineFirst = false;
     while (state.KeepRunningBatch(batch)) {
         baselineFirst = !baselineFirst;
@@ -123,14 +125,18 @@ void RunAgainstBaseline(benchmark::State& state, Work&& work, Baseline&& baselin
             took[runBaseline ? 1 : 0] = Interval(start, CpuNanoseconds(), readCost);
         }
         tally.Add(state, took[0], took[1]);
-        if (batch == 1 && static_cast<int>(probeWork.size()) < ProbeRounds) {
+        done += batch;
+        if (static_cast<int>(probeWork.size()) < ProbeRounds) {
             probeWork.push_back(took[0]);
             probeBaseline.push_back(took[1]);
             if (static_cast<int>(probeWork.size()) == ProbeRounds) {
                 const double shorter = std::max(std::min(Median(probeWork), Median(probeBaseline)), 1.0);
-                batch = std::clamp(static_cast<int64_t>(shortest / shorter) + 1, int64_t{1}, LargestBatch);
+                chosen = std::clamp(static_cast<int64_t>(shortest / shorter) + 1, int64_t{1}, LargestBatch);
             }
         }
+        // Never past the run's count: repetitions must run equal counts, and the library
+        // checks that they do.
+        batch = std::max<int64_t>(std::min<int64_t>(chosen, state.max_iterations - done), 1);
     }
     tally.Report(state);
 }
