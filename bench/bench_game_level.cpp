@@ -194,7 +194,7 @@ private:
         } else {
             for (T& item : out) {
                 float f[24];
-                Bytes(f, 96);
+                if (!Bytes(f, 96)) return false;
                 item = {f[0], f[1], f[2], f[4], f[5], f[6]};
             }
             return true;
