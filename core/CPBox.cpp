@@ -52,7 +52,20 @@ void CentreAndAxes(const CPBox& box, D3DXVECTOR3& centre, D3DXVECTOR3 (&axes)[3]
     axes[2] = D3DXVECTOR3(m._31, m._32, m._33) * box.HalfExtents.z;
 }
 
-bool FiniteNonZero(float v) { return v != 0.0f && std::isfinite(v); }
+// One world axis of the corners' bounds, corner by corner in corner order as the full
+// computation takes them (an equal later corner replaces an earlier one).
+void AxisByCorners(float centre, float a0, float a1, float a2, float& low, float& high) {
+    for (int k = 0; k < 8; ++k) {
+        const float v = centre + a0 * kCornerSigns[k][0] + a1 * kCornerSigns[k][1] + a2 * kCornerSigns[k][2];
+        if (k == 0) {
+            low = v;
+            high = v;
+        } else {
+            low = low < v ? low : v;
+            high = high > v ? high : v;
+        }
+    }
+}
 
 }  // namespace
 
@@ -67,19 +80,28 @@ void CPBox::Update() {
     if (Affine(World)) {
         // Corner k is centre + s0·axis0 + s1·axis1 + s2·axis2, summed in that order. Rounding is
         // monotonic, so on each world axis the lowest corner takes minus the absolute value of
-        // every term and the highest plus: the same floats the eight corners give. Only a
-        // zero bound (whose sign the corners' order decides) or one that is not finite goes
-        // the long way.
+        // every term and the highest plus: the same floats the eight corners give. A zero
+        // bound (whose sign the corners' order decides: boxes standing on z = 0 have one) is
+        // found on its axis corner by corner; a bound that is not finite takes the corners.
         D3DXVECTOR3 centre;
         D3DXVECTOR3 axes[3];
         CentreAndAxes(*this, centre, axes);
         const D3DXVECTOR3 reach0(std::fabs(axes[0].x), std::fabs(axes[0].y), std::fabs(axes[0].z));
         const D3DXVECTOR3 reach1(std::fabs(axes[1].x), std::fabs(axes[1].y), std::fabs(axes[1].z));
         const D3DXVECTOR3 reach2(std::fabs(axes[2].x), std::fabs(axes[2].y), std::fabs(axes[2].z));
-        const D3DXVECTOR3 low = centre - reach0 - reach1 - reach2;
-        const D3DXVECTOR3 high = centre + reach0 + reach1 + reach2;
-        if (FiniteNonZero(low.x) && FiniteNonZero(low.y) && FiniteNonZero(low.z) && FiniteNonZero(high.x) &&
-            FiniteNonZero(high.y) && FiniteNonZero(high.z)) {
+        D3DXVECTOR3 low = centre - reach0 - reach1 - reach2;
+        D3DXVECTOR3 high = centre + reach0 + reach1 + reach2;
+        if (std::isfinite(low.x) && std::isfinite(low.y) && std::isfinite(low.z) && std::isfinite(high.x) &&
+            std::isfinite(high.y) && std::isfinite(high.z)) {
+            if (low.x == 0.0f || high.x == 0.0f) {
+                AxisByCorners(centre.x, axes[0].x, axes[1].x, axes[2].x, low.x, high.x);
+            }
+            if (low.y == 0.0f || high.y == 0.0f) {
+                AxisByCorners(centre.y, axes[0].y, axes[1].y, axes[2].y, low.y, high.y);
+            }
+            if (low.z == 0.0f || high.z == 0.0f) {
+                AxisByCorners(centre.z, axes[0].z, axes[1].z, axes[2].z, low.z, high.z);
+            }
             Min = low;
             Max = high;
             return;

@@ -180,10 +180,12 @@ TEST(BoxBounds, EdgeCasesGiveTheCornersFloats) {
     ExpectBoxMatchesLiteral(centred);
     // A flattened frame: every corner at x = -0 or +0, and which one the bounds take
     // depends on the corners' order.
-    CPBox flat(D3DXVECTOR3(-1, -1, -1), D3DXVECTOR3(1, 1, 1));
-    flat.World._11 = 0.0f;
-    flat.World._41 = -0.0f;
-    ExpectBoxMatchesLiteral(flat);
+    for (int axis = 0; axis < 3; ++axis) {
+        CPBox flat(D3DXVECTOR3(-1, -1, -1), D3DXVECTOR3(1, 1, 1));
+        flat.World.m[axis][axis] = 0.0f;
+        flat.World.m[3][axis] = -0.0f;
+        ExpectBoxMatchesLiteral(flat);
+    }
 }
 
 TEST(BoxBounds, CornersAndPlanesAreThoseOfTheLastUpdate) {
