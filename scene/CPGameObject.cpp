@@ -3,6 +3,7 @@
 #include "core/CPLog.h"
 #include "core/CPScriptTask.h"
 #include "scene/CPPhysicScene.h"
+#include "scene/NodePrefetch.h"
 
 #include <algorithm>
 
@@ -28,8 +29,11 @@ CPGameObject* FindInSubtree(const CPGameObject& node, const HashedName& name) {
     if (entry != node.ChildrenByName.end() && entry->second != nullptr) {
         return entry->second.Get();
     }
-    for (const CPtr<CPGameObject>& child : node.Children) {
-        if (CPGameObject* found = FindInSubtree(*child, name)) {
+    for (size_t i = 0; i < node.Children.size(); ++i) {
+        if (i + 1 < node.Children.size()) {
+            NodePrefetch::ForFind(node.Children[i + 1].Get());
+        }
+        if (CPGameObject* found = FindInSubtree(*node.Children[i], name)) {
             return found;
         }
     }
@@ -138,6 +142,13 @@ void CPGameObject::UpdateTransform() {
     }
     ForEachSubstitute([](CPGameObject& lod) { lod.UpdateTransform(); });
 
+    // The children's lines are asked for now, two ahead of their turn (their boxes one
+    // ahead), so their memory arrives while this node and the earlier children are worked on.
+    const size_t childCount = Children.size();
+    for (size_t i = 0; i < childCount && i < 2; ++i) {
+        NodePrefetch::ForTransform(Children[i].Get());
+    }
+
     if (HasAnimatedTransform) {
         LocalMatrix = AnimatedTransform;
     } else {
@@ -156,7 +167,14 @@ void CPGameObject::UpdateTransform() {
     Bounds.FromBox(Box);
     CollisionBounds.FromBoxes(CollisionBoxes);
 
-    for (const CPtr<CPGameObject>& child : Children) {
+    for (size_t i = 0; i < childCount; ++i) {
+        if (i + 2 < childCount) {
+            NodePrefetch::ForTransform(Children[i + 2].Get());
+        }
+        if (i + 1 < childCount) {
+            NodePrefetch::Boxes(Children[i + 1].Get());
+        }
+        CPGameObject* child = Children[i].Get();
         child->ParentMatrix = WorldMatrix;
         child->TransformUpdated = false;
         child->TransformDirty = true;

@@ -7,6 +7,7 @@
 #include "scene/CPGameObject.h"
 
 #include "scene/CPPickInfo.h"
+#include "scene/NodePrefetch.h"
 
 bool CPGameObject::RayPick(CPPickInfo& pick) {
     if (!Collision || pick.Exclude == this) {
@@ -25,8 +26,11 @@ bool CPGameObject::RayPick(CPPickInfo& pick) {
         pick.Object = this;
         pick.Owner = FindScriptOwner();
     }
-    for (const CPtr<CPGameObject>& child : Children) {
-        if (child->RayPick(pick)) {
+    for (size_t i = 0; i < Children.size(); ++i) {
+        if (i + 1 < Children.size()) {
+            NodePrefetch::ForPick(Children[i + 1].Get());
+        }
+        if (Children[i]->RayPick(pick)) {
             hit = true;
         }
     }
