@@ -164,7 +164,10 @@ void CPGameObject::UpdateTransform() {
         box.Place(WorldMatrix);
     }
     Box.Place(WorldMatrix);
-    Bounds.FromBox(Box);
+    // Bounds' centre and half extents are set once at the end, from the final Min and Max;
+    // the collision bounds' likewise after the last child (as a merge would have set them).
+    Bounds.Min = Box.Min;
+    Bounds.Max = Box.Max;
     CollisionBounds.FromBoxes(CollisionBoxes);
 
     for (size_t i = 0; i < childCount; ++i) {
@@ -179,8 +182,13 @@ void CPGameObject::UpdateTransform() {
         child->TransformUpdated = false;
         child->TransformDirty = true;
         child->UpdateTransform();
-        CollisionBounds.Merge(child->CollisionBounds);
-        Bounds.Include(child->Bounds);
+        D3DXVec3Minimize(&CollisionBounds.Min, &CollisionBounds.Min, &child->CollisionBounds.Min);
+        D3DXVec3Maximize(&CollisionBounds.Max, &CollisionBounds.Max, &child->CollisionBounds.Max);
+        D3DXVec3Minimize(&Bounds.Min, &Bounds.Min, &child->Bounds.Min);
+        D3DXVec3Maximize(&Bounds.Max, &Bounds.Max, &child->Bounds.Max);
+    }
+    if (childCount > 0) {
+        CollisionBounds.UpdateCentre();
     }
 
     // A zero shadow matrix (no level loaded) projects nothing; skip its eight corners.
