@@ -29,11 +29,16 @@ CPGameObject* FindInSubtree(const CPGameObject& node, const HashedName& name) {
     if (entry != node.ChildrenByName.end() && entry->second != nullptr) {
         return entry->second.Get();
     }
+    // A leaf child has nothing to search: it costs no call.
     for (size_t i = 0; i < node.Children.size(); ++i) {
         if (i + 1 < node.Children.size()) {
             NodePrefetch::ForFind(node.Children[i + 1].Get());
         }
-        if (CPGameObject* found = FindInSubtree(*node.Children[i], name)) {
+        const CPGameObject& child = *node.Children[i];
+        if (child.Children.empty()) {
+            continue;
+        }
+        if (CPGameObject* found = FindInSubtree(child, name)) {
             return found;
         }
     }
