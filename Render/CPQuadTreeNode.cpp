@@ -5,6 +5,7 @@
 #include "core/ConfigVars.h"
 #include "scene/CPGameObject.h"
 #include "scene/CPPerspectiveCamera.h"
+#include "scene/NodePrefetch.h"
 
 #include <algorithm>
 
@@ -141,9 +142,12 @@ void CPQuadTreeNode::Visit(CPPerspectiveCamera* camera) {
         return;
     }
     AddToDrawCounter(*render, Objects.size());
-    for (const CPtr<CPGameObject>& object : Objects) {
-        if (object) {
-            batcher->AddTree(object);
+    for (size_t i = 0; i < Objects.size(); ++i) {
+        if (i + 1 < Objects.size()) {
+            NodePrefetch::ForFrame(Objects[i + 1].Get());
+        }
+        if (Objects[i]) {
+            batcher->AddTree(Objects[i]);
         }
     }
     AddToDrawCounter(*render, SingleObjects.size());

@@ -8,6 +8,7 @@
 #include "core/ExactCast.h"
 #include "scene/CPGameObject.h"
 #include "scene/CPLight.h"
+#include "scene/NodePrefetch.h"
 
 CPRenderBatcher::CPRenderBatcher(int slots, uint32_t vertexCapacity, uint32_t indexCapacity)
     : ownRing(std::make_unique<CPIVertexBuffer>(slots, vertexCapacity, indexCapacity)) {
@@ -110,8 +111,12 @@ void CPRenderBatcher::AddTreeInner(CPGameObject* node) {
     }
     AddNode(*node);
     if (node->Visible) {
-        for (const CPtr<CPGameObject>& child : node->Children) {
-            AddTreeInner(child.Get());
+        const std::vector<CPtr<CPGameObject>>& children = node->Children;
+        for (size_t i = 0; i < children.size(); ++i) {
+            if (i + 1 < children.size()) {
+                NodePrefetch::ForFrame(children[i + 1].Get());
+            }
+            AddTreeInner(children[i].Get());
         }
     }
 }

@@ -40,11 +40,6 @@ CPBoundingBox CPBoundingBox::Around(const D3DXVECTOR3& centre, const D3DXVECTOR3
     return box;
 }
 
-void CPBoundingBox::UpdateCentre() {
-    Centre = (Min + Max) * 0.5f;
-    HalfExtents = (Max - Min) * 0.5f;
-}
-
 void CPBoundingBox::FromBoxes(const std::vector<CPBox>& boxes) {
     if (boxes.empty()) {
         *this = CPBoundingBox();
@@ -59,35 +54,81 @@ void CPBoundingBox::FromBoxes(const std::vector<CPBox>& boxes) {
     UpdateCentre();
 }
 
-void CPBoundingBox::FromBox(const CPBox& box) {
-    Min = box.Min;
-    Max = box.Max;
-    HalfExtents = (Max - Min) * 0.5f;
-    Centre = Min + HalfExtents;
-}
+namespace {
 
-void CPBoundingBox::Merge(const CPBoundingBox& other) {
-    D3DXVec3Minimize(&Min, &Min, &other.Min);
-    D3DXVec3Maximize(&Max, &Max, &other.Max);
-    UpdateCentre();
-}
+// Of x and x + e, the lower and the higher.
+float Lower(float x, float e) { return e < 0.0f ? x + e : x; }
+float Higher(float x, float e) { return e > 0.0f ? x + e : x; }
 
-void CPBoundingBox::Include(const CPBoundingBox& other) {
-    D3DXVec3Minimize(&Min, &Min, &other.Min);
-    D3DXVec3Maximize(&Max, &Max, &other.Max);
-    HalfExtents = (Max - Min) * 0.5f;
-    Centre = Min + HalfExtents;
+bool FiniteNonZero(float v) { return v != 0.0f && std::isfinite(v); }
+
+float Component(const D3DXVECTOR4& v, int j) { return j == 0 ? v.x : (j == 1 ? v.y : v.z); }
+float& Component(D3DXVECTOR3& v, int j) { return j == 0 ? v.x : (j == 1 ? v.y : v.z); }
+
+}  // namespace
+
+bool CPBoundingBox::ExtendByFlatShadow(const D3DXVECTOR4& low, const D3DXVECTOR4 (&edges)[3]) {
+    // All eight corners share w = low.w. A corner's coordinate is low's plus some of the edges',
+    // added in order; rounding and the division by one w are monotonic, so the lowest and
+    // highest projections come from adding just the edges that lower (raise) the sum: six
+    // divisions give the bounds of twenty-four. When these are finite, so is every corner (none
+    // is skipped); a bound of zero, whose sign the corners' order decides, is found corner by
+    // corner as before.
+    const float w = low.w;
+    float lows[3];
+    float highs[3];
+    for (int j = 0; j < 3; ++j) {
+        float down = Component(low, j);
+        float up = down;
+        for (const D3DXVECTOR4& edge : edges) {
+            const float e = Component(edge, j);
+            if (!std::isfinite(e)) {
+                return false;  // a NaN edge would be left out of both sums
+            }
+            down = Lower(down, e);
+            up = Higher(up, e);
+        }
+        // A negative w turns the order round.
+        lows[j] = (w > 0.0f ? down : up) / w;
+        highs[j] = (w > 0.0f ? up : down) / w;
+        if (!std::isfinite(lows[j]) || !std::isfinite(highs[j])) {
+            return false;
+        }
+    }
+    for (int j = 0; j < 3; ++j) {
+        float& min = Component(Min, j);
+        float& max = Component(Max, j);
+        if (lows[j] != 0.0f && highs[j] != 0.0f) {
+            min = min < lows[j] ? min : lows[j];
+            max = max > highs[j] ? max : highs[j];
+            continue;
+        }
+        for (int k = 0; k < 8; ++k) {
+            float r = Component(low, j);
+            if (k & 1) r += Component(edges[0], j);
+            if (k & 2) r += Component(edges[1], j);
+            if (k & 4) r += Component(edges[2], j);
+            const float projected = r / w;
+            min = min < projected ? min : projected;
+            max = max > projected ? max : projected;
+        }
+    }
+    return true;
 }
 
 void CPBoundingBox::ExtendByShadow() {
     // The projection is linear before the division by w: the low corner's image plus the
-    // image of each edge gives all eight.
+    // image of each edge gives all eight. A sun at infinity (every level's) gives all one w.
     const D3DXMATRIX& m = ShadowMatrix;
     const D3DXVECTOR4 low = D3DXDetail::RowTimesMatrix(Min.x, Min.y, Min.z, 1.0f, m);
     const D3DXVECTOR3 size = Max - Min;
     const D3DXVECTOR4 edges[3] = {D3DXVECTOR4(m._11, m._12, m._13, m._14) * size.x,
                                   D3DXVECTOR4(m._21, m._22, m._23, m._24) * size.y,
                                   D3DXVECTOR4(m._31, m._32, m._33, m._34) * size.z};
+    if (edges[0].w == 0.0f && edges[1].w == 0.0f && edges[2].w == 0.0f && FiniteNonZero(low.w) &&
+        ExtendByFlatShadow(low, edges)) {
+        return;
+    }
     for (int k = 0; k < 8; ++k) {
         D3DXVECTOR4 r = low;
         if (k & 1) r += edges[0];

@@ -47,4 +47,35 @@ public:
     D3DXVECTOR3 Max;
     D3DXVECTOR3 HalfExtents;
     D3DXVECTOR3 Centre;
+
+private:
+    // ExtendByShadow when every corner has the same w (edges without w): false, with nothing
+    // changed, when a corner would not be finite.
+    bool ExtendByFlatShadow(const D3DXVECTOR4& low, const D3DXVECTOR4 (&edges)[3]);
 };
+
+// The small ones inline: a node update calls them for every node.
+inline void CPBoundingBox::UpdateCentre() {
+    Centre = (Min + Max) * 0.5f;
+    HalfExtents = (Max - Min) * 0.5f;
+}
+
+inline void CPBoundingBox::FromBox(const CPBox& box) {
+    Min = box.Min;
+    Max = box.Max;
+    HalfExtents = (Max - Min) * 0.5f;
+    Centre = Min + HalfExtents;
+}
+
+inline void CPBoundingBox::Merge(const CPBoundingBox& other) {
+    D3DXVec3Minimize(&Min, &Min, &other.Min);
+    D3DXVec3Maximize(&Max, &Max, &other.Max);
+    UpdateCentre();
+}
+
+inline void CPBoundingBox::Include(const CPBoundingBox& other) {
+    D3DXVec3Minimize(&Min, &Min, &other.Min);
+    D3DXVec3Maximize(&Max, &Max, &other.Max);
+    HalfExtents = (Max - Min) * 0.5f;
+    Centre = Min + HalfExtents;
+}

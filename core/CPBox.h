@@ -1,6 +1,9 @@
 // An oriented box that a scene object carries for ray picking and damage: a box in its own
 // space placed by World, with its eight world corners, six world face planes and world-aligned
 // bounds recomputed by Update. The owner sets World := Local · (its world matrix) first.
+// Update computes the bounds at once and leaves the corners and planes to the first reader
+// after it (most boxes move every frame and are picked seldom); they come out exactly as
+// computed at the Update, since Centre, HalfExtents and World change only before an Update.
 //
 // Corner k has the signs of the half extents (x, y, z): 0 (−−−), 1 (+−−), 2 (++−), 3 (−+−),
 // 4 (−−+), 5 (+−+), 6 (+++), 7 (−++). Faces 0..5 face −z, +x, +y, −x, −y, +z in box space;
@@ -17,8 +20,8 @@ public:
     CPBox(const CPBox&) = default;
     CPBox& operator=(const CPBox&) = default;
 
-    // Raises half extents below 0.001 to 0.001 (stored back), then recomputes Corners, Planes,
-    // Min and Max from Centre, HalfExtents and World.
+    // Raises half extents below 0.001 to 0.001 (stored back), then recomputes Min and Max from
+    // Centre, HalfExtents and World; Corners and Planes follow when next read.
     void Update();
     // World := Local · owner, then Update.
     void Place(const D3DXMATRIX& owner);
@@ -30,13 +33,41 @@ public:
     bool IntersectRay(const D3DXVECTOR3& origin, const D3DXVECTOR3& direction, float& distance,
                       D3DXPLANE& hitPlane) const;
 
+    using CornerArray = D3DXVECTOR3[8];
+    using PlaneArray = D3DXPLANE[6];
+    // World; zero until the first Update.
+    const CornerArray& Corners() const {
+        Refresh();
+        return corners;
+    }
+    const PlaneArray& Planes() const {
+        Refresh();
+        return planes;
+    }
+
+    // What every Update reads and writes comes first, together.
     D3DXVECTOR3 Centre;       // box space
     D3DXVECTOR3 HalfExtents;  // box space, along its own x, y, z
-    D3DXMATRIX Transform;     // identity at construction; kept for the owner, unused here
-    D3DXVECTOR3 Corners[8];   // world; zero until the first Update
-    D3DXPLANE Planes[6];      // world; zero until the first Update
     D3DXVECTOR3 Min;          // world bounds of the corners
     D3DXVECTOR3 Max;
     D3DXMATRIX World;  // box space to world
     D3DXMATRIX Local;  // placement relative to the owner; identity at construction
+
+private:
+    mutable bool shapeStale = false;  // corners and planes lag behind the last Update
+
+public:
+    D3DXMATRIX Transform;  // identity at construction; kept for the owner, unused here
+
+private:
+    void Refresh() const {
+        if (shapeStale) {
+            ComputeShape();
+        }
+    }
+    void ComputeShape() const;
+    void ComputeCorners() const;
+
+    mutable D3DXVECTOR3 corners[8] = {};
+    mutable D3DXPLANE planes[6] = {};
 };

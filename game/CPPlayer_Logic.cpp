@@ -207,7 +207,7 @@ void CPPlayer::UpdateLogic(float dt) {
             const bool insideView = followed == this && level->CameraMode != 0;
             if (Cfg::psystems > 0 && !insideView) {
                 const int count = static_cast<int>(60.0f / (25.0f / static_cast<float>(Cfg::psystems)));
-                const D3DXVECTOR3* c = Box.Corners;
+                const D3DXVECTOR3* c = Box.Corners();
                 for (int i = 0; i < count; ++i) {
                     const float r1 = CrtRandUnit();
                     const float r2 = CrtRandUnit();

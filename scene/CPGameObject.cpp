@@ -3,6 +3,7 @@
 #include "core/CPLog.h"
 #include "core/CPScriptTask.h"
 #include "scene/CPPhysicScene.h"
+#include "scene/NodePrefetch.h"
 
 #include <algorithm>
 
@@ -28,8 +29,16 @@ CPGameObject* FindInSubtree(const CPGameObject& node, const HashedName& name) {
     if (entry != node.ChildrenByName.end() && entry->second != nullptr) {
         return entry->second.Get();
     }
-    for (const CPtr<CPGameObject>& child : node.Children) {
-        if (CPGameObject* found = FindInSubtree(*child, name)) {
+    // A leaf child has nothing to search: it costs no call.
+    for (size_t i = 0; i < node.Children.size(); ++i) {
+        if (i + 1 < node.Children.size()) {
+            NodePrefetch::ForFind(node.Children[i + 1].Get());
+        }
+        const CPGameObject& child = *node.Children[i];
+        if (child.Children.empty()) {
+            continue;
+        }
+        if (CPGameObject* found = FindInSubtree(child, name)) {
             return found;
         }
     }
@@ -138,6 +147,13 @@ void CPGameObject::UpdateTransform() {
     }
     ForEachSubstitute([](CPGameObject& lod) { lod.UpdateTransform(); });
 
+    // The children's lines are asked for now, two ahead of their turn (their boxes one
+    // ahead), so their memory arrives while this node and the earlier children are worked on.
+    const size_t childCount = Children.size();
+    for (size_t i = 0; i < childCount && i < 2; ++i) {
+        NodePrefetch::ForTransform(Children[i].Get());
+    }
+
     if (HasAnimatedTransform) {
         LocalMatrix = AnimatedTransform;
     } else {
@@ -153,16 +169,31 @@ void CPGameObject::UpdateTransform() {
         box.Place(WorldMatrix);
     }
     Box.Place(WorldMatrix);
-    Bounds.FromBox(Box);
+    // Bounds' centre and half extents are set once at the end, from the final Min and Max;
+    // the collision bounds' likewise after the last child (as a merge would have set them).
+    Bounds.Min = Box.Min;
+    Bounds.Max = Box.Max;
     CollisionBounds.FromBoxes(CollisionBoxes);
 
-    for (const CPtr<CPGameObject>& child : Children) {
+    for (size_t i = 0; i < childCount; ++i) {
+        if (i + 2 < childCount) {
+            NodePrefetch::ForTransform(Children[i + 2].Get());
+        }
+        if (i + 1 < childCount) {
+            NodePrefetch::Boxes(Children[i + 1].Get());
+        }
+        CPGameObject* child = Children[i].Get();
         child->ParentMatrix = WorldMatrix;
         child->TransformUpdated = false;
         child->TransformDirty = true;
         child->UpdateTransform();
-        CollisionBounds.Merge(child->CollisionBounds);
-        Bounds.Include(child->Bounds);
+        D3DXVec3Minimize(&CollisionBounds.Min, &CollisionBounds.Min, &child->CollisionBounds.Min);
+        D3DXVec3Maximize(&CollisionBounds.Max, &CollisionBounds.Max, &child->CollisionBounds.Max);
+        D3DXVec3Minimize(&Bounds.Min, &Bounds.Min, &child->Bounds.Min);
+        D3DXVec3Maximize(&Bounds.Max, &Bounds.Max, &child->Bounds.Max);
+    }
+    if (childCount > 0) {
+        CollisionBounds.UpdateCentre();
     }
 
     // A zero shadow matrix (no level loaded) projects nothing; skip its eight corners.

@@ -7,31 +7,45 @@
 #include "scene/CPGameObject.h"
 
 #include "scene/CPPickInfo.h"
+#include "scene/NodePrefetch.h"
 
-bool CPGameObject::RayPick(CPPickInfo& pick) {
-    if (!Collision || pick.Exclude == this) {
-        return false;
-    }
-    if (!CollisionBounds.IntersectSegment(pick.Origin, pick.Direction, pick.Distance)) {
-        return false;
-    }
+namespace {
+
+// Whether the pick enters the node's subtree at all.
+bool Enters(const CPGameObject& node, const CPPickInfo& pick) {
+    return node.Collision && pick.Exclude != &node &&
+           node.CollisionBounds.IntersectSegment(pick.Origin, pick.Direction, pick.Distance);
+}
+
+// The pick inside a subtree it enters. A child is tested before the call for it: most are
+// missed, and they cost no call.
+bool PickEntered(CPGameObject& node, CPPickInfo& pick) {
     bool hit = false;
-    for (const CPBox& box : CollisionBoxes) {
+    for (const CPBox& box : node.CollisionBoxes) {
         if (box.IntersectRay(pick.Origin, pick.Direction, pick.Distance, pick.HitFace)) {
             hit = true;
         }
     }
     if (hit) {
-        pick.Object = this;
-        pick.Owner = FindScriptOwner();
+        pick.Object = &node;
+        pick.Owner = node.FindScriptOwner();
     }
-    for (const CPtr<CPGameObject>& child : Children) {
-        if (child->RayPick(pick)) {
+    const std::vector<CPtr<CPGameObject>>& children = node.Children;
+    for (size_t i = 0; i < children.size(); ++i) {
+        if (i + 1 < children.size()) {
+            NodePrefetch::ForPick(children[i + 1].Get());
+        }
+        CPGameObject& child = *children[i];
+        if (Enters(child, pick) && PickEntered(child, pick)) {
             hit = true;
         }
     }
     return hit;
 }
+
+}  // namespace
+
+bool CPGameObject::RayPick(CPPickInfo& pick) { return Enters(*this, pick) && PickEntered(*this, pick); }
 
 CPtr<CPGameObject> CPGameObject::FindScriptOwner() {
     CPGameObject* node = this;

@@ -311,7 +311,7 @@ int GetHelthBarCoord(lua_State* L) {
             float left = 0.0f;
             float top = 0.0f;
             bool any = false;
-            for (const D3DXVECTOR3& p : car->Box.Corners) {
+            for (const D3DXVECTOR3& p : car->Box.Corners()) {
                 D3DXVECTOR4 q;
                 D3DXVec3Transform(&q, &p, &view->ViewProjection);
                 if (!(q.w > 0.0f)) {

@@ -185,18 +185,6 @@ D3DXVECTOR4* D3DXVec4Normalize(D3DXVECTOR4* out, const D3DXVECTOR4* v) {
 // ---------------------------------------------------------------------------------------------
 // Matrices
 
-D3DXMATRIX* D3DXMatrixIdentity(D3DXMATRIX* out) {
-    *out = D3DXMATRIX();
-    out->_11 = out->_22 = out->_33 = out->_44 = 1.0f;
-    return out;
-}
-
-bool D3DXMatrixIsIdentity(const D3DXMATRIX* m) {
-    D3DXMATRIX identity;
-    D3DXMatrixIdentity(&identity);
-    return *m == identity;
-}
-
 D3DXMATRIX* D3DXMatrixTranspose(D3DXMATRIX* out, const D3DXMATRIX* m) {
     D3DXMATRIX r;
     for (int i = 0; i < 4; ++i) {

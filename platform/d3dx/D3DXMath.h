@@ -382,8 +382,22 @@ inline D3DXVECTOR4* D3DXVec4Transform(D3DXVECTOR4* out, const D3DXVECTOR4* v, co
 // ---------------------------------------------------------------------------------------------
 // Matrices
 
-D3DXMATRIX* D3DXMatrixIdentity(D3DXMATRIX* out);
-bool D3DXMatrixIsIdentity(const D3DXMATRIX* m);
+// Both inline: every node and box update asks them.
+inline D3DXMATRIX* D3DXMatrixIdentity(D3DXMATRIX* out) {
+    *out = D3DXMATRIX();
+    out->_11 = out->_22 = out->_33 = out->_44 = 1.0f;
+    return out;
+}
+inline bool D3DXMatrixIsIdentity(const D3DXMATRIX* m) {
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 4; ++c) {
+            if (m->m[r][c] != (r == c ? 1.0f : 0.0f)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
 float D3DXMatrixDeterminant(const D3DXMATRIX* m);
 // out = a·b: a applied first. Each element sums a's row times b's column in column order.
 inline D3DXMATRIX* D3DXMatrixMultiply(D3DXMATRIX* out, const D3DXMATRIX* a, const D3DXMATRIX* b) {

@@ -110,7 +110,7 @@ TEST(CPFrame, DirectionRederivesSideAndUp) {
 
 TEST(CPBox, UpdateBuildsCornersPlanesAndBounds) {
     CPBox thin(D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(0, 2, 0));
-    for (const D3DXVECTOR3& corner : thin.Corners) {
+    for (const D3DXVECTOR3& corner : thin.Corners()) {
         EXPECT_EQ(corner, D3DXVECTOR3(0, 0, 0));  // defined before the first Update
     }
     EXPECT_EQ(thin.Min, D3DXVECTOR3(0, -2, 0));
@@ -119,14 +119,14 @@ TEST(CPBox, UpdateBuildsCornersPlanesAndBounds) {
 
     CPBox box(D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(1, 1, 1));
     box.Update();
-    EXPECT_EQ(box.Planes[5], D3DXPLANE(0, 0, 4, -4));
+    EXPECT_EQ(box.Planes()[5], D3DXPLANE(0, 0, 4, -4));
     // Every face normal points out of the box, in the face order −z, +x, +y, −x, −y, +z.
     const float normals[6][3] = {{0, 0, -1}, {1, 0, 0}, {0, 1, 0}, {-1, 0, 0}, {0, -1, 0}, {0, 0, 1}};
     for (int k = 0; k < 6; ++k) {
-        EXPECT_EQ(box.Planes[k], D3DXPLANE(4 * normals[k][0], 4 * normals[k][1], 4 * normals[k][2], -4)) << k;
+        EXPECT_EQ(box.Planes()[k], D3DXPLANE(4 * normals[k][0], 4 * normals[k][1], 4 * normals[k][2], -4)) << k;
     }
-    ExpectVec(box.Corners[6], 1, 1, 1);
-    ExpectVec(box.Corners[3], -1, 1, -1);
+    ExpectVec(box.Corners()[6], 1, 1, 1);
+    ExpectVec(box.Corners()[3], -1, 1, -1);
 
     // World bounds of a turned, moved box.
     CPBox placed(D3DXVECTOR3(1, 0, 0), D3DXVECTOR3(1, 2, 3));
@@ -182,7 +182,7 @@ void RunRayCases(CPBox& box, const D3DXMATRIX& world) {
         ASSERT_EQ(hit, c.hit);
         EXPECT_NEAR(distance, c.distance, 1e-4f);
         if (c.hit && c.face >= 0) {
-            EXPECT_EQ(plane, box.Planes[c.face]);
+            EXPECT_EQ(plane, box.Planes()[c.face]);
         } else {
             EXPECT_EQ(plane, sentinel);
         }
@@ -201,7 +201,7 @@ TEST(CPBox, IntersectRayTable) {
     D3DXPLANE plane;
     ASSERT_TRUE(box.IntersectRay(D3DXVECTOR3(5, 0, 5), D3DXVECTOR3(-1, 0, -1), distance, plane));
     EXPECT_EQ(distance, 4.0f);
-    EXPECT_EQ(plane, box.Planes[1]);
+    EXPECT_EQ(plane, box.Planes()[1]);
 }
 
 TEST(CPBox, IntersectRayTableOnATurnedMovedBox) {
