@@ -105,7 +105,8 @@ struct State {
     int Faults[4] = {};
     int Notify = -2;  // inotify descriptor; -2 before the first try, -1 when unavailable
     std::unordered_map<int, std::string> Watched;  // watch -> listing key
-    bool QueueRead = false;  // the queue was read during the current walk
+    bool QueueRead = false;  // the queue was read during the current walk (or batch)
+    int Batches = 0;         // batches open (see Batch in the header)
     // Paths found (or answered missing) by earlier walks, by the engine path as asked, while no
     // listing has changed since (Generation counts the changes).
     struct KnownWalk {
@@ -537,15 +538,18 @@ State::KnownWalk& Remember(State& state, const std::string& enginePath, const st
 // Resolves every component; after the first one that does not exist, the rest are appended as
 // given. Caller holds the lock.
 Resolved Walk(State& state, const std::string& enginePath, bool validate) {
-    state.QueueRead = false;
-    state.WorkingKnown = false;
+    if (state.Batches == 0) {
+        // Within a batch the first walk's look at the queue and the working directory serves.
+        state.QueueRead = false;
+        state.WorkingKnown = false;
+    }
     if (!validate) {
         // A path found before, with no listing changed since, is found again without a walk;
         // one spelled otherwise than asked holds only once the queued changes are applied.
         // Trusted, as a walk over listings is: the caller's check or open settles it.
         const auto known = state.Walks.find(enginePath);
         if (known != state.Walks.end() && known->second.Generation == state.Generation) {
-            if (known->second.Variant || known->second.Missing) {
+            if ((known->second.Variant || known->second.Missing) && !state.QueueRead) {
                 Drain(state);
             }
             if (known->second.Generation == state.Generation && known->second.Missing) {
@@ -778,6 +782,21 @@ Handle OpenExisting(State& state, const std::string& enginePath, Handle failed, 
 }
 
 }  // namespace
+
+Batch::Batch() {
+    State& state = GetState();
+    std::lock_guard<std::mutex> guard(state.Lock);
+    if (state.Batches++ == 0) {
+        state.QueueRead = false;
+        state.WorkingKnown = false;
+    }
+}
+
+Batch::~Batch() {
+    State& state = GetState();
+    std::lock_guard<std::mutex> guard(state.Lock);
+    --state.Batches;
+}
 
 std::string Resolve(const std::string& enginePath) {
     State& state = GetState();

@@ -349,6 +349,30 @@ TEST_F(HostFilesTest, ARepeatedMissFollowsEveryChange) {
     EXPECT_TRUE(HostFiles::Exists("Data\\saved.msh"));
 }
 
+// Within a batch the queue is looked at once: a file made behind the layer after that may go
+// unseen until the batch ends, while the layer's own writes are seen at once; batches nest.
+TEST_F(HostFilesTest, ABatchLooksAtChangesOnceAndTheLayersOwnWritesAtOnce) {
+    Put("Data/Car.msh", "a");
+    fs::current_path(root);
+    HostFiles::ClearCache();
+    EXPECT_FALSE(HostFiles::Exists("data\\late.msh"));  // remembered as missing
+    {
+        const HostFiles::Batch outer;
+        EXPECT_FALSE(HostFiles::Exists("data\\late.msh"));
+        Put("Data/Late.msh", "l");
+        {
+            const HostFiles::Batch inner;
+            EXPECT_FALSE(HostFiles::Exists("data\\late.msh"));
+        }
+        EXPECT_FALSE(HostFiles::Exists("data\\late.msh"));
+        ASSERT_TRUE(HostFiles::WriteWhole("DATA\\Saved.msh", "s", 1));
+        EXPECT_TRUE(HostFiles::Exists("data\\saved.msh"));
+        EXPECT_TRUE(HostFiles::Exists("data\\car.msh"));
+    }
+    EXPECT_TRUE(HostFiles::Exists("data\\late.msh"));
+    EXPECT_EQ(HostFiles::Resolve("data\\late.msh"), "Data/Late.msh");
+}
+
 TEST(FindFileMatch, WildcardsIgnoreCase) {
     struct Case {
         const char* pattern;
