@@ -75,9 +75,10 @@ bool MakeDirectory(const std::string& enginePath);
 
 // While a Batch lives (one object or level being loaded), lookups look at the queued changes
 // and at the working directory once, at the first lookup that needs them, rather than once per
-// lookup: a change made behind the layer meanwhile, or a change of working directory, may go
-// unseen until the last open batch ends. Changes made through the layer are seen at once, as
-// always. Batches nest; they hold for every thread.
+// lookup, and the file SameFile last confirmed stays confirmed: a change made behind the layer
+// meanwhile, or a change of working directory, may go unseen until the last open batch ends.
+// Changes made through the layer are seen at once, as always. Batches nest; they hold for
+// every thread.
 class Batch {
 public:
     Batch();
