@@ -1,5 +1,6 @@
 #include "Render/CPAnimModifier.h"
 
+#include "Render/ModifierLoops.h"
 #include "core/FrameTime.h"
 
 #include <cmath>
@@ -38,14 +39,7 @@ void CPAnimModifier::Update(float seconds) {
 
 void CPAnimModifier::Apply(CPVertex* destination, const CPVertex* source, int count) {
     Update(FrameTime);
-    const float cellU = OffsetU[Cell];
-    const float cellV = OffsetV[Cell];
-    for (int i = 0; i < count; ++i) {
-        CPVertex vertex = source[i];
-        vertex.U = vertex.U * ScaleU + cellU;
-        vertex.V = vertex.V * ScaleV + cellV;
-        destination[i] = vertex;
-    }
+    ModifierLoops::MapUV(destination, source, count, ScaleU, ScaleV, OffsetU[Cell], OffsetV[Cell]);
 }
 
 std::unique_ptr<CPTextureModifier> CPAnimModifier::Clone() const { return std::make_unique<CPAnimModifier>(*this); }

@@ -46,6 +46,7 @@ CPEffect* CPEffectManager::Fallback() {
 }
 
 void CPEffectManager::RemoveEffect(CPEffect* effect) {
+    ++Generation;
     std::erase_if(Effects, [effect](const auto& entry) { return entry.second == effect; });
     if (effect != nullptr && effect->Effect != nullptr && effect->Effect == PoolOwner) {
         // The handles belong to the effect going away.

@@ -10,6 +10,7 @@
 #include "Render/CPEffect.h"
 #include "core/CPtr.h"
 
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 
@@ -44,6 +45,8 @@ public:
     };
 
     std::unordered_map<std::string, CPEffect*> Effects;
+    // Moves whenever an effect is let go of (answers given before may not hold).
+    uint64_t Generation = 0;
     ID3DXEffectPool* Pool = nullptr;         // the host's; not owned here
     ID3DXEffect* PoolOwner = nullptr;        // first effect compiled into the pool (not owned)
     D3DXHANDLE SharedHandles[SharedCount] = {};

@@ -1,5 +1,6 @@
 #include "Render/CPFadeModifier.h"
 
+#include "Render/ModifierLoops.h"
 #include "core/FrameTime.h"
 
 #include <algorithm>
@@ -20,12 +21,7 @@ void CPFadeModifier::Apply(CPVertex* destination, const CPVertex* source, int co
     Update(FrameTime);
     // A negative rate makes the value grow: it stops at 255 instead of wrapping.
     const auto alpha = static_cast<uint32_t>(Value);
-    const uint32_t diffuse = (alpha << 24) | 0x00FFFFFFu;
-    for (int i = 0; i < count; ++i) {
-        CPVertex vertex = source[i];
-        vertex.Diffuse = diffuse;
-        destination[i] = vertex;
-    }
+    ModifierLoops::SetDiffuse(destination, source, count, (alpha << 24) | 0x00FFFFFFu);
 }
 
 std::unique_ptr<CPTextureModifier> CPFadeModifier::Clone() const { return std::make_unique<CPFadeModifier>(*this); }

@@ -1,5 +1,6 @@
 #include "Render/CPFlickModifier.h"
 
+#include "Render/ModifierLoops.h"
 #include "core/FrameTime.h"
 #include "platform/win32/CrtRand.h"
 
@@ -22,13 +23,7 @@ void CPFlickModifier::Update(float seconds) {
 
 void CPFlickModifier::Apply(CPVertex* destination, const CPVertex* source, int count) {
     Update(FrameTime);
-    const float scale = static_cast<float>(Value) * 0.003921569f;
-    for (int i = 0; i < count; ++i) {
-        CPVertex vertex = source[i];
-        const uint32_t alpha = static_cast<uint32_t>(static_cast<float>(vertex.Diffuse >> 24) * scale);
-        vertex.Diffuse = ((alpha & 0xFFu) << 24) | 0x00FFFFFFu;
-        destination[i] = vertex;
-    }
+    ModifierLoops::ScaleAlpha(destination, source, count, static_cast<float>(Value) * 0.003921569f);
 }
 
 std::unique_ptr<CPTextureModifier> CPFlickModifier::Clone() const { return std::make_unique<CPFlickModifier>(*this); }

@@ -1,5 +1,6 @@
 #include "Render/CPMovingTexModifier.h"
 
+#include "Render/ModifierLoops.h"
 #include "core/FrameTime.h"
 #include "platform/win32/CrtRand.h"
 
@@ -35,12 +36,7 @@ void CPMovingTexModifier::Update(float seconds) {
 
 void CPMovingTexModifier::Apply(CPVertex* destination, const CPVertex* source, int count) {
     Update(FrameTime);
-    for (int i = 0; i < count; ++i) {
-        CPVertex vertex = source[i];
-        vertex.U += OffsetU;
-        vertex.V += OffsetV;
-        destination[i] = vertex;
-    }
+    ModifierLoops::OffsetUV(destination, source, count, OffsetU, OffsetV);
 }
 
 std::unique_ptr<CPTextureModifier> CPMovingTexModifier::Clone() const {

@@ -12,7 +12,10 @@
 #include "core/CPCommandDispatcher.h"
 #include "core/CPFileFinder.h"
 #include "core/CPScriptTask.h"
+#include "platform/files/HostFiles.h"
 #include "scene/CPGameObject.h"
+
+#include <sys/stat.h>
 
 #include <memory>
 
@@ -28,7 +31,15 @@ std::string ValueOf(const MaterialSection& section, const char* key) {
     return value != nullptr ? *value : std::string();
 }
 
+// Whether a search for path finds an entry. A name without wildcards is looked up directly
+// rather than by reading its whole folder (every node asks once or more); as a search, it
+// finds folders too but no dangling link.
 bool FileOnDisk(const std::string& path) {
+    if (path.find_first_of("*?") == std::string::npos) {
+        if (!HostFiles::Exists(path)) return false;
+        struct stat info{};
+        return stat(HostFiles::Resolve(path).c_str(), &info) == 0;
+    }
     CPFileFinder finder(path);
     return finder.FindFirst() == S_OK;
 }

@@ -17,6 +17,7 @@
 #include "core/CPLog.h"
 #include "core/StringUtil.h"
 #include "core/XmlFile.h"
+#include "platform/files/HostFiles.h"
 #include "scene/CPGameObject.h"
 
 #include <algorithm>
@@ -62,6 +63,8 @@ bool ReadMeshFile(const std::string& path, MeshFile::Kind kind, MeshFile::File& 
 }  // namespace
 
 CPtr<CPGameObject> CPSceneLoader::LoadObject(const std::string& name, int32_t typeBase) {
+    // The description, its mesh files and every texture probe: one look at the folders' changes.
+    const HostFiles::Batch batch;
     std::string key = name;
     ToLower(key);
     if (std::find(Loading.begin(), Loading.end(), key) != Loading.end()) {

@@ -52,6 +52,7 @@ CPTexture* CPTextureManager::Fallback() {
 }
 
 void CPTextureManager::RemoveTexture(CPTexture* texture) {
+    ++Generation;
     std::erase_if(Textures, [texture](const auto& entry) { return entry.second == texture; });
 }
 
@@ -75,6 +76,7 @@ CPtr<CPTextureBlock> CPTextureManager::GetTextureBlock(std::vector<std::string> 
 }
 
 void CPTextureManager::RemoveTextureBlock(CPTextureBlock* block) {
+    ++Generation;
     Blocks.remove(block);
     std::erase_if(blockIndex, [block](const auto& entry) { return entry.second == block; });
 }

@@ -11,6 +11,7 @@
 #include "Render/CPTextureBlock.h"
 #include "core/CPtr.h"
 
+#include <cstdint>
 #include <list>
 #include <string>
 #include <unordered_map>
@@ -35,6 +36,8 @@ public:
 
     std::list<CPTextureBlock*> Blocks;  // in order of creation
     std::unordered_map<std::string, CPTexture*> Textures;
+    // Moves whenever a texture or block is let go of (answers given before may not hold).
+    uint64_t Generation = 0;
 
 private:
     CPTexture* Fallback();

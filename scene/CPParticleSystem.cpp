@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -153,13 +155,33 @@ void CPParticleSystem::MakeDesc(CPParticleDesc& out, const CPEmitterDesc& emitte
     // Speed within half the spread of +z, then +z turned onto Axis.
     const D3DXVECTOR3 local(std::sin(tilt) * emitter.Speed * std::cos(azimuth),
                             std::sin(tilt) * emitter.Speed * std::sin(azimuth), std::cos(tilt) * emitter.Speed);
-    const D3DXVECTOR3 turnAxis(-emitter.Axis.y, emitter.Axis.x, 0.0f);
-    const float turnAngle = std::acos(std::clamp(emitter.Axis.z, -1.0f, 1.0f));
-    D3DXMATRIX turn;
-    D3DXMatrixRotationAxis(&turn, &turnAxis, turnAngle);
+    D3DXMATRIX scratch;
     D3DXVECTOR3 turned;
-    D3DXVec3TransformNormal(&turned, &local, &turn);
+    D3DXVec3TransformNormal(&turned, &local, &TurnOf(emitter, scratch));
     D3DXVec3TransformNormal(&out.Velocity, &turned, &world);
+}
+
+const D3DXMATRIX& CPParticleSystem::TurnOf(const CPEmitterDesc& emitter, D3DXMATRIX& scratch) const {
+    const auto make = [&emitter](D3DXMATRIX& turn) {
+        const D3DXVECTOR3 turnAxis(-emitter.Axis.y, emitter.Axis.x, 0.0f);
+        const float turnAngle = std::acos(std::clamp(emitter.Axis.z, -1.0f, 1.0f));
+        D3DXMatrixRotationAxis(&turn, &turnAxis, turnAngle);
+    };
+    const auto at = reinterpret_cast<uintptr_t>(&emitter);
+    const auto first = reinterpret_cast<uintptr_t>(Emitters.data());
+    const size_t index = (at - first) / sizeof(CPEmitterDesc);
+    if (at < first || index >= Emitters.size() || (at - first) % sizeof(CPEmitterDesc) != 0) {
+        make(scratch);  // not one of ours
+        return scratch;
+    }
+    if (turns.size() != Emitters.size()) turns.resize(Emitters.size());
+    Turn& turn = turns[index];
+    if (!turn.Known || std::memcmp(&turn.Axis, &emitter.Axis, sizeof(D3DXVECTOR3)) != 0) {
+        make(turn.Matrix);
+        turn.Axis = emitter.Axis;
+        turn.Known = true;
+    }
+    return turn.Matrix;
 }
 
 CPtr<CPTask> CPParticleSystem::Clone() {

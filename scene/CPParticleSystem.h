@@ -55,4 +55,15 @@ public:
     float Damage = 0.0f;           // per period
     CPtr<CPGameObject> Target;     // damaged every period
     CPGameObject* Owner = nullptr; // not counted
+
+private:
+    // The turn of +z onto an emitter's Axis depends on the axis alone: worked out once per
+    // emitter and axis rather than for every request (an Axis changed later is seen).
+    struct Turn {
+        D3DXVECTOR3 Axis;
+        D3DXMATRIX Matrix;
+        bool Known = false;
+    };
+    const D3DXMATRIX& TurnOf(const CPEmitterDesc& emitter, D3DXMATRIX& scratch) const;
+    mutable std::vector<Turn> turns;  // by emitter index
 };

@@ -105,7 +105,16 @@ struct State {
     int Faults[4] = {};
     int Notify = -2;  // inotify descriptor; -2 before the first try, -1 when unavailable
     std::unordered_map<int, std::string> Watched;  // watch -> listing key
-    bool QueueRead = false;  // the queue was read during the current walk
+    bool QueueRead = false;  // the queue was read during the current walk (or batch)
+    int Batches = 0;         // batches open (see Batch in the header)
+    // The last file SameFile confirmed within the open batches, while no listing has changed.
+    struct Confirmed {
+        std::string Path;
+        uint64_t Device = 0;
+        uint64_t Inode = 0;
+        uint64_t Generation = 0;
+        bool Known = false;
+    } SameFileConfirmed;
     // Paths found (or answered missing) by earlier walks, by the engine path as asked, while no
     // listing has changed since (Generation counts the changes).
     struct KnownWalk {
@@ -557,15 +566,18 @@ State::KnownWalk& Remember(State& state, const std::string& enginePath, const st
 // Resolves every component; after the first one that does not exist, the rest are appended as
 // given. Caller holds the lock.
 Resolved Walk(State& state, const std::string& enginePath, bool validate) {
-    state.QueueRead = false;
-    state.WorkingKnown = false;
+    if (state.Batches == 0) {
+        // Within a batch the first walk's look at the queue and the working directory serves.
+        state.QueueRead = false;
+        state.WorkingKnown = false;
+    }
     if (!validate) {
         // A path found before, with no listing changed since, is found again without a walk;
         // one spelled otherwise than asked holds only once the queued changes are applied.
         // Trusted, as a walk over listings is: the caller's check or open settles it.
         const auto known = state.Walks.find(enginePath);
         if (known != state.Walks.end() && known->second.Generation == state.Generation) {
-            if (known->second.Variant || known->second.Missing) {
+            if ((known->second.Variant || known->second.Missing) && !state.QueueRead) {
                 Drain(state);
             }
             if (known->second.Generation == state.Generation && known->second.Missing) {
@@ -821,6 +833,22 @@ Handle OpenExisting(State& state, const std::string& enginePath, Handle failed, 
 
 }  // namespace
 
+Batch::Batch() {
+    State& state = GetState();
+    std::lock_guard<std::mutex> guard(state.Lock);
+    if (state.Batches++ == 0) {
+        state.QueueRead = false;
+        state.WorkingKnown = false;
+        state.SameFileConfirmed.Known = false;
+    }
+}
+
+Batch::~Batch() {
+    State& state = GetState();
+    std::lock_guard<std::mutex> guard(state.Lock);
+    --state.Batches;
+}
+
 std::string Resolve(const std::string& enginePath) {
     State& state = GetState();
     std::lock_guard<std::mutex> guard(state.Lock);
@@ -934,19 +962,36 @@ ReadResult ReadWhole(const std::string& enginePath, std::vector<uint8_t>& data, 
 bool SameFile(const std::string& enginePath, uint64_t device, uint64_t inode) {
     State& state = GetState();
     std::lock_guard<std::mutex> guard(state.Lock);
+    // Within a batch a file confirmed once (a pack read member by member) stays confirmed
+    // while nothing changes through the layer.
+    State::Confirmed& confirmed = state.SameFileConfirmed;
+    if (state.Batches > 0 && confirmed.Known && confirmed.Generation == state.Generation &&
+        confirmed.Device == device && confirmed.Inode == inode && confirmed.Path == enginePath) {
+        return true;
+    }
     const auto same = [&](const std::string& path) {
         struct stat now{};
         return stat(path.c_str(), &now) == 0 && now.st_dev == device && now.st_ino == inode;
     };
+    const auto confirm = [&] {
+        if (state.Batches > 0) {
+            confirmed.Path = enginePath;
+            confirmed.Device = device;
+            confirmed.Inode = inode;
+            confirmed.Generation = state.Generation;
+            confirmed.Known = true;
+        }
+        return true;
+    };
     const Resolved resolved = Walk(state, enginePath, false);
     if (resolved.Found && same(resolved.Path)) {
-        return true;
+        return confirm();
     }
     if (!resolved.Trusted) {
         return false;
     }
     const Resolved checked = Walk(state, enginePath, true);
-    return checked.Found && checked.Path != resolved.Path && same(checked.Path);
+    return checked.Found && checked.Path != resolved.Path && same(checked.Path) && confirm();
 }
 
 bool WriteWhole(const std::string& enginePath, const void* data, size_t size) {

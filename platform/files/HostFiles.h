@@ -89,6 +89,20 @@ bool Rename(const std::string& fromEnginePath, const std::string& toEnginePath);
 // Creates one directory (its parent must exist); true when it exists afterwards.
 bool MakeDirectory(const std::string& enginePath);
 
+// While a Batch lives (one object or level being loaded), lookups look at the queued changes
+// and at the working directory once, at the first lookup that needs them, rather than once per
+// lookup, and the file SameFile last confirmed stays confirmed: a change made behind the layer
+// meanwhile, or a change of working directory, may go unseen until the last open batch ends.
+// Changes made through the layer are seen at once, as always. Batches nest; they hold for
+// every thread.
+class Batch {
+public:
+    Batch();
+    ~Batch();
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+};
+
 // Forgets every cached listing.
 void ClearCache();
 // Number of directory listings taken since start-up, for tests and benchmarks of the cache.

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace {
 
 class MaterialSectionTest : public SceneLoaderFixtures::SceneLoaderTest {
@@ -79,6 +81,25 @@ TEST_F(MaterialSectionTest, HoleyShadowAndFire) {
     EXPECT_EQ(fire->Type, 20);
     EXPECT_EQ(fire->Effect->Name, "holey.fx");
     EXPECT_EQ(TextureNames(fire), std::vector<std::string>({"bush_fire.tga"}));
+}
+
+// The burning look is taken when a search for "<texture>_fire.tga" finds it: in any letter
+// case, through a wildcard in the texture's name, not through a dangling link.
+TEST_F(MaterialSectionTest, FireTexturesAreFoundAsASearchFindsThem) {
+    WriteTexture("OAK_FIRE.TGA");
+    WriteTexture("bush_fire.tga");
+    std::filesystem::create_symlink(dir / "Data/Textures/gone.tga", dir / "Data/Textures/pine_fire.tga");
+    HostFiles::ClearCache();
+    const struct {
+        const char* texture;
+        bool burns;
+    } cases[] = {{"oak.tga", true}, {"Oak.tga", true}, {"pine.tga", false}, {"b?sh.tga", true}, {"elm.tga", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.texture);
+        CPGameObject* node = MeshNode("tree");
+        Apply(node, {{"texturefile1", c.texture}});
+        EXPECT_EQ(node->FireMaterial != nullptr, c.burns);
+    }
 }
 
 TEST_F(MaterialSectionTest, TexturesTypeAndFlags) {

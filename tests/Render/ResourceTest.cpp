@@ -326,6 +326,53 @@ TEST_F(MaterialTest, MissingEffectsShareTheErrorEffectAndSoTheMaterial) {
     EXPECT_EQ(a.Get(), b.Get());
 }
 
+// A request answered before is answered again only by the managers that answered it: new
+// effect and texture managers make the material anew from their own effect and block.
+TEST_F(MaterialTest, NewEffectAndTextureManagersAnswerRequestsAnew) {
+    WriteEffect("lit.fx", "texture tex0;");
+    WriteTexture("t1.tga");
+    CPMaterial* first = materials->GetMaterial("lit.fx", {"t1.tga"}, 0).Get();
+    EXPECT_EQ(materials->GetMaterial("lit.fx", {"t1.tga"}, 0).Get(), first);
+
+    auto otherEffects = std::make_unique<CPEffectManager>();
+    otherEffects->Pool = pool;
+    auto otherTextures = std::make_unique<CPTextureManager>();
+    CPEffectManager::Instance = otherEffects.get();
+    CPTextureManager::Instance = otherTextures.get();
+    CPMaterial* second = materials->GetMaterial("lit.fx", {"t1.tga"}, 0).Get();
+    EXPECT_NE(second, first);
+    ASSERT_EQ(otherTextures->Blocks.size(), 1u);
+    EXPECT_EQ(second->Block, otherTextures->Blocks.front());
+    EXPECT_EQ(second->Effect, otherEffects->Effects.at("lit.fx"));
+    EXPECT_EQ(materials->GetMaterial("lit.fx", {"t1.tga"}, 0).Get(), second);
+
+    // The materials go before the managers whose effects and blocks they hold.
+    materials.reset();
+    CPMaterialManager::Instance = nullptr;
+    CPEffectManager::Instance = effects.get();
+    CPTextureManager::Instance = textures.get();
+}
+
+// Requests that differ in any part, or only in how their parts are cut, are different.
+TEST_F(MaterialTest, RequestsDifferingInAnyPartAreDifferent) {
+    WriteEffect("a.fx", "");
+    WriteEffect("a.fxb", "");
+    WriteTexture("b.tga");
+    WriteTexture("bc.tga");
+    WriteTexture("c.tga");
+    CPMaterial* one = materials->GetMaterial("a.fx", {"bc.tga"}, 0).Get();
+    CPMaterial* two = materials->GetMaterial("a.fx", {"b.tga", "c.tga"}, 0).Get();
+    CPMaterial* three = materials->GetMaterial("a.fxb", {"c.tga"}, 0).Get();
+    CPMaterial* four = materials->GetMaterial("a.fx", {"bc.tga"}, 1).Get();
+    EXPECT_NE(one, two);
+    EXPECT_NE(one, three);
+    EXPECT_NE(one, four);
+    EXPECT_EQ(materials->GetMaterial("a.fx", {"b.tga", "c.tga"}, 0).Get(), two);
+    EXPECT_EQ(two->Block->Count, 2);
+    EXPECT_EQ(three->Effect->Name, "a.fxb");
+    EXPECT_EQ(four->Type, 1);
+}
+
 TEST_F(MaterialTest, NoManagersNoMaterial) {
     CPEffectManager::Instance = nullptr;
     EXPECT_FALSE(materials->GetMaterial("a.fx", {}, 0));

@@ -340,6 +340,30 @@ TEST_F(ParticleTest, ChainsFollowTheEmittersAndTheOwner) {
     EXPECT_NEAR(fire.requests.back().Velocity.y, -3.0f, 1e-5f);
 }
 
+// An emitter whose axis is changed after it has emitted emits along the new axis, and a
+// description made from outside the system's own list is turned by its own axis.
+TEST_F(ParticleTest, AChangedAxisTurnsTheNextRequests) {
+    CPParticleSystem system(nullptr, {});
+    system.Emitters.push_back(Emitter("fire", D3DXVECTOR3(0, 0, 1), 2.0f, 0));
+    system.Emitters.push_back(Emitter("smoke", D3DXVECTOR3(0, 0, 1), 1.0f, 0));
+    CPParticleDesc request;
+    system.MakeDesc(request, system.Emitters[0], false);
+    EXPECT_NEAR(request.Velocity.z, 2.0f, 1e-6f);
+    const D3DXVECTOR3 axes[] = {D3DXVECTOR3(1, 0, 0), D3DXVECTOR3(0, -1, 0), D3DXVECTOR3(0, 0, -1)};
+    for (const D3DXVECTOR3& axis : axes) {
+        system.Emitters[0].Axis = axis;
+        system.MakeDesc(request, system.Emitters[0], false);
+        EXPECT_NEAR(request.Velocity.x, 2.0f * axis.x, 1e-5f);
+        EXPECT_NEAR(request.Velocity.y, 2.0f * axis.y, 1e-5f);
+        EXPECT_NEAR(request.Velocity.z, 2.0f * axis.z, 1e-5f);
+        system.MakeDesc(request, system.Emitters[1], false);  // the other emitter kept its own
+        EXPECT_NEAR(request.Velocity.z, 1.0f, 1e-6f);
+    }
+    const CPEmitterDesc outside = Emitter("spark", D3DXVECTOR3(0, 1, 0), 3.0f, 0);
+    system.MakeDesc(request, outside, false);
+    EXPECT_NEAR(request.Velocity.y, 3.0f, 1e-5f);
+}
+
 TEST_F(ParticleTest, SpreadTiltsWithinHalfItsAngle) {
     struct Case {
         int Spread;

@@ -351,6 +351,57 @@ TEST_F(HostFilesTest, ARepeatedMissFollowsEveryChange) {
     EXPECT_TRUE(HostFiles::Exists("Data\\saved.msh"));
 }
 
+// Within a batch the queue is looked at once: a file made behind the layer after that may go
+// unseen until the batch ends, while the layer's own writes are seen at once; batches nest.
+TEST_F(HostFilesTest, ABatchLooksAtChangesOnceAndTheLayersOwnWritesAtOnce) {
+    Put("Data/Car.msh", "a");
+    fs::current_path(root);
+    HostFiles::ClearCache();
+    EXPECT_FALSE(HostFiles::Exists("data\\late.msh"));  // remembered as missing
+    {
+        const HostFiles::Batch outer;
+        EXPECT_FALSE(HostFiles::Exists("data\\late.msh"));
+        Put("Data/Late.msh", "l");
+        {
+            const HostFiles::Batch inner;
+            EXPECT_FALSE(HostFiles::Exists("data\\late.msh"));
+        }
+        EXPECT_FALSE(HostFiles::Exists("data\\late.msh"));
+        ASSERT_TRUE(HostFiles::WriteWhole("DATA\\Saved.msh", "s", 1));
+        EXPECT_TRUE(HostFiles::Exists("data\\saved.msh"));
+        EXPECT_TRUE(HostFiles::Exists("data\\car.msh"));
+    }
+    EXPECT_TRUE(HostFiles::Exists("data\\late.msh"));
+    EXPECT_EQ(HostFiles::Resolve("data\\late.msh"), "Data/Late.msh");
+}
+
+// Within a batch a file SameFile confirmed stays confirmed until something changes through the
+// layer; outside one every call looks.
+TEST_F(HostFilesTest, ABatchKeepsSameFilesAnswerUntilTheLayerChangesSomething) {
+    Put("Data/Game.pak", "one");
+    fs::current_path(root);
+    HostFiles::ClearCache();
+    struct stat first{};
+    ASSERT_EQ(stat("Data/Game.pak", &first), 0);
+    const auto same = [&] { return HostFiles::SameFile("data\\game.pak", first.st_dev, first.st_ino); };
+    {
+        const HostFiles::Batch batch;
+        EXPECT_TRUE(same());
+        Put("Data/New.pak", "two");
+        fs::rename(root / "Data/New.pak", root / "Data/Game.pak");  // another file behind the layer
+        EXPECT_TRUE(same());
+        ASSERT_TRUE(HostFiles::WriteWhole("data\\other.dat", "x", 1));
+        EXPECT_FALSE(same());
+    }
+    Put("Data/Old.pak", "three");
+    struct stat old{};
+    ASSERT_EQ(stat("Data/Old.pak", &old), 0);
+    EXPECT_TRUE(HostFiles::SameFile("data\\old.pak", old.st_dev, old.st_ino));
+    Put("Data/Newer.pak", "four");
+    fs::rename(root / "Data/Newer.pak", root / "Data/Old.pak");
+    EXPECT_FALSE(HostFiles::SameFile("data\\old.pak", old.st_dev, old.st_ino));
+}
+
 TEST(FindFileMatch, WildcardsIgnoreCase) {
     struct Case {
         const char* pattern;
