@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 CPScriptRuntime* CPScriptRuntime::Instance = nullptr;
@@ -251,9 +252,10 @@ void CPScriptRuntime::StartCount(lua_State* thread) {
 
 ScriptError CPScriptRuntime::TakeRunError(lua_State* thread, int status) {
     ScriptError error = TakeError(thread);
-    if (status == LUA_ERRMEM && Refused) {
-        error.Message = "not enough memory: the scripts' memory limit of " + std::to_string(MemoryLimit >> 20) +
-                        " MB is reached";
+    // Lua's own message; a script function that caught it raises it again with its position.
+    static constexpr std::string_view outOfMemory = "not enough memory";
+    if (Refused && (status == LUA_ERRMEM || error.Message.ends_with(outOfMemory))) {
+        error.Message += ": the scripts' memory limit of " + std::to_string(MemoryLimit >> 20) + " MB is reached";
     }
     Refused = false;
     return error;

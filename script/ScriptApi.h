@@ -98,10 +98,16 @@ int PushProtected(lua_State* L, F&& push) {
     return PushProtectedCall(L, [](lua_State* state, void* context) { return (*static_cast<Push*>(context))(state); },
                              &push);
 }
-// A PushProtected count returned from a function: raises the error it left when negative.
-// Call it once the function's C++ objects are gone.
+// A PushProtected count returned from a function: raises the error it left when negative,
+// a text prefixed with the caller's position as luaL_error does. Call it once the function's
+// C++ objects are gone.
 inline int Results(lua_State* L, int count) {
     if (count < 0) {
+        if (lua_type(L, -1) == LUA_TSTRING) {
+            luaL_where(L, 1);
+            lua_insert(L, -2);
+            lua_concat(L, 2);
+        }
         lua_error(L);
     }
     return count;
