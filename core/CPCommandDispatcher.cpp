@@ -36,7 +36,7 @@ CPCommand CPCommandDispatcher::BuildCommand(const std::string& command, const st
     return result;
 }
 
-void CPCommandDispatcher::SendCommandByName(const std::string& target, const std::string& command,
+bool CPCommandDispatcher::SendCommandByName(const std::string& target, const std::string& command,
                                             const std::string& params) {
     CPCommand built = BuildCommand(command, params);
     if (Watcher) {
@@ -44,11 +44,12 @@ void CPCommandDispatcher::SendCommandByName(const std::string& target, const std
     }
     const auto found = ByName.find(target);
     if (found != ByName.end() && found->second && found->second->Running) {
-        found->second->PushCommand(std::move(built));
+        return found->second->PushCommand(std::move(built));
     }
+    return true;
 }
 
-void CPCommandDispatcher::SendCommandByCategory(const std::string& category, const std::string& command,
+bool CPCommandDispatcher::SendCommandByCategory(const std::string& category, const std::string& command,
                                                 const std::string& params) {
     const CPCommand built = BuildCommand(command, params);
     if (Watcher) {
@@ -56,24 +57,27 @@ void CPCommandDispatcher::SendCommandByCategory(const std::string& category, con
     }
     const auto found = ByCategory.find(category);
     if (found == ByCategory.end()) {
-        return;
+        return true;
     }
+    bool delivered = true;
     for (CPScriptTask* task : found->second) {
-        if (task != nullptr && task->Running) {
-            task->PushCommand(built);
+        if (task != nullptr && task->Running && !task->PushCommand(built)) {
+            delivered = false;
         }
     }
+    return delivered;
 }
 
-void CPCommandDispatcher::SendCommandByObject(CPtr<CPScriptTask> target, const std::string& command,
+bool CPCommandDispatcher::SendCommandByObject(CPtr<CPScriptTask> target, const std::string& command,
                                               const std::string& params) {
     CPCommand built = BuildCommand(command, params);
     if (Watcher) {
         Watcher("", built);
     }
     if (target && target->Running) {
-        target->PushCommand(std::move(built));
+        return target->PushCommand(std::move(built));
     }
+    return true;
 }
 
 CPtr<CPScriptTask> CPCommandDispatcher::FindObject(const std::string& name) {

@@ -1,6 +1,7 @@
 // Delivers string commands to script tasks: to the task registered under a name, to every
 // task registered in a category, or to a task given directly. A command reaches only a
-// running task and is queued there; nothing reports whether it was delivered.
+// running task and is queued there. A send answers false only when a running target's queue
+// was full and the command was dropped (CPScriptTask::PushCommand).
 //
 // The argument text is split at "," with double quotes protecting commas; see BuildCommand.
 // The maps are filled by whoever creates script tasks (the host and the script layer).
@@ -21,10 +22,11 @@ public:
     CPCommandDispatcher(const CPCommandDispatcher&) = delete;
     CPCommandDispatcher& operator=(const CPCommandDispatcher&) = delete;
 
-    void SendCommandByName(const std::string& target, const std::string& command, const std::string& params);
-    // Every running task of the category gets its own copy, in registration order.
-    void SendCommandByCategory(const std::string& category, const std::string& command, const std::string& params);
-    void SendCommandByObject(CPtr<CPScriptTask> target, const std::string& command, const std::string& params);
+    bool SendCommandByName(const std::string& target, const std::string& command, const std::string& params);
+    // Every running task of the category gets its own copy, in registration order; false when
+    // any of them was dropped.
+    bool SendCommandByCategory(const std::string& category, const std::string& command, const std::string& params);
+    bool SendCommandByObject(CPtr<CPScriptTask> target, const std::string& command, const std::string& params);
     // The task registered under the name, or null.
     CPtr<CPScriptTask> FindObject(const std::string& name);
 

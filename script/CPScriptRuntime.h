@@ -12,6 +12,14 @@
 // is reported to the log with its file and line (CPLog report with File and Line), ends that
 // task, and never ends the program.
 //
+// What one script can take is bounded, and going past a bound is a script error with the
+// script's file and line (docs/Scripts.md, "Limits"): the state's memory (MemoryLimit bytes,
+// its allocator refuses more) and the instructions of one resume (InstructionLimit, counted
+// by a hook every HookStep instructions). The bounds are fields of the runtime, set by
+// whoever owns it. Lua's finalizers are out of the scripts' reach: no `newproxy`, and the
+// debug and io libraries lose what would let a script put a metatable of its own on a
+// userdata or take the hook away.
+//
 // The host owns the runtime. Tasks are owned by whoever made them and must not outlive the
 // runtime's state; a runtime that goes first detaches its tasks, which then run nothing.
 #pragma once
@@ -21,6 +29,7 @@
 
 #include <lua.hpp>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <unordered_set>
@@ -68,14 +77,39 @@ public:
 
     static CPScriptRuntime* Instance;  // set by the host
 
+    // The bounds. A change takes effect at the next allocation or resume.
+    static constexpr size_t DefaultMemoryLimit = size_t{512} << 20;  // bytes of the Lua state
+    static constexpr uint64_t DefaultInstructionLimit = 200'000'000;   // per resume or run
+    static constexpr int HookStep = 1000;                                // instructions per count
+    size_t MemoryLimit = DefaultMemoryLimit;
+    uint64_t InstructionLimit = DefaultInstructionLimit;
+    // Bytes the Lua state holds now.
+    size_t MemoryUsed() const { return Used; }
+
     // Objects the scripts made that nothing else owns (the screens of CreateInterface): the
     // runtime keeps them and deletes them, newest first, when it goes, after the Lua state.
     CPObject* Adopt(std::unique_ptr<CPObject> object);
+    // How many objects the runtime may keep for the scripts; past it, the functions that
+    // would add one raise a script error instead.
+    static constexpr size_t MaxAdopted = 4096;
+    bool CanAdopt() const { return Adopted.size() < MaxAdopted; }
 
 private:
     friend class CPLuaScriptTask;
 
+    static void* Allocate(void* runtime, void* block, size_t oldSize, size_t newSize);
+    static void CountHook(lua_State* thread, lua_Debug* ar);
+    // Collects the garbage when the state holds more than half its limit.
+    void MakeRoom();
+    // Starts a new count of instructions for a run on the thread (after MakeRoom).
+    void StartCount(lua_State* thread);
+    // The error of a run that ended with status: a refused allocation is told as the limit.
+    ScriptError TakeRunError(lua_State* thread, int status);
+
     lua_State* L = nullptr;
+    size_t Used = 0;
+    bool Refused = false;  // the allocator refused a block since the last run began
+    uint64_t Executed = 0;
     std::unordered_set<CPLuaScriptTask*> Tasks;
     std::vector<std::unique_ptr<CPObject>> Adopted;
 };

@@ -13,26 +13,24 @@
 #include "core/CPLog.h"
 #include "core/KeyNames.h"
 
+#include <algorithm>
+#include <climits>
+#include <string>
+#include <vector>
+
 namespace Script {
 
 namespace {
 
-// Fills a new table {1..n} with one text per action name, in file order.
-template <class Field>
-void PushActionTable(lua_State* L, CPActionsManager& manager, Field field) {
-    lua_newtable(L);
+// Pushes a new table {1..n} of the texts, in file order.
+int PushTexts(lua_State* L, const std::vector<std::string>& texts) {
+    lua_createtable(L, static_cast<int>(std::min<size_t>(texts.size(), INT_MAX)), 0);
     int index = 0;
-    for (const std::string& name : manager.ActionNames) {
-        const auto found = manager.Bindings.find(name);
-        const std::string* text = found != manager.Bindings.end() ? &field(found->second) : nullptr;
-        lua_pushnumber(L, ++index);
-        if (text != nullptr) {
-            lua_pushlstring(L, text->data(), text->size());
-        } else {
-            lua_pushstring(L, "");
-        }
-        lua_settable(L, -3);
+    for (const std::string& text : texts) {
+        lua_pushlstring(L, text.data(), text.size());
+        lua_rawseti(L, -2, ++index);
     }
+    return 1;
 }
 
 int GetActionNames(lua_State* L) {
@@ -40,10 +38,29 @@ int GetActionNames(lua_State* L) {
     if (manager == nullptr) {
         return 0;
     }
-    lua_pushnumber(L, static_cast<double>(manager->Bindings.size()));
-    PushActionTable(L, *manager, [](const ActionBinding& b) -> const std::string& { return b.KeyText; });
-    PushActionTable(L, *manager, [](const ActionBinding& b) -> const std::string& { return b.Text; });
-    return 3;
+    // Copies of the key and action texts, one per action name ("" for a name without a
+    // binding); the tables are pushed from them.
+    int count = 0;
+    {
+        std::vector<std::string> keys;
+        std::vector<std::string> texts;
+        keys.reserve(manager->ActionNames.size());
+        texts.reserve(manager->ActionNames.size());
+        for (const std::string& name : manager->ActionNames) {
+            const auto found = manager->Bindings.find(name);
+            const bool bound = found != manager->Bindings.end();
+            keys.push_back(bound ? found->second.KeyText : std::string());
+            texts.push_back(bound ? found->second.Text : std::string());
+        }
+        const double bindings = static_cast<double>(manager->Bindings.size());
+        count = PushProtected(L, [&](lua_State* S) {
+            lua_pushnumber(S, bindings);
+            PushTexts(S, keys);
+            PushTexts(S, texts);
+            return 3;
+        });
+    }
+    return Results(L, count);
 }
 
 int SetAssignKey(lua_State*) {

@@ -27,6 +27,20 @@ namespace {
 using CarNameRow = CarNameTable::Row;
 constexpr const auto& CarNames = CarNameTable::Rows;
 
+// The registry key of the one trampoline closure, made once so a call makes no new closure.
+char TrampolineKey;
+
+struct ProtectedPush {
+    int (*Push)(lua_State*, void*);
+    void* Context;
+};
+
+int Trampoline(lua_State* L) {
+    const auto* call = static_cast<const ProtectedPush*>(lua_touserdata(L, 1));
+    lua_settop(L, 0);
+    return call->Push(L, call->Context);
+}
+
 }  // namespace
 
 float Number(lua_State* L, int index) {
@@ -55,6 +69,29 @@ CPObject* HandleObject(lua_State* L, int index, const char* function) {
         RaiseInvalidHandle(L, function);
     }
     return object;
+}
+
+void RegisterProtectedPush(lua_State* L) {
+    lua_pushlightuserdata(L, &TrampolineKey);
+    lua_pushcfunction(L, Trampoline);
+    lua_rawset(L, LUA_REGISTRYINDEX);
+}
+
+int PushProtectedCall(lua_State* L, int (*push)(lua_State*, void*), void* context) {
+    const int base = lua_gettop(L);
+    lua_pushlightuserdata(L, &TrampolineKey);
+    lua_rawget(L, LUA_REGISTRYINDEX);  // a lookup: nothing is allocated
+    if (!lua_iscfunction(L, -1)) {
+        // A state that was never prepared (a bare state of a test): the closure is made here.
+        lua_pop(L, 1);
+        lua_pushcfunction(L, Trampoline);
+    }
+    ProtectedPush call{push, context};
+    lua_pushlightuserdata(L, &call);
+    if (lua_pcall(L, 1, LUA_MULTRET, 0) != 0) {
+        return -1;
+    }
+    return lua_gettop(L) - base;
 }
 
 void RaiseInvalidHandle(lua_State* L, const char* function) {

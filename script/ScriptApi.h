@@ -17,6 +17,12 @@
 // Lua raises errors with longjmp (it is built as C): a function reads and checks every argument
 // that can raise before any C++ object with a destructor is alive, and raises errors of its own
 // (RaiseTooManyResults) only after such objects are gone.
+//
+// Results built from engine data go through PushProtected: the function first copies what it
+// returns into its own locals (never keeping a reference into an engine container), then
+// pushes them under lua_pcall. Any push can allocate, and an allocation can fail (the state's
+// memory limit) or run the collector; an error there is caught, the copies are destroyed as
+// the function's scope ends, and only then raised again with Results.
 #pragma once
 
 #include "core/CPObject.h"
@@ -27,6 +33,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <typeinfo>
 
 class CPGameObject;
@@ -73,9 +80,38 @@ T* Handle(lua_State* L, int index, const char* function) {
 // A light userdata of the object's CPObject address; null pushes a null userdata, not nil.
 inline void PushHandle(lua_State* L, CPObject* object) { lua_pushlightuserdata(L, object); }
 
-// Whether count more values fit on the stack (lua_checkstack, which never raises).
+// Whether count more values fit on the stack (lua_checkstack; growing the stack allocates, so
+// call it where a memory error is harmless: inside PushProtected).
 inline bool HasRoom(lua_State* L, int count) { return count >= 0 && lua_checkstack(L, count) != 0; }
 [[noreturn]] void RaiseTooManyResults(lua_State* L, const char* function);
+
+// Makes the state ready for PushProtected (under a protected call: it allocates).
+void RegisterProtectedPush(lua_State* L);
+// Calls push(L, context) under lua_pcall with an empty stack of its own. The values it
+// returns are left on top of the caller's stack and their count returned; on an error the
+// error object is left on top and -1 returned. Raises nothing itself once the state went
+// through RegisterProtectedPush (two stack slots are used, which every C function has).
+int PushProtectedCall(lua_State* L, int (*push)(lua_State*, void*), void* context);
+template <class F>
+int PushProtected(lua_State* L, F&& push) {
+    using Push = std::remove_reference_t<F>;
+    return PushProtectedCall(L, [](lua_State* state, void* context) { return (*static_cast<Push*>(context))(state); },
+                             &push);
+}
+// A PushProtected count returned from a function: raises the error it left when negative,
+// a text prefixed with the caller's position as luaL_error does. Call it once the function's
+// C++ objects are gone.
+inline int Results(lua_State* L, int count) {
+    if (count < 0) {
+        if (lua_type(L, -1) == LUA_TSTRING) {
+            luaL_where(L, 1);
+            lua_insert(L, -2);
+            lua_concat(L, 2);
+        }
+        lua_error(L);
+    }
+    return count;
+}
 
 // Time split of t seconds: pushes minutes, seconds and hundredths.
 void PushSplitTime(lua_State* L, float t);

@@ -27,6 +27,7 @@
 #include <cmath>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace Script {
 
@@ -245,11 +246,6 @@ int GetAIPositions(lua_State* L) {
     if (level == nullptr) {
         return 0;
     }
-    // A copy in a fixed order: the entries as the scripts see them, whatever the map's buckets.
-    std::map<std::string, AiPosition> positions;
-    if (CPGameData::Instance != nullptr) {
-        positions.insert(CPGameData::Instance->AiPositions.begin(), CPGameData::Instance->AiPositions.end());
-    }
     const float size = std::max(level->LevelSize.x, level->LevelSize.y);
     const float k = size != 0.0f ? 1.0f / size : 0.0f;
     const D3DXVECTOR3 followed = level->FollowedCar != nullptr ? level->FollowedCar->Position : D3DXVECTOR3(0, 0, 0);
@@ -259,33 +255,54 @@ int GetAIPositions(lua_State* L) {
     D3DXMatrixRotationZ(&turn, yaw - 1.5707964f);
     const float width = static_cast<float>(Cfg::screenWidth);
 
-    lua_pushnumber(L, 3.0 * static_cast<double>(positions.size()));
-    lua_newtable(L);
-    int i = 1;
-    for (const auto& [key, position] : positions) {
-        const D3DXVECTOR3 offset(position.X - followed.x, -(position.Y - followed.y), 0.0f);
-        D3DXVECTOR3 v;
-        D3DXVec3TransformCoord(&v, &offset, &turn);
-        float sx = (width - 109.0f) + v.x * k * 100.0f * 5.0f;
-        const float sy = v.y * k * 100.0f * 5.0f + 100.0f;
-        if (sx < width - 205.0f || sy > 200.0f) {
-            sx = width + 50.0f;
+    // The rows are worked out first, from a copy in a fixed order (the entries as the scripts
+    // see them, whatever the map's buckets); the table is pushed from them.
+    struct Row {
+        float X;
+        float Y;
+        bool Ally;
+    };
+    int count = 0;
+    {
+        std::vector<Row> rows;
+        {
+            std::map<std::string, AiPosition> positions;
+            if (CPGameData::Instance != nullptr) {
+                positions.insert(CPGameData::Instance->AiPositions.begin(), CPGameData::Instance->AiPositions.end());
+            }
+            rows.reserve(positions.size());
+            for (const auto& [key, position] : positions) {
+                const D3DXVECTOR3 offset(position.X - followed.x, -(position.Y - followed.y), 0.0f);
+                D3DXVECTOR3 v;
+                D3DXVec3TransformCoord(&v, &offset, &turn);
+                float sx = (width - 109.0f) + v.x * k * 100.0f * 5.0f;
+                const float sy = v.y * k * 100.0f * 5.0f + 100.0f;
+                if (sx < width - 205.0f || sy > 200.0f) {
+                    sx = width + 50.0f;
+                }
+                const int side = CarSide(key);
+                const bool ally = ((sides & CPPlayer::SideSolmar) != 0 && side == 1) ||
+                                  ((sides & CPPlayer::SideDrevik) != 0 && side == 2);
+                rows.push_back({sx, sy, ally});
+            }
         }
-        const int side = CarSide(key);
-        const bool ally = ((sides & CPPlayer::SideSolmar) != 0 && side == 1) ||
-                          ((sides & CPPlayer::SideDrevik) != 0 && side == 2);
-        lua_pushnumber(L, i);
-        lua_pushnumber(L, sx);
-        lua_settable(L, -3);
-        lua_pushnumber(L, i + 1);
-        lua_pushnumber(L, sy);
-        lua_settable(L, -3);
-        lua_pushnumber(L, i + 2);
-        lua_pushboolean(L, ally);
-        lua_settable(L, -3);
-        i += 3;
+        count = PushProtected(L, [&rows](lua_State* S) {
+            lua_pushnumber(S, 3.0 * static_cast<double>(rows.size()));
+            lua_newtable(S);
+            int i = 1;
+            for (const Row& row : rows) {
+                lua_pushnumber(S, row.X);
+                lua_rawseti(S, -2, i);
+                lua_pushnumber(S, row.Y);
+                lua_rawseti(S, -2, i + 1);
+                lua_pushboolean(S, row.Ally);
+                lua_rawseti(S, -2, i + 2);
+                i += 3;
+            }
+            return 2;
+        });
     }
-    return 2;
+    return Results(L, count);
 }
 
 void PushBack(CPPlayer* car, float x, float y, float radius) {

@@ -25,6 +25,7 @@
 #include "scene/CPSceneLoader.h"
 
 #include <climits>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -173,8 +174,10 @@ int SendCommandByName(lua_State* L) {
     const char* target = CheckText(L, 1);
     const char* command = CheckText(L, 2);
     const char* params = CheckText(L, 3);
-    if (CPCommandDispatcher::Instance != nullptr) {
-        CPCommandDispatcher::Instance->SendCommandByName(target, command, params);
+    // The dispatcher's strings are gone before the error can be raised.
+    if (CPCommandDispatcher::Instance != nullptr &&
+        !CPCommandDispatcher::Instance->SendCommandByName(target, command, params)) {
+        luaL_error(L, "SendCommandByName: the command queue of \"%s\" is full", target);
     }
     return 0;
 }
@@ -183,8 +186,9 @@ int SendCommandByCategory(lua_State* L) {
     const char* category = CheckText(L, 1);
     const char* command = CheckText(L, 2);
     const char* params = CheckText(L, 3);
-    if (CPCommandDispatcher::Instance != nullptr) {
-        CPCommandDispatcher::Instance->SendCommandByCategory(category, command, params);
+    if (CPCommandDispatcher::Instance != nullptr &&
+        !CPCommandDispatcher::Instance->SendCommandByCategory(category, command, params)) {
+        luaL_error(L, "SendCommandByCategory: a command queue of category \"%s\" is full", category);
     }
     return 0;
 }
@@ -198,8 +202,13 @@ int SendCommandByObject(lua_State* L) {
     const char* params = CheckText(L, 3);
     // The object's task pointer is not counted: send only to a task that is still alive.
     CPObject* task = CPObject::FindLive(static_cast<const void*>(object->ScriptObject));
+    bool delivered = true;
     if (task != nullptr && CPCommandDispatcher::Instance != nullptr) {
-        CPCommandDispatcher::Instance->SendCommandByObject(CPtr<CPScriptTask>(object->ScriptObject), command, params);
+        delivered = CPCommandDispatcher::Instance->SendCommandByObject(CPtr<CPScriptTask>(object->ScriptObject),
+                                                                       command, params);
+    }
+    if (!delivered) {
+        luaL_error(L, "SendCommandByObject: the command queue of the object's task is full");
     }
     return 0;
 }
@@ -219,20 +228,29 @@ int GetCurrentCommand(lua_State* L) {
     return 1;
 }
 
+// Pushes one string per piece (a protected push: the pieces are the caller's copies).
+int PushPieces(lua_State* L, const std::vector<std::string>& pieces, const char* function) {
+    if (pieces.size() > static_cast<size_t>(INT_MAX) || !HasRoom(L, static_cast<int>(pieces.size()))) {
+        RaiseTooManyResults(L, function);
+    }
+    for (const std::string& piece : pieces) {
+        lua_pushlstring(L, piece.data(), piece.size());
+    }
+    return static_cast<int>(pieces.size());
+}
+
 int GetCurrentParams(lua_State* L) {
     CPScriptTask* task = Handle<CPScriptTask>(L, 1, "GetCurrentParams");
     if (task == nullptr || task->Current == nullptr) {
         return 0;
     }
-    const std::vector<std::string>& params = task->Current->Params;
-    const int count = static_cast<int>(params.size());
-    if (params.size() > static_cast<size_t>(INT_MAX) || !HasRoom(L, count)) {
-        RaiseTooManyResults(L, "GetCurrentParams");
+    int count = 0;
+    {
+        // A copy: the pushes may run the collector, and nothing may change the queue under us.
+        const std::vector<std::string> params = task->Current->Params;
+        count = PushProtected(L, [&params](lua_State* S) { return PushPieces(S, params, "GetCurrentParams"); });
     }
-    for (const std::string& param : params) {
-        lua_pushlstring(L, param.data(), param.size());
-    }
-    return count;
+    return Results(L, count);
 }
 
 // Time, tasks and the screen.
@@ -292,9 +310,14 @@ int UnlockButton(lua_State* L) {
 // Strings and numbers.
 
 int PointerToString(lua_State* L) {
-    // Only the address is printed; nothing is followed, so it is not checked.
-    const std::string text = AddressToText(lua_touserdata(L, 1));
-    lua_pushlstring(L, text.data(), text.size());
+    // Only the address is printed; nothing is followed, so it is not checked. The text is
+    // copied into a plain buffer so no C++ object lives across the push.
+    char text[32] = "";
+    {
+        const std::string address = AddressToText(lua_touserdata(L, 1));
+        std::snprintf(text, sizeof(text), "%s", address.c_str());
+    }
+    lua_pushstring(L, text);
     return 1;
 }
 
@@ -308,27 +331,19 @@ int SplitString(lua_State* L) {
     const char* text = CheckText(L, 1);
     const char* delimiter = CheckText(L, 2);
     int count = 0;
-    bool room = true;
     {
         std::vector<std::string> pieces;
-        CPTokenizer tokenizer(text, delimiter, true);
-        std::string piece;
-        while (tokenizer.NextToken(piece)) {
-            pieces.push_back(piece);
-        }
-        count = static_cast<int>(pieces.size());
-        room = pieces.size() <= static_cast<size_t>(INT_MAX) && HasRoom(L, count);
-        if (room) {
-            for (const std::string& p : pieces) {
-                lua_pushlstring(L, p.data(), p.size());
+        {
+            CPTokenizer tokenizer(text, delimiter, true);
+            std::string piece;
+            while (tokenizer.NextToken(piece)) {
+                pieces.push_back(piece);
             }
         }
+        count = PushProtected(L, [&pieces](lua_State* S) { return PushPieces(S, pieces, "SplitString"); });
     }
     // Raised once the pieces are gone (the error does not unwind C++ objects).
-    if (!room) {
-        RaiseTooManyResults(L, "SplitString");
-    }
-    return count;
+    return Results(L, count);
 }
 
 int ToInt(lua_State* L) {

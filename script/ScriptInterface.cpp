@@ -47,6 +47,12 @@ std::string TableText(const std::string& key) {
 // Screen life and drawing.
 
 int CreateInterface(lua_State* L) {
+    // The screens live as long as the runtime, so a script that makes them without end is
+    // stopped here.
+    if (CPScriptRuntime::Instance != nullptr && !CPScriptRuntime::Instance->CanAdopt()) {
+        luaL_error(L, "CreateInterface: too many screens (the scripts may keep %d objects)",
+                   static_cast<int>(CPScriptRuntime::MaxAdopted));
+    }
     const std::string name = Text(L, 1);
     const int32_t index = Int(L, 2);
     CPInterface* screen = nullptr;
@@ -251,9 +257,15 @@ int GetEditBoxText(lua_State* L) {
     if (screen == nullptr) {
         return 0;
     }
-    const std::string text = screen->GetEditBoxText(Text(L, 2));
-    lua_pushlstring(L, text.data(), text.size());
-    return 1;
+    int count = 0;
+    {
+        const std::string text = screen->GetEditBoxText(Text(L, 2));
+        count = PushProtected(L, [&text](lua_State* S) {
+            lua_pushlstring(S, text.data(), text.size());
+            return 1;
+        });
+    }
+    return Results(L, count);
 }
 
 // Cursor.

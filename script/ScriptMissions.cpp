@@ -134,34 +134,40 @@ int IsEnemySourceNear(lua_State* L) {
 int GetEnemyType(lua_State* L) {
     // The number first: reading the text turns a number argument into its text in place.
     const int32_t index = Truncate(lua_tonumber(L, 1) - 1.0);
-    const std::string group = Text(L, 1);
     const bool kind = Flag(L, 2);
     const CPPlayer* car = FollowedCar();
     if (car == nullptr) {
         return 0;
     }
-    const D3DXVECTOR3 f = car->Position;
-    const std::vector<const EnemySourcePoint*> near = NearSources(group, kind, f);
-    if (!near.empty()) {
-        const EnemySourcePoint& p = *near[static_cast<size_t>(CrtRand()) % near.size()];
-        const std::string type = PickRange(p.EnemyRanges, CrtRand() % 100);
-        lua_pushstring(L, type.c_str());
-        lua_pushboolean(L, true);
-        lua_pushnumber(L, p.Position.x);
-        lua_pushnumber(L, p.Position.y);
-        return 4;
+    // The type and the point are worked out first; the results are pushed from these copies.
+    D3DXVECTOR3 f = car->Position;
+    bool nearSource = false;
+    int count = 0;
+    {
+        const std::string group = Text(L, 1);
+        std::string type;
+        const std::vector<const EnemySourcePoint*> near = NearSources(group, kind, f);
+        if (!near.empty()) {
+            const EnemySourcePoint& p = *near[static_cast<size_t>(CrtRand()) % near.size()];
+            type = PickRange(p.EnemyRanges, CrtRand() % 100);
+            f = p.Position;
+            nearSource = true;
+        } else {
+            const CPGameData* game = CPGameData::Instance;
+            const int32_t r = CrtRand() % 100;
+            if (game != nullptr && index >= 0 && static_cast<size_t>(index) < game->MissionSources.size()) {
+                type = PickRange(game->MissionSources[static_cast<size_t>(index)].EnemyRanges, r);
+            }
+        }
+        count = PushProtected(L, [&](lua_State* S) {
+            lua_pushstring(S, type.c_str());
+            lua_pushboolean(S, nearSource);
+            lua_pushnumber(S, f.x);
+            lua_pushnumber(S, f.y);
+            return 4;
+        });
     }
-    const CPGameData* game = CPGameData::Instance;
-    const int32_t r = CrtRand() % 100;
-    std::string type;
-    if (game != nullptr && index >= 0 && static_cast<size_t>(index) < game->MissionSources.size()) {
-        type = PickRange(game->MissionSources[static_cast<size_t>(index)].EnemyRanges, r);
-    }
-    lua_pushstring(L, type.c_str());
-    lua_pushboolean(L, false);
-    lua_pushnumber(L, f.x);
-    lua_pushnumber(L, f.y);
-    return 4;
+    return Results(L, count);
 }
 
 // A random offset from the followed car at the placement distance: ahead of a moving car four

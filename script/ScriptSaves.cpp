@@ -17,9 +17,11 @@
 #include "interface/CPGameData.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <string>
 #include <tuple>
+#include <vector>
 
 namespace Script {
 
@@ -102,22 +104,28 @@ int LoadGame(lua_State* L) {
 }
 
 int GetSaves(lua_State* L) {
-    lua_pushnumber(L, SaveGame::SlotCount);
-    lua_newtable(L);
-    for (int slot = 0; slot < SaveGame::SlotCount; ++slot) {
-        std::string profile;
-        {
+    int count = 0;
+    {
+        std::vector<std::string> profiles(SaveGame::SlotCount);
+        for (int slot = 0; slot < SaveGame::SlotCount; ++slot) {
             SaveGame::Record record;
             std::string reason;
             if (SaveGame::ReadFile(SaveGame::SlotFileName(slot), record, reason) == SaveGame::FileState::Read) {
-                profile = record.ProfileName;
+                profiles[static_cast<size_t>(slot)] = record.ProfileName;
             }
         }
-        lua_pushnumber(L, slot + 1);
-        lua_pushlstring(L, profile.data(), profile.size());
-        lua_settable(L, -3);
+        count = PushProtected(L, [&profiles](lua_State* S) {
+            lua_pushnumber(S, SaveGame::SlotCount);
+            lua_createtable(S, SaveGame::SlotCount, 0);
+            int index = 1;
+            for (const std::string& profile : profiles) {
+                lua_pushlstring(S, profile.data(), profile.size());
+                lua_rawseti(S, -2, index++);
+            }
+            return 2;
+        });
     }
-    return 2;
+    return Results(L, count);
 }
 
 int DeleteSave(lua_State* L) {
@@ -211,29 +219,41 @@ int CheckPlayerRecords(lua_State* L) {
 
 int GetRecords(lua_State* L) {
     const int32_t number = Int(L, 1);
-    lua_newtable(L);
-    CPGameData* data = Data();
-    const std::vector<ScoreRecord>* table = data != nullptr ? ScoreTable(*data, number) : nullptr;
-    if (table == nullptr) {
-        return 1;
-    }
-    int index = 1;
-    for (const ScoreRecord& record : *table) {
-        char time[48] = "";
-        if (!record.Name.empty()) {
-            std::snprintf(time, sizeof(time), "%02d:%02d:%02d", record.Minutes, record.Seconds, record.Hundredths);
+    // A copy of the table's names and times first: the pushes may run the collector.
+    struct Row {
+        std::string Name;
+        char Time[48] = "";
+    };
+    int count = 0;
+    {
+        std::vector<Row> rows;
+        CPGameData* data = Data();
+        if (const std::vector<ScoreRecord>* table = data != nullptr ? ScoreTable(*data, number) : nullptr) {
+            rows.resize(table->size());
+            for (size_t i = 0; i < table->size(); ++i) {
+                const ScoreRecord& record = (*table)[i];
+                rows[i].Name = record.Name;
+                if (!record.Name.empty()) {
+                    std::snprintf(rows[i].Time, sizeof(rows[i].Time), "%02d:%02d:%02d", record.Minutes, record.Seconds,
+                                  record.Hundredths);
+                }
+            }
         }
-        lua_pushnumber(L, index++);
-        lua_newtable(L);
-        lua_pushnumber(L, 1);
-        lua_pushlstring(L, record.Name.data(), record.Name.size());
-        lua_settable(L, -3);
-        lua_pushnumber(L, 2);
-        lua_pushstring(L, time);
-        lua_settable(L, -3);
-        lua_settable(L, -3);
+        count = PushProtected(L, [&rows](lua_State* S) {
+            lua_createtable(S, static_cast<int>(std::min<size_t>(rows.size(), INT_MAX)), 0);
+            int index = 1;
+            for (const Row& row : rows) {
+                lua_createtable(S, 2, 0);
+                lua_pushlstring(S, row.Name.data(), row.Name.size());
+                lua_rawseti(S, -2, 1);
+                lua_pushstring(S, row.Time);
+                lua_rawseti(S, -2, 2);
+                lua_rawseti(S, -2, index++);
+            }
+            return 1;
+        });
     }
-    return 1;
+    return Results(L, count);
 }
 
 int SaveScore(lua_State*) {

@@ -12,7 +12,9 @@
 #include "interface/CPGameData.h"
 
 #include <algorithm>
+#include <climits>
 #include <string>
+#include <vector>
 
 namespace Script {
 
@@ -141,17 +143,27 @@ int PushItemsOnSale(lua_State* L, const Catalogue<Record>& catalogue, const CPGa
     const auto onSale = [&](const std::pair<std::string, Record>& entry) {
         return entry.second.RequiredMission <= limit && !leftOut(entry.first);
     };
-    lua_pushnumber(L, static_cast<double>(std::count_if(catalogue.InOrder.begin(), catalogue.InOrder.end(), onSale)));
-    lua_newtable(L);
-    int index = 1;
-    for (const auto& entry : catalogue.InOrder) {
-        if (onSale(entry)) {
-            lua_pushnumber(L, index++);
-            lua_pushlstring(L, entry.first.data(), entry.first.size());
-            lua_settable(L, -3);
+    // The names are copied first and pushed from the copy (see PushProtected).
+    int count = 0;
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : catalogue.InOrder) {
+            if (onSale(entry)) {
+                names.push_back(entry.first);
+            }
         }
+        count = PushProtected(L, [&names](lua_State* S) {
+            lua_pushnumber(S, static_cast<double>(names.size()));
+            lua_createtable(S, static_cast<int>(std::min<size_t>(names.size(), INT_MAX)), 0);
+            int index = 1;
+            for (const std::string& name : names) {
+                lua_pushlstring(S, name.data(), name.size());
+                lua_rawseti(S, -2, index++);
+            }
+            return 2;
+        });
     }
-    return 2;
+    return Results(L, count);
 }
 
 int PushNoItems(lua_State* L) {
@@ -233,31 +245,38 @@ int GetEngineNames(lua_State* L) {
 void PushString(lua_State* L, const std::string& text) { lua_pushlstring(L, text.data(), text.size()); }
 
 // The eleven values in record order: weapons 1..3, equipment 1..2, bumper, engine, armour,
-// super weapon, its charges, mine.
-int PushCarSettings(lua_State* L, const CarSettings& car) {
-    for (const std::string& weapon : car.Weapons) {
-        PushString(L, weapon);
+// super weapon, its charges, mine. Pushed from a copy, under protection.
+int PushCarSettings(lua_State* L, const CarSettings* settings) {
+    int count = 0;
+    {
+        const CarSettings car = settings != nullptr ? *settings : CarSettings();
+        count = PushProtected(L, [&car](lua_State* S) {
+            for (const std::string& weapon : car.Weapons) {
+                PushString(S, weapon);
+            }
+            for (const std::string& item : car.Equipment) {
+                PushString(S, item);
+            }
+            PushString(S, car.Bumper);
+            PushString(S, car.Engine);
+            PushString(S, car.Armor);
+            PushString(S, car.SuperWeapon);
+            lua_pushnumber(S, car.SuperWeaponCharges);
+            PushString(S, car.Mine);
+            return 11;
+        });
     }
-    for (const std::string& item : car.Equipment) {
-        PushString(L, item);
-    }
-    PushString(L, car.Bumper);
-    PushString(L, car.Engine);
-    PushString(L, car.Armor);
-    PushString(L, car.SuperWeapon);
-    lua_pushnumber(L, car.SuperWeaponCharges);
-    PushString(L, car.Mine);
-    return 11;
+    return Results(L, count);
 }
 
 int GetCarInfo(lua_State* L) {
     const CPGameData* data = Data();
-    return PushCarSettings(L, data != nullptr ? data->EditedCarSettings : CarSettings());
+    return PushCarSettings(L, data != nullptr ? &data->EditedCarSettings : nullptr);
 }
 
 int GetRealCarInfo(lua_State* L) {
     const CPGameData* data = Data();
-    return PushCarSettings(L, data != nullptr ? data->ActiveCarSettings : CarSettings());
+    return PushCarSettings(L, data != nullptr ? &data->ActiveCarSettings : nullptr);
 }
 
 int SetCarInfo(lua_State* L) {

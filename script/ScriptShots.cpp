@@ -26,6 +26,7 @@
 #include "platform/win32/CrtRand.h"
 
 #include <algorithm>
+#include <climits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -242,24 +243,35 @@ int ClearBonuses(lua_State*) {
 }
 
 int GetBonusList(lua_State* L) {
-    // The table is built on top of the stack, so arguments (never expected) do no harm.
-    lua_newtable(L);
-    const int list = lua_gettop(L);
-    if (const CPGameData* game = CPGameData::Instance) {
-        int i = 1;
-        for (const BonusEntry& entry : game->Bonuses) {
-            lua_pushnumber(L, i++);
-            lua_newtable(L);
-            lua_pushnumber(L, 1);
-            PushHandle(L, entry.Bonus.Get());
-            lua_settable(L, -3);
-            lua_pushnumber(L, 2);
-            lua_pushnumber(L, entry.Value);
-            lua_settable(L, -3);
-            lua_settable(L, list);
+    // A copy of the list first: the pushes below may run the collector.
+    struct Row {
+        CPObject* Bonus;
+        double Value;
+    };
+    int count = 0;
+    {
+        std::vector<Row> rows;
+        if (const CPGameData* game = CPGameData::Instance) {
+            rows.reserve(game->Bonuses.size());
+            for (const BonusEntry& entry : game->Bonuses) {
+                rows.push_back({entry.Bonus.Get(), static_cast<double>(entry.Value)});
+            }
         }
+        count = PushProtected(L, [&rows](lua_State* S) {
+            lua_createtable(S, static_cast<int>(std::min<size_t>(rows.size(), INT_MAX)), 0);
+            int i = 1;
+            for (const Row& row : rows) {
+                lua_createtable(S, 2, 0);
+                PushHandle(S, row.Bonus);
+                lua_rawseti(S, -2, 1);
+                lua_pushnumber(S, row.Value);
+                lua_rawseti(S, -2, 2);
+                lua_rawseti(S, -2, i++);
+            }
+            return 1;
+        });
     }
-    return 1;
+    return Results(L, count);
 }
 
 }  // namespace

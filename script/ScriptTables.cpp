@@ -1,6 +1,7 @@
 #include "script/ScriptTables.h"
 
 #include "script/ScriptAreas.h"
+#include "script/ScriptApi.h"
 
 #include <array>
 #include <cstring>
@@ -78,6 +79,7 @@ const std::vector<luaL_Reg>& RegistrationOrder() {
 // Runs under lua_cpcall: only Lua calls, so a memory error unwinds nothing of ours.
 int RegisterEntries(lua_State* L) {
     const auto* entries = static_cast<const luaL_Reg*>(lua_touserdata(L, 1));
+    RegisterProtectedPush(L);
     // One closure per C function: light userdata of the function -> its closure.
     lua_newtable(L);
     const int closures = lua_gettop(L);

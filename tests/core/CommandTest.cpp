@@ -1,4 +1,5 @@
 #include "core/CPCommandDispatcher.h"
+#include "core/CPLog.h"
 #include "core/CPScriptTask.h"
 #include "core/ObjectAddress.h"
 #include "core/Singletons.h"
@@ -182,6 +183,37 @@ TEST(CPScriptTask, NextCommandWalksTheQueue) {
     EXPECT_FALSE(task.NextCommand());
     EXPECT_EQ(task.Current, nullptr);
     EXPECT_TRUE(task.Commands.empty());
+}
+
+TEST(CPScriptTask, AFullQueueDropsCommandsAndSaysSoOnce) {
+    std::vector<std::string> reports;
+    CPLog::GetInstance().SetSink([&reports](const CPLogReport& r) { reports.push_back(r.Text); });
+    CPScriptTask task;
+    for (size_t i = 0; i < CPScriptTask::MaxQueuedCommands; ++i) {
+        ASSERT_TRUE(task.PushCommand({"c", {"1"}}));
+    }
+    EXPECT_FALSE(task.PushCommand({"over", {}}));
+    EXPECT_FALSE(task.PushCommand({"over", {}}));
+    EXPECT_EQ(task.Commands.size(), CPScriptTask::MaxQueuedCommands);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("\"over\""), std::string::npos) << reports[0];
+    // Taking commands makes room (the first call only makes the oldest current).
+    ASSERT_TRUE(task.NextCommand());
+    EXPECT_FALSE(task.PushCommand({"over", {}}));
+    ASSERT_TRUE(task.NextCommand());
+    EXPECT_TRUE(task.PushCommand({"after", {}}));
+
+    // The bytes are bounded too: one command bigger than the bound never queues, and
+    // commands that together pass it stop at it.
+    CPScriptTask big;
+    EXPECT_FALSE(big.PushCommand({"huge", {std::string(CPScriptTask::MaxQueuedBytes, 'x')}}));
+    const std::string quarter(CPScriptTask::MaxQueuedBytes / 4, 'y');
+    int queued = 0;
+    while (queued < 10 && big.PushCommand({"part", {quarter}})) {
+        ++queued;
+    }
+    EXPECT_EQ(queued, 3);
+    CPLog::GetInstance().SetSink({});
 }
 
 TEST(CPCommandDispatcher, GetterReadsTheInstance) {
