@@ -272,7 +272,8 @@ public:
     CPtr<CPBeaconPointer> BeaconPointer;
 
     // Objects the scripts made that live as long as the level (their lightning bolts, the
-    // objects they load: bonuses, props), deleted on unload.
+    // objects they load or clone: bonuses, props), deleted on unload; a scene object goes
+    // with its whole tree (CPSceneLoader::DeleteObject).
     std::vector<std::unique_ptr<CPObject>> ScriptObjects;
 
 private:
