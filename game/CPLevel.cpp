@@ -31,6 +31,7 @@
 #include <utility>
 
 CPLevel* CPLevel::Current = nullptr;
+uint64_t CPLevel::Starts = 0;
 
 CPLevel* GetCurrentLevel() { return CPLevel::Current; }
 

@@ -75,6 +75,9 @@ public:
 
     // The current level, or null.
     static CPLevel* Current;
+    // Levels started (Start with a race to run) in this process: a watcher tells a new race
+    // by it, also one started on the same level object or in the frame the last one ended.
+    static uint64_t Starts;
 
     // Every field at its starting value; the level becomes current.
     CPLevel();
