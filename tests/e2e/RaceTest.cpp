@@ -3,6 +3,7 @@
 // three laps. The race's commands must come in order, a bonus must be picked up, no body may go
 // NaN, the stop must leave no race task behind, and the same race run twice must give the same
 // lap times.
+#include "game/CPAIManager.h"
 #include "game/CPLevel.h"
 #include "game/CPPlayer.h"
 #include "host/GameProgram.h"
@@ -266,6 +267,7 @@ TEST_F(Race, RaceAfterRaceInOneProcessEachDrivesAndLeavesNothingBehind) {
     std::vector<size_t> heap;
     std::map<const CPLevel*, D3DXVECTOR3> start;
     std::vector<float> driven;
+    std::vector<bool> onThePath;  // the player's driver had the centre path after the first frame
     bool racing = false;
     GameHooks hooks;
     hooks.AfterFrame = [&](Host&, int64_t) {
@@ -282,6 +284,11 @@ TEST_F(Race, RaceAfterRaceInOneProcessEachDrivesAndLeavesNothingBehind) {
             racing = true;
             start[level] = p;
             driven.push_back(0.0f);
+            const auto found = std::find(level->Cars.begin(), level->Cars.end(), level->Player);
+            const AI_Vehicle* driver = found == level->Cars.end() || CPAIManager::Instance == nullptr
+                                           ? nullptr
+                                           : CPAIManager::Instance->GetRecord(static_cast<int32_t>(found - level->Cars.begin()));
+            onThePath.push_back(driver != nullptr && driver->CentreLine != nullptr);
         }
         const D3DXVECTOR3 d = p - start[level];
         driven.back() = std::max(driven.back(), std::sqrt(d.x * d.x + d.y * d.y));
@@ -305,8 +312,10 @@ TEST_F(Race, RaceAfterRaceInOneProcessEachDrivesAndLeavesNothingBehind) {
     EXPECT_EQ(told, static_cast<size_t>(Races)) << said;
 
     ASSERT_EQ(driven.size(), static_cast<size_t>(Races));
+    ASSERT_EQ(onThePath.size(), static_cast<size_t>(Races));
     for (size_t race = 0; race < driven.size(); ++race) {
-        EXPECT_GT(driven[race], 3.0f) << "race " << race + 1 << " left the player's car standing";
+        EXPECT_TRUE(onThePath[race]) << "race " << race + 1 << " gave the player's car no path";
+        EXPECT_GT(driven[race], 3.0f) << "race " << race + 1;
     }
 
     // The first race fills the managers' caches; from then on every race gives back all it made.
