@@ -5,6 +5,8 @@
 #include "core/ConfigVars.h"
 #include "core/Singletons.h"
 
+#include <algorithm>
+
 CPSoundManager* CPSoundManager::Instance = nullptr;
 
 CPSoundManager* GetSoundManager() { return CPSoundManager::Instance; }
@@ -19,10 +21,25 @@ void CPSoundCache::FindSound(CPtr<CNSound>& out, const std::string& name) {
     out = nullptr;
 }
 
+CPSoundCache::~CPSoundCache() {
+    for (CNSound* sound : entered) {
+        std::erase_if(Entries, [sound](const Entry& entry) { return entry.Sound.Get() == sound; });
+        delete sound;
+    }
+}
+
+bool CPSoundCache::IsShared(const CNSound* sound) const {
+    return sound != nullptr &&
+           std::any_of(Entries.begin(), Entries.end(), [sound](const Entry& entry) { return entry.Sound.Get() == sound; });
+}
+
 void CPSoundCache::LoadSound(CPtr<CNSound>& out, const std::string& name, int is3D, bool unique) {
     CPtr<CNSound> cached;
     FindSound(cached, name);
-    if (cached && !unique) {
+    // A sound the cache entered itself is shared only as it was loaded: a plain sound cannot
+    // be placed, and a placed one would play where its last user put it.
+    const bool enteredHere = cached && std::find(entered.begin(), entered.end(), cached.Get()) != entered.end();
+    if (cached && !unique && (!enteredHere || cached->Is3D == is3D)) {
         out = cached;
         return;
     }
@@ -36,6 +53,10 @@ void CPSoundCache::LoadSound(CPtr<CNSound>& out, const std::string& name, int is
     out = sound;
     if (is3D == 1) {
         CPSoundManager::SetSoundDistances(out, 1.0f, 1000.0f);
+    }
+    if (Share && !unique && !cached) {
+        Entries.push_back(Entry{name, out});
+        entered.push_back(sound);
     }
 }
 

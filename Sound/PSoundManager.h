@@ -3,7 +3,8 @@
 // here; the static operations move a 3-D sound and set the sound and music volumes.
 //
 // The host builds both objects, gives the cache its DirectSound device and fills
-// SpecialSounds and, if it wants loads to be shared, Entries. Neither owns the sounds.
+// SpecialSounds and, if it wants loads to be shared, Entries (or sets Share). The manager owns
+// no sound; the cache owns only what it entered itself.
 #pragma once
 
 #include "Sound/NSound.h"
@@ -24,12 +25,29 @@ public:
 
     // The sound of the first entry whose name equals name (case-sensitive), else null.
     void FindSound(CPtr<CNSound>& out, const std::string& name);
+    CPSoundCache() = default;
+    CPSoundCache(const CPSoundCache&) = delete;
+    CPSoundCache& operator=(const CPSoundCache&) = delete;
+    // Deletes the sounds it entered (Share); whoever holds them must have let go.
+    ~CPSoundCache();
+
     // A cached sound when there is one and unique is false; otherwise a new sound from
-    // "Data\Sounds\" + name, which is not added to Entries. Null when it did not load.
+    // "Data\Sounds\" + name. Null when it did not load. With Share set, a new sound loaded
+    // without unique is entered under its name and stays the cache's (a later load of that
+    // name with another is3D gets a sound of its own); every other new sound is the caller's
+    // to delete. IsShared tells them apart.
     void LoadSound(CPtr<CNSound>& out, const std::string& name, int is3D, bool unique);
+    // Whether sound stands in Entries, and so is not a caller's to delete.
+    bool IsShared(const CNSound* sound) const;
 
     std::vector<Entry> Entries;
     IDirectSound8* Device = nullptr;  // not owned
+    // Loads without unique fill Entries, so each name is read once for the whole process
+    // (a race after race would otherwise load its sounds anew).
+    bool Share = false;
+
+private:
+    std::vector<CNSound*> entered;  // owned
 };
 
 class CPSoundManager {

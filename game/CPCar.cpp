@@ -48,6 +48,14 @@ CPCar::~CPCar() {
             Sounds[slot]->Stop();
         }
     }
+    for (CNSound* sound : ownSounds) {
+        for (CPtr<CNSound>& slot : Sounds) {
+            if (slot.Get() == sound) {
+                slot = nullptr;
+            }
+        }
+        delete sound;
+    }
 }
 
 CPtr<CPCar> CPCar::Create(CPtr<CPGameObject> body, bool withSound) {
@@ -62,6 +70,13 @@ CPtr<CPCar> CPCar::Create(CPtr<CPGameObject> body, bool withSound) {
             sounds->LoadSound(car->Sounds[EngineSound], "main.wav", 0, true);
             sounds->LoadSound(car->Sounds[SqueakSound], "vizg.wav", 0, true);
             sounds->LoadSound(car->Sounds[NitroSound], "nitro.wav", 0, false);
+            for (int32_t slot : {EngineSound, SqueakSound, NitroSound}) {
+                CNSound* sound = car->Sounds[slot].Get();
+                if (sound != nullptr && (sounds->Cache == nullptr || !sounds->Cache->IsShared(sound)) &&
+                    std::find(car->ownSounds.begin(), car->ownSounds.end(), sound) == car->ownSounds.end()) {
+                    car->ownSounds.push_back(sound);
+                }
+            }
         }
     }
     return car;

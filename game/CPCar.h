@@ -33,6 +33,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class CPGameObject;
 class RbRigidBody;
@@ -133,4 +134,6 @@ private:
     // The slice being stepped, s, and the mass each wheel on the ground carries, kg.
     float SliceTime = 0.0f;
     float WheelMass = 0.0f;
+    // The sounds Create loaded for this car alone (not the cache's shared ones): deleted with it.
+    std::vector<CNSound*> ownSounds;
 };

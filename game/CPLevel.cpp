@@ -11,6 +11,7 @@
 #include "game/CPPhysicWorld.h"
 #include "game/CPPlayer.h"
 #include "game/CPRaceCamera.h"
+#include "game/CPShot.h"
 #include "game/CPLevelBranch.h"
 #include "game/CPPlayer.h"
 #include "game/CPRaceCamera.h"
@@ -30,6 +31,7 @@
 #include <utility>
 
 CPLevel* CPLevel::Current = nullptr;
+uint64_t CPLevel::Starts = 0;
 
 CPLevel* GetCurrentLevel() { return CPLevel::Current; }
 
@@ -101,6 +103,14 @@ void CPLevel::Unload() {
     StopUpdateTask();
     // The batchers and the bonus list let go before the objects the scripts made are deleted.
     LetGoOfLevelObjects();
+    // A loaded or cloned object goes whole: its children, render objects and physics data. A
+    // shot (a script's lightning bolt) owns its parts and frees them itself.
+    for (std::unique_ptr<CPObject>& object : ScriptObjects) {
+        if (auto* tree = dynamic_cast<CPGameObject*>(object.get()); tree != nullptr && !dynamic_cast<CPShot*>(tree)) {
+            object.release();
+            CPSceneLoader::DeleteObject(tree);
+        }
+    }
     ScriptObjects.clear();
     DeleteCars();
     CPCamera* camera = Camera.Get();

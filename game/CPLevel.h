@@ -75,6 +75,9 @@ public:
 
     // The current level, or null.
     static CPLevel* Current;
+    // Levels started (Start with a race to run) in this process: a watcher tells a new race
+    // by it, also one started on the same level object or in the frame the last one ended.
+    static uint64_t Starts;
 
     // Every field at its starting value; the level becomes current.
     CPLevel();
@@ -272,7 +275,8 @@ public:
     CPtr<CPBeaconPointer> BeaconPointer;
 
     // Objects the scripts made that live as long as the level (their lightning bolts, the
-    // objects they load: bonuses, props), deleted on unload.
+    // objects they load or clone: bonuses, props), deleted on unload; a scene object goes
+    // with its whole tree (CPSceneLoader::DeleteObject).
     std::vector<std::unique_ptr<CPObject>> ScriptObjects;
 
 private:

@@ -102,6 +102,7 @@ void CPLevel::Start() {
     }
     UpdateTask = new CPObjUpdater(this, &CPLevel::Update);
     Schedule(UpdateTask.Get(), UpdatePriority);
+    ++Starts;
     if (ai != nullptr) {
         Schedule(ai, AiPriority);
     }

@@ -2,6 +2,7 @@
 
 #include "core/CPConfig.h"
 #include "core/CPLog.h"
+#include "core/ConfigVars.h"
 #include "core/FrameTime.h"
 #include "game/CPAIManager.h"
 #include "game/CPLevel.h"
@@ -56,14 +57,20 @@ bool ReadWhole(const std::string& text, int64_t low, int64_t high, int64_t& out)
 }
 
 // A decimal number, the whole text, read without the process locale: "0.0166667", "2e-2".
+// The frames run on the float: that is what must be above 0 (a normal number, not one that
+// rounds to 0 or loses its precision) and at most 1.
 bool ReadSeconds(const std::string& text, float& out) {
     const char* last = text.data() + text.size();
     double value = 0.0;
     const auto [end, failure] = std::from_chars(text.data(), last, value, std::chars_format::general);
-    if (failure != std::errc() || end != last || !std::isfinite(value) || value <= 0.0 || value > 1.0) {
+    if (failure != std::errc() || end != last || !std::isfinite(value)) {
         return false;
     }
-    out = static_cast<float>(value);
+    const auto seconds = static_cast<float>(value);
+    if (!std::isnormal(seconds) || seconds <= 0.0f || seconds > 1.0f) {
+        return false;
+    }
+    out = seconds;
     return true;
 }
 
@@ -219,6 +226,7 @@ std::string Usage() {
            "  --frames N          stop after N frames (no limit)\n"
            "  --dump N[,N...]     write the device calls of these frames to frame<N>.txt\n"
            "  --dump-folder DIR   where the frame dumps go (.)\n"
+           "  --demo              the computer drives the player's car (as rolling=1 in config.cfg)\n"
            "  --help              this text\n";
 }
 
@@ -235,6 +243,10 @@ bool ParseOptions(int argc, const char* const* argv, GameOptions& options, std::
         }
         if (option == "--help" || option == "-h") {
             options.Help = true;
+            continue;
+        }
+        if (option == "--demo" && !hasValue) {
+            options.Demo = true;
             continue;
         }
         const bool takesValue = option == "--race" || option == "--laps" || option == "--frame-time" ||
@@ -302,6 +314,14 @@ int Run(const GameOptions& options, std::FILE* out, std::FILE* err, const GameHo
     if (!config.Load("config.cfg")) {
         console.Fail("\"config.cfg\" is missing or unreadable; using the defaults");
     }
+    // --demo holds for this run only; the file is not touched.
+    struct DemoGuard {
+        int32_t saved = Cfg::rolling;
+        ~DemoGuard() { Cfg::rolling = saved; }
+    } demoGuard;
+    if (options.Demo) {
+        Cfg::rolling = 1;
+    }
 
     Host host;
     // Only a frame dump reads the device's calls.
@@ -358,6 +378,7 @@ int Run(const GameOptions& options, std::FILE* out, std::FILE* err, const GameHo
     host.Dispatcher().SendCommandByName("main", "start", StartParams(options));
     const bool racing = !options.Race.empty();
     bool raceSeen = false;
+    uint64_t racesStarted = CPLevel::Starts;
     auto endRace = [&] {
         if (!racing) {
             return;
@@ -419,9 +440,20 @@ int Run(const GameOptions& options, std::FILE* out, std::FILE* err, const GameHo
                 endRace();
                 return Failed;
             }
-            GivePlayerItsPaths(*level);
-            console.Say("race on " + options.Race + ": " + std::to_string(options.Laps) + " laps");
             raceSeen = true;
+        }
+        // Each race the scripts start (a main script may race again and again): the player's
+        // car gets its paths, and the race is told as it runs.
+        if (CPLevel* level = CPLevel::Current;
+            racing && level != nullptr && level->UpdateTask && racesStarted != CPLevel::Starts) {
+            racesStarted = CPLevel::Starts;
+            GivePlayerItsPaths(*level);
+            const int32_t laps = CPGameData::Instance != nullptr ? CPGameData::Instance->Rounds : options.Laps;
+            console.Say("race on " + options.Race + ": " + std::to_string(laps) + " laps");
+            if (!level->DemoMode) {
+                console.Fail("nobody drives the player's car (this build has no input); --demo lets the computer "
+                             "drive it");
+            }
         }
         if (hooks.AfterFrame) {
             hooks.AfterFrame(host, frame);

@@ -26,6 +26,8 @@ struct GameOptions {
     // Frames (numbered from 1) whose device calls are written to "frame<n>.txt" in DumpFolder.
     std::set<int64_t> DumpFrames;
     std::string DumpFolder = ".";
+    // The demo mode ("rolling" set) for this run alone: the computer drives the player's car.
+    bool Demo = false;
     bool Help = false;
 };
 
@@ -63,7 +65,7 @@ bool ParseOptions(int argc, const char* const* argv, GameOptions& options, std::
 
 // In the demo mode the player's car races among the computer cars, but the loader gives the
 // paths only to the cars of the level's starts: this gives the player's car's driver the level's
-// paths too. Nothing outside the demo mode.
+// paths too. Nothing outside the demo mode. Run calls it after the frame each race starts in.
 void GivePlayerItsPaths(CPLevel& level);
 
 // The parameters of the "start" command to the main script: "level,laps", or "" without a race.
@@ -73,9 +75,11 @@ std::string StartParams(const GameOptions& options);
 // and err (failures and the engine's log). Returns an exit code.
 //
 // The main script gets "start" first (StartParams) and starts the race; a level that is not
-// running after the first frame fails the run. When the game ends a level still current is
-// stopped and deleted. With a fixed frame time the platform's millisecond clock follows the
-// frames, so a run repeats exactly.
+// running after the first frame fails the run. Every race the scripts start is announced after
+// the frame it starts in, with the laps it runs ("race on level1: 3 laps"); outside the demo
+// mode one line on err says that nobody drives the player's car. When the game ends a level
+// still current is stopped and deleted. With a fixed frame time the platform's millisecond
+// clock follows the frames, so a run repeats exactly.
 int Run(const GameOptions& options, std::FILE* out, std::FILE* err, const GameHooks& hooks = {});
 
 }  // namespace GameProgram

@@ -33,6 +33,8 @@ Host::Host() {
     }
     soundCache = std::make_unique<CPSoundCache>();
     soundCache->Device = soundDevice;
+    // Shared sounds (a car's nitro, the shots') are read once, not again for every race.
+    soundCache->Share = true;
     soundManager = std::make_unique<CPSoundManager>();
     soundManager->Cache = soundCache.get();
     CPSoundManager::Instance = soundManager.get();

@@ -9,7 +9,7 @@
 // while they are listed or registered, and past the host's end, which releases its lists.
 //
 // Order of life: COM, the scheduler and the dispatcher, the DirectSound device, the sound
-// cache and manager, the music player (scheduled at once), the actions manager, the game
+// cache (sharing loads by name) and manager, the music player (scheduled at once), the actions manager, the game
 // data, the Direct3D device (the recording stand-in) with the renderer, its two batchers and the frame
 // drawing, the shared effect pool and the
 // effect, texture and material managers, the two video players, the animation manager,

@@ -161,9 +161,13 @@ int Clone(lua_State* L) {
     if (object == nullptr) {
         return 0;
     }
-    // The copy is the script's: it lives until the one it is handed to deletes it.
     auto* copy = new CPGameObject(object->Name);
     copy->CopyFrom(CPtr<CPGameObject>(object));
+    // No script function deletes objects: a copy made during a level goes with the level, as
+    // the objects LoadRenderObject loads do.
+    if (CPLevel::Current != nullptr) {
+        CPLevel::Current->ScriptObjects.emplace_back(copy);
+    }
     PushHandle(L, copy);
     return 1;
 }

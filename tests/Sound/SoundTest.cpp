@@ -329,6 +329,39 @@ TEST_F(Sound, CacheSpecialSoundsAndThreeDPlacement) {
     EXPECT_FALSE(none);
 }
 
+TEST_F(Sound, ACacheThatSharesReadsEachNameOnceAndDeletesWhatItEntered) {
+    CNSound* shared = nullptr;
+    {
+        CPSoundCache sharing;
+        sharing.Device = device;
+        sharing.Share = true;
+        CPtr<CNSound> first, again, unique, placed, missing;
+        sharing.LoadSound(first, "mono8.wav", 0, false);
+        sharing.LoadSound(again, "mono8.wav", 0, false);
+        ASSERT_TRUE(first);
+        EXPECT_EQ(again, first);
+        EXPECT_TRUE(sharing.IsShared(first.Get()));
+        ASSERT_EQ(sharing.Entries.size(), 1u);
+        EXPECT_EQ(sharing.Entries[0].Name, "mono8.wav");
+        // A unique load, and one of the same name placed in space, are the caller's.
+        sharing.LoadSound(unique, "mono8.wav", 0, true);
+        sharing.LoadSound(placed, "mono8.wav", 1, false);
+        EXPECT_NE(unique, first);
+        EXPECT_NE(placed, first);
+        EXPECT_FALSE(sharing.IsShared(unique.Get()));
+        EXPECT_FALSE(sharing.IsShared(placed.Get()));
+        EXPECT_FALSE(sharing.IsShared(nullptr));
+        sharing.LoadSound(missing, "none.wav", 0, false);
+        EXPECT_FALSE(missing);
+        EXPECT_EQ(sharing.Entries.size(), 1u);
+        owned.push_back(unique.Get());
+        owned.push_back(placed.Get());
+        shared = first.Get();
+    }
+    EXPECT_EQ(CPObject::FindLive(shared), nullptr);  // the cache deleted it
+    EXPECT_EQ(std::count(CNSound::AllSounds.begin(), CNSound::AllSounds.end(), shared), 0);
+}
+
 TEST_F(Sound, MusicVolumeGoesToThePlayerWhenThereIsOne) {
     CPSoundManager::SetMusicVolume(0.25f);  // no player: only the setting
     EXPECT_EQ(Cfg::musicVolume, 0.25f);

@@ -62,6 +62,33 @@ TEST_F(GameProgram, HelpAndBadOptions) {
     EXPECT_NE(Err().find("--laps takes"), std::string::npos) << Err();
     EXPECT_NE(Err().find("usage: _Tarnwick.exe"), std::string::npos);
     EXPECT_EQ(Out(), "");
+    // A frame time that is 0 as a float would mean the wall clock.
+    EXPECT_EQ(Run("--race level1 --frame-time 1e-50 --frames 2"), 2);
+    EXPECT_NE(Err().find("--frame-time takes"), std::string::npos) << Err();
+    EXPECT_EQ(Out(), "");
+}
+
+TEST_F(GameProgram, NobodyDrivingThePlayersCarIsSaidOnceAndDemoLetsTheComputerDriveWithoutTouchingTheConfig) {
+    const std::string config = scratch->Read("game/config.cfg");
+    ASSERT_NE(config.find("rolling=0"), std::string::npos);
+    ASSERT_EQ(Run("--race level1 --frame-time 0.02 --frames 20"), 0) << Err();
+    const std::string err = Err();
+    const size_t said = err.find("nobody drives the player's car");
+    ASSERT_NE(said, std::string::npos) << err;
+    EXPECT_EQ(err.find("nobody drives", said + 1), std::string::npos) << err;
+    EXPECT_NE(err.find("--demo", said), std::string::npos) << err;
+
+    ASSERT_EQ(Run("--race level1 --demo --frame-time 0.02 --frames 20"), 0) << Err();
+    EXPECT_EQ(Err().find("nobody drives"), std::string::npos) << Err();
+    EXPECT_EQ(Out(), "race on level1: 3 laps\nstopped after 20 frames\n");
+    EXPECT_EQ(scratch->Read("game/config.cfg"), config);
+}
+
+TEST_F(GameProgram, TheRaceIsToldWithTheLapsItRuns) {
+    // The main script races two laps whatever it is asked.
+    Damage("Data/Scripts/main.lua", "startRace(level, tonumber(laps) or 3)", "startRace(level, 2)");
+    ASSERT_EQ(Run("--race level1 --laps 3 --demo --frame-time 0.02 --frames 5"), 0) << Err();
+    EXPECT_EQ(Out(), "race on level1: 2 laps\nstopped after 5 frames\n");
 }
 
 TEST_F(GameProgram, RacesWithTheShippedScriptsToTheFrameLimitAndDumpsTheChosenFrames) {

@@ -3,21 +3,31 @@
 // three laps. The race's commands must come in order, a bonus must be picked up, no body may go
 // NaN, the stop must leave no race task behind, and the same race run twice must give the same
 // lap times.
+#include "game/CPAIManager.h"
 #include "game/CPLevel.h"
 #include "game/CPPlayer.h"
 #include "host/GameProgram.h"
 #include "host/Host.h"
 #include "physics/RbRigidBody.h"
 #include "script/CPScriptRuntime.h"
+#include "tests/Sound/WavFixtures.h"
 #include "tests/TestTempDir.h"
 #include "tests/game/TestLevelFiles.h"
 
 #include <gtest/gtest.h>
 
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer's own count of the bytes allocated and not yet freed (its allocator_interface.h).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#else
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -187,6 +197,135 @@ TEST_F(Race, ThreeLapsHeadlessInOrderFiniteCleanAndRepeatable) {
     ASSERT_EQ(second.Exit, GameProgram::Success) << second.Err;
     EXPECT_EQ(LapLines(second.Out), laps);
     EXPECT_EQ(Events(second.Out), events);
+}
+
+// Bytes the process holds on its heap now.
+size_t HeapBytes() {
+#if defined(__SANITIZE_ADDRESS__)
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    return mallinfo2().uordblks;
+#endif
+}
+
+// Race after race in one process, as a main script that races again does: the demo mode asked
+// for on the command line (the configuration says "rolling=0"), the player's car with its
+// sounds, bonuses loaded and cloned by the script. Every race drives the player's car, and
+// with the level deleted between races the engine holds the same objects, and no more
+// memory, each time.
+TEST_F(Race, RaceAfterRaceInOneProcessEachDrivesAndLeavesNothingBehind) {
+    constexpr int Races = 20;
+    constexpr int RaceFrames = 150;
+    scratch.Write("config.cfg", "rolling=0\n");
+    const WavFixtures::Bytes wav = WavFixtures::PcmWav(1, 22050, 16, WavFixtures::Samples(2205));
+    for (const char* name : {"main.wav", "vizg.wav", "nitro.wav"}) {
+        scratch.Write(std::string("Data/Sounds/") + name, std::string(wav.begin(), wav.end()));
+    }
+    scratch.Write("Data/Scripts/main.lua",
+                  "local task = ...\n"
+                  "local level, laps\n"
+                  "while level == nil do\n"
+                  "    while SetNextCommand(task) do\n"
+                  "        if GetCurrentCommand(task) == 'start' then level, laps = GetCurrentParams(task) end\n"
+                  "    end\n"
+                  "    if level == nil then coroutine.yield() end\n"
+                  "end\n"
+                  "for race = 1, " + std::to_string(Races) + " do\n"
+                  "    SetNumRounds(tonumber(laps))\n"
+                  "    if GetPlayerName() == '' then SetPlayerName('hauler_') end\n"
+                  "    SetPlayerType(false)\n"
+                  "    InitLevel(level, false, false)\n"
+                  "    StartLevel()\n"
+                  "    SetPlaceToFinish(2)\n"
+                  "    SetUpdateTime(true)\n"
+                  "    SetLevelStarted(true)\n"
+                  "    for _, bonus in ipairs({{'bonus_remont.rdf', 60, -2.5}, {'bonus_fast.rdf', 202.5, 80}}) do\n"
+                  "        local object = LoadRenderObject(bonus[1], 20)\n"
+                  "        SetPosition(object, bonus[2], bonus[3], 0.5)\n"
+                  "        AddBonus(object, 0)\n"
+                  "        SetPosition(Clone(object), bonus[2], bonus[3], 5)\n"
+                  "    end\n"
+                  "    for frame = 1, " + std::to_string(RaceFrames) + " do\n"
+                  "        while SetNextCommand(task) do end\n"
+                  "        coroutine.yield()\n"
+                  "    end\n"
+                  "    SetLevelStarted(false)\n"
+                  "    StopLevel()\n"
+                  "    DeleteLevel()\n"
+                  "    if race < " + std::to_string(Races) + " then coroutine.yield() end\n"
+                  "end\n");
+
+    GameOptions options;
+    options.Race = TestLevelFiles::LevelName;
+    options.Laps = 1;
+    options.Demo = true;
+    options.FrameTime = FrameSeconds;
+    options.FrameLimit = Races * (RaceFrames + 2) + 10;
+    // Between races (no level): the live objects and heap bytes. In a race: how far the
+    // player's car got from where it stood after the race's first frame.
+    std::vector<size_t> live;
+    std::vector<size_t> heap;
+    std::map<const CPLevel*, D3DXVECTOR3> start;
+    std::vector<float> driven;
+    std::vector<bool> onThePath;  // the player's driver had the centre path after the first frame
+    bool racing = false;
+    GameHooks hooks;
+    hooks.AfterFrame = [&](Host&, int64_t) {
+        CPLevel* level = CPLevel::Current;
+        if (level == nullptr) {
+            live.push_back(CPObject::LiveCount());
+            heap.push_back(HeapBytes());
+            racing = false;
+            return;
+        }
+        if (!level->Player) return;
+        const D3DXVECTOR3 p = level->Player->GetPosition();
+        if (!racing) {
+            racing = true;
+            start[level] = p;
+            driven.push_back(0.0f);
+            const auto found = std::find(level->Cars.begin(), level->Cars.end(), level->Player);
+            const AI_Vehicle* driver = found == level->Cars.end() || CPAIManager::Instance == nullptr
+                                           ? nullptr
+                                           : CPAIManager::Instance->GetRecord(static_cast<int32_t>(found - level->Cars.begin()));
+            onThePath.push_back(driver != nullptr && driver->CentreLine != nullptr);
+        }
+        const D3DXVECTOR3 d = p - start[level];
+        driven.back() = std::max(driven.back(), std::sqrt(d.x * d.x + d.y * d.y));
+    };
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    const int exit = GameProgram::Run(options, out, err, hooks);
+    const std::string said = ReadBack(out);
+    const std::string errors = ReadBack(err);
+    std::fclose(out);
+    std::fclose(err);
+    ASSERT_EQ(exit, GameProgram::Success) << errors;
+    EXPECT_EQ(errors.find("nobody drives"), std::string::npos) << errors;
+
+    // Each race is told as it starts.
+    size_t told = 0;
+    for (size_t at = said.find("race on level1: 1 laps\n"); at != std::string::npos;
+         at = said.find("race on level1: 1 laps\n", at + 1)) {
+        ++told;
+    }
+    EXPECT_EQ(told, static_cast<size_t>(Races)) << said;
+
+    ASSERT_EQ(driven.size(), static_cast<size_t>(Races));
+    ASSERT_EQ(onThePath.size(), static_cast<size_t>(Races));
+    for (size_t race = 0; race < driven.size(); ++race) {
+        EXPECT_TRUE(onThePath[race]) << "race " << race + 1 << " gave the player's car no path";
+        EXPECT_GT(driven[race], 3.0f) << "race " << race + 1;
+    }
+
+    // The first race fills the managers' caches; from then on every race gives back all it made.
+    ASSERT_EQ(live.size(), static_cast<size_t>(Races));
+    for (size_t race = 1; race < live.size(); ++race) {
+        EXPECT_EQ(live[race], live[0]) << "objects left by race " << race + 1;
+    }
+    // Heap: flat after the second race, give or take what the Lua collector has not yet freed.
+    const auto growth = static_cast<long long>(heap.back()) - static_cast<long long>(heap[1]);
+    EXPECT_LT(growth, 256 * 1024) << "bytes held after race 2: " << heap[1] << ", after the last: " << heap.back();
 }
 
 }  // namespace

@@ -32,9 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     Fuzz::Check(options.Laps >= 1 && options.Laps <= 20, "laps from 1 to 20");
-    Fuzz::Check(options.FrameTime == 0.0f || (std::isfinite(options.FrameTime) && options.FrameTime > 0.0f &&
+    Fuzz::Check(options.FrameTime == 0.0f || (std::isnormal(options.FrameTime) && options.FrameTime > 0.0f &&
                                               options.FrameTime <= 1.0f),
-                "a frame time above 0 and at most 1");
+                "a frame time that is a normal float above 0 and at most 1");
     Fuzz::Check(options.FrameLimit >= 0, "no negative frame limit");
     Fuzz::Check(options.DumpFrames.empty() || *options.DumpFrames.begin() >= 1, "frames count from 1");
     Fuzz::Check(options.Race.find_first_of("/\\") == std::string::npos, "a level name, not a path");

@@ -2,9 +2,14 @@
 // brakes and grip predict, with tolerances.
 #include "CarFixture.h"
 
+#include "Sound/PSoundManager.h"
 #include "core/CPLog.h"
 #include "interface/CPGameData.h"
 #include "physics/RbSensor.h"
+#include "platform/audio/DirectSound.h"
+#include "platform/win32/Com.h"
+#include "tests/Sound/WavFixtures.h"
+#include "tests/TestTempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -538,6 +543,50 @@ TEST_F(CarTest, OnlyTheThrottlesSignDrives) {
     Run(1.0f);
     EXPECT_GT(full->Speed, 5.0f);
     EXPECT_NEAR(gentle->Speed, full->Speed, 0.01f * full->Speed);
+}
+
+// The player's car loads its engine and squeal sounds for itself and its nitro from the
+// cache: deleting the car deletes its own two, and a cache that shares by name reads the
+// nitro once for car after car.
+TEST_F(CarTest, ThePlayersCarDeletesTheSoundsItMadeAndSharesTheNitro) {
+    ScratchFolder folder("car_sounds");
+    const WavFixtures::Bytes wav = WavFixtures::PcmWav(1, 22050, 16, WavFixtures::Samples(2205));
+    for (const char* name : {"main.wav", "vizg.wav", "nitro.wav"}) {
+        folder.Write(std::string("Data/Sounds/") + name, std::string(wav.begin(), wav.end()));
+    }
+    IDirectSound8* device = nullptr;
+    ASSERT_EQ(DirectSoundCreate8(nullptr, &device, nullptr), DS_OK);
+    const size_t soundsBefore = CNSound::AllSounds.size();
+    {
+        CPSoundCache cache;
+        cache.Device = device;
+        cache.Share = true;
+        CPSoundManager manager;
+        manager.Cache = &cache;
+        CPSoundManager::Instance = &manager;
+        CNSound* nitro = nullptr;
+        for (int race = 0; race < 3; ++race) {
+            SCOPED_TRACE(race);
+            CPGameObject* body = MakeBody(D3DXVECTOR3(0.0f, 0.0f, 1.0f));
+            CPCar* car = MakeCar(body, Description(), true);
+            ASSERT_NE(car->Sounds[CPCar::EngineSound], nullptr);
+            ASSERT_NE(car->Sounds[CPCar::SqueakSound], nullptr);
+            ASSERT_NE(car->Sounds[CPCar::NitroSound], nullptr);
+            if (nitro == nullptr) nitro = car->Sounds[CPCar::NitroSound].Get();
+            EXPECT_EQ(car->Sounds[CPCar::NitroSound].Get(), nitro);
+            EXPECT_EQ(CNSound::AllSounds.size(), soundsBefore + 3);
+            CNSound* engine = car->Sounds[CPCar::EngineSound].Get();
+            body->Car = nullptr;
+            Cars.erase(std::find(Cars.begin(), Cars.end(), car));
+            delete car;
+            EXPECT_EQ(CPObject::FindLive(engine), nullptr);
+            EXPECT_EQ(CNSound::AllSounds.size(), soundsBefore + 1);  // the cache's nitro stays
+        }
+        EXPECT_EQ(cache.Entries.size(), 1u);
+        CPSoundManager::Instance = nullptr;
+    }
+    EXPECT_EQ(CNSound::AllSounds.size(), soundsBefore);
+    SafeRelease(device);
 }
 
 }  // namespace

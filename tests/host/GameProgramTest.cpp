@@ -21,14 +21,31 @@ TEST(GameProgramOptions, TheDefaultsRunTheScriptsOnTheWallClockWithoutLimit) {
     EXPECT_EQ(options.FrameTime, 0.0f);
     EXPECT_EQ(options.FrameLimit, 0);
     EXPECT_TRUE(options.DumpFrames.empty());
+    EXPECT_FALSE(options.Demo);
     EXPECT_FALSE(options.Help);
+}
+
+TEST(GameProgramOptions, FrameTimesThatAreNormalFloatsUpToOneAreTaken) {
+    struct Case {
+        const char* Text;
+        float Seconds;
+    };
+    const Case cases[] = {
+        {"1", 1.0f}, {"1.00000001", 1.0f}, {"1e-30", 1e-30f}, {"1.2e-38", 1.2e-38f}, {"0.0166667", 0.0166667f},
+    };
+    for (const Case& c : cases) {
+        GameOptions options;
+        std::string error;
+        EXPECT_TRUE(Parse({"--frame-time", c.Text}, options, error)) << c.Text << ": " << error;
+        EXPECT_EQ(options.FrameTime, c.Seconds) << c.Text;
+    }
 }
 
 TEST(GameProgramOptions, EveryOptionInBothForms) {
     GameOptions options;
     std::string error;
     ASSERT_TRUE(Parse({"--race", "level1", "--laps=5", "--frame-time", "0.02", "--frames=900", "--dump", "1,60",
-                       "--dump=60,7", "--dump-folder", "out", "-h"},
+                       "--dump=60,7", "--dump-folder", "out", "--demo", "-h"},
                       options, error))
         << error;
     EXPECT_EQ(options.Race, "level1");
@@ -37,6 +54,7 @@ TEST(GameProgramOptions, EveryOptionInBothForms) {
     EXPECT_EQ(options.FrameLimit, 900);
     EXPECT_EQ(options.DumpFrames, (std::set<int64_t>{1, 7, 60}));
     EXPECT_EQ(options.DumpFolder, "out");
+    EXPECT_TRUE(options.Demo);
     EXPECT_TRUE(options.Help);
 }
 
@@ -62,6 +80,12 @@ TEST(GameProgramOptions, BadOptionsAreRefusedWithTheReason) {
         {{"--frame-time", "0x0.1"}, "--frame-time takes"},  // decimal only
         {{"--frame-time", "0,02"}, "--frame-time takes"},
         {{"--frame-time", " 0.02"}, "--frame-time takes"},
+        // What the frames would run on is a float: 0 as a float, or below its normal range.
+        {{"--frame-time", "1e-50"}, "--frame-time takes"},
+        {{"--frame-time", "1e-40"}, "--frame-time takes"},
+        {{"--frame-time", "1e-400"}, "--frame-time takes"},
+        {{"--frame-time", "1.00000006"}, "--frame-time takes"},
+        {{"--demo=1"}, "unknown option \"--demo=1\""},
         {{"--laps", "+3"}, "--laps takes"},
         {{"--laps", "-3"}, "--laps takes"},
         {{"--frames", "0x10"}, "--frames takes"},

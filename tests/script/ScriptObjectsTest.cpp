@@ -9,11 +9,13 @@
 #include "physics/RbKinematicBody.h"
 #include "physics/RbRigidBody.h"
 #include "scene/CPPerspectiveCamera.h"
+#include "scene/CPPhysicData.h"
 #include "scene/CPSceneLoader.h"
 
 #include <cmath>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -120,12 +122,38 @@ TEST_F(ScriptObjectsTest, FindCloneShowAndAnimate) {
     EXPECT_NE(copy, &box);
     EXPECT_EQ(copy->Name, "box");
     EXPECT_NE(copy->FindChild("lid"), nullptr);
-    CPSceneLoader::DeleteObject(copy);
     const ScriptError error = RunFailing("FindObject(box, {})");
     EXPECT_NE(error.Message.find("bad argument #2"), std::string::npos) << error.Message;
     Run("assert(FindObject(box, 'lid') ~= FindObject(nil, 'lid'))");
     CPGameObject* lid = box.FindChild("lid").Get();
     CPSceneLoader::DeleteObject(lid);
+}
+
+TEST_F(ScriptObjectsTest, ACloneGoesWithTheLevelWholeAsLoadedObjectsDo) {
+    box.AddChild(CPtr<CPGameObject>(new CPGameObject("lid")));
+    box.Physics = CPtr<CPPhysicData>(new CPPhysicData(&box));
+    Run("copy = Clone(box)\n"
+        "again = Clone(copy)\n");
+    std::vector<const CPObject*> made;
+    for (const char* name : {"copy", "again"}) {
+        lua_getglobal(L(), name);
+        auto* copy = static_cast<CPGameObject*>(lua_touserdata(L(), -1));
+        lua_pop(L(), 1);
+        ASSERT_NE(copy, nullptr) << name;
+        made.insert(made.end(), {copy, copy->FindChild("lid").Get(), copy->Physics.Get()});
+    }
+    ASSERT_EQ(level->ScriptObjects.size(), 2u);
+    DeleteLevel();
+    for (const CPObject* object : made) {
+        EXPECT_EQ(CPObject::FindLive(object), nullptr);
+    }
+    CPPhysicData* physics = box.Physics.Get();
+    CPGameObject* lid = box.FindChild("lid").Get();
+    box.Physics = nullptr;
+    box.Children.clear();
+    box.ChildrenByName.clear();
+    delete physics;
+    delete lid;
 }
 
 TEST_F(ScriptObjectsTest, WithoutALevelTheFollowedCarFunctionsGiveTheirDefaults) {
