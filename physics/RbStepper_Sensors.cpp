@@ -47,14 +47,7 @@ void RbStepper::QueryTerrain() {
             lower.y >= body.TerrainLower.y && lower.z >= body.TerrainLower.z && upper.x <= body.TerrainUpper.x &&
             upper.y <= body.TerrainUpper.y && upper.z <= body.TerrainUpper.z) {
             work.TerrainFirst = TerrainIndices.GetCount();
-            for (int32_t c = 0; c < body.TerrainCount; ++c) {
-                RbTerrainCandidate* slot = TerrainIndices.AppendUninitialised();
-                if (slot == nullptr) {
-                    break;
-                }
-                *slot = TerrainCache[body.TerrainFirst + c];
-            }
-            work.TerrainCount = TerrainIndices.GetCount() - work.TerrainFirst;
+            work.TerrainCount = TerrainIndices.AppendRange(TerrainCache.GetData() + body.TerrainFirst, body.TerrainCount);
             work.Triangles = body.TerrainTriangles;
             work.Vertices = body.TerrainVertices;
             body.TerrainFirst = work.TerrainFirst;
