@@ -7,8 +7,15 @@
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <limits>
 
 using namespace RbStep;
+
+namespace {
+
+constexpr float Infinity = std::numeric_limits<float>::infinity();
+
+}  // namespace
 
 void RbStepper::QueryTerrain() {
     const RbTerrainQueryCallback query = Simulator->GetTerrainQueryCallback();
@@ -19,6 +26,9 @@ void RbStepper::QueryTerrain() {
         return;
     }
     const RbCollisionTable& table = *Simulator->GetCollisionTable();
+    // A terrain said to have changed is asked again by every body.
+    const bool terrainChanged = Simulator->GetTerrainRevision() != AnsweredRevision;
+    AnsweredRevision = Simulator->GetTerrainRevision();
     for (int32_t i = 1; i < Work.GetCount(); ++i) {
         RbStepBody& work = Work[i];
         RbBody& body = *work.Body;
@@ -42,7 +52,7 @@ void RbStepper::QueryTerrain() {
         work.TerrainQueried = 1;
         // The terrain is static: while the box stays inside the widened box of the last
         // query (made in the previous slice), its triangles are still the candidates.
-        if (body.TerrainSlice == SliceNumber - 1 && body.TerrainSlice != 0 && query == CachedQuery &&
+        if (body.TerrainSlice == SliceNumber - 1 && body.TerrainSlice != 0 && query == CachedQuery && !terrainChanged &&
             lower.x >= body.TerrainLower.x &&
             lower.y >= body.TerrainLower.y && lower.z >= body.TerrainLower.z && upper.x <= body.TerrainUpper.x &&
             upper.y <= body.TerrainUpper.y && upper.z <= body.TerrainUpper.z) {
@@ -77,34 +87,67 @@ void RbStepper::QueryTerrain() {
         // A list longer than the work array is cut; indices outside the triangle array, and
         // records with an index below 0, are dropped; a triangle listed by several grid cells
         // is kept once; triangles whose bounds miss the box are dropped.
-        while (TriangleStamps.GetCount() < triangleCount) {
-            uint32_t* stamp = TriangleStamps.Append();
-            if (stamp == nullptr) {
+        while (TriangleInfos.GetCount() < triangleCount) {
+            if (TriangleInfos.Append() == nullptr) {
                 break;
             }
         }
         if (++QueryNumber == 0) {
-            for (int32_t t = 0; t < TriangleStamps.GetCount(); ++t) {
-                TriangleStamps[t] = 0;
+            for (int32_t t = 0; t < TriangleInfos.GetCount(); ++t) {
+                TriangleInfos[t].Query = 0;
             }
             QueryNumber = 1;
         }
-        const int32_t stamped = TriangleStamps.GetCount();
+        // Bounds computed for other arrays, or before the terrain changed, are stale.
+        if (triangles != BoundsTriangles || vertices != BoundsVertices || triangleCount != BoundsTriangleCount ||
+            Simulator->GetTerrainRevision() != BoundsRevision || TerrainGeneration == 0) {
+            BoundsTriangles = triangles;
+            BoundsVertices = vertices;
+            BoundsTriangleCount = triangleCount;
+            BoundsRevision = Simulator->GetTerrainRevision();
+            if (++TerrainGeneration == 0) {
+                for (int32_t t = 0; t < TriangleInfos.GetCount(); ++t) {
+                    TriangleInfos[t].Generation = 0;
+                }
+                TerrainGeneration = 1;
+            }
+        }
+        // Indices at or beyond this are outside the triangle array (or had no room for a record).
+        const uint32_t limit = static_cast<uint32_t>(std::min(triangleCount, TriangleInfos.GetCount()));
+        TriangleInfo* const infos = TriangleInfos.GetData();
+        const uint32_t number = QueryNumber;
+        const uint32_t generation = TerrainGeneration;
         work.TerrainFirst = TerrainIndices.GetCount();
         const int32_t taken = std::min(candidateCount, MaxTerrainCandidates);
         for (int32_t c = 0; c < taken; ++c) {
             const int32_t t = candidates[c];
-            if (t < 0 || t >= triangleCount || t >= stamped || TriangleStamps[t] == QueryNumber) {
+            if (static_cast<uint32_t>(t) >= limit) {
+                continue;  // below 0 or past the array
+            }
+            TriangleInfo& info = infos[t];
+            if (info.Query == number) {
                 continue;
             }
-            TriangleStamps[t] = QueryNumber;
-            RbVector p0, p1, p2;
-            if (!TriangleCorners(triangles[t], vertices, &p0, &p1, &p2)) {
-                continue;
+            info.Query = number;
+            if (info.Generation != generation) {
+                info.Generation = generation;
+                RbVector p0, p1, p2;
+                RbVector lo = RbVec(Infinity, Infinity, Infinity);  // a record without corners meets no box
+                RbVector hi = RbVec(-Infinity, -Infinity, -Infinity);
+                if (TriangleCorners(triangles[t], vertices, &p0, &p1, &p2)) {
+                    lo = MinV(MinV(p0, p1), p2);
+                    hi = MaxV(MaxV(p0, p1), p2);
+                }
+                info.Lower[0] = lo.x;
+                info.Lower[1] = lo.y;
+                info.Lower[2] = lo.z;
+                info.Upper[0] = hi.x;
+                info.Upper[1] = hi.y;
+                info.Upper[2] = hi.z;
             }
-            const RbVector lo = MinV(MinV(p0, p1), p2);
-            const RbVector hi = MaxV(MaxV(p0, p1), p2);
-            if (!BoxesOverlap(lo, hi, lower, upper, 0.0f)) {
+            // BoxesOverlap without its margin of 0, written out on the stored floats.
+            if (!(info.Lower[0] <= upper.x && lower.x <= info.Upper[0] && info.Lower[1] <= upper.y &&
+                  lower.y <= info.Upper[1] && info.Lower[2] <= upper.z && lower.z <= info.Upper[2])) {
                 continue;
             }
             RbTerrainCandidate* slot = TerrainIndices.AppendUninitialised();
@@ -112,8 +155,8 @@ void RbStepper::QueryTerrain() {
                 break;
             }
             slot->Index = t;
-            slot->Lower = lo;
-            slot->Upper = hi;
+            slot->Lower = RbVec(info.Lower[0], info.Lower[1], info.Lower[2]);
+            slot->Upper = RbVec(info.Upper[0], info.Upper[1], info.Upper[2]);
         }
         CachedQuery = query;
         work.TerrainCount = TerrainIndices.GetCount() - work.TerrainFirst;

@@ -276,6 +276,7 @@ void CPPhysicScene::ForgetTerrainAnswers() {
     if (Simulator == nullptr) {
         return;
     }
+    Simulator->TerrainChanged();  // the arrays may have been refilled in place
     for (int32_t kind = 0; kind < RbBodyListCount; ++kind) {
         for (RbBody* body = Simulator->GetBodyList(static_cast<RbBodyListKind>(kind)).Head; body != nullptr;
              body = body->ListNext) {
