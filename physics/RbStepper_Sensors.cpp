@@ -14,6 +14,7 @@ using namespace RbStep;
 namespace {
 
 constexpr float Infinity = std::numeric_limits<float>::infinity();
+constexpr float HullCastSlack = 0.05f;
 
 }  // namespace
 
@@ -179,11 +180,17 @@ void RbStepper::CastSensors() {
             sensor->Depth = 0.0f;
             sensor->Normal = RbVector{};
             sensor->ContactPoint = RbVector{};
-            if (!(sensor->Length > 0.0f) || !std::isfinite(sensor->Length) || !RbIsFinite(sensor->Start)) {
+            if (!(sensor->Length > 0.0f) || !std::isfinite(sensor->Length)) {
                 continue;
             }
-            const RbVector origin = RbAdd(RbTransform(sensor->Start, work.Rotation), work.Position);
-            const RbVector direction = RbTransform(sensor->Direction, work.Rotation);
+            // Kept for the casts against other bodies below.
+            sensor->WorldOrigin = RbAdd(RbTransform(sensor->Start, work.Rotation), work.Position);
+            sensor->WorldDirection = RbTransform(sensor->Direction, work.Rotation);
+            if (!RbIsFinite(sensor->Start)) {
+                continue;
+            }
+            const RbVector origin = sensor->WorldOrigin;
+            const RbVector direction = sensor->WorldDirection;
             if (!RbIsFinite(origin) || !RbIsFinite(direction)) {
                 continue;
             }
@@ -195,7 +202,10 @@ void RbStepper::CastSensors() {
             const RbVector lineUpper = MaxV(origin, end);
             for (int32_t c = 0; c < work.TerrainCount; ++c) {
                 const RbTerrainCandidate& candidate = TerrainIndices[work.TerrainFirst + c];
-                if (!BoxesOverlap(candidate.Lower, candidate.Upper, lineLower, lineUpper, 0.0f)) {
+                // BoxesOverlap with its margin of 0 left out (adding 0 changes no comparison).
+                if (!(candidate.Lower.x <= lineUpper.x && lineLower.x <= candidate.Upper.x &&
+                      candidate.Lower.y <= lineUpper.y && lineLower.y <= candidate.Upper.y &&
+                      candidate.Lower.z <= lineUpper.z && lineLower.z <= candidate.Upper.z)) {
                     continue;
                 }
                 RbVector a, b, cc;
@@ -235,12 +245,20 @@ void RbStepper::CastSensorsAgainst(RbStepBody& owner, const RbBody& other) {
         if (!(sensor->Length > 0.0f) || !std::isfinite(sensor->Length)) {
             continue;
         }
-        const RbVector origin = RbAdd(RbTransform(sensor->Start, owner.Rotation), owner.Position);
-        const RbVector direction = RbTransform(sensor->Direction, owner.Rotation);
+        const RbVector& origin = sensor->WorldOrigin;
+        const RbVector& direction = sensor->WorldDirection;
+        const RbVector end = Madd(origin, direction, sensor->Length);
+        const RbVector lineLower = MinV(origin, end);
+        const RbVector lineUpper = MaxV(origin, end);
         for (const RbGeometry* g = other.Geometries; g != nullptr; g = g->Next) {
             const int32_t hull = HullIndex(g, target);
+            // A line that stays clear of the hull's box cannot hit it; the slack covers the
+            // rounding of the hull's planes against its corners.
+            if (hull < 0 || !BoxesOverlap(Hulls[hull].Lower, Hulls[hull].Upper, lineLower, lineUpper, HullCastSlack)) {
+                continue;
+            }
             RbRayHit hit;
-            if (hull >= 0 && RbCastHull(Hulls[hull], origin, direction, sensor->Length, &hit)) {
+            if (RbCastHull(Hulls[hull], origin, direction, sensor->Length, &hit)) {
                 RecordHit(*sensor, origin, direction, hit);
             }
         }
