@@ -11,6 +11,17 @@
 
 namespace bench {
 
+// The closest hit of a ray that leaves one body out, as a vehicle's wheel ray leaves out its
+// own chassis: a ray starting inside the hull is never tested against it.
+struct RayPastOwnBody : btCollisionWorld::ClosestRayResultCallback {
+    RayPastOwnBody(const btVector3& from, const btVector3& to, const btCollisionObject* own)
+        : ClosestRayResultCallback(from, to), Own(own) {}
+    bool needsCollision(btBroadphaseProxy* proxy) const override {
+        return proxy->m_clientObject != Own && ClosestRayResultCallback::needsCollision(proxy);
+    }
+    const btCollisionObject* Own;
+};
+
 struct BulletTerrainWorld {
     btDefaultCollisionConfiguration Configuration;
     btCollisionDispatcher Dispatcher{&Configuration};

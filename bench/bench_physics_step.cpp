@@ -360,7 +360,8 @@ struct OurWorld {
 
 // ---------------------------------------------------------------------------------------
 // Bullet's world: a BVH triangle mesh for the terrain, boxes for hulls and boxes, closest-hit
-// ray tests for the wheels, forces applied before every step.
+// ray tests for the wheels that leave the car's own hull out (the ray starts inside it),
+// forces applied before every step.
 
 struct BulletWorld : bench::BulletTerrainWorld {
     btBoxShape* Shape = nullptr;
@@ -442,9 +443,9 @@ struct BulletWorld : bench::BulletTerrainWorld {
                 for (int i = 0; i < 4; ++i) {
                     const btVector3 from = transform * btVector3(WheelStarts[i].x, WheelStarts[i].y, WheelStarts[i].z);
                     const btVector3 to = transform * btVector3(WheelStarts[i].x, WheelStarts[i].y, -Length);
-                    btCollisionWorld::ClosestRayResultCallback ray(from, to);
+                    bench::RayPastOwnBody ray(from, to, body.get());
                     World.rayTest(from, to, ray);
-                    if (ray.hasHit() && ray.m_collisionObject != body.get()) {
+                    if (ray.hasHit()) {
                         const btVector3& n = ray.m_hitNormalWorld;
                         const btVector3& p = ray.m_hitPointWorld;
                         hits[i] = {Length * (1.0f - ray.m_closestHitFraction), RbVec(n.x(), n.y(), n.z()),

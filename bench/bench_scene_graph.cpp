@@ -11,6 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -66,69 +67,123 @@ struct SceneTree {
     }
 };
 
-// The same tree as plain records in pre-order: what any engine must compute per node.
+// The same tree as plain records in pre-order: what any engine must compute per node, in
+// plain code. A node's world matrix (rotation rows and translation, affine) from its
+// orientation and position times its parent's; its box placed by the box's own matrix (a
+// product only when that is not the identity) and its world bounds taken from the placed
+// centre and the absolute axes; likewise its collision box; then each node's bounds and
+// collision bounds merged upwards over its subtree.
 struct PlainNode {
     int parent;
-    D3DXVECTOR3 position;
-    D3DXQUATERNION orientation;
-    D3DXMATRIX world;
-    CPBox box{D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(0, 0, 0)};
-    CPBox collision{D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(0, 0, 0)};
+    float position[3];
+    float orientation[4];  // x, y, z, w
+    float world[4][3];
+    struct Box {
+        float centre[3], half[3];
+        bool localIdentity;
+        float local[4][3];
+        float world[4][3];
+        float min[3], max[3];
+    };
+    Box box, collision;
     bool hasCollision;
-    D3DXVECTOR3 min, max, collisionMin, collisionMax;
+    float min[3], max[3], collisionMin[3], collisionMax[3];
 };
+
+void PlainAffine(const float (&a)[4][3], const float (&b)[4][3], float (&out)[4][3]) {
+    for (int r = 0; r < 4; ++r) {
+        for (int k = 0; k < 3; ++k) {
+            out[r][k] = a[r][0] * b[0][k] + a[r][1] * b[1][k] + a[r][2] * b[2][k] + (r == 3 ? b[3][k] : 0.0f);
+        }
+    }
+}
+
+PlainNode::Box PlainBox(const CPBox& box) {
+    PlainNode::Box plain{};
+    for (int k = 0; k < 3; ++k) {
+        plain.centre[k] = (&box.Centre.x)[k];
+        plain.half[k] = (&box.HalfExtents.x)[k];
+    }
+    plain.localIdentity = true;
+    for (int r = 0; r < 4; ++r) {
+        for (int k = 0; k < 3; ++k) {
+            plain.local[r][k] = box.Local.m[r][k];
+            plain.localIdentity = plain.localIdentity && box.Local.m[r][k] == (r == k ? 1.0f : 0.0f);
+        }
+        plain.localIdentity = plain.localIdentity && box.Local.m[r][3] == (r == 3 ? 1.0f : 0.0f);
+    }
+    return plain;
+}
 
 std::vector<PlainNode> Flatten(const SceneTree& tree) {
     std::vector<PlainNode> plain;
     std::unordered_map<const CPGameObject*, int> index;
     plain.reserve(tree.nodes.size());
     for (const auto& node : tree.nodes) {
-        PlainNode p;
+        PlainNode p{};
         p.parent = node->Parent != nullptr ? index.at(node->Parent) : -1;
         index[node.get()] = static_cast<int>(plain.size());
-        p.position = node->Position;
-        p.orientation = node->Orientation;
-        p.box = node->Box;
+        for (int k = 0; k < 3; ++k) p.position[k] = (&node->Position.x)[k];
+        for (int k = 0; k < 4; ++k) p.orientation[k] = (&node->Orientation.x)[k];
+        p.box = PlainBox(node->Box);
         p.hasCollision = !node->CollisionBoxes.empty();
-        if (p.hasCollision) p.collision = node->CollisionBoxes.front();
+        if (p.hasCollision) p.collision = PlainBox(node->CollisionBoxes.front());
         plain.push_back(p);
     }
     return plain;
 }
 
+void PlaceBox(PlainNode::Box& box, const float (&owner)[4][3]) {
+    const float (*m)[3] = owner;
+    if (!box.localIdentity) {
+        PlainAffine(box.local, owner, box.world);
+        m = box.world;
+    }
+    for (int k = 0; k < 3; ++k) {
+        const float centre = box.centre[0] * m[0][k] + box.centre[1] * m[1][k] + box.centre[2] * m[2][k] + m[3][k];
+        const float extent = std::fabs(m[0][k]) * box.half[0] + std::fabs(m[1][k]) * box.half[1] +
+                             std::fabs(m[2][k]) * box.half[2];
+        box.min[k] = centre - extent;
+        box.max[k] = centre + extent;
+    }
+}
+
 void PlainUpdate(std::vector<PlainNode>& nodes) {
-    const D3DXVECTOR3 emptyMin(1e6f, 1e6f, 1e6f), emptyMax(-1e6f, -1e6f, -1e6f);
     for (PlainNode& n : nodes) {  // parents come before children
-        D3DXMATRIX rotation, translation, local;
-        D3DXMatrixRotationQuaternion(&rotation, &n.orientation);
-        D3DXMatrixTranslation(&translation, n.position.x, n.position.y, n.position.z);
-        D3DXMatrixMultiply(&local, &rotation, &translation);
+        const float x = n.orientation[0], y = n.orientation[1], z = n.orientation[2], w = n.orientation[3];
+        const float local[4][3] = {{1.0f - 2.0f * (y * y + z * z), 2.0f * (x * y + z * w), 2.0f * (x * z - y * w)},
+                                   {2.0f * (x * y - z * w), 1.0f - 2.0f * (x * x + z * z), 2.0f * (y * z + x * w)},
+                                   {2.0f * (x * z + y * w), 2.0f * (y * z - x * w), 1.0f - 2.0f * (x * x + y * y)},
+                                   {n.position[0], n.position[1], n.position[2]}};
         if (n.parent >= 0) {
-            D3DXMatrixMultiply(&n.world, &local, &nodes[n.parent].world);
+            PlainAffine(local, nodes[static_cast<size_t>(n.parent)].world, n.world);
         } else {
-            n.world = local;
+            std::copy(&local[0][0], &local[0][0] + 12, &n.world[0][0]);
         }
-        // Each box has its own placement in the node, as the engine's boxes do.
-        D3DXMatrixMultiply(&n.box.World, &n.box.Local, &n.world);
-        n.box.Update();
-        n.min = n.box.Min;
-        n.max = n.box.Max;
-        n.collisionMin = emptyMin;
-        n.collisionMax = emptyMax;
+        PlaceBox(n.box, n.world);
+        for (int k = 0; k < 3; ++k) {
+            n.min[k] = n.box.min[k];
+            n.max[k] = n.box.max[k];
+            n.collisionMin[k] = 1e30f;
+            n.collisionMax[k] = -1e30f;
+        }
         if (n.hasCollision) {
-            D3DXMatrixMultiply(&n.collision.World, &n.collision.Local, &n.world);
-            n.collision.Update();
-            n.collisionMin = n.collision.Min;
-            n.collisionMax = n.collision.Max;
+            PlaceBox(n.collision, n.world);
+            for (int k = 0; k < 3; ++k) {
+                n.collisionMin[k] = n.collision.min[k];
+                n.collisionMax[k] = n.collision.max[k];
+            }
         }
     }
     for (size_t i = nodes.size(); i-- > 1;) {  // children after parents: merge upwards
         PlainNode& n = nodes[i];
-        PlainNode& p = nodes[n.parent];
-        D3DXVec3Minimize(&p.min, &p.min, &n.min);
-        D3DXVec3Maximize(&p.max, &p.max, &n.max);
-        D3DXVec3Minimize(&p.collisionMin, &p.collisionMin, &n.collisionMin);
-        D3DXVec3Maximize(&p.collisionMax, &p.collisionMax, &n.collisionMax);
+        PlainNode& p = nodes[static_cast<size_t>(n.parent)];
+        for (int k = 0; k < 3; ++k) {
+            p.min[k] = std::min(p.min[k], n.min[k]);
+            p.max[k] = std::max(p.max[k], n.max[k]);
+            p.collisionMin[k] = std::min(p.collisionMin[k], n.collisionMin[k]);
+            p.collisionMax[k] = std::max(p.collisionMax[k], n.collisionMax[k]);
+        }
     }
 }
 
@@ -136,6 +191,7 @@ void BM_UpdateTransformAfterRootMove(benchmark::State& state) {
     ShadowMatrix = D3DXMATRIX();
     SceneTree tree;
     std::vector<PlainNode> plain = Flatten(tree);
+    plain[0].position[1] = plain[0].position[2] = 0.0f;  // the root moves along x from the origin
     float x = 0;
     RunAgainstBaseline(
         state,
@@ -144,10 +200,18 @@ void BM_UpdateTransformAfterRootMove(benchmark::State& state) {
             tree.root->UpdateTransform();
         },
         [&] {
-            plain[0].position.x = x;
+            plain[0].position[0] = x;
             PlainUpdate(plain);
         });
     benchmark::DoNotOptimize(plain.back().world);
+    plain[0].position[0] = x;  // the last iteration may have run the plain side first
+    PlainUpdate(plain);
+    for (int k = 0; k < 3; ++k) {
+        if (std::fabs(plain[0].min[k] - (&tree.root->Bounds.Min.x)[k]) > 1e-3f ||
+            std::fabs(plain[0].max[k] - (&tree.root->Bounds.Max.x)[k]) > 1e-3f) {
+            state.SkipWithError("the plain update's bounds differ from the engine's");
+        }
+    }
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(tree.nodes.size()));
     state.counters["nodes"] = static_cast<double>(tree.nodes.size());
 }
