@@ -63,6 +63,30 @@ public:
         return &Data[Used++];
     }
 
+    // Appends copies of count records (from outside this array) with one block copy; returns
+    // how many fit (fewer when the array is full and cannot grow far enough). Grows in the
+    // same steps as Append.
+    int32_t AppendRange(const T* source, int32_t count) {
+        while (count > Capacity - Used) {
+            int32_t grown = 0;
+            if (GrowBy == -1) {
+                grown = Capacity > 0 ? Capacity * 2 : 1;
+            } else if (GrowBy > 0) {
+                grown = Capacity + GrowBy;
+            }
+            if (grown <= Capacity || !Reserve(grown)) {
+                count = Capacity - Used;
+                break;
+            }
+        }
+        if (count <= 0) {
+            return 0;
+        }
+        std::memcpy(static_cast<void*>(Data + Used), static_cast<const void*>(source), sizeof(T) * static_cast<size_t>(count));
+        Used += count;
+        return count;
+    }
+
     void Clear() { Used = 0; }
     // Exchanges the contents (same allocator expected).
     void Swap(RbGrowArray& other) {

@@ -24,6 +24,9 @@ public:
     RbVector Normal;
     RbVector ContactPoint;
     float Depth = 0.0f;
+    // The line in world space, set by the step for the slice it casts in.
+    RbVector WorldOrigin;
+    RbVector WorldDirection;
     // Next sensor of the owning body; null at the end.
     RbSensor* Next = nullptr;
 };

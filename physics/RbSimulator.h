@@ -116,6 +116,12 @@ public:
     void SetLogCallback(RbLogCallback callback, int32_t maxLevel);
     RbCollisionCallback GetCollisionCallback() const { return CollisionCallback; }
     RbTerrainQueryCallback GetTerrainQueryCallback() const { return TerrainQueryCallback; }
+    // The terrain is taken as static: the step keeps each triangle's bounds once it has
+    // seen it, and a body's answer while it stays in its box. A caller that rewrites its
+    // terrain arrays in place says so here (every body then asks again); arrays at other
+    // addresses or of another length are noticed without it.
+    void TerrainChanged() { ++TerrainRevision; }
+    uint32_t GetTerrainRevision() const { return TerrainRevision; }
 
     // m/s², world axes. A gravity with a non-finite component, or too long for a float to
     // hold its length, acts as none.
@@ -186,5 +192,6 @@ private:
     RbCollisionCallback CollisionCallback = nullptr;
     RbLogCallback LogCallback = nullptr;
     RbTerrainQueryCallback TerrainQueryCallback = nullptr;
+    uint32_t TerrainRevision = 0;
     RbStepper* Stepper = nullptr;
 };

@@ -21,7 +21,7 @@ bool RbStepper::Create(RbSimulator* simulator, RbAllocator* allocator) {
     bool ok = Work.Create(allocator, 64, -1) && Bodies.Create(allocator, 64, -1) && Positions.Create(allocator, 64, -1) &&
               Manifolds[0].Create(allocator, 256, -1) && Manifolds[1].Create(allocator, 256, -1) &&
               PreviousKeys.Create(allocator, 256, -1) && TerrainIndices.Create(allocator, 1024, -1) &&
-              TriangleStamps.Create(allocator, 0, -1) && TerrainCache.Create(allocator, 1024, -1) && Hulls.Create(allocator, 64, -1) &&
+              TriangleInfos.Create(allocator, 0, -1) && TerrainCache.Create(allocator, 1024, -1) && Hulls.Create(allocator, 64, -1) &&
               HullSlots.Create(allocator, geometries, 0) && HullStamps.Create(allocator, geometries, 0) &&
               Parents.Create(allocator, 64, -1);
     for (int32_t i = 0; ok && i < geometries; ++i) {
@@ -43,7 +43,7 @@ void RbStepper::Destroy() {
     Manifolds[1].Destroy();
     PreviousKeys.Destroy();
     TerrainIndices.Destroy();
-    TriangleStamps.Destroy();
+    TriangleInfos.Destroy();
     TerrainCache.Destroy();
     Hulls.Destroy();
     HullSlots.Destroy();

@@ -153,8 +153,23 @@ private:
     RbGrowArray<RbTerrainCandidate> TerrainIndices;
     RbGrowArray<RbTerrainCandidate> TerrainCache;  // the previous slice's TerrainIndices
     RbTerrainQueryCallback CachedQuery = nullptr;
-    RbGrowArray<uint32_t> TriangleStamps;  // per terrain triangle: the last query that listed it
+    // Per terrain triangle: the last query that listed it, and its bounds, computed once
+    // per terrain (Generation says for which; empty bounds for a record that has none).
+    struct TriangleInfo {
+        uint32_t Query;
+        uint32_t Generation;
+        float Lower[3];
+        float Upper[3];
+    };
+    RbGrowArray<TriangleInfo> TriangleInfos;
     uint32_t QueryNumber = 0;
+    // The terrain the bounds belong to.
+    uint32_t TerrainGeneration = 0;
+    const RbTerrainTriangle* BoundsTriangles = nullptr;
+    const RbVector* BoundsVertices = nullptr;
+    int32_t BoundsTriangleCount = 0;
+    uint32_t BoundsRevision = 0;
+    uint32_t AnsweredRevision = 0;  // the terrain revision the bodies' last answers belong to
     RbGrowArray<RbHull> Hulls;
     RbGrowArray<int32_t> HullSlots;   // per geometry pool index: slot in Hulls or -1
     RbGrowArray<uint32_t> HullStamps;  // per geometry pool index: slice the slot belongs to

@@ -7,8 +7,16 @@
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <limits>
 
 using namespace RbStep;
+
+namespace {
+
+constexpr float Infinity = std::numeric_limits<float>::infinity();
+constexpr float HullCastSlack = 0.05f;
+
+}  // namespace
 
 void RbStepper::QueryTerrain() {
     const RbTerrainQueryCallback query = Simulator->GetTerrainQueryCallback();
@@ -19,6 +27,9 @@ void RbStepper::QueryTerrain() {
         return;
     }
     const RbCollisionTable& table = *Simulator->GetCollisionTable();
+    // A terrain said to have changed is asked again by every body.
+    const bool terrainChanged = Simulator->GetTerrainRevision() != AnsweredRevision;
+    AnsweredRevision = Simulator->GetTerrainRevision();
     for (int32_t i = 1; i < Work.GetCount(); ++i) {
         RbStepBody& work = Work[i];
         RbBody& body = *work.Body;
@@ -42,19 +53,12 @@ void RbStepper::QueryTerrain() {
         work.TerrainQueried = 1;
         // The terrain is static: while the box stays inside the widened box of the last
         // query (made in the previous slice), its triangles are still the candidates.
-        if (body.TerrainSlice == SliceNumber - 1 && body.TerrainSlice != 0 && query == CachedQuery &&
+        if (body.TerrainSlice == SliceNumber - 1 && body.TerrainSlice != 0 && query == CachedQuery && !terrainChanged &&
             lower.x >= body.TerrainLower.x &&
             lower.y >= body.TerrainLower.y && lower.z >= body.TerrainLower.z && upper.x <= body.TerrainUpper.x &&
             upper.y <= body.TerrainUpper.y && upper.z <= body.TerrainUpper.z) {
             work.TerrainFirst = TerrainIndices.GetCount();
-            for (int32_t c = 0; c < body.TerrainCount; ++c) {
-                RbTerrainCandidate* slot = TerrainIndices.AppendUninitialised();
-                if (slot == nullptr) {
-                    break;
-                }
-                *slot = TerrainCache[body.TerrainFirst + c];
-            }
-            work.TerrainCount = TerrainIndices.GetCount() - work.TerrainFirst;
+            work.TerrainCount = TerrainIndices.AppendRange(TerrainCache.GetData() + body.TerrainFirst, body.TerrainCount);
             work.Triangles = body.TerrainTriangles;
             work.Vertices = body.TerrainVertices;
             body.TerrainFirst = work.TerrainFirst;
@@ -84,34 +88,67 @@ void RbStepper::QueryTerrain() {
         // A list longer than the work array is cut; indices outside the triangle array, and
         // records with an index below 0, are dropped; a triangle listed by several grid cells
         // is kept once; triangles whose bounds miss the box are dropped.
-        while (TriangleStamps.GetCount() < triangleCount) {
-            uint32_t* stamp = TriangleStamps.Append();
-            if (stamp == nullptr) {
+        while (TriangleInfos.GetCount() < triangleCount) {
+            if (TriangleInfos.Append() == nullptr) {
                 break;
             }
         }
         if (++QueryNumber == 0) {
-            for (int32_t t = 0; t < TriangleStamps.GetCount(); ++t) {
-                TriangleStamps[t] = 0;
+            for (int32_t t = 0; t < TriangleInfos.GetCount(); ++t) {
+                TriangleInfos[t].Query = 0;
             }
             QueryNumber = 1;
         }
-        const int32_t stamped = TriangleStamps.GetCount();
+        // Bounds computed for other arrays, or before the terrain changed, are stale.
+        if (triangles != BoundsTriangles || vertices != BoundsVertices || triangleCount != BoundsTriangleCount ||
+            Simulator->GetTerrainRevision() != BoundsRevision || TerrainGeneration == 0) {
+            BoundsTriangles = triangles;
+            BoundsVertices = vertices;
+            BoundsTriangleCount = triangleCount;
+            BoundsRevision = Simulator->GetTerrainRevision();
+            if (++TerrainGeneration == 0) {
+                for (int32_t t = 0; t < TriangleInfos.GetCount(); ++t) {
+                    TriangleInfos[t].Generation = 0;
+                }
+                TerrainGeneration = 1;
+            }
+        }
+        // Indices at or beyond this are outside the triangle array (or had no room for a record).
+        const uint32_t limit = static_cast<uint32_t>(std::min(triangleCount, TriangleInfos.GetCount()));
+        TriangleInfo* const infos = TriangleInfos.GetData();
+        const uint32_t number = QueryNumber;
+        const uint32_t generation = TerrainGeneration;
         work.TerrainFirst = TerrainIndices.GetCount();
         const int32_t taken = std::min(candidateCount, MaxTerrainCandidates);
         for (int32_t c = 0; c < taken; ++c) {
             const int32_t t = candidates[c];
-            if (t < 0 || t >= triangleCount || t >= stamped || TriangleStamps[t] == QueryNumber) {
+            if (static_cast<uint32_t>(t) >= limit) {
+                continue;  // below 0 or past the array
+            }
+            TriangleInfo& info = infos[t];
+            if (info.Query == number) {
                 continue;
             }
-            TriangleStamps[t] = QueryNumber;
-            RbVector p0, p1, p2;
-            if (!TriangleCorners(triangles[t], vertices, &p0, &p1, &p2)) {
-                continue;
+            info.Query = number;
+            if (info.Generation != generation) {
+                info.Generation = generation;
+                RbVector p0, p1, p2;
+                RbVector lo = RbVec(Infinity, Infinity, Infinity);  // a record without corners meets no box
+                RbVector hi = RbVec(-Infinity, -Infinity, -Infinity);
+                if (TriangleCorners(triangles[t], vertices, &p0, &p1, &p2)) {
+                    lo = MinV(MinV(p0, p1), p2);
+                    hi = MaxV(MaxV(p0, p1), p2);
+                }
+                info.Lower[0] = lo.x;
+                info.Lower[1] = lo.y;
+                info.Lower[2] = lo.z;
+                info.Upper[0] = hi.x;
+                info.Upper[1] = hi.y;
+                info.Upper[2] = hi.z;
             }
-            const RbVector lo = MinV(MinV(p0, p1), p2);
-            const RbVector hi = MaxV(MaxV(p0, p1), p2);
-            if (!BoxesOverlap(lo, hi, lower, upper, 0.0f)) {
+            // BoxesOverlap without its margin of 0, written out on the stored floats.
+            if (!(info.Lower[0] <= upper.x && lower.x <= info.Upper[0] && info.Lower[1] <= upper.y &&
+                  lower.y <= info.Upper[1] && info.Lower[2] <= upper.z && lower.z <= info.Upper[2])) {
                 continue;
             }
             RbTerrainCandidate* slot = TerrainIndices.AppendUninitialised();
@@ -119,8 +156,8 @@ void RbStepper::QueryTerrain() {
                 break;
             }
             slot->Index = t;
-            slot->Lower = lo;
-            slot->Upper = hi;
+            slot->Lower = RbVec(info.Lower[0], info.Lower[1], info.Lower[2]);
+            slot->Upper = RbVec(info.Upper[0], info.Upper[1], info.Upper[2]);
         }
         CachedQuery = query;
         work.TerrainCount = TerrainIndices.GetCount() - work.TerrainFirst;
@@ -143,11 +180,17 @@ void RbStepper::CastSensors() {
             sensor->Depth = 0.0f;
             sensor->Normal = RbVector{};
             sensor->ContactPoint = RbVector{};
-            if (!(sensor->Length > 0.0f) || !std::isfinite(sensor->Length) || !RbIsFinite(sensor->Start)) {
+            if (!(sensor->Length > 0.0f) || !std::isfinite(sensor->Length)) {
                 continue;
             }
-            const RbVector origin = RbAdd(RbTransform(sensor->Start, work.Rotation), work.Position);
-            const RbVector direction = RbTransform(sensor->Direction, work.Rotation);
+            // Kept for the casts against other bodies below.
+            sensor->WorldOrigin = RbAdd(RbTransform(sensor->Start, work.Rotation), work.Position);
+            sensor->WorldDirection = RbTransform(sensor->Direction, work.Rotation);
+            if (!RbIsFinite(sensor->Start)) {
+                continue;
+            }
+            const RbVector origin = sensor->WorldOrigin;
+            const RbVector direction = sensor->WorldDirection;
             if (!RbIsFinite(origin) || !RbIsFinite(direction)) {
                 continue;
             }
@@ -159,7 +202,10 @@ void RbStepper::CastSensors() {
             const RbVector lineUpper = MaxV(origin, end);
             for (int32_t c = 0; c < work.TerrainCount; ++c) {
                 const RbTerrainCandidate& candidate = TerrainIndices[work.TerrainFirst + c];
-                if (!BoxesOverlap(candidate.Lower, candidate.Upper, lineLower, lineUpper, 0.0f)) {
+                // BoxesOverlap with its margin of 0 left out (adding 0 changes no comparison).
+                if (!(candidate.Lower.x <= lineUpper.x && lineLower.x <= candidate.Upper.x &&
+                      candidate.Lower.y <= lineUpper.y && lineLower.y <= candidate.Upper.y &&
+                      candidate.Lower.z <= lineUpper.z && lineLower.z <= candidate.Upper.z)) {
                     continue;
                 }
                 RbVector a, b, cc;
@@ -199,12 +245,20 @@ void RbStepper::CastSensorsAgainst(RbStepBody& owner, const RbBody& other) {
         if (!(sensor->Length > 0.0f) || !std::isfinite(sensor->Length)) {
             continue;
         }
-        const RbVector origin = RbAdd(RbTransform(sensor->Start, owner.Rotation), owner.Position);
-        const RbVector direction = RbTransform(sensor->Direction, owner.Rotation);
+        const RbVector& origin = sensor->WorldOrigin;
+        const RbVector& direction = sensor->WorldDirection;
+        const RbVector end = Madd(origin, direction, sensor->Length);
+        const RbVector lineLower = MinV(origin, end);
+        const RbVector lineUpper = MaxV(origin, end);
         for (const RbGeometry* g = other.Geometries; g != nullptr; g = g->Next) {
             const int32_t hull = HullIndex(g, target);
+            // A line that stays clear of the hull's box cannot hit it; the slack covers the
+            // rounding of the hull's planes against its corners.
+            if (hull < 0 || !BoxesOverlap(Hulls[hull].Lower, Hulls[hull].Upper, lineLower, lineUpper, HullCastSlack)) {
+                continue;
+            }
             RbRayHit hit;
-            if (hull >= 0 && RbCastHull(Hulls[hull], origin, direction, sensor->Length, &hit)) {
+            if (RbCastHull(Hulls[hull], origin, direction, sensor->Length, &hit)) {
                 RecordHit(*sensor, origin, direction, hit);
             }
         }

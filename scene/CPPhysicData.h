@@ -70,6 +70,12 @@ public:
     // world's triangle table); TerrainTriangleCount of them are valid.
     int32_t TerrainTriangles[MaxTerrainTriangles] = {};
     int32_t TerrainTriangleCount = 0;
+    // What the list answers: the world and grid it came from and the cells of the query
+    // box's five sample points. A query with the same cells gets the same list.
+    const void* TerrainQueryWorld = nullptr;
+    uint32_t TerrainQueryGrid = 0;
+    int32_t TerrainQueryCount = -1;
+    int32_t TerrainQueryCells[10] = {};
     RbRigidBody* RigidBody = nullptr;
     CPPhysicShape MainShape;
     bool IsParticle = false;

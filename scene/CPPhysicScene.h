@@ -152,6 +152,7 @@ private:
     mutable std::vector<uint32_t> TriangleMarks;
     mutable std::vector<int32_t> QueryCells;
     mutable uint32_t QueryMark = 0;
+    uint32_t GridVersion = 0;  // counts the grid's builds
     // Candidates of bodies without physics data.
     std::unique_ptr<CPPhysicData> ScratchData;
 };

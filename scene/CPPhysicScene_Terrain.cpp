@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <utility>
 
@@ -168,6 +169,7 @@ void CPPhysicScene::BuildTriangleGrid(const std::vector<D3DXVECTOR3>& positions,
     GridCells.assign(static_cast<size_t>(GridWidth) * static_cast<size_t>(GridHeight), CPGridCell{});
     CellMarks.assign(GridCells.size(), 0);
     QueryMark = 0;
+    ++GridVersion;
 
     const size_t triangleCount = indices != nullptr ? indexCount / 3 : 0;
     Triangles.assign(triangleCount, RbTerrainTriangle{});
@@ -276,6 +278,7 @@ void CPPhysicScene::ForgetTerrainAnswers() {
     if (Simulator == nullptr) {
         return;
     }
+    Simulator->TerrainChanged();  // the arrays may have been refilled in place
     for (int32_t kind = 0; kind < RbBodyListCount; ++kind) {
         for (RbBody* body = Simulator->GetBodyList(static_cast<RbBodyListKind>(kind)).Head; body != nullptr;
              body = body->ListNext) {
@@ -367,10 +370,28 @@ float CPPhysicScene::GetHeight(const D3DXVECTOR3& p) const {
 }
 
 void CPPhysicScene::QueryTerrain(const D3DXVECTOR3& lower, const D3DXVECTOR3& upper, CPPhysicData& physics) const {
-    physics.TerrainTriangleCount = 0;
     if (GridCells.empty()) {
+        physics.TerrainTriangleCount = 0;
+        physics.TerrainQueryCount = -1;
         return;
     }
+    // The cells of the box's corners and centre, then the block around them grown by one.
+    const D3DXVECTOR3 samples[5] = {lower, upper, D3DXVECTOR3(lower.x, upper.y, lower.z),
+                                    D3DXVECTOR3(upper.x, lower.y, upper.z), lower + (upper - lower) * 0.5f};
+    int32_t sampleCells[10];
+    for (int i = 0; i < 5; ++i) {
+        const D3DXVECTOR2 cell = GetCell(samples[i]);
+        sampleCells[2 * i] = static_cast<int32_t>(cell.x);
+        sampleCells[2 * i + 1] = static_cast<int32_t>(cell.y);
+    }
+    // The list depends on nothing else: a body that stayed over the same cells keeps it.
+    if (physics.TerrainQueryWorld == this && physics.TerrainQueryGrid == GridVersion &&
+        physics.TerrainQueryCount == physics.TerrainTriangleCount &&
+        std::equal(std::begin(sampleCells), std::end(sampleCells), std::begin(physics.TerrainQueryCells))) {
+        return;
+    }
+    physics.TerrainTriangleCount = 0;
+    physics.TerrainQueryCount = -1;
     if (++QueryMark == 0) {
         std::fill(CellMarks.begin(), CellMarks.end(), 0u);
         std::fill(TriangleMarks.begin(), TriangleMarks.end(), 0u);
@@ -385,13 +406,9 @@ void CPPhysicScene::QueryTerrain(const D3DXVECTOR3& lower, const D3DXVECTOR3& up
             QueryCells.push_back(static_cast<int32_t>(index));
         }
     };
-    // The cells of the box's corners and centre, then the block around them grown by one.
-    const D3DXVECTOR3 samples[5] = {lower, upper, D3DXVECTOR3(lower.x, upper.y, lower.z),
-                                    D3DXVECTOR3(upper.x, lower.y, upper.z), lower + (upper - lower) * 0.5f};
     int32_t minX = GridWidth, maxX = -1, minY = GridHeight, maxY = -1;
-    for (const D3DXVECTOR3& sample : samples) {
-        const D3DXVECTOR2 cell = GetCell(sample);
-        const int32_t x = static_cast<int32_t>(cell.x), y = static_cast<int32_t>(cell.y);
+    for (int i = 0; i < 5; ++i) {
+        const int32_t x = sampleCells[2 * i], y = sampleCells[2 * i + 1];
         take(x, y);
         minX = std::min(minX, x);
         maxX = std::max(maxX, x);
@@ -421,6 +438,10 @@ void CPPhysicScene::QueryTerrain(const D3DXVECTOR3& lower, const D3DXVECTOR3& up
         }
     }
     physics.TerrainTriangleCount = count;
+    physics.TerrainQueryWorld = this;
+    physics.TerrainQueryGrid = GridVersion;
+    physics.TerrainQueryCount = count;
+    std::copy(std::begin(sampleCells), std::end(sampleCells), std::begin(physics.TerrainQueryCells));
 }
 
 void CPPhysicScene::TerrainQueryCallback(const RbVector& lower, const RbVector& upper, const int32_t*& candidates,

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <set>
+#include <vector>
 
 using namespace PhysicWorldFixture;
 
@@ -211,6 +212,36 @@ TEST_F(TerrainGridTest, QueryHoldsEveryTriangleUnderTheBoxOnce) {
         EXPECT_LE(cell.x, 2.0f);
         EXPECT_LE(cell.y, 2.0f);
     }
+}
+
+// A body asking again over the same cells keeps its list; a rebuilt grid, another world or a
+// list emptied by someone else makes the query walk the cells again.
+TEST_F(TerrainGridTest, RepeatedQueryOverTheSameCellsGivesTheFreshList) {
+    const TerrainMesh flat = MakeTerrain(20, 2.0f, -20.0f, -20.0f, [](float, float) { return 0.0f; });
+    Build(flat);
+    CPPhysicData data(nullptr);
+    const D3DXVECTOR3 lower(-1.0f, -1.0f, -1.0f), upper(1.0f, 1.0f, 1.0f);
+    world->QueryTerrain(lower, upper, data);
+    const std::vector<int32_t> first(data.TerrainTriangles, data.TerrainTriangles + data.TerrainTriangleCount);
+    ASSERT_FALSE(first.empty());
+    // Moved a little, over the same cells: the same list.
+    world->QueryTerrain(lower + P(0.1f, 0.1f), upper + P(0.1f, 0.1f), data);
+    EXPECT_EQ(std::vector<int32_t>(data.TerrainTriangles, data.TerrainTriangles + data.TerrainTriangleCount), first);
+    // Emptied from outside: filled again.
+    data.TerrainTriangleCount = 0;
+    world->QueryTerrain(lower, upper, data);
+    EXPECT_EQ(std::vector<int32_t>(data.TerrainTriangles, data.TerrainTriangles + data.TerrainTriangleCount), first);
+    // The grid rebuilt from a mesh with only its first half of triangles: nothing listed
+    // beyond them.
+    TerrainMesh half = flat;
+    half.Indices.resize(half.Indices.size() / 2);
+    Build(half);
+    world->QueryTerrain(lower, upper, data);
+    ASSERT_GT(data.TerrainTriangleCount, 0);
+    for (int32_t i = 0; i < data.TerrainTriangleCount; ++i) {
+        EXPECT_LT(data.TerrainTriangles[i], world->GetTriangleCount());
+    }
+    EXPECT_LT(data.TerrainTriangleCount, static_cast<int32_t>(first.size()));
 }
 
 TEST_F(TerrainGridTest, TrianglesWithIndicesBeyondTheVerticesAreLeftOut) {

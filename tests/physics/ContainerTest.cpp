@@ -116,6 +116,34 @@ TEST(RbGrowArray, GrowthRules) {
     }
 }
 
+TEST(RbGrowArray, AppendRangeCopiesWhatFitsInAppendsSteps) {
+    RbHeapAllocator allocator;
+    const int source[7] = {10, 11, 12, 13, 14, 15, 16};
+    struct Case {
+        int growBy;
+        int appended;  // of the 7 after one entry
+        int capacity;
+    } cases[] = {
+        {2, 7, 8},
+        {-1, 7, 8},
+        {0, 1, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.growBy);
+        RbGrowArray<int> array;
+        ASSERT_TRUE(array.Create(&allocator, 2, c.growBy));
+        *array.Append() = 9;
+        EXPECT_EQ(array.AppendRange(source, 7), c.appended);
+        EXPECT_EQ(array.GetCount(), 1 + c.appended);
+        EXPECT_EQ(array.GetCapacity(), c.capacity);
+        EXPECT_EQ(array[0], 9);
+        for (int i = 0; i < c.appended; ++i) {
+            EXPECT_EQ(array[1 + i], source[i]);
+        }
+        EXPECT_EQ(array.AppendRange(source, 0), 0);
+    }
+}
+
 TEST(RbMath, InverseAndProducts) {
     RbMatrix3 m;
     m.Rows[0] = RbVec(2, 0, 1);

@@ -174,6 +174,22 @@ TEST_F(StepTest, BoxDroppedOnFlatTerrainRestsWithoutSinkingOrCreepingThenSleeps)
     EXPECT_NEAR(box->GetTransform().M[2][2], 1.0f, 1e-3f);
 }
 
+// The step keeps what it learnt of the terrain's triangles; a terrain rewritten in place
+// and announced is seen at once: the falling box lands on the lowered ground.
+TEST_F(StepTest, TerrainRewrittenInPlaceIsSeenAfterTerrainChanged) {
+    MakeWorld();
+    RbRigidBody* box = AddBox(RbVec(1, 1, 1), 10.0f, RbVec(0.3f, -0.2f, 3.0f));
+    Run(0.2f);
+    const RbVector* vertices = Ground.Vertices.data();
+    for (RbVector& v : Ground.Vertices) {
+        v.z -= 2.0f;
+    }
+    ASSERT_EQ(Ground.Vertices.data(), vertices);
+    Sim->TerrainChanged();
+    Run(3.0f);
+    EXPECT_NEAR(box->GetPosition().z, -1.5f, 0.01f);
+}
+
 TEST_F(StepTest, SlidingBoxStopsAtTheFrictionDistance) {
     for (float mu : {0.3f, 0.6f}) {
         Ground = Terrain{};
