@@ -199,6 +199,28 @@ struct Scene {
     PlainBvh bvh;
     std::vector<Query> queries;
 
+    // The engine's side of the ray benchmarks: every query through the level tree, each hit
+    // distance added to sum in query order (the baselines add theirs in the same order).
+    void TreeRayPicks(float length, float& sum) {
+        for (const Query& ray : queries) {
+            CPPickInfo pick;
+            pick.Origin = ray.origin;
+            pick.Direction = ray.direction;
+            pick.Distance = length;
+            tree.RayPick(pick);
+            sum += pick.Distance;
+        }
+    }
+
+    // The engine's side of the sphere benchmarks: the objects found by every query counted.
+    void TreeSphereQueries(float radius, std::list<CPtr<CPGameObject>>& found, size_t& count) {
+        for (const Query& sphere : queries) {
+            found.clear();
+            tree.CollectInSphere(sphere.origin, radius, found);
+            count += found.size();
+        }
+    }
+
     explicit Scene(int count) {
         CrtSrand(29);
         std::vector<CPtr<CPGameObject>> objects;
@@ -252,14 +274,7 @@ void BM_TreeRayPick(benchmark::State& state) {
     RunAgainstBaseline(
         state,
         [&] {
-            for (const Query& ray : scene.queries) {
-                CPPickInfo pick;
-                pick.Origin = ray.origin;
-                pick.Direction = ray.direction;
-                pick.Distance = length;
-                scene.tree.RayPick(pick);
-                treeSum += pick.Distance;
-            }
+            scene.TreeRayPicks(length, treeSum);
             benchmark::DoNotOptimize(treeSum);
         },
         [&] {
@@ -289,11 +304,7 @@ void BM_TreeSphereQuery(benchmark::State& state) {
     RunAgainstBaseline(
         state,
         [&] {
-            for (const Query& sphere : scene.queries) {
-                found.clear();
-                scene.tree.CollectInSphere(sphere.origin, radius, found);
-                treeFound += found.size();
-            }
+            scene.TreeSphereQueries(radius, found, treeFound);
             benchmark::DoNotOptimize(treeFound);
         },
         [&] {
@@ -318,14 +329,7 @@ void BM_TreeRayPickAgainstPlainBvh(benchmark::State& state) {
     RunAgainstBaseline(
         state,
         [&] {
-            for (const Query& ray : scene.queries) {
-                CPPickInfo pick;
-                pick.Origin = ray.origin;
-                pick.Direction = ray.direction;
-                pick.Distance = length;
-                scene.tree.RayPick(pick);
-                treeSum += pick.Distance;
-            }
+            scene.TreeRayPicks(length, treeSum);
             benchmark::DoNotOptimize(treeSum);
         },
         [&] {
@@ -350,11 +354,7 @@ void BM_TreeSphereQueryAgainstPlainBvh(benchmark::State& state) {
     RunAgainstBaseline(
         state,
         [&] {
-            for (const Query& sphere : scene.queries) {
-                found.clear();
-                scene.tree.CollectInSphere(sphere.origin, radius, found);
-                treeFound += found.size();
-            }
+            scene.TreeSphereQueries(radius, found, treeFound);
             benchmark::DoNotOptimize(treeFound);
         },
         [&] {

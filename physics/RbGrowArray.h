@@ -49,16 +49,8 @@ public:
     // Appends an entry holding whatever the block held (for records the caller fills
     // whole); null when the array is full and cannot grow.
     T* AppendUninitialised() {
-        if (Used == Capacity) {
-            int32_t grown = 0;
-            if (GrowBy == -1) {
-                grown = Capacity > 0 ? Capacity * 2 : 1;
-            } else if (GrowBy > 0) {
-                grown = Capacity + GrowBy;
-            }
-            if (grown <= Capacity || !Reserve(grown)) {
-                return nullptr;
-            }
+        if (Used == Capacity && !Grow()) {
+            return nullptr;
         }
         return &Data[Used++];
     }
@@ -68,13 +60,7 @@ public:
     // same steps as Append.
     int32_t AppendRange(const T* source, int32_t count) {
         while (count > Capacity - Used) {
-            int32_t grown = 0;
-            if (GrowBy == -1) {
-                grown = Capacity > 0 ? Capacity * 2 : 1;
-            } else if (GrowBy > 0) {
-                grown = Capacity + GrowBy;
-            }
-            if (grown <= Capacity || !Reserve(grown)) {
+            if (!Grow()) {
                 count = Capacity - Used;
                 break;
             }
@@ -113,6 +99,18 @@ public:
     const T& operator[](int32_t i) const { return Data[i]; }
 
 private:
+    // One growth step: doubles (grow-by -1) or adds the grow-by; false when the array may not
+    // grow or the block cannot be had.
+    bool Grow() {
+        int32_t grown = 0;
+        if (GrowBy == -1) {
+            grown = Capacity > 0 ? Capacity * 2 : 1;
+        } else if (GrowBy > 0) {
+            grown = Capacity + GrowBy;
+        }
+        return grown > Capacity && Reserve(grown);
+    }
+
     bool Reserve(int32_t capacity) {
         if (Allocator == nullptr) {
             return false;
