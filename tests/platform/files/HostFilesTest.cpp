@@ -477,7 +477,7 @@ TEST_F(HostFilesTest, RelativePathsThatClimbAboveTheWorkingDirectoryAreRefused) 
     Put("secret.txt", "secret");
     Put("Game/Data/Car.msh", "car");
     fs::current_path(root / "Game");
-    for (const std::string& path : {"..\\secret.txt", "../secret.txt", "Data\\..\\..\\secret.txt",
+    for (const char* path : {"..\\secret.txt", "../secret.txt", "Data\\..\\..\\secret.txt",
                                     ".\\..\\secret.txt", "data\\..\\..\\SECRET.TXT"}) {
         SCOPED_TRACE(path);
         EXPECT_EQ(HostFiles::Resolve(path), "");
