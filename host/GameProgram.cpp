@@ -449,7 +449,7 @@ int Run(const GameOptions& options, std::FILE* out, std::FILE* err, const GameHo
             racesStarted = CPLevel::Starts;
             GivePlayerItsPaths(*level);
             const int32_t laps = CPGameData::Instance != nullptr ? CPGameData::Instance->Rounds : options.Laps;
-            console.Say("race on " + options.Race + ": " + std::to_string(laps) + " laps");
+            console.Say("race on " + options.Race + ": " + std::to_string(laps) + (laps == 1 ? " lap" : " laps"));
             if (!level->DemoMode) {
                 console.Fail("nobody drives the player's car (this build has no input); --demo lets the computer "
                              "drive it");

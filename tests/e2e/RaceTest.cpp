@@ -305,8 +305,8 @@ TEST_F(Race, RaceAfterRaceInOneProcessEachDrivesAndLeavesNothingBehind) {
 
     // Each race is told as it starts.
     size_t told = 0;
-    for (size_t at = said.find("race on level1: 1 laps\n"); at != std::string::npos;
-         at = said.find("race on level1: 1 laps\n", at + 1)) {
+    for (size_t at = said.find("race on level1: 1 lap\n"); at != std::string::npos;
+         at = said.find("race on level1: 1 lap\n", at + 1)) {
         ++told;
     }
     EXPECT_EQ(told, static_cast<size_t>(Races)) << said;
