@@ -6,6 +6,7 @@
 #include "core/CPFileReader.h"
 #include "core/CPLog.h"
 #include "core/FrameTime.h"
+#include "platform/files/HostFiles.h"
 
 #include <algorithm>
 #include <cctype>
@@ -19,20 +20,59 @@ CPScriptRuntime* CPScriptRuntime::Instance = nullptr;
 
 namespace {
 
+// The file functions of the standard libraries reach the host's file system directly. A name a
+// script hands them goes through the path layer instead, as every engine file does: it is an
+// engine path ("Data\Saves\notes.txt", any letter case) inside the game folder, and one that
+// is absolute or climbs out is refused as any function refuses a file it cannot open.
 // Lua 5.1 loads precompiled chunks through every loader of the base library and does not
 // verify them, so crafted bytecode could corrupt memory: the loaders refuse a chunk that starts
-// with the bytecode signature's first byte, as the runtime does for script files.
-constexpr const char* GuardedLoaders = R"(
-local loadstring, load, loadfile, dofile, open, type, error = loadstring, load, loadfile, dofile, io.open, type, error
-local byte = string.byte
+// with the bytecode signature's first byte, as the runtime does for script files. loadfile
+// reads the file once and checks the text it compiles.
+constexpr const char* GuardedLibraries = R"lua(
+local resolve = ...
+local loadstring, load, type, error, tostring = loadstring, load, type, error, tostring
+local open, lines, input, output, remove, rename = io.open, io.lines, io.input, io.output, os.remove, os.rename
+local byte, sub = string.byte, string.sub
 local refused = "precompiled chunks are not loaded"
 local function binary(text) return type(text) == "string" and byte(text, 1) == 27 end
-local function binaryfile(name)
-    local file = type(name) == "string" and open(name, "rb")
-    if not file then return false end
-    local first = file:read(1)
-    file:close()
-    return first == "\27"
+-- Anything else is not a name: the library's own function gives its argument error.
+local function named(name) local kind = type(name) return kind == "string" or kind == "number" end
+local function opened(name, mode)
+    local path, problem = resolve(name, mode)
+    if not path then error(problem, 3) end
+    return path
+end
+_G.io.open = function(name, mode, ...)
+    if not named(name) then return open(name, mode, ...) end
+    local path, problem = resolve(name, mode)
+    if not path then return nil, problem end
+    return open(path, mode, ...)
+end
+_G.io.lines = function(name, ...)
+    if not named(name) then return lines(name, ...) end
+    return lines(opened(name, "r"), ...)
+end
+_G.io.input = function(file, ...)
+    if not named(file) then return input(file, ...) end
+    return input(opened(file, "r"), ...)
+end
+_G.io.output = function(file, ...)
+    if not named(file) then return output(file, ...) end
+    return output(opened(file, "w"), ...)
+end
+_G.os.remove = function(name, ...)
+    if not named(name) then return remove(name, ...) end
+    local path, problem = resolve(name, "r")
+    if not path then return nil, problem end
+    return remove(path, ...)
+end
+_G.os.rename = function(from, to, ...)
+    if not named(from) or not named(to) then return rename(from, to, ...) end
+    local fromPath, problem = resolve(from, "r")
+    if not fromPath then return nil, problem end
+    local toPath, toProblem = resolve(to, "w")
+    if not toPath then return nil, toProblem end
+    return rename(fromPath, toPath, ...)
 end
 _G.loadstring = function(text, ...)
     if binary(text) then return nil, refused end
@@ -52,15 +92,59 @@ _G.load = function(reader, ...)
     if blocked then return nil, refused end
     return chunk, message
 end
-_G.loadfile = function(name, ...)
-    if binaryfile(name) then return nil, refused end
-    return loadfile(name, ...)
+-- No name reads standard input, which a game has no use for and would wait on.
+local function loadfile(name)
+    if not named(name) then return nil, "bad argument #1 to 'loadfile' (file name expected)" end
+    name = tostring(name)
+    local path, problem = resolve(name, "r")
+    if not path then return nil, problem end
+    local file = open(path, "rb")
+    if not file then return nil, "cannot open " .. name end
+    local text = file:read("*a")
+    file:close()
+    if not text then return nil, "cannot read " .. name end
+    if binary(text) then return nil, refused end
+    if sub(text, 1, 3) == "\239\187\191" then text = sub(text, 4) end
+    -- A first line starting with "#" is skipped, as Lua's own loadfile does; the line stays counted.
+    if byte(text, 1) == 35 then text = "--" .. text end
+    return loadstring(text, "@" .. name)
 end
-_G.dofile = function(name, ...)
-    if binaryfile(name) then error(refused, 2) end
-    return dofile(name, ...)
+_G.loadfile = loadfile
+_G.dofile = function(name)
+    local chunk, problem = loadfile(name)
+    if not chunk then error(problem, 2) end
+    return chunk()
 end
-)";
+-- What would run another program or end this one, and names outside the game folder.
+_G.os.execute, _G.os.exit, _G.os.tmpname, _G.io.popen = nil, nil, nil, nil
+package.path, package.cpath = "./?.lua", ""
+)lua";
+
+// resolve(name, mode): the host path of an engine path inside the game folder, for reading or
+// (a mode that writes or appends) writing; nil and a message for a name outside it.
+int ResolveGameFile(lua_State* L) {
+    size_t length = 0;
+    const char* text = luaL_checklstring(L, 1, &length);
+    const char* mode = lua_type(L, 2) == LUA_TSTRING ? lua_tostring(L, 2) : "r";
+    const bool writes = mode[0] == 'w' || mode[0] == 'a';
+    int count = 0;
+    {
+        const std::string name(text, length);
+        const bool valid = name.find('\0') == std::string::npos;
+        const bool inside = valid && HostFiles::StaysInGameFolder(".", name);
+        const std::string path = !inside ? std::string() : writes ? HostFiles::ResolveForWrite(name) : HostFiles::Resolve(name);
+        count = Script::PushProtected(L, [&](lua_State* S) {
+            if (!inside) {
+                lua_pushnil(S);
+                lua_pushfstring(S, valid ? "%s: outside the game folder" : "%s: not a file name", name.c_str());
+                return 2;
+            }
+            lua_pushlstring(S, path.data(), path.size());
+            return 1;
+        });
+    }
+    return Script::Results(L, count);
+}
 
 // Under lua_cpcall: the standard libraries, less what would let a script run Lua code from
 // inside an engine function or escape the bounds. A Lua 5.1 finalizer (a `__gc` that is a Lua
@@ -68,7 +152,7 @@ end
 // able to make one: `newproxy` is gone, the debug library cannot set or read a userdata's
 // metatable (nor reach the registry, nor replace the instruction hook), the file handles'
 // metatable is hidden from getmetatable, and no native library can be loaded (one could open
-// the base or debug library anew).
+// the base or debug library anew). File names go through the path layer (GuardedLibraries).
 int OpenLibraries(lua_State* L) {
     luaL_openlibs(L);
     lua_pushnil(L);
@@ -102,10 +186,11 @@ int OpenLibraries(lua_State* L) {
         lua_pop(L, 1);
     }
     lua_pop(L, 1);
-    if (luaL_loadbuffer(L, GuardedLoaders, std::strlen(GuardedLoaders), "=loaders") != 0) {
+    if (luaL_loadbuffer(L, GuardedLibraries, std::strlen(GuardedLibraries), "=libraries") != 0) {
         lua_error(L);
     }
-    lua_call(L, 0, 0);
+    lua_pushcfunction(L, ResolveGameFile);
+    lua_call(L, 1, 0);
     return 0;
 }
 

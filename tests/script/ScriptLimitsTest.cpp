@@ -11,6 +11,7 @@
 #include "core/CPScriptTask.h"
 #include "interface/CPGameData.h"
 
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -100,6 +101,49 @@ TEST_F(ScriptLimits, PrecompiledChunksAreRefusedByEveryLoader) {
         "assert(load(function() if given then return nil end given = true return 'return 3' end)() == 3)\n"
         "file = io.open('chunk.out', 'wb') file:write('return 4') file:close()\n"
         "assert(loadfile('chunk.out')() == 4 and dofile('chunk.out') == 4)\n");
+}
+
+TEST_F(ScriptLimits, FileFunctionsStayInTheGameFolder) {
+    // The scratch folder is the game folder; its parent is outside.
+    const std::filesystem::path outside = dir.parent_path() / (dir.filename().string() + "_outside.txt");
+    WriteFile("Data/Keep.txt", "kept");
+    const std::string name = "../" + outside.filename().string();
+    Run("local outside = '" + name + "'\n"
+        "local function refused(f, ...) local r, m = f(...) return r == nil and m:find('outside the game folder', 1, true) end\n"
+        "local function raises(f, ...) local ok, m = pcall(f, ...) return not ok and m:find('outside the game folder', 1, true) end\n"
+        "for _, n in ipairs({outside, '/etc/passwd', '\\\\etc\\\\passwd', 'C:\\\\boot.ini', 'Data\\\\..\\\\..\\\\x'}) do\n"
+        "    assert(refused(io.open, n), n) assert(refused(io.open, n, 'w'), n) assert(refused(io.open, n, 'a+'), n)\n"
+        "    assert(raises(io.lines, n), n) assert(raises(io.input, n), n) assert(raises(io.output, n), n)\n"
+        "    assert(refused(os.remove, n), n) assert(refused(os.rename, 'Data\\\\Keep.txt', n), n)\n"
+        "    assert(refused(os.rename, n, 'Data\\\\x.txt'), n)\n"
+        "    assert(refused(loadfile, n), n) assert(raises(dofile, n), n)\n"
+        "end\n"
+        "assert(io.open('a\\0b') == nil)\n"
+        // Nothing runs another program, ends the game or names a file elsewhere.
+        "assert(os.execute == nil and os.exit == nil and os.tmpname == nil and io.popen == nil)\n"
+        "assert(package.path == './?.lua' and package.cpath == '')\n"
+        // Wrong arguments still get the library's own errors.
+        "assert(not pcall(io.open, {}) and not pcall(io.lines, true) and not pcall(os.remove))\n");
+    EXPECT_FALSE(std::filesystem::exists(outside));
+    EXPECT_EQ(ReadFile("Data/Keep.txt"), "kept");
+}
+
+TEST_F(ScriptLimits, FileFunctionsTakeEnginePaths) {
+    Run("local file = assert(io.open('DATA\\\\Notes.txt', 'w')) file:write('one\\ntwo\\n') file:close()\n"
+        "local read = {} for line in io.lines('data\\\\NOTES.TXT') do read[#read + 1] = line end\n"
+        "assert(#read == 2 and read[2] == 'two')\n"
+        "assert(os.rename('Data\\\\notes.txt', 'Data\\\\Moved.txt'))\n"
+        "assert(io.open('data/moved.txt', 'r')):close()\n"
+        "assert(os.remove('DATA\\\\MOVED.TXT') and io.open('Data\\\\Moved.txt') == nil)\n"
+        // A first line "#..." is skipped and a byte-order mark too; errors name the engine path.
+        "file = io.open('Data\\\\Script.lua', 'wb') file:write('\\239\\187\\191#!lua\\nreturn 5, ...') file:close()\n"
+        "assert(loadfile('data\\\\script.lua')(6) == 5 and select(2, dofile('Data\\\\Script.lua')) == nil)\n"
+        "file = io.open('Data\\\\Bad.lua', 'wb') file:write('\\nerror(\"stop\")') file:close()\n"
+        "local ok, message = pcall(dofile, 'Data\\\\Bad.lua')\n"
+        "assert(not ok and message == 'Data\\\\Bad.lua:2: stop', message)\n"
+        "assert(select(2, loadfile('Data\\\\None.lua')) == 'cannot open Data\\\\None.lua')\n"
+        "assert(select(2, loadfile()) ~= nil)\n");
+    EXPECT_EQ(ReadFile("Data/Script.lua").substr(3, 5), "#!lua");
 }
 
 TEST_F(ScriptLimits, FunctionsPushCopiesWhileAFinalizerChangesTheEngine) {
