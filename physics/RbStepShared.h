@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <xmmintrin.h>
 
 namespace RbStep {
 
@@ -63,10 +64,22 @@ inline void BoxBounds(const RbBody& body, const RbMatrix3& rotation, const RbVec
     *upper = RbAdd(centre, extent);
 }
 
+// The candidate loops test thousands of boxes per slice with outcomes close to random, so
+// the six comparisons are two lane-wise compares and one mask test instead of six branches.
+// Lane 3 is left out of the mask. Adding the margin lane by lane rounds as the scalar sums.
 inline bool BoxesOverlap(const RbVector& lowerA, const RbVector& upperA, const RbVector& lowerB, const RbVector& upperB,
                   float margin) {
-    return lowerA.x <= upperB.x + margin && lowerB.x <= upperA.x + margin && lowerA.y <= upperB.y + margin &&
-           lowerB.y <= upperA.y + margin && lowerA.z <= upperB.z + margin && lowerB.z <= upperA.z + margin;
+    const __m128 m = _mm_set1_ps(margin);
+    const __m128 below = _mm_cmple_ps(_mm_loadu_ps(&lowerA.x), _mm_add_ps(_mm_loadu_ps(&upperB.x), m));
+    const __m128 above = _mm_cmple_ps(_mm_loadu_ps(&lowerB.x), _mm_add_ps(_mm_loadu_ps(&upperA.x), m));
+    return (_mm_movemask_ps(_mm_and_ps(below, above)) & 7) == 7;
+}
+
+// BoxesOverlap with a margin of 0 (adding 0 changes no comparison).
+inline bool BoxesTouch(const RbVector& lowerA, const RbVector& upperA, const RbVector& lowerB, const RbVector& upperB) {
+    const __m128 below = _mm_cmple_ps(_mm_loadu_ps(&lowerA.x), _mm_loadu_ps(&upperB.x));
+    const __m128 above = _mm_cmple_ps(_mm_loadu_ps(&lowerB.x), _mm_loadu_ps(&upperA.x));
+    return (_mm_movemask_ps(_mm_and_ps(below, above)) & 7) == 7;
 }
 
 // A unit tangent pair completing the unit normal n (right-handed: t1 × t2 = n).

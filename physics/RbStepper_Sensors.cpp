@@ -146,9 +146,9 @@ void RbStepper::QueryTerrain() {
                 info.Upper[1] = hi.y;
                 info.Upper[2] = hi.z;
             }
-            // BoxesOverlap without its margin of 0, written out on the stored floats.
-            if (!(info.Lower[0] <= upper.x && lower.x <= info.Upper[0] && info.Lower[1] <= upper.y &&
-                  lower.y <= info.Upper[1] && info.Lower[2] <= upper.z && lower.z <= info.Upper[2])) {
+            // BoxesTouch, written out on the stored floats.
+            if (!((info.Lower[0] <= upper.x) & (lower.x <= info.Upper[0]) & (info.Lower[1] <= upper.y) &
+                  (lower.y <= info.Upper[1]) & (info.Lower[2] <= upper.z) & (lower.z <= info.Upper[2]))) {
                 continue;
             }
             RbTerrainCandidate* slot = TerrainIndices.AppendUninitialised();
@@ -202,10 +202,7 @@ void RbStepper::CastSensors() {
             const RbVector lineUpper = MaxV(origin, end);
             for (int32_t c = 0; c < work.TerrainCount; ++c) {
                 const RbTerrainCandidate& candidate = TerrainIndices[work.TerrainFirst + c];
-                // BoxesOverlap with its margin of 0 left out (adding 0 changes no comparison).
-                if (!(candidate.Lower.x <= lineUpper.x && lineLower.x <= candidate.Upper.x &&
-                      candidate.Lower.y <= lineUpper.y && lineLower.y <= candidate.Upper.y &&
-                      candidate.Lower.z <= lineUpper.z && lineLower.z <= candidate.Upper.z)) {
+                if (!BoxesTouch(candidate.Lower, candidate.Upper, lineLower, lineUpper)) {
                     continue;
                 }
                 RbVector a, b, cc;
