@@ -21,10 +21,17 @@
 // world is built anew when an input replaced or removed the level, and every 256 inputs, so
 // what inputs leave behind stays small.
 //
+// What the world's rebuild runs (the teardown, the level's load, the first frame) is not the
+// input's coverage: the edge counters are cleared after it, so an input that removed the level
+// is not kept for the code of the next one's rebuild, and libFuzzer's bookkeeping does not pay
+// for thousands of setup features that turn up once in a few dozen inputs.
+//
 // The level's files are written once into the scratch folder, which is the working directory
 // while an input runs (the level and its meshes are read from "Data" there, as InitLevel and
 // the other loaders of the calls read them); the directory libFuzzer started in is restored
-// before each input returns.
+// before each input returns. The road is the tests' level's but smaller (two triangles where
+// the cars start and drive for the few seconds a world lasts): the calls reach the same
+// ground queries, and each rebuild sorts a few hundred grid cells instead of thousands.
 //
 // Input: a list of calls, each one byte choosing the function, one byte the argument count
 // (0..7), then each argument as a kind byte and its bytes; the value one past the functions
@@ -32,6 +39,7 @@
 // function it calls). The functions that write files into the working directory
 // ("Actions.cfg", the save games, the score table) are left out (libFuzzer keeps its corpus
 // there); links go to a recording shell.
+#include "FuzzCoverage.h"
 #include "FuzzFiles.h"
 
 #include "core/ConfigVars.h"
@@ -42,6 +50,7 @@
 #include "interface/CPGameData.h"
 #include "platform/files/HostFiles.h"
 #include "tests/game/TestLevelFiles.h"
+#include "tools/MeshText.h"
 #include "interface/CPInterface.h"
 #include "platform/ui/Shell.h"
 #include "platform/win32/Clock.h"
@@ -87,6 +96,21 @@ private:
     size_t size;
     size_t at = 0;
 };
+
+// The tests' level with its road cut down to 140 x 40 m around the start (see the file's
+// comment).
+void WriteLevel() {
+    TestLevelFiles::Write(Fuzz::ScratchFolder());
+    MeshText::Result mesh;
+    std::string error;
+    const bool parsed = MeshText::Parse("mesh static\nnode road\n"
+                                        "  vertex -20 -20 0\n  vertex 120 -20 0\n  vertex -20 20 0\n  vertex 120 20 0\n"
+                                        "  triangle 0 1 2\n  triangle 1 3 2\nend\n",
+                                        mesh, error);
+    Fuzz::Check(parsed, "the small road's mesh text parses");
+    const std::vector<uint8_t> bytes = MeshText::Build(mesh);
+    Fuzz::WriteFile("Data/Meshes/road_phys1.msh", bytes.data(), bytes.size());
+}
 
 // The function names to call: every registered name but the file writers.
 const std::vector<std::string>& Names() {
@@ -195,7 +219,9 @@ void BuildUp(Host& host, World& world) {
                   &host.VideoPlayer(),   &host.ActionsManager(), &host.GlobalTimer()};
     CPLevel* level = CPLevel::CreateCurrent();
     world.Level = level;
-    if (level->Load(TestLevelFiles::LevelName, false, false)) {
+    const bool loaded = level->Load(TestLevelFiles::LevelName, false, false);
+    Fuzz::Check(loaded, "the fuzz level loads");  // else every input would run without one
+    if (loaded) {
         level->Start();
         world.Live.push_back(level->Player.Get());
         world.Live.push_back(level->Camera.Get());
@@ -324,7 +350,7 @@ int Collect(lua_State* L) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Host* host = [] {
         PlatformClock::UseManual();
-        TestLevelFiles::Write(Fuzz::ScratchFolder());
+        WriteLevel();
         auto* made = new Host();
         made->RenderDevice().KeepCalls(false);  // nobody reads them; kept, they grow every frame
         return made;
@@ -340,6 +366,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!Intact(world)) {
         TearDown(*host, world);
         BuildUp(*host, world);
+        Fuzz::ForgetCoverage();
     }
     ++world.Inputs;
     std::unordered_set<const CPTask*> scheduled;
