@@ -130,7 +130,8 @@ private:
     int32_t HullIndex(const RbGeometry* geometry, const RbStepBody& owner);
     RbManifold* NewManifold(uint64_t key, const RbContactResult& result, RbStepBody& a, RbStepBody* b, int32_t code,
                             int32_t materialA, int32_t materialB);
-    const RbManifold* FindPrevious(uint64_t key) const;
+    // The previous slice's manifold of the key, or null.
+    const RbManifold* FindPrevious(uint64_t key);
     // Clears what a slice accumulates in a manifold, takes over what the previous slice's (if
     // any) hands on, and combines the two materials (an index without a material counts as the
     // default one).
@@ -150,6 +151,7 @@ private:
         int32_t Index;
     };
     RbGrowArray<KeyIndex> PreviousKeys;  // the previous slice's manifolds by key
+    int32_t PreviousHint = 0;  // where in the previous slice's list the next lookup looks first
     RbGrowArray<RbTerrainCandidate> TerrainIndices;
     RbGrowArray<RbTerrainCandidate> TerrainCache;  // the previous slice's TerrainIndices
     RbTerrainQueryCallback CachedQuery = nullptr;

@@ -31,12 +31,23 @@ int32_t RbStepper::HullIndex(const RbGeometry* geometry, const RbStepBody& owner
     return HullSlots[index];
 }
 
-const RbManifold* RbStepper::FindPrevious(uint64_t key) const {
+const RbManifold* RbStepper::FindPrevious(uint64_t key) {
+    // Pairs are visited in the same order every slice, so the manifold after the last one
+    // found is most often the one asked for; keys are unique in a list, so a hit there is
+    // what the search would find.
+    const RbGrowArray<RbManifold>& list = Manifolds[Current];
+    if (PreviousHint < list.GetCount() && list[PreviousHint].Key == key) {
+        return &list[PreviousHint++];
+    }
     const KeyIndex* begin = PreviousKeys.GetData();
     const KeyIndex* end = begin + PreviousKeys.GetCount();
     const KeyIndex* found =
         std::lower_bound(begin, end, key, [](const KeyIndex& entry, uint64_t k) { return entry.Key < k; });
-    return found != end && found->Key == key ? &Manifolds[Current][found->Index] : nullptr;
+    if (found == end || found->Key != key) {
+        return nullptr;
+    }
+    PreviousHint = found->Index + 1;
+    return &list[found->Index];
 }
 
 void RbStepper::StartSlice(RbManifold* m, const RbManifold* previous, int32_t materialA, int32_t materialB) const {
@@ -135,6 +146,7 @@ RbManifold* RbStepper::NewManifold(uint64_t key, const RbContactResult& result, 
 
 void RbStepper::NarrowPhase() {
     Manifolds[Current ^ 1].Clear();
+    PreviousHint = 0;
     const RbCollisionTable& table = *Simulator->GetCollisionTable();
     RbBroadPhase& broadPhase = Simulator->GetBroadPhase();
     for (RbPairRecord* pair = broadPhase.Pairs.FirstUsed(); pair != nullptr; pair = broadPhase.Pairs.NextUsed(pair)) {

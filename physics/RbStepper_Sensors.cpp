@@ -171,11 +171,13 @@ void RbStepper::QueryTerrain() {
 
 void RbStepper::CastSensors() {
     const RbCollisionTable& table = *Simulator->GetCollisionTable();
+    bool casting = false;  // a body casts this slice
     for (int32_t i = 1; i < Work.GetCount(); ++i) {
         RbStepBody& work = Work[i];
         if (work.Body->Sensors == nullptr || !(work.Processed || work.Kinematic != nullptr)) {
             continue;  // a resting body's sensors keep their last results
         }
+        casting = true;
         for (RbSensor* sensor = work.Body->Sensors; sensor != nullptr; sensor = sensor->Next) {
             sensor->Depth = 0.0f;
             sensor->Normal = RbVector{};
@@ -216,7 +218,11 @@ void RbStepper::CastSensors() {
             }
         }
     }
-    // Other bodies: those whose bounds the broad phase pairs with the sensor's body.
+    // Other bodies: those whose bounds the broad phase pairs with the sensor's body (none to
+    // walk the pairs for in a world whose moving bodies carry no sensors, such as a pile).
+    if (!casting) {
+        return;
+    }
     RbBroadPhase& broadPhase = Simulator->GetBroadPhase();
     for (RbPairRecord* pair = broadPhase.Pairs.FirstUsed(); pair != nullptr; pair = broadPhase.Pairs.NextUsed(pair)) {
         if (!IsGathered(pair->First) || !IsGathered(pair->Second)) {
