@@ -33,10 +33,10 @@
 // the cars start and drive for the few seconds a world lasts): the calls reach the same
 // ground queries, and each rebuild sorts a few hundred grid cells instead of thousands.
 //
-// Input: a list of calls, each one byte choosing the function, one byte the argument count
-// (0..7), then each argument as a kind byte and its bytes; the value one past the functions
-// arms a finalizer instead, with one byte choosing what it does (odd: an error; even: the
-// function it calls). The functions that write files into the working directory
+// Input: a list of calls, each two bytes choosing the function (there are more than 256), one
+// byte the argument count (0..7), then each argument as a kind byte and its bytes; the value
+// one past the functions arms a finalizer instead, with two bytes choosing what it does (odd:
+// an error; even: the function it calls). The functions that write files into the working directory
 // ("Actions.cfg", the save games, the score table) are left out (libFuzzer keeps its corpus
 // there); links go to a recording shell.
 #include "FuzzCoverage.h"
@@ -75,6 +75,10 @@ public:
     Reader(const uint8_t* data, size_t size) : data(data), size(size) {}
     bool Empty() const { return at >= size; }
     uint8_t Byte() { return at < size ? data[at++] : 0; }
+    uint16_t Bytes2() {
+        const uint16_t high = Byte();
+        return static_cast<uint16_t>((high << 8) | Byte());
+    }
     uint64_t Bytes8() {
         uint64_t value = 0;
         for (int i = 0; i < 8; ++i) {
@@ -299,7 +303,7 @@ int Finalize(lua_State* L) {
 // A garbage userdata whose finalizer calls the chosen function (an odd byte: raises), and a
 // collector that runs whole cycles at every allocation from now on.
 void ArmFinalizer(lua_State* L, Reader& in) {
-    const uint8_t choice = in.Byte();
+    const uint16_t choice = in.Bytes2();
     lua_newuserdata(L, 1);
     lua_createtable(L, 0, 1);
     if ((choice & 1) != 0) {
@@ -323,7 +327,7 @@ int OneCall(lua_State* L) {
     lua_settop(L, 0);
     Reader& in = *call.In;
     const std::vector<std::string>& names = Names();
-    const size_t choice = in.Byte() % (names.size() + 1);
+    const size_t choice = in.Bytes2() % (names.size() + 1);
     if (choice == names.size()) {
         ArmFinalizer(L, in);
         return 0;
