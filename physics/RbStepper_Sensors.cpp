@@ -202,8 +202,11 @@ void RbStepper::CastSensors() {
             const RbVector end = Madd(origin, direction, sensor->Length);
             const RbVector lineLower = MinV(origin, end);
             const RbVector lineUpper = MaxV(origin, end);
-            for (int32_t c = 0; c < work.TerrainCount; ++c) {
-                const RbTerrainCandidate& candidate = TerrainIndices[work.TerrainFirst + c];
+            // In locals: the cast is a call, after which members would be read again.
+            const RbTerrainCandidate* candidates = TerrainIndices.GetData() + work.TerrainFirst;
+            const int32_t candidateCount = work.TerrainCount;
+            for (int32_t c = 0; c < candidateCount; ++c) {
+                const RbTerrainCandidate& candidate = candidates[c];
                 if (!BoxesTouch(candidate.Lower, candidate.Upper, lineLower, lineUpper)) {
                     continue;
                 }
