@@ -342,9 +342,12 @@ void RbStepper::CollideTerrain(RbStepBody& body, int32_t code) {
         }
         int32_t found = 0;
         bool agree = true;
-        for (int32_t c = 0; c < body.TerrainCount; ++c) {
-            const RbTerrainCandidate& candidate = TerrainIndices[body.TerrainFirst + c];
-            const RbHull& hull = Hulls[ih];
+        // Nothing in the loop adds hulls or candidates, so both stay where they are.
+        const RbHull& hull = Hulls[ih];
+        const RbTerrainCandidate* candidates = TerrainIndices.GetData() + body.TerrainFirst;
+        const int32_t candidateCount = body.TerrainCount;
+        for (int32_t c = 0; c < candidateCount; ++c) {
+            const RbTerrainCandidate& candidate = candidates[c];
             if (!BoxesOverlap(hull.Lower, hull.Upper, candidate.Lower, candidate.Upper, margin)) {
                 continue;
             }

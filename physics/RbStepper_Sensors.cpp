@@ -202,8 +202,11 @@ void RbStepper::CastSensors() {
             const RbVector end = Madd(origin, direction, sensor->Length);
             const RbVector lineLower = MinV(origin, end);
             const RbVector lineUpper = MaxV(origin, end);
-            for (int32_t c = 0; c < work.TerrainCount; ++c) {
-                const RbTerrainCandidate& candidate = TerrainIndices[work.TerrainFirst + c];
+            // In locals: the cast is a call, after which members would be read again.
+            const RbTerrainCandidate* candidates = TerrainIndices.GetData() + work.TerrainFirst;
+            const int32_t candidateCount = work.TerrainCount;
+            for (int32_t c = 0; c < candidateCount; ++c) {
+                const RbTerrainCandidate& candidate = candidates[c];
                 if (!BoxesTouch(candidate.Lower, candidate.Upper, lineLower, lineUpper)) {
                     continue;
                 }
@@ -243,21 +246,29 @@ void RbStepper::CastSensors() {
 }
 
 void RbStepper::CastSensorsAgainst(RbStepBody& owner, const RbBody& other) {
+    // Geometry by geometry, each hull looked up once for all the lines; every line still meets
+    // the geometries in list order, so its nearest hit is the same.
     const RbStepBody& target = Work[other.StepIndex];
-    for (RbSensor* sensor = owner.Body->Sensors; sensor != nullptr; sensor = sensor->Next) {
-        if (!(sensor->Length > 0.0f) || !std::isfinite(sensor->Length)) {
-            continue;
-        }
-        const RbVector& origin = sensor->WorldOrigin;
-        const RbVector& direction = sensor->WorldDirection;
-        const RbVector end = Madd(origin, direction, sensor->Length);
-        const RbVector lineLower = MinV(origin, end);
-        const RbVector lineUpper = MaxV(origin, end);
-        for (const RbGeometry* g = other.Geometries; g != nullptr; g = g->Next) {
-            const int32_t hull = HullIndex(g, target);
+    for (const RbGeometry* g = other.Geometries; g != nullptr; g = g->Next) {
+        int32_t hull = -2;  // looked up for the first line cast
+        for (RbSensor* sensor = owner.Body->Sensors; sensor != nullptr; sensor = sensor->Next) {
+            if (!(sensor->Length > 0.0f) || !std::isfinite(sensor->Length)) {
+                continue;
+            }
+            const RbVector& origin = sensor->WorldOrigin;
+            const RbVector& direction = sensor->WorldDirection;
+            const RbVector end = Madd(origin, direction, sensor->Length);
+            const RbVector lineLower = MinV(origin, end);
+            const RbVector lineUpper = MaxV(origin, end);
+            if (hull == -2) {
+                hull = HullIndex(g, target);
+            }
+            if (hull < 0) {
+                break;
+            }
             // A line that stays clear of the hull's box cannot hit it; the slack covers the
             // rounding of the hull's planes against its corners.
-            if (hull < 0 || !BoxesOverlap(Hulls[hull].Lower, Hulls[hull].Upper, lineLower, lineUpper, HullCastSlack)) {
+            if (!BoxesOverlap(Hulls[hull].Lower, Hulls[hull].Upper, lineLower, lineUpper, HullCastSlack)) {
                 continue;
             }
             RbRayHit hit;
