@@ -1,5 +1,8 @@
 #include "Render/CPIVBlock.h"
 
+#include "Render/CPRenderObject.h"
+#include "core/ExactCast.h"
+
 #include <algorithm>
 
 CPIVBlock::~CPIVBlock() {
@@ -13,6 +16,27 @@ void CPIVBlock::Add(CPtr<CPRenderable> object) {
         return;
     }
     Objects.push_back(object);
+    if (!object->IsExcluded()) {
+        IndexTotal += static_cast<uint32_t>(std::max(object->GetIndexCount(), 0));
+        VertexTotal += static_cast<uint32_t>(std::max(object->GetVertexCount(), 0));
+    }
+}
+
+void CPIVBlock::Add(CPRenderable* object) {
+    if (object == nullptr) {
+        return;
+    }
+    Objects.emplace_back(object);
+    // Add's own reference is dropped when it returns, and a release zeroes the count.
+    object->Release();
+    // Nearly every object is a static mesh: its counts are read without the virtual calls.
+    if (auto* mesh = ExactCast<CPRenderObject>(object); mesh != nullptr) {
+        if (!mesh->IsExcluded()) {
+            IndexTotal += static_cast<uint32_t>(std::max(mesh->GetIndexCount(), 0));
+            VertexTotal += static_cast<uint32_t>(std::max(mesh->GetVertexCount(), 0));
+        }
+        return;
+    }
     if (!object->IsExcluded()) {
         IndexTotal += static_cast<uint32_t>(std::max(object->GetIndexCount(), 0));
         VertexTotal += static_cast<uint32_t>(std::max(object->GetVertexCount(), 0));
