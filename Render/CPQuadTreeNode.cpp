@@ -151,17 +151,19 @@ void CPQuadTreeNode::Visit(CPPerspectiveCamera* camera) {
         return;
     }
     AddToDrawCounter(*render, Objects.size());
-    // Two steps ahead the node's lines are asked for, one step ahead (once the node's are in)
-    // its render object's: batching reads both.
-    for (size_t i = 0; i < std::min<size_t>(Objects.size(), 2); ++i) {
+    // NodesAhead steps ahead the node's lines are asked for, MeshesAhead steps ahead (once the
+    // node's are in) its render object's: batching reads both.
+    constexpr size_t NodesAhead = 4;
+    constexpr size_t MeshesAhead = 2;
+    for (size_t i = 0; i < std::min(Objects.size(), NodesAhead); ++i) {
         NodePrefetch::ForFrame(Objects[i].Get());
     }
     for (size_t i = 0; i < Objects.size(); ++i) {
-        if (i + 2 < Objects.size()) {
-            NodePrefetch::ForFrame(Objects[i + 2].Get());
+        if (i + NodesAhead < Objects.size()) {
+            NodePrefetch::ForFrame(Objects[i + NodesAhead].Get());
         }
-        if (i + 1 < Objects.size()) {
-            PrefetchRenderObject(Objects[i + 1].Get());
+        if (i + MeshesAhead < Objects.size()) {
+            PrefetchRenderObject(Objects[i + MeshesAhead].Get());
         }
         if (Objects[i]) {
             batcher->AddTree(Objects[i]);

@@ -36,8 +36,8 @@ uint8_t ClampByte(float value) {
 // in turn spends most of its time waiting. These ask for it ahead of the object's turn: its
 // first lines (what the frame reads of a mesh), and once those are in, its owner's flags.
 // Only hints: a prefetch never faults.
-constexpr size_t ObjectsAhead = 4;
-constexpr size_t OwnersAhead = 2;
+constexpr size_t ObjectsAhead = 8;
+constexpr size_t OwnersAhead = 4;
 
 void PrefetchRange(const void* from, size_t bytes) {
     const char* p = static_cast<const char*>(from);
