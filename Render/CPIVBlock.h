@@ -25,6 +25,9 @@ public:
 
     // Appends object; its counts join the totals unless it is excluded.
     void Add(CPtr<CPRenderable> object);
+    // The same for an object the caller holds: it leaves the object's count as Add does
+    // without making and dropping a reference of its own.
+    void Add(CPRenderable* object);
     // Empties Objects and the totals for the next frame (the block itself stays).
     void Clear();
 

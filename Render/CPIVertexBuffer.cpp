@@ -1,7 +1,10 @@
 #include "Render/CPIVertexBuffer.h"
 
 #include "Render/CPRender.h"
+#include "Render/CPRenderObject.h"
+#include "Render/VertexTransform.h"
 #include "core/CPLog.h"
+#include "core/ExactCast.h"
 #include "scene/CPRenderable.h"
 
 #include <algorithm>
@@ -199,6 +202,18 @@ bool CPIVertexBuffer::Add(CPRenderable* object) {
 bool CPIVertexBuffer::AddIndices(CPRenderable* object, uint16_t base) {
     if (object == nullptr || !Locked) {
         return false;
+    }
+    // A static mesh's indices are copied and moved by base in one pass.
+    if (auto* mesh = ExactCast<CPRenderObject>(object); mesh != nullptr) {
+        const int indexCount = mesh->GetIndexCount();
+        if (indexCount <= 0 || static_cast<uint32_t>(indexCount) > IndicesLeft() || mesh->WorldVertices.empty()) {
+            return false;
+        }
+        const auto ni = static_cast<uint32_t>(indexCount);
+        VertexTransform::AddBase(IndexCursor, mesh->Indices.data(), ni, base);
+        IndexCursor += ni;
+        IndicesWritten += ni;
+        return true;
     }
     const int indexCount = object->GetIndexCount();
     if (indexCount <= 0 || static_cast<uint32_t>(indexCount) > IndicesLeft()) {

@@ -40,6 +40,24 @@ CPRenderable* CPRenderBatcher::Renderable(CPGameObject& node) {
     }
 }
 
+CPIVBlock* CPRenderBatcher::BlockOf(CPMaterial* key) {
+    BlockSlot& slot = blockIndex[static_cast<size_t>((reinterpret_cast<uintptr_t>(key) >> 4) * 0x9E3779B97F4A7C15ull >>
+                                                     (64 - BlockIndexBits))];
+    if (slot.Block != nullptr && slot.Material == key) {
+        return slot.Block;
+    }
+    CPtr<CPIVBlock>& block = Blocks[key];
+    if (!block) {
+        ownBlocks.push_back(std::make_unique<CPIVBlock>(VertexRing));
+        block = ownBlocks.back().get();
+        if (key != nullptr) {
+            key->AddRef();
+        }
+    }
+    slot = BlockSlot{key, block.Get()};
+    return block.Get();
+}
+
 void CPRenderBatcher::AddObject(const CPtr<CPGameObject>& node) {
     if (node) {
         AddNode(*node);
@@ -59,19 +77,18 @@ void CPRenderBatcher::AddNode(CPGameObject& node) {
             return;
         }
         CPMaterial* key = nullptr;
-        {
+        if (auto* mesh = ExactCast<CPRenderObject>(renderable); mesh != nullptr) {
+            // What GetMaterial's reference would leave: a release zeroes the count.
+            key = mesh->Material.Get();
+            if (key != nullptr) {
+                key->Release();
+            }
+        } else {
             CPtr<CPMaterial> material;
             renderable->GetMaterial(material);
             key = material.Get();
         }
-        CPtr<CPIVBlock>& block = Blocks[key];
-        if (!block) {
-            ownBlocks.push_back(std::make_unique<CPIVBlock>(VertexRing));
-            block = ownBlocks.back().get();
-            if (key != nullptr) {
-                key->AddRef();
-            }
-        }
+        CPIVBlock* block = BlockOf(key);
         // A block with objects received them this frame, so it is in FrameBlocks already.
         if (block->Objects.empty()) {
             auto [entry, fresh] = FrameBlocks.try_emplace(key, block);

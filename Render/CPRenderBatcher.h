@@ -7,7 +7,7 @@
 //
 // FrameBlocks holds the blocks that received objects since the frame drawing last emptied
 // it, FrameOrder the same blocks in the order they first received one, so a frame draws
-// alike every run. Blocks keeps one block per material ever met.
+// alike every run. Blocks keeps one block per material ever met; only the batcher writes it.
 //
 // A node is batched only when its render object is of the class its RenderKind names
 // (CPRenderObject, CPAnimatedObject, CPLight, CPSprite); any other, or none, is skipped.
@@ -19,6 +19,8 @@
 #include "core/CPtr.h"
 #include "platform/d3d9/D3D9.h"
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -72,6 +74,19 @@ private:
     void AddNode(CPGameObject& node);
     void AddTreeInner(CPGameObject* node);
     void AddStaticTreeInner(CPGameObject* node);
+
+    // The block of a material, made on first meeting it.
+    CPIVBlock* BlockOf(CPMaterial* key);
+
+    // A direct-mapped index over Blocks, so most objects find their block without the map's
+    // division and its two dependent loads. Only this batcher adds to Blocks and an entry
+    // keeps its block for the batcher's life, so a slot never goes stale.
+    struct BlockSlot {
+        CPMaterial* Material = nullptr;
+        CPIVBlock* Block = nullptr;  // null: an empty slot
+    };
+    static constexpr int BlockIndexBits = 6;
+    std::array<BlockSlot, size_t{1} << BlockIndexBits> blockIndex{};
 
     // Release frees nothing: the batcher owns its ring and blocks.
     std::unique_ptr<CPIVertexBuffer> ownRing;

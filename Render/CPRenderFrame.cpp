@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <typeinfo>
 
 namespace {
 
@@ -31,9 +32,36 @@ uint8_t ClampByte(float value) {
     return value >= 255.0f ? 255 : static_cast<uint8_t>(value);
 }
 
+// A block's objects lie scattered over the heap, so a walk that stops for each one's memory
+// in turn spends most of its time waiting. These ask for it ahead of the object's turn: its
+// first lines (what the frame reads of a mesh), and once those are in, its owner's flags.
+// Only hints: a prefetch never faults.
+constexpr size_t ObjectsAhead = 8;
+constexpr size_t OwnersAhead = 4;
+
+void PrefetchRange(const void* from, size_t bytes) {
+    const char* p = static_cast<const char*>(from);
+    for (const char* end = p + bytes; p < end; p += 64) {
+        __builtin_prefetch(p);
+    }
+}
+
+void PrefetchObject(const CPRenderable* object) {
+    // Past the first lines' end a prefetch is wasted, not wrong.
+    PrefetchRange(object, 2 * 64);
+}
+
+void PrefetchOwner(const CPRenderable* object) {
+    if (object != nullptr && typeid(*object) == typeid(CPRenderObject)) {
+        const CPGameObject* owner = static_cast<const CPRenderObject*>(object)->Owner;
+        if (owner != nullptr) {
+            __builtin_prefetch(&owner->Static);
+        }
+    }
+}
+
 // A mesh that sits in the level's ring for good: its vertices there stay right.
-bool InLevelRing(CPRenderable* object) {
-    auto* mesh = ExactCast<CPRenderObject>(object);
+bool InLevelRing(const CPRenderObject* mesh) {
     return mesh != nullptr && !mesh->HasModifiers && mesh->Owner != nullptr && mesh->Owner->Static;
 }
 
@@ -197,7 +225,6 @@ size_t CPRenderFrame::FillPieces(size_t next, size_t& object) {
     if (levelRing != nullptr && levelRing->Written.empty()) {
         levelRing = nullptr;
     }
-    std::vector<std::pair<CPRenderable*, uint32_t>> fromLevel;  // object, its first vertex there
     for (; next < blocks.size(); ++next, object = 0) {
         CPIVBlock& block = *blocks[next].Block;
         Piece piece;
@@ -207,27 +234,38 @@ size_t CPRenderFrame::FillPieces(size_t next, size_t& object) {
         fromLevel.clear();
         uint32_t levelIndices = 0;
         bool full = false;
-        for (; object < block.Objects.size(); ++object) {
-            CPRenderable* r = block.Objects[object].Get();
+        const std::vector<CPtr<CPRenderable>>& objects = block.Objects;
+        for (size_t k = object; k < std::min(objects.size(), object + ObjectsAhead); ++k) {
+            PrefetchObject(objects[k].Get());
+        }
+        for (; object < objects.size(); ++object) {
+            if (object + ObjectsAhead < objects.size()) {
+                PrefetchObject(objects[object + ObjectsAhead].Get());
+            }
+            if (object + OwnersAhead < objects.size()) {
+                PrefetchOwner(objects[object + OwnersAhead].Get());
+            }
+            CPRenderable* r = objects[object].Get();
             if (r == nullptr) {
                 continue;
             }
-            if (r->IsExcluded()) {
-                auto* mesh = ExactCast<CPRenderObject>(r);
+            // Nearly every object is a static mesh: it is asked without the virtual calls.
+            auto* mesh = ExactCast<CPRenderObject>(r);
+            if (mesh != nullptr ? mesh->IsExcluded() : r->IsExcluded()) {
                 if (mesh != nullptr && mesh->MeshBuffers && mesh->MeshBuffers->HasBuffers()) {
                     piece.Shared.push_back(mesh);
                 }
                 continue;
             }
             CPIVertexBuffer::Placement place;
-            if (levelRing != nullptr && InLevelRing(r) && levelRing->Find(r, place) &&
+            if (levelRing != nullptr && InLevelRing(mesh) && levelRing->Find(r, place) &&
                 (piece.StaticSlot == -1 || piece.StaticSlot == place.Slot)) {
-                const auto ni = static_cast<uint32_t>(std::max(r->GetIndexCount(), 0));
+                const auto ni = static_cast<uint32_t>(std::max(mesh->GetIndexCount(), 0));
                 if (levelIndices + ni > ring.IndicesLeft()) {
                     full = true;
                     break;
                 }
-                const auto nv = static_cast<uint32_t>(std::max(r->GetVertexCount(), 0));
+                const auto nv = static_cast<uint32_t>(std::max(mesh->GetVertexCount(), 0));
                 if (piece.StaticSlot == -1) {
                     piece.StaticSlot = place.Slot;
                     piece.StaticMin = place.Vertex;
@@ -235,7 +273,10 @@ size_t CPRenderFrame::FillPieces(size_t next, size_t& object) {
                 }
                 piece.StaticMin = std::min(piece.StaticMin, place.Vertex);
                 piece.StaticEnd = std::max(piece.StaticEnd, place.Vertex + nv);
-                fromLevel.emplace_back(r, place.Vertex);
+                fromLevel.emplace_back(mesh, place.Vertex);
+                // Its indices are copied once the piece's objects are counted; the start of a
+                // long list is enough, the hardware follows a stream.
+                PrefetchRange(mesh->Indices.data(), std::min<size_t>(mesh->Indices.size() * sizeof(uint16_t), 4 * 64));
                 levelIndices += ni;
                 ++Last.Objects;
                 continue;
@@ -260,8 +301,8 @@ size_t CPRenderFrame::FillPieces(size_t next, size_t& object) {
         piece.DynamicIndices = ring.IndicesWritten - piece.DynamicIndex;
         piece.Vertices = ring.VerticesWritten - piece.MinVertex;
         piece.StaticIndex = ring.IndicesWritten;
-        for (const auto& [r, first] : fromLevel) {
-            ring.AddIndices(r, static_cast<uint16_t>(first));
+        for (const auto& [mesh, first] : fromLevel) {
+            ring.AddIndices(mesh, static_cast<uint16_t>(first));
         }
         piece.StaticIndices = ring.IndicesWritten - piece.StaticIndex;
         if (piece.DynamicIndices > 0 || piece.StaticIndices > 0 || !piece.Shared.empty()) {

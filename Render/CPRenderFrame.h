@@ -34,6 +34,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 class CPMaterial;
@@ -111,6 +112,9 @@ private:
     CPRenderBatcher* staticBatcher = nullptr;
     std::vector<FrameBlock> blocks;
     std::vector<Piece> pieces;
+    // The meshes of the piece being filled that sit in the level's ring, with their first
+    // vertex there; kept for its capacity.
+    std::vector<std::pair<CPRenderObject*, uint32_t>> fromLevel;
     int frameSlot = 0;  // the frame ring's slot of the pieces
     int32_t currentLayer = 0;
     bool layerApplied = false;

@@ -19,7 +19,7 @@
 
 class CPGameObject;
 
-class CPRenderObject : public CPRenderable {
+class CPRenderObject final : public CPRenderable {
 public:
     explicit CPRenderObject(CPGameObject* owner) : Owner(owner) {}
 
@@ -64,14 +64,16 @@ public:
     // The regions, their boxes where the last TransformToWorld put them.
     const std::vector<CPDamageRegion>& GetDamageRegions();
 
-    CPGameObject* Owner = nullptr;  // not counted
+    // What batching and the frame read of every object drawn comes first, in the object's
+    // first hundred bytes (the flags fill the tail of the base's last word).
     bool HasModifiers = false;
-    std::vector<std::unique_ptr<CPTextureModifier>> Modifiers;
-    std::vector<CPVertex> Vertices;  // mesh space
-    std::vector<uint16_t> Indices;   // triangle list
-    std::vector<CPVertex> WorldVertices;
-    CPtr<CPMaterial> Material;
     bool Excluded = false;
+    CPGameObject* Owner = nullptr;  // not counted
+    CPtr<CPMaterial> Material;
+    std::vector<uint16_t> Indices;   // triangle list
+    std::vector<CPVertex> Vertices;  // mesh space
+    std::vector<CPVertex> WorldVertices;
+    std::vector<std::unique_ptr<CPTextureModifier>> Modifiers;
     std::string MeshBufferName;
     // The text a label's glyph quads spell (set by the font manager), so a frame dump can say
     // what a label shows; empty for other meshes. With it, the font (null: none) and origin
