@@ -22,17 +22,5 @@ HRESULT CPFileFinder::FindFirst() {
 }
 
 std::vector<std::string> CPFileFinder::FileNames(const std::string& pattern) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA(pattern.c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) {
-        return names;
-    }
-    do {
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-            names.emplace_back(data.cFileName);
-        }
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-    return names;
+    return FindFile::FileNames(pattern.c_str());
 }

@@ -10,7 +10,9 @@ bool CPLineReader::ReadLine() {
         LineStart = LineNumber + 1;
         // The line runs to the next "\n" or zero byte, either of which is consumed.
         const int start = Position;
+        bool slash = false;  // every comment marker holds one
         while (Position < Length && Buffer[Position] != '\n' && Buffer[Position] != '\0') {
+            slash = slash || Buffer[Position] == '/';
             ++Position;
         }
         Line.append(Buffer + start, static_cast<size_t>(Position - start));
@@ -18,7 +20,7 @@ bool CPLineReader::ReadLine() {
             LineNumber += Buffer[Position] == '\n' ? 1 : 0;
             ++Position;
         }
-        if (Line.find('/') != std::string::npos) {  // every comment marker holds one
+        if (slash) {
             if (Line.find("//") != std::string::npos) {
                 Line.clear();
             }

@@ -36,9 +36,9 @@ bool IsStreamSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 // takes none), a stop at a character the stream would still have taken ("1e+", "1.2.3", where
 // the stream fails or reads on), and out-of-range values (the stream accepts underflow).
 template <class T>
-bool ParseNumber(const std::string& text, T& value) {
-    const char* first = text.data();
-    const char* last = first + text.size();
+bool ParseNumber(const char* const begin, const char* const last, T& value) {
+    const auto text = [&] { return std::string(begin, last); };  // for the stream, rarely needed
+    const char* first = begin;
     while (first != last && IsStreamSpace(*first)) {
         ++first;
     }
@@ -46,9 +46,26 @@ bool ParseNumber(const std::string& text, T& value) {
         return false;
     }
     if (*first == '+') {
-        return ParseWithStream(text, value);
+        return ParseWithStream(text(), value);
     }
     T parsed{};
+    if constexpr (std::is_floating_point_v<T>) {
+        // Most numbers in data files are short whole numbers: below 2^24 every float holds them
+        // exactly, so their value is the one from_chars would round to. The stop is the one the
+        // general case below takes without the stream.
+        const char* at = first + (*first == '-' ? 1 : 0);
+        const char* digits = at;
+        uint32_t whole = 0;
+        while (at != last && at - digits < 7 && *at >= '0' && *at <= '9') {
+            whole = whole * 10 + static_cast<uint32_t>(*at - '0');
+            ++at;
+        }
+        if (at != digits && (at == last || std::strchr("0123456789.eE+-", *at) == nullptr || *at == '\0')) {
+            parsed = static_cast<T>(whole);
+            value = *first == '-' ? -parsed : parsed;
+            return true;
+        }
+    }
     std::from_chars_result result;
     if constexpr (std::is_integral_v<T>) {
         result = std::from_chars(first, last, parsed);
@@ -66,7 +83,7 @@ bool ParseNumber(const std::string& text, T& value) {
     if (result.ec != std::errc() ||
         (result.ptr != last && std::strchr(std::is_integral_v<T> ? "0123456789" : "0123456789.eE+-", *result.ptr) &&
          *result.ptr != '\0')) {
-        return ParseWithStream(text, value);
+        return ParseWithStream(text(), value);
     }
     value = parsed;
     return true;
@@ -74,9 +91,17 @@ bool ParseNumber(const std::string& text, T& value) {
 
 }  // namespace
 
-bool TextToInt(const std::string& text, int32_t& value) { return ParseNumber(text, value); }
-bool TextToFloat(const std::string& text, float& value) { return ParseNumber(text, value); }
-bool TextToDouble(const std::string& text, double& value) { return ParseNumber(text, value); }
+bool TextToInt(const std::string& text, int32_t& value) {
+    return ParseNumber(text.data(), text.data() + text.size(), value);
+}
+bool TextToFloat(const std::string& text, float& value) {
+    return ParseNumber(text.data(), text.data() + text.size(), value);
+}
+bool TextToDouble(const std::string& text, double& value) {
+    return ParseNumber(text.data(), text.data() + text.size(), value);
+}
+bool CharsToInt(const char* first, const char* last, int32_t& value) { return ParseNumber(first, last, value); }
+bool CharsToFloat(const char* first, const char* last, float& value) { return ParseNumber(first, last, value); }
 
 std::string IntToText(int32_t value) {
     char buffer[16];

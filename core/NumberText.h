@@ -13,6 +13,9 @@
 bool TextToInt(const std::string& text, int32_t& value);
 bool TextToFloat(const std::string& text, float& value);
 bool TextToDouble(const std::string& text, double& value);
+// The same on the characters [first, last), for parsers that cut their fields in place.
+bool CharsToInt(const char* first, const char* last, int32_t& value);
+bool CharsToFloat(const char* first, const char* last, float& value);
 
 // Decimal, "-" when negative.
 std::string IntToText(int32_t value);

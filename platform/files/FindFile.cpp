@@ -92,25 +92,87 @@ WIN32_FIND_DATAA Describe(const std::string& name, const struct stat& info) {
     return data;
 }
 
-bool LessIgnoringCase(const WIN32_FIND_DATAA& a, const WIN32_FIND_DATAA& b) {
-    const bool aDots = std::strcmp(a.cFileName, ".") == 0 || std::strcmp(a.cFileName, "..") == 0;
-    const bool bDots = std::strcmp(b.cFileName, ".") == 0 || std::strcmp(b.cFileName, "..") == 0;
+bool LessIgnoringCase(const char* a, const char* b) {
+    const bool aDots = std::strcmp(a, ".") == 0 || std::strcmp(a, "..") == 0;
+    const bool bDots = std::strcmp(b, ".") == 0 || std::strcmp(b, "..") == 0;
     if (aDots != bDots) {
         return aDots;
     }
     for (size_t i = 0;; ++i) {
-        const char ca = Upper(a.cFileName[i]);
-        const char cb = Upper(b.cFileName[i]);
+        const char ca = Upper(a[i]);
+        const char cb = Upper(b[i]);
         if (ca != cb || ca == '\0') {
-            return ca != cb ? static_cast<unsigned char>(ca) < static_cast<unsigned char>(cb)
-                            : std::strcmp(a.cFileName, b.cFileName) < 0;
+            return ca != cb ? static_cast<unsigned char>(ca) < static_cast<unsigned char>(cb) : std::strcmp(a, b) < 0;
         }
     }
+}
+
+// The folder of a search and the pattern its names are matched against.
+struct SearchPath {
+    std::string HostFolder;
+    std::string Pattern;
+};
+
+bool SplitSearch(const char* fileName, SearchPath& search) {
+    const std::string path = fileName;
+    const size_t separator = path.find_last_of("\\/");
+    const std::string folder = separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+    search.Pattern = separator == std::string::npos ? path : path.substr(separator + 1);
+    if (search.Pattern.empty()) {
+        return false;
+    }
+    search.HostFolder = folder.empty() ? std::string(".") : HostFiles::Resolve(folder);
+    return true;
+}
+
+// Calls found(name, entry) for each entry of the search's folder its pattern matches.
+template <class Found>
+bool ForEachMatch(const SearchPath& search, Found&& found) {
+    DIR* dir = opendir(search.HostFolder.c_str());
+    if (dir == nullptr) {
+        return false;
+    }
+    const bool atRoot = search.HostFolder == "/";
+    while (const dirent* entry = readdir(dir)) {
+        const bool dots = std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0;
+        if ((dots && atRoot) || !FindFile::Matches(search.Pattern.c_str(), entry->d_name)) {
+            continue;
+        }
+        found(*entry);
+    }
+    closedir(dir);
+    return true;
 }
 
 }  // namespace
 
 namespace FindFile {
+
+std::vector<std::string> FileNames(const char* fileName) {
+    std::vector<std::string> names;
+    SearchPath search;
+    if (fileName == nullptr || !SplitSearch(fileName, search)) {
+        return names;
+    }
+    ForEachMatch(search, [&](const dirent& entry) {
+        // What the listing shows as a plain file or a folder needs no stat; a link, or an entry
+        // of no known type, is taken as the search takes it.
+        bool folder = entry.d_type == DT_DIR;
+        if (entry.d_type != DT_REG && entry.d_type != DT_DIR) {
+            struct stat info{};
+            if (stat((search.HostFolder + "/" + entry.d_name).c_str(), &info) != 0) {
+                return;  // gone meanwhile, or a dangling link
+            }
+            folder = S_ISDIR(info.st_mode);
+        }
+        if (!folder) {
+            names.emplace_back(entry.d_name, std::min(std::strlen(entry.d_name), static_cast<size_t>(MAX_PATH - 1)));
+        }
+    });
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return LessIgnoringCase(a.c_str(), b.c_str()); });
+    return names;
+}
 
 bool Matches(const char* pattern, const char* name) {
     if (std::strcmp(pattern, "*.*") == 0) {
@@ -137,40 +199,25 @@ int OpenSearches() {
 }  // namespace FindFile
 
 HANDLE FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData) {
-    if (fileName == nullptr || findData == nullptr) {
+    SearchPath path;
+    if (fileName == nullptr || findData == nullptr || !SplitSearch(fileName, path)) {
         return INVALID_HANDLE_VALUE;
     }
-    const std::string path = fileName;
-    const size_t separator = path.find_last_of("\\/");
-    const std::string folder = separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
-    const std::string pattern = separator == std::string::npos ? path : path.substr(separator + 1);
-    if (pattern.empty()) {
-        return INVALID_HANDLE_VALUE;
-    }
-    const std::string hostFolder = folder.empty() ? std::string(".") : HostFiles::Resolve(folder);
-    DIR* dir = opendir(hostFolder.c_str());
-    if (dir == nullptr) {
-        return INVALID_HANDLE_VALUE;
-    }
-    const bool atRoot = hostFolder == "/";
     auto search = std::make_unique<Search>();
-    while (const dirent* entry = readdir(dir)) {
-        const std::string name = entry->d_name;
-        const bool dots = name == "." || name == "..";
-        if ((dots && atRoot) || !FindFile::Matches(pattern.c_str(), name.c_str())) {
-            continue;
-        }
+    ForEachMatch(path, [&](const dirent& entry) {
         struct stat info{};
-        if (stat((hostFolder + "/" + name).c_str(), &info) != 0) {
-            continue;  // gone meanwhile, or a dangling link
+        if (stat((path.HostFolder + "/" + entry.d_name).c_str(), &info) != 0) {
+            return;  // gone meanwhile, or a dangling link
         }
-        search->Matches.push_back(Describe(name, info));
-    }
-    closedir(dir);
+        search->Matches.push_back(Describe(entry.d_name, info));
+    });
     if (search->Matches.empty()) {
         return INVALID_HANDLE_VALUE;
     }
-    std::sort(search->Matches.begin(), search->Matches.end(), LessIgnoringCase);
+    std::sort(search->Matches.begin(), search->Matches.end(),
+              [](const WIN32_FIND_DATAA& a, const WIN32_FIND_DATAA& b) {
+                  return LessIgnoringCase(a.cFileName, b.cFileName);
+              });
     *findData = search->Matches[0];
     search->Next = 1;
     Searches& searches = GetSearches();

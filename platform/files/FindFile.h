@@ -10,6 +10,9 @@
 
 #include "platform/win32/WinTypes.h"
 
+#include <string>
+#include <vector>
+
 constexpr DWORD MAX_PATH = 260;
 
 constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x00000001;
@@ -44,5 +47,8 @@ namespace FindFile {
 int OpenSearches();
 // True when name matches the wildcard pattern without regard to case (the rules above).
 bool Matches(const char* pattern, const char* name);
+// The names of what the search would find, in its order, folders left out: a search without
+// the attributes, so an entry the folder's listing shows as a file or a folder costs no stat.
+std::vector<std::string> FileNames(const char* fileName);
 
 }  // namespace FindFile

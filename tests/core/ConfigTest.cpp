@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <locale>
@@ -239,7 +240,8 @@ TEST(NumberText, ReadsAsTheClassicStreamDoes) {
                            "2147483648", "-2147483648", "-2147483649", "99999999999", "", " ", "-", "+", "+-5",
                            "- 5", "abc", ".5", "-.5", "5.", ".", "1e5", "1E-3", "1e", "1e+", "1e-x", "1.2.3",
                            "1.5f", "1e400", "-1e400", "1e-40", "1e-50", "inf", "-inf", "nan", "0.1", "3.4028235e38",
-                           "16777217", "1,5", "\v\f\r\n8"};
+                           "16777217", "1,5", "\v\f\r\n8", "1234567", "-9999999", "12345678", "0000000001",
+                           "7-", "7e", "7+", "42 ", "-", "-x"};
     for (const char* text : texts) {
         // A failed read leaves the value as it was (99).
         const auto readsAsStream = [&](auto parse, auto untouched) {
@@ -256,6 +258,9 @@ TEST(NumberText, ReadsAsTheClassicStreamDoes) {
         readsAsStream(TextToFloat, 99.0f);
         readsAsStream(TextToDouble, 99.0);
     }
+    float negativeZero = 1.0f;
+    ASSERT_TRUE(TextToFloat("-0", negativeZero));
+    EXPECT_TRUE(std::signbit(negativeZero));
 }
 
 TEST(NumberText, FormattingIgnoresTheProcessLocale) {

@@ -466,6 +466,36 @@ TEST_F(HostFilesTest, FindWalksMatchesInNameOrderAndClosesItsHandle) {
     EXPECT_EQ(FindFile::OpenSearches(), open);
 }
 
+// The names alone are what the search finds less its folders, links followed as it follows them.
+TEST_F(HostFilesTest, FileNamesAreTheSearchsMatchesLessFolders) {
+    Put("Data/Fonts/b.FNT", "b");
+    Put("Data/Fonts/A.fnt", "a");
+    Put("Data/Fonts/c.txt", "c");
+    Put("Elsewhere/d.fnt", "d");
+    fs::create_directories(root / "Data/Fonts/Sub.fnt");
+    fs::create_directory_symlink(root / "Elsewhere", root / "Data/Fonts/FolderLink.fnt");
+    fs::create_symlink(root / "Elsewhere/d.fnt", root / "Data/Fonts/FileLink.fnt");
+    fs::create_symlink(root / "Elsewhere/none.fnt", root / "Data/Fonts/Dangling.fnt");
+    ASSERT_EQ(mkfifo((root / "Data/Fonts/pipe.fnt").c_str(), 0600), 0);
+    for (const char* pattern : {"data\\FONTS\\*.fnt", "Data\\Fonts\\*", "Data\\Fonts\\*.*", "Data\\Fonts\\?.fnt",
+                                "Data\\Fonts\\*.mis", "Data\\Nowhere\\*", "Data\\Fonts\\"}) {
+        SCOPED_TRACE(pattern);
+        std::vector<std::string> searched;
+        WIN32_FIND_DATAA data;
+        if (HANDLE find = FindFirstFileA(Engine(pattern).c_str(), &data); find != INVALID_HANDLE_VALUE) {
+            do {
+                if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+                    searched.emplace_back(data.cFileName);
+                }
+            } while (FindNextFileA(find, &data));
+            FindClose(find);
+        }
+        EXPECT_EQ(FindFile::FileNames(Engine(pattern).c_str()), searched);
+    }
+    EXPECT_EQ(FindFile::FileNames(Engine("data\\fonts\\*.fnt").c_str()),
+              (std::vector<std::string>{"A.fnt", "b.FNT", "FileLink.fnt", "pipe.fnt"}));
+}
+
 }  // namespace
 
 namespace {
