@@ -215,8 +215,10 @@ const D3DXMATRIX& CPParticleSystem::TurnOf(const CPEmitterDesc& emitter, D3DXMAT
 }
 
 const D3DXMATRIX& CPParticleSystem::KnownTurn(size_t index) const {
-    if (turns.size() != Emitters.size()) turns.resize(Emitters.size());
-    Turn& turn = turns[index];
+    if (index >= NearTurns && farTurns.size() <= index - NearTurns) {
+        farTurns.resize(index - NearTurns + 1);
+    }
+    Turn& turn = index < NearTurns ? nearTurns[index] : farTurns[index - NearTurns];
     const D3DXVECTOR3& axis = Emitters[index].Axis;
     if (!turn.Known || !SameAxis(turn.Axis, axis)) {
         MakeTurn(turn.Matrix, axis);

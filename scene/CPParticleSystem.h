@@ -70,7 +70,11 @@ private:
     };
     const D3DXMATRIX& TurnOf(const CPEmitterDesc& emitter, D3DXMATRIX& scratch) const;
     const D3DXMATRIX& KnownTurn(size_t index) const;
-    mutable std::vector<Turn> turns;  // by emitter index
+    // By emitter index: the first ones in the system itself, next to the request they turn
+    // (most systems have one or two emitters), the rest beside it.
+    static constexpr size_t NearTurns = 2;
+    mutable Turn nearTurns[NearTurns];
+    mutable std::vector<Turn> farTurns;
     // The chain of the last request, lent to the manager and given back, so emitting every
     // period reuses its links instead of allocating them again.
     CPParticleDesc request;
