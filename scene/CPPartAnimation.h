@@ -53,4 +53,10 @@ public:
     float Elapsed = 0.0f;             // seconds spent in the current key
     int Key = 0;
     bool Loop = false;
+
+private:
+    // Advance for keys known to be playable.
+    int AdvancePlayable(float seconds);
+    // CurrentMatrix for playable keys and a Key with a key after it.
+    void Blend(D3DXMATRIX& out) const;
 };

@@ -24,7 +24,12 @@ void CPParticleManager::Spawn(const CPParticleDesc& request) {
 
 void CPParticleManager::Spawn(CPParticleDesc&& request) { SpawnWithChain(request, std::move(request.Next)); }
 
-void CPParticleManager::SpawnWithChain(const CPParticleDesc& request, std::unique_ptr<CPParticleDesc> chain) {
+void CPParticleManager::SpawnLent(CPParticleDesc& request) {
+    request.Next = SpawnWithChain(request, std::move(request.Next));
+}
+
+std::unique_ptr<CPParticleDesc> CPParticleManager::SpawnWithChain(const CPParticleDesc& request,
+                                                                  std::unique_ptr<CPParticleDesc> chain) {
     CPParticleParams params;
     params.Position = request.Position;
     params.Velocity = request.Velocity;
@@ -42,13 +47,15 @@ void CPParticleManager::SpawnWithChain(const CPParticleDesc& request, std::uniqu
 
     const auto entry = Templates.find(request.Name);
     if (entry == Templates.end() || entry->second == nullptr) {
-        return;
+        return std::move(params.Chain);
     }
-    const CPtr<CPParticleTemplate> target = entry->second;
+    // The table holds the template for the call; the counted pointers free nothing.
+    CPParticleTemplate* target = entry->second.Get();
     if (target->Active == 0) {
-        Active.push_back(target);
+        Active.emplace_back(target);
     }
     target->Emit(params);
+    return std::move(params.Chain);
 }
 
 void CPParticleManager::Clear() {

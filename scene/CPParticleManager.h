@@ -33,6 +33,9 @@ public:
     void Spawn(const CPParticleDesc& request);
     // The same for a request the caller gives up: its chain is taken over instead of copied.
     void Spawn(CPParticleDesc&& request);
+    // The same for a caller that keeps its request to fill again: the chain behind it goes to
+    // the template and comes back afterwards (a template only reads it), links and all.
+    void SpawnLent(CPParticleDesc& request);
     // Resets every template and empties the active list (the level stops).
     void Clear();
     // A clone of the flame prototype of that type; null for a type outside FlamePrototypes
@@ -48,6 +51,8 @@ public:
     static inline CPParticleManager* Instance = nullptr;
 
 private:
-    // Spawn with the request's chain already copied or taken over.
-    void SpawnWithChain(const CPParticleDesc& request, std::unique_ptr<CPParticleDesc> chain);
+    // Spawn with the request's chain already copied or taken over; returns the chain once
+    // the template is done with it.
+    std::unique_ptr<CPParticleDesc> SpawnWithChain(const CPParticleDesc& request,
+                                                   std::unique_ptr<CPParticleDesc> chain);
 };

@@ -16,10 +16,81 @@ namespace {
 
 constexpr float DegreesToRadians = 0.017453292f;
 
+const D3DXMATRIX& IdentityMatrix() {
+    static const D3DXMATRIX identity = [] {
+        D3DXMATRIX m;
+        D3DXMatrixIdentity(&m);
+        return m;
+    }();
+    return identity;
+}
+
+// CPGameObject::FindScriptOwner without the counted pointer: the nearest node up from node
+// that has a script object, else the root.
+CPGameObject* ScriptOwnerOf(CPGameObject* node) {
+    while (node->ScriptObject == nullptr && node->Parent != nullptr) {
+        node = node->Parent;
+    }
+    return node;
+}
+
+// Bit for bit, so a kept turn is only used for the very axis it was made from.
+bool SameAxis(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
+    uint32_t x[3];
+    uint32_t y[3];
+    std::memcpy(x, &a, sizeof(x));
+    std::memcpy(y, &b, sizeof(y));
+    return ((x[0] ^ y[0]) | (x[1] ^ y[1]) | (x[2] ^ y[2])) == 0;
+}
+
+// The turn of +z onto a unit axis.
+void MakeTurn(D3DXMATRIX& turn, const D3DXVECTOR3& axis) {
+    const D3DXVECTOR3 turnAxis(-axis.y, axis.x, 0.0f);
+    const float turnAngle = std::acos(std::clamp(axis.z, -1.0f, 1.0f));
+    D3DXMatrixRotationAxis(&turn, &turnAxis, turnAngle);
+}
+
+// See CPParticleSystem::MakeDesc; turn takes +z onto the emitter's axis.
+void FillDesc(CPParticleDesc& out, const CPEmitterDesc& emitter, const D3DXMATRIX& turn, const D3DXMATRIX& world,
+              bool atOwner) {
+    out.Name = emitter.Name;
+    out.Acceleration = emitter.Acceleration;
+    out.Param1 = emitter.Param1;
+    out.Param2 = emitter.Param2;
+    out.Param3 = emitter.Param3;
+    out.Flag1 = emitter.Flag1;
+    out.Flag2 = 0;
+    out.Tag = nullptr;
+    out.Object = nullptr;
+
+    // Uniform in [-j, j] per axis, x first.
+    out.Position.x = 2.0f * CrtRandUnit() * emitter.Jitter.x - emitter.Jitter.x;
+    out.Position.y = 2.0f * CrtRandUnit() * emitter.Jitter.y - emitter.Jitter.y;
+    out.Position.z = 2.0f * CrtRandUnit() * emitter.Jitter.z - emitter.Jitter.z;
+    if (atOwner) {
+        out.Position.x += world._41;
+        out.Position.y += world._42;
+        out.Position.z += world._43;
+    }
+
+    const float azimuth = static_cast<float>(CrtRand() % 360) * DegreesToRadians;
+    // Tilt within half the spread (a negative spread as wide as its size); a spread of
+    // less than 2 degrees either way has a half of 0 and goes straight along the axis.
+    const int halfSpread = emitter.Spread / 2;
+    const float tilt = halfSpread != 0 ? static_cast<float>(CrtRand() % halfSpread) * DegreesToRadians : 0.0f;
+
+    // Speed within half the spread of +z, then +z turned onto Axis.
+    const D3DXVECTOR3 local(std::sin(tilt) * emitter.Speed * std::cos(azimuth),
+                            std::sin(tilt) * emitter.Speed * std::sin(azimuth), std::cos(tilt) * emitter.Speed);
+    D3DXVECTOR3 turned;
+    D3DXVec3TransformNormal(&turned, &local, &turn);
+    D3DXVec3TransformNormal(&out.Velocity, &turned, &world);
+}
+
 }  // namespace
 
 CPParticleSystem::CPParticleSystem(CPGameObject* owner, std::vector<std::string> emitterNames)
-    : EmitterNames(std::move(emitterNames)), Owner(owner) {
+    : Owner(owner), EmitterNames(std::move(emitterNames)) {
     CPParticleManager* manager = CPParticleManager::Instance;
     if (manager == nullptr) {
         return;
@@ -73,8 +144,7 @@ void CPParticleSystem::Update() {
         Accumulator -= Period;
         Elapsed += Period;
         if (Owner != nullptr) {
-            const CPtr<CPGameObject> owner = Owner->FindScriptOwner();
-            owner->Damage(D3DXVECTOR3(), D3DXVECTOR3(), Damage, false, false);
+            ScriptOwnerOf(Owner)->Damage(D3DXVECTOR3(), D3DXVECTOR3(), Damage, false, false);
         }
         Emit();
         if (Duration > 0.0f && Elapsed > Duration) {
@@ -105,80 +175,54 @@ void CPParticleSystem::Emit() {
     if (Emitters.empty()) {
         return;
     }
-    CPParticleDesc first;
-    MakeDesc(first, Emitters.front(), true);
-    std::unique_ptr<CPParticleDesc>* link = &first.Next;
+    // The request and its chain are filled in place: a link a template dropped is made
+    // again, one left over from more emitters is let go.
+    MakeDescAt(request, 0, true);
+    std::unique_ptr<CPParticleDesc>* link = &request.Next;
     for (size_t i = 1; i < Emitters.size(); ++i) {
-        *link = std::make_unique<CPParticleDesc>();
-        MakeDesc(**link, Emitters[i], false);
+        if (*link == nullptr) {
+            *link = std::make_unique<CPParticleDesc>();
+        }
+        MakeDescAt(**link, i, false);
         link = &(*link)->Next;
     }
+    link->reset();
     if (CPParticleManager* manager = CPParticleManager::Instance) {
-        manager->Spawn(std::move(first));
+        manager->SpawnLent(request);
     }
 }
 
 void CPParticleSystem::MakeDesc(CPParticleDesc& out, const CPEmitterDesc& emitter, bool atOwner) const {
-    out.Name = emitter.Name;
-    out.Acceleration = emitter.Acceleration;
-    out.Param1 = emitter.Param1;
-    out.Param2 = emitter.Param2;
-    out.Param3 = emitter.Param3;
-    out.Flag1 = emitter.Flag1;
-    out.Flag2 = 0;
-    out.Tag = nullptr;
-    out.Object = nullptr;
-
-    // Uniform in [-j, j] per axis, x first.
-    out.Position.x = 2.0f * CrtRandUnit() * emitter.Jitter.x - emitter.Jitter.x;
-    out.Position.y = 2.0f * CrtRandUnit() * emitter.Jitter.y - emitter.Jitter.y;
-    out.Position.z = 2.0f * CrtRandUnit() * emitter.Jitter.z - emitter.Jitter.z;
-
-    D3DXMATRIX world;
-    if (Owner != nullptr) {
-        world = Owner->WorldMatrix;
-    } else {
-        D3DXMatrixIdentity(&world);
-    }
-    if (atOwner) {
-        out.Position.x += world._41;
-        out.Position.y += world._42;
-        out.Position.z += world._43;
-    }
-
-    const float azimuth = static_cast<float>(CrtRand() % 360) * DegreesToRadians;
-    // Tilt within half the spread (a negative spread as wide as its size); a spread of
-    // less than 2 degrees either way has a half of 0 and goes straight along the axis.
-    const int halfSpread = emitter.Spread / 2;
-    const float tilt = halfSpread != 0 ? static_cast<float>(CrtRand() % halfSpread) * DegreesToRadians : 0.0f;
-
-    // Speed within half the spread of +z, then +z turned onto Axis.
-    const D3DXVECTOR3 local(std::sin(tilt) * emitter.Speed * std::cos(azimuth),
-                            std::sin(tilt) * emitter.Speed * std::sin(azimuth), std::cos(tilt) * emitter.Speed);
     D3DXMATRIX scratch;
-    D3DXVECTOR3 turned;
-    D3DXVec3TransformNormal(&turned, &local, &TurnOf(emitter, scratch));
-    D3DXVec3TransformNormal(&out.Velocity, &turned, &world);
+    const D3DXMATRIX& world = Owner != nullptr ? Owner->WorldMatrix : IdentityMatrix();
+    FillDesc(out, emitter, TurnOf(emitter, scratch), world, atOwner);
+}
+
+void CPParticleSystem::MakeDescAt(CPParticleDesc& out, size_t index, bool atOwner) const {
+    const D3DXMATRIX& world = Owner != nullptr ? Owner->WorldMatrix : IdentityMatrix();
+    FillDesc(out, Emitters[index], KnownTurn(index), world, atOwner);
 }
 
 const D3DXMATRIX& CPParticleSystem::TurnOf(const CPEmitterDesc& emitter, D3DXMATRIX& scratch) const {
-    const auto make = [&emitter](D3DXMATRIX& turn) {
-        const D3DXVECTOR3 turnAxis(-emitter.Axis.y, emitter.Axis.x, 0.0f);
-        const float turnAngle = std::acos(std::clamp(emitter.Axis.z, -1.0f, 1.0f));
-        D3DXMatrixRotationAxis(&turn, &turnAxis, turnAngle);
-    };
     const auto at = reinterpret_cast<uintptr_t>(&emitter);
     const auto first = reinterpret_cast<uintptr_t>(Emitters.data());
     const size_t index = (at - first) / sizeof(CPEmitterDesc);
     if (at < first || index >= Emitters.size() || (at - first) % sizeof(CPEmitterDesc) != 0) {
-        make(scratch);  // not one of ours
+        MakeTurn(scratch, emitter.Axis);  // not one of ours
         return scratch;
     }
-    if (turns.size() != Emitters.size()) turns.resize(Emitters.size());
-    Turn& turn = turns[index];
-    if (!turn.Known || std::memcmp(&turn.Axis, &emitter.Axis, sizeof(D3DXVECTOR3)) != 0) {
-        make(turn.Matrix);
-        turn.Axis = emitter.Axis;
+    return KnownTurn(index);
+}
+
+const D3DXMATRIX& CPParticleSystem::KnownTurn(size_t index) const {
+    if (index >= NearTurns && farTurns.size() <= index - NearTurns) {
+        farTurns.resize(index - NearTurns + 1);
+    }
+    Turn& turn = index < NearTurns ? nearTurns[index] : farTurns[index - NearTurns];
+    const D3DXVECTOR3& axis = Emitters[index].Axis;
+    if (!turn.Known || !SameAxis(turn.Axis, axis)) {
+        MakeTurn(turn.Matrix, axis);
+        turn.Axis = axis;
         turn.Known = true;
     }
     return turn.Matrix;

@@ -19,7 +19,7 @@
 
 class CPGameObject;
 
-class CPParticleSystem : public CPTask {
+class CPParticleSystem final : public CPTask {
 public:
     static constexpr float DefaultPeriod = 0.5f;
     static constexpr int MaxEmitsPerStep = 64;
@@ -46,8 +46,7 @@ public:
     // Axis, turned by the owner's world matrix.
     void MakeDesc(CPParticleDesc& out, const CPEmitterDesc& emitter, bool atOwner) const;
 
-    std::vector<CPEmitterDesc> Emitters;
-    std::vector<std::string> EmitterNames;
+    // What every step reads comes first, on the line the task's own fields start.
     float Accumulator = 0.0f;
     float Period = DefaultPeriod;  // seconds between emissions
     float Duration = -1.0f;        // seconds; not positive: endless
@@ -55,8 +54,13 @@ public:
     float Damage = 0.0f;           // per period
     CPtr<CPGameObject> Target;     // damaged every period
     CPGameObject* Owner = nullptr; // not counted
+    std::vector<CPEmitterDesc> Emitters;
+    std::vector<std::string> EmitterNames;
 
 private:
+    // MakeDesc for Emitters[index], whose turn is kept at the same index.
+    void MakeDescAt(CPParticleDesc& out, size_t index, bool atOwner) const;
+
     // The turn of +z onto an emitter's Axis depends on the axis alone: worked out once per
     // emitter and axis rather than for every request (an Axis changed later is seen).
     struct Turn {
@@ -65,5 +69,13 @@ private:
         bool Known = false;
     };
     const D3DXMATRIX& TurnOf(const CPEmitterDesc& emitter, D3DXMATRIX& scratch) const;
-    mutable std::vector<Turn> turns;  // by emitter index
+    const D3DXMATRIX& KnownTurn(size_t index) const;
+    // By emitter index: the first ones in the system itself, next to the request they turn
+    // (most systems have one or two emitters), the rest beside it.
+    static constexpr size_t NearTurns = 2;
+    mutable Turn nearTurns[NearTurns];
+    mutable std::vector<Turn> farTurns;
+    // The chain of the last request, lent to the manager and given back, so emitting every
+    // period reuses its links instead of allocating them again.
+    CPParticleDesc request;
 };
