@@ -52,58 +52,52 @@ RbSoftness RbMakeSoft(float hertz, float dampingRatio, float h) {
     return {omega / a1, a2 * a3, a3};
 }
 
-void RbPrepareContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodies, const RbVector* positions) {
-    for (int32_t m = 0; m < count; ++m) {
-        RbManifold& manifold = manifolds[m];
-        if (!manifold.Solve) {
-            continue;
-        }
-        RbSolverBody& a = bodies[manifold.SolverA];
-        RbSolverBody& b = bodies[manifold.SolverB];
-        a.Touching = 1;
-        b.Touching = 1;
-        const RbVector& pa = positions[manifold.SolverA];
-        const RbVector& pb = positions[manifold.SolverB];
-        const RbVector n = manifold.Normal;
-        RbVector centre;
-        for (int32_t i = 0; i < manifold.PointCount; ++i) {
-            RbContactPoint& cp = manifold.Points[i];
-            RbContactAnchor& anchor = manifold.Anchors[i];
-            const RbVector ra = RbSub(anchor.Point, pa);
-            const RbVector rb = RbSub(anchor.Point, pb);
-            cp.RnA = RbCross(ra, n);
-            cp.RnB = RbCross(rb, n);
-            cp.IRnA = RbTransform(cp.RnA, a.InvI);
-            cp.IRnB = RbTransform(cp.RnB, b.InvI);
-            cp.NormalMass = RowMass(a, b, cp.RnA, cp.IRnA, cp.RnB, cp.IRnB);
-            anchor.MeasuredVelocity = RowVelocity(a, b, n, cp.RnA, cp.RnB);
-            anchor.RelativeVelocity = Min(anchor.MeasuredVelocity, anchor.PriorRelativeVelocity);
-            cp.MaxNormalImpulse = 0.0f;
-            anchor.RestImpulse = 0.0f;
-            centre = RbAdd(centre, anchor.Point);
-        }
-        RbFrictionPatch& patch = manifold.Patch;
-        centre = RbScale(centre, manifold.PointCount > 0 ? 1.0f / static_cast<float>(manifold.PointCount) : 0.0f);
-        const RbVector ra = RbSub(centre, pa);
-        const RbVector rb = RbSub(centre, pb);
-        const RbVector tangents[2] = {manifold.Tangent1, manifold.Tangent2};
-        for (int k = 0; k < 2; ++k) {
-            patch.RtA[k] = RbCross(ra, tangents[k]);
-            patch.RtB[k] = RbCross(rb, tangents[k]);
-            patch.IRtA[k] = RbTransform(patch.RtA[k], a.InvI);
-            patch.IRtB[k] = RbTransform(patch.RtB[k], b.InvI);
-            patch.TangentMass[k] = RowMass(a, b, patch.RtA[k], patch.IRtA[k], patch.RtB[k], patch.IRtB[k]);
-        }
-        patch.ITwistA = RbTransform(n, a.InvI);
-        patch.ITwistB = RbTransform(n, b.InvI);
-        const float k = RbDot(n, patch.ITwistA) + RbDot(n, patch.ITwistB);
-        patch.TwistMass = k > 0.0f && std::isfinite(k) ? 1.0f / k : 0.0f;
-        float radius = 0.0f;
-        for (int32_t i = 0; i < manifold.PointCount; ++i) {
-            radius += RbLength(RbSub(manifold.Anchors[i].Point, centre));
-        }
-        patch.Radius = manifold.PointCount > 0 ? radius / static_cast<float>(manifold.PointCount) : 0.0f;
+void RbPrepareContact(RbManifold& manifold, RbSolverBody* bodies, const RbVector* positions) {
+    RbSolverBody& a = bodies[manifold.SolverA];
+    RbSolverBody& b = bodies[manifold.SolverB];
+    a.Touching = 1;
+    b.Touching = 1;
+    const RbVector& pa = positions[manifold.SolverA];
+    const RbVector& pb = positions[manifold.SolverB];
+    const RbVector n = manifold.Normal;
+    RbVector centre;
+    for (int32_t i = 0; i < manifold.PointCount; ++i) {
+        RbContactPoint& cp = manifold.Points[i];
+        RbContactAnchor& anchor = manifold.Anchors[i];
+        const RbVector ra = RbSub(anchor.Point, pa);
+        const RbVector rb = RbSub(anchor.Point, pb);
+        cp.RnA = RbCross(ra, n);
+        cp.RnB = RbCross(rb, n);
+        cp.IRnA = RbTransform(cp.RnA, a.InvI);
+        cp.IRnB = RbTransform(cp.RnB, b.InvI);
+        cp.NormalMass = RowMass(a, b, cp.RnA, cp.IRnA, cp.RnB, cp.IRnB);
+        anchor.MeasuredVelocity = RowVelocity(a, b, n, cp.RnA, cp.RnB);
+        anchor.RelativeVelocity = Min(anchor.MeasuredVelocity, anchor.PriorRelativeVelocity);
+        cp.MaxNormalImpulse = 0.0f;
+        anchor.RestImpulse = 0.0f;
+        centre = RbAdd(centre, anchor.Point);
     }
+    RbFrictionPatch& patch = manifold.Patch;
+    centre = RbScale(centre, manifold.PointCount > 0 ? 1.0f / static_cast<float>(manifold.PointCount) : 0.0f);
+    const RbVector ra = RbSub(centre, pa);
+    const RbVector rb = RbSub(centre, pb);
+    const RbVector tangents[2] = {manifold.Tangent1, manifold.Tangent2};
+    for (int k = 0; k < 2; ++k) {
+        patch.RtA[k] = RbCross(ra, tangents[k]);
+        patch.RtB[k] = RbCross(rb, tangents[k]);
+        patch.IRtA[k] = RbTransform(patch.RtA[k], a.InvI);
+        patch.IRtB[k] = RbTransform(patch.RtB[k], b.InvI);
+        patch.TangentMass[k] = RowMass(a, b, patch.RtA[k], patch.IRtA[k], patch.RtB[k], patch.IRtB[k]);
+    }
+    patch.ITwistA = RbTransform(n, a.InvI);
+    patch.ITwistB = RbTransform(n, b.InvI);
+    const float k = RbDot(n, patch.ITwistA) + RbDot(n, patch.ITwistB);
+    patch.TwistMass = k > 0.0f && std::isfinite(k) ? 1.0f / k : 0.0f;
+    float radius = 0.0f;
+    for (int32_t i = 0; i < manifold.PointCount; ++i) {
+        radius += RbLength(RbSub(manifold.Anchors[i].Point, centre));
+    }
+    patch.Radius = manifold.PointCount > 0 ? radius / static_cast<float>(manifold.PointCount) : 0.0f;
 }
 
 namespace {

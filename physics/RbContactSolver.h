@@ -125,9 +125,9 @@ struct RbSolverSettings {
     float LinearSlop = 0.005f;  // points closer than this touch
 };
 
-// Masses, Jacobians and approach speeds of the manifolds to solve (Solve set), from the
-// bodies' velocities at the slice's start; marks the bodies Touching.
-void RbPrepareContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodies, const RbVector* positions);
+// Masses, Jacobians and approach speeds of a manifold to solve, from the bodies' velocities
+// at the slice's start; marks the bodies Touching.
+void RbPrepareContact(RbManifold& manifold, RbSolverBody* bodies, const RbVector* positions);
 void RbWarmStartContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodies);
 // useBias false is the relax pass; it adds the substep's settled normal impulse to Impulse.
 void RbSolveContacts(RbManifold* manifolds, int32_t count, RbSolverBody* bodies, const RbSolverSettings& settings,

@@ -114,7 +114,6 @@ private:
     // The solve of a slice (RbStepper_Solve.cpp), job by job.
     void Solve(float h);
     void LoadSolverBodies();
-    void SelectManifolds();
     static RbSolverSettings SolverSettings(float hs);
     void PrepareManifolds();
     void IntegrateVelocities(float hs);

@@ -12,7 +12,6 @@ using namespace RbStep;
 
 void RbStepper::Solve(float h) {
     LoadSolverBodies();
-    SelectManifolds();
     const float hs = h / static_cast<float>(Substeps);
     const RbSolverSettings settings = SolverSettings(hs);
     PrepareManifolds();
@@ -57,18 +56,6 @@ void RbStepper::LoadSolverBodies() {
     }
 }
 
-void RbStepper::SelectManifolds() {
-    // A manifold is solved when its code resolves, it has points and one of its bodies moves.
-    RbManifold* manifolds = Manifolds[Current].GetData();
-    for (int32_t m = 0; m < Manifolds[Current].GetCount(); ++m) {
-        RbManifold& manifold = manifolds[m];
-        const bool moving = Work[manifold.SolverA].Awake || (manifold.SolverB > 0 && Work[manifold.SolverB].Awake);
-        manifold.Solve = RbCollisionTable::Resolves(manifold.Code) && moving && manifold.PointCount > 0;
-        manifold.Impulse = 0.0f;
-        manifold.ApproachSpeed = 0.0f;
-    }
-}
-
 RbSolverSettings RbStepper::SolverSettings(float hs) {
     // The contact spring stays below a quarter of the substep rate, where the soft step is
     // stable; contacts against things that do not move are twice as stiff.
@@ -81,11 +68,21 @@ RbSolverSettings RbStepper::SolverSettings(float hs) {
 }
 
 void RbStepper::PrepareManifolds() {
+    // One pass over the manifolds: which are solved (the code resolves, there are points and
+    // one of the bodies moves), their rows, and the approach speed each reports.
     RbManifold* manifolds = Manifolds[Current].GetData();
     const int32_t count = Manifolds[Current].GetCount();
-    RbPrepareContacts(manifolds, count, Bodies.GetData(), Positions.GetData());
+    RbSolverBody* bodies = Bodies.GetData();
+    const RbVector* positions = Positions.GetData();
     for (int32_t m = 0; m < count; ++m) {
         RbManifold& manifold = manifolds[m];
+        const bool moving = Work[manifold.SolverA].Awake || (manifold.SolverB > 0 && Work[manifold.SolverB].Awake);
+        manifold.Solve = RbCollisionTable::Resolves(manifold.Code) && moving && manifold.PointCount > 0;
+        manifold.Impulse = 0.0f;
+        manifold.ApproachSpeed = 0.0f;
+        if (manifold.Solve) {
+            RbPrepareContact(manifold, bodies, positions);
+        }
         for (int32_t i = 0; i < manifold.PointCount; ++i) {
             manifold.ApproachSpeed = Max(manifold.ApproachSpeed, -manifold.Anchors[i].RelativeVelocity);
         }
