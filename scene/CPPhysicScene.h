@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <span>
 #include <unordered_set>
 #include <vector>
 
@@ -32,11 +33,12 @@ class RbKinematicBody;
 class RbRigidBody;
 class RbSimulator;
 
-// One grid cell: the numbers of the terrain triangles that overlap it. Count always equals
-// Triangles.size().
+// One grid cell: the numbers of the terrain triangles that overlap it, in triangle order.
+// Count always equals Triangles.size(). The numbers live in the scene's GridTriangles, so a
+// cell is valid until the next build.
 struct CPGridCell {
     int32_t Count = 0;
-    std::vector<int32_t> Triangles;
+    std::span<const int32_t> Triangles;
 };
 
 // A parked body waiting to be let go; Count frames are left before the world forgets it.
@@ -132,6 +134,8 @@ public:
     // Grid: GridWidth columns of GridHeight cells, column x at GridCells[x * GridHeight].
     // Cell (x, y) covers [o.x + 4x, o.x + 4(x + 1)] x [o.y + 4y, o.y + 4(y + 1)].
     std::vector<CPGridCell> GridCells;
+    // Every cell's list, one after another in cell order: one block instead of one per cell.
+    std::vector<int32_t> GridTriangles;
     RbVector GridOrigin;  // lower corner of the terrain's bounds (which hold the origin)
     int32_t GridWidth = 0;
     int32_t GridHeight = 0;

@@ -257,19 +257,24 @@ void CPPhysicScene::BuildTriangleGrid(const std::vector<D3DXVECTOR3>& positions,
             }
         }
     }
-    std::vector<int32_t> counts(GridCells.size(), 0);
+    // A counting sort by cell: stable, so each list keeps triangle order.
+    std::vector<int32_t> starts(GridCells.size() + 1, 0);
     for (const auto& entry : entries) {
-        ++counts[entry.first];
+        ++starts[entry.first + 1];
     }
+    for (size_t i = 1; i < starts.size(); ++i) {
+        starts[i] += starts[i - 1];
+    }
+    GridTriangles.resize(entries.size());
     for (size_t i = 0; i < GridCells.size(); ++i) {
-        if (counts[i] > 0) {
-            GridCells[i].Triangles.reserve(static_cast<size_t>(counts[i]));
-            GridCells[i].Count = counts[i];
+        const int32_t count = starts[i + 1] - starts[i];
+        if (count > 0) {
+            GridCells[i].Count = count;
+            GridCells[i].Triangles = std::span<const int32_t>(GridTriangles.data() + starts[i], static_cast<size_t>(count));
         }
     }
-    // Each cell is tested once per triangle, so no list holds a triangle twice.
     for (const auto& entry : entries) {
-        GridCells[entry.first].Triangles.push_back(entry.second);
+        GridTriangles[static_cast<size_t>(starts[entry.first]++)] = entry.second;
     }
     ForgetTerrainAnswers();
 }
@@ -310,7 +315,7 @@ const CPGridCell& CPPhysicScene::GetCellTriangles(const D3DXVECTOR2& cell) const
 }
 
 bool CPPhysicScene::CellHasTriangle(int32_t triangle, const D3DXVECTOR2& cell) const {
-    const std::vector<int32_t>& list = GetCellTriangles(cell).Triangles;
+    const std::span<const int32_t> list = GetCellTriangles(cell).Triangles;
     return std::find(list.begin(), list.end(), triangle) != list.end();
 }
 
@@ -422,7 +427,7 @@ void CPPhysicScene::QueryTerrain(const D3DXVECTOR3& lower, const D3DXVECTOR3& up
     }
     int32_t count = 0;
     for (int32_t index : QueryCells) {
-        const std::vector<int32_t>& list = GridCells[static_cast<size_t>(index)].Triangles;
+        const std::span<const int32_t> list = GridCells[static_cast<size_t>(index)].Triangles;
         int32_t fresh = 0;
         for (int32_t t : list) {
             fresh += TriangleMarks[static_cast<size_t>(t)] != mark ? 1 : 0;
