@@ -41,6 +41,17 @@ namespace {
 
 bool Affine(const D3DXMATRIX& m) { return m._14 == 0.0f && m._24 == 0.0f && m._34 == 0.0f && m._44 == 1.0f; }
 
+// D3DXMatrixIsIdentity without a branch per element, so the compiler compares whole rows.
+bool IsIdentity(const D3DXMATRIX& m) {
+    bool same = true;
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 4; ++c) {
+            same &= m.m[r][c] == (r == c ? 1.0f : 0.0f);
+        }
+    }
+    return same;
+}
+
 // The box's world centre and its three scaled axes under an affine World.
 void CentreAndAxes(const CPBox& box, D3DXVECTOR3& centre, D3DXVECTOR3 (&axes)[3]) {
     const D3DXMATRIX& m = box.World;
@@ -54,7 +65,7 @@ void CentreAndAxes(const CPBox& box, D3DXVECTOR3& centre, D3DXVECTOR3 (&axes)[3]
 
 // One world axis of the corners' bounds, corner by corner in corner order as the full
 // computation takes them (an equal later corner replaces an earlier one).
-void AxisByCorners(float centre, float a0, float a1, float a2, float& low, float& high) {
+[[gnu::noinline]] void AxisByCorners(float centre, float a0, float a1, float a2, float& low, float& high) {
     for (int k = 0; k < 8; ++k) {
         const float v = centre + a0 * kCornerSigns[k][0] + a1 * kCornerSigns[k][1] + a2 * kCornerSigns[k][2];
         if (k == 0) {
@@ -67,45 +78,57 @@ void AxisByCorners(float centre, float a0, float a1, float a2, float& low, float
     }
 }
 
+// One world axis of the bounds of a box under an affine World without its corners. Corner k
+// is centre + s0·axis0 + s1·axis1 + s2·axis2, summed in that order. Rounding is monotonic, so
+// the lowest corner takes minus the absolute value of every term and the highest plus: the
+// same floats the eight corners give. A zero bound (whose sign the corners' order decides:
+// boxes standing on z = 0 have one) is found corner by corner.
+struct Span {
+    float low, high;
+};
+
+inline Span AffineAxis(float centre, float a0, float a1, float a2) {
+    const float r0 = std::fabs(a0), r1 = std::fabs(a1), r2 = std::fabs(a2);
+    Span span{centre - r0 - r1 - r2, centre + r0 + r1 + r2};
+    if (span.low == 0.0f || span.high == 0.0f) {
+        float low = span.low;
+        float high = span.high;
+        AxisByCorners(centre, a0, a1, a2, low, high);
+        span = Span{low, high};
+    }
+    return span;
+}
+
+bool Finite(const Span& s) { return std::isfinite(s.low) && std::isfinite(s.high); }
+
 }  // namespace
 
-void CPBox::Update() {
-    float* extents[3] = {&HalfExtents.x, &HalfExtents.y, &HalfExtents.z};
-    for (float* e : extents) {
-        if (*e < kMinHalfExtent) {
-            *e = kMinHalfExtent;
-        }
+// m is World. False, with nothing written, when a bound is not finite (a centre that is not
+// finite gives such bounds): the corners decide then. A finite centre's w is 1 under an
+// affine World, so it is not divided by.
+bool CPBox::AffineBounds(const D3DXMATRIX& m) {
+    const float cx = Centre.x, cy = Centre.y, cz = Centre.z;
+    const float hx = HalfExtents.x, hy = HalfExtents.y, hz = HalfExtents.z;
+    const Span x = AffineAxis(cx * m._11 + cy * m._21 + cz * m._31 + 1.0f * m._41, m._11 * hx, m._21 * hy, m._31 * hz);
+    const Span y = AffineAxis(cx * m._12 + cy * m._22 + cz * m._32 + 1.0f * m._42, m._12 * hx, m._22 * hy, m._32 * hz);
+    const Span z = AffineAxis(cx * m._13 + cy * m._23 + cz * m._33 + 1.0f * m._43, m._13 * hx, m._23 * hy, m._33 * hz);
+    if (!(Finite(x) && Finite(y) && Finite(z))) {
+        return false;
     }
+    Min = D3DXVECTOR3(x.low, y.low, z.low);
+    Max = D3DXVECTOR3(x.high, y.high, z.high);
+    return true;
+}
+
+void CPBox::Update() { UpdateWith(World); }
+
+void CPBox::UpdateWith(const D3DXMATRIX& world) {
+    HalfExtents.x = HalfExtents.x < kMinHalfExtent ? kMinHalfExtent : HalfExtents.x;
+    HalfExtents.y = HalfExtents.y < kMinHalfExtent ? kMinHalfExtent : HalfExtents.y;
+    HalfExtents.z = HalfExtents.z < kMinHalfExtent ? kMinHalfExtent : HalfExtents.z;
     shapeStale = true;
-    if (Affine(World)) {
-        // Corner k is centre + s0·axis0 + s1·axis1 + s2·axis2, summed in that order. Rounding is
-        // monotonic, so on each world axis the lowest corner takes minus the absolute value of
-        // every term and the highest plus: the same floats the eight corners give. A zero
-        // bound (whose sign the corners' order decides: boxes standing on z = 0 have one) is
-        // found on its axis corner by corner; a bound that is not finite takes the corners.
-        D3DXVECTOR3 centre;
-        D3DXVECTOR3 axes[3];
-        CentreAndAxes(*this, centre, axes);
-        const D3DXVECTOR3 reach0(std::fabs(axes[0].x), std::fabs(axes[0].y), std::fabs(axes[0].z));
-        const D3DXVECTOR3 reach1(std::fabs(axes[1].x), std::fabs(axes[1].y), std::fabs(axes[1].z));
-        const D3DXVECTOR3 reach2(std::fabs(axes[2].x), std::fabs(axes[2].y), std::fabs(axes[2].z));
-        D3DXVECTOR3 low = centre - reach0 - reach1 - reach2;
-        D3DXVECTOR3 high = centre + reach0 + reach1 + reach2;
-        if (std::isfinite(low.x) && std::isfinite(low.y) && std::isfinite(low.z) && std::isfinite(high.x) &&
-            std::isfinite(high.y) && std::isfinite(high.z)) {
-            if (low.x == 0.0f || high.x == 0.0f) {
-                AxisByCorners(centre.x, axes[0].x, axes[1].x, axes[2].x, low.x, high.x);
-            }
-            if (low.y == 0.0f || high.y == 0.0f) {
-                AxisByCorners(centre.y, axes[0].y, axes[1].y, axes[2].y, low.y, high.y);
-            }
-            if (low.z == 0.0f || high.z == 0.0f) {
-                AxisByCorners(centre.z, axes[0].z, axes[1].z, axes[2].z, low.z, high.z);
-            }
-            Min = low;
-            Max = high;
-            return;
-        }
+    if (Affine(world) && AffineBounds(world)) {
+        return;
     }
     ComputeCorners();
     Min = corners[0];
@@ -153,12 +176,13 @@ void CPBox::ComputeShape() const {
 
 void CPBox::Place(const D3DXMATRIX& owner) {
     // Most boxes sit in their owner's own frame; their product is the owner's matrix.
-    if (D3DXMatrixIsIdentity(&Local)) {
+    if (IsIdentity(Local)) {
         World = owner;
+        UpdateWith(owner);
     } else {
         D3DXMatrixMultiply(&World, &Local, &owner);
+        UpdateWith(World);
     }
-    Update();
 }
 
 bool CPBox::IntersectRay(const D3DXVECTOR3& origin, const D3DXVECTOR3& direction, float& distance,

@@ -67,6 +67,9 @@ private:
     }
     void ComputeShape() const;
     void ComputeCorners() const;
+    // Update with World read from world, which holds the same values.
+    void UpdateWith(const D3DXMATRIX& world);
+    bool AffineBounds(const D3DXMATRIX& world);
 
     mutable D3DXVECTOR3 corners[8] = {};
     mutable D3DXPLANE planes[6] = {};

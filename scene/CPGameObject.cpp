@@ -145,6 +145,11 @@ void CPGameObject::UpdateTransform() {
     if (!TransformDirty) {
         return;
     }
+    // A zero shadow matrix (no level loaded) projects nothing; the bounds skip its corners.
+    UpdateSubtree(!IsZeroMatrix(ShadowMatrix));
+}
+
+void CPGameObject::UpdateSubtree(bool shadowProjects) {
     ForEachSubstitute([](CPGameObject& lod) { lod.UpdateTransform(); });
 
     // The children's lines are asked for now, two ahead of their turn (their boxes one
@@ -186,7 +191,7 @@ void CPGameObject::UpdateTransform() {
         child->ParentMatrix = WorldMatrix;
         child->TransformUpdated = false;
         child->TransformDirty = true;
-        child->UpdateTransform();
+        child->UpdateSubtree(shadowProjects);
         D3DXVec3Minimize(&CollisionBounds.Min, &CollisionBounds.Min, &child->CollisionBounds.Min);
         D3DXVec3Maximize(&CollisionBounds.Max, &CollisionBounds.Max, &child->CollisionBounds.Max);
         D3DXVec3Minimize(&Bounds.Min, &Bounds.Min, &child->Bounds.Min);
@@ -196,8 +201,7 @@ void CPGameObject::UpdateTransform() {
         CollisionBounds.UpdateCentre();
     }
 
-    // A zero shadow matrix (no level loaded) projects nothing; skip its eight corners.
-    if (CastShadow && !IsZeroMatrix(ShadowMatrix)) {
+    if (CastShadow && shadowProjects) {
         Bounds.ExtendByShadow();
     }
     Bounds.UpdateCentre();

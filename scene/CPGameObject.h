@@ -225,6 +225,9 @@ private:
     }
 
     void ClearStaticInSubtree();
+    // UpdateTransform of a dirty node; whether the shadow matrix projects is asked once per
+    // tree, not once per node.
+    void UpdateSubtree(bool shadowProjects);
     // Takes the child out of Children and re-points or drops its name entry.
     void DetachChild(CPGameObject* child);
 };

@@ -61,14 +61,14 @@ inline bool CPPerspectiveCamera::IsBoxVisible(const D3DXVECTOR3& min, const D3DX
     }
     // Of the eight corners, the one picked per axis by the sign of the normal gives the
     // largest value (float products and sums are monotonic), so testing it alone decides
-    // "some corner is strictly inside" exactly as testing all eight would. All six planes are
-    // tested without an early way out: no branch to mispredict.
-    bool inside = true;
+    // "some corner is strictly inside" exactly as testing all eight would.
     for (const D3DXPLANE& plane : Planes) {
         const float x = plane.a > 0.0f ? max.x : min.x;
         const float y = plane.b > 0.0f ? max.y : min.y;
         const float z = plane.c > 0.0f ? max.z : min.z;
-        inside &= plane.a * x + plane.b * y + plane.c * z + plane.d > 0.0f;
+        if (!(plane.a * x + plane.b * y + plane.c * z + plane.d > 0.0f)) {
+            return false;
+        }
     }
-    return inside;
+    return true;
 }
