@@ -4,6 +4,7 @@
 #include "core/PackFiles.h"
 #include "core/StringUtil.h"
 #include "core/CPFileFinder.h"
+#include "platform/files/HostFiles.h"
 
 #include <map>
 #include <string>
@@ -26,6 +27,8 @@ bool IsFontName(const std::string& file) {
 }  // namespace
 
 bool Host::LoadFonts(std::string& error) {
+    // One load: the folder's changes are looked at once for all the fonts, not once per file.
+    const HostFiles::Batch batch;
     // Keyed without regard to case: a font on disk and in a pack is one font (the disk's).
     std::map<std::string, std::string> names;
     const size_t extension = std::char_traits<char>::length(FontExtension);

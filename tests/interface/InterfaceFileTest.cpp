@@ -209,6 +209,82 @@ TEST(FontFile, DamagedFilesAreRefusedOrTrimmed) {
     EXPECT_EQ(font.GlyphRects['A'].Bottom, 0.0f);
 }
 
+// Glyph lines whose fields are cut and read as the ".int" files' are: blanks around a field
+// dropped, a field of one blank kept (and read as 0), a trailing comma adding no field, quotes
+// taken as literal, numbers read as the stream reads them.
+TEST(FontFile, GlyphFieldsAreCutAsEveryDataFileIs) {
+    struct Case {
+        const char* line;
+        int code;  // -1: the line is skipped
+        float x, y, w, advance;
+    };
+    const Case cases[] = {
+        {"65,1,2,3", 65, 1, 2, 3, 3},
+        {"65, 1 , 2 ,\t3", 65, 1, 2, 3, 3},
+        {"65,1,2,3,", 65, 1, 2, 3, 3},
+        {"65,1,2,3,,7", 65, 1, 2, 3, 3},
+        {"65,1,2,3, ,7", 65, 1, 2, 3, 0},
+        {"65,1,2,3,5,9", 65, 1, 2, 3, 5},
+        {"65,+1,2.5,3e1,4x", 65, 1, 2.5f, 30, 4},
+        {"65,1e40,2,3", 65, 0, 2, 3, 3},
+        {"65,1,,3", 65, 1, 0, 3, 3},
+        {"65,1,2", 65, 1, 2, 0, 0},
+        {"65", 65, 0, 0, 0, 0},
+        {"65 ,1,2,3", 65, 1, 2, 3, 3},
+        {"6-5,1,2,3", 6, 1, 2, 3, 3},
+        {"-0,1,2,3", 0, 1, 2, 3, 3},
+        {"255,1,2,3", 255, 1, 2, 3, 3},
+        {"[ 66,1,2,3 ]", 66, 1, 2, 3, 3},
+        {"65,\"1\",2,3,\"4\"", 65, 1, 2, 3, 4},
+        {"\"65\",1,2,3", 65, 1, 2, 3, 3},
+        {"65,\"1,5\",2,3", 65, 1, 2, 3, 3},
+        {"256,1,2,3", -1, 0, 0, 0, 0},
+        {"--1,1,2,3", -1, 0, 0, 0, 0},
+        {"0x41,1,2,3", -1, 0, 0, 0, 0},
+        {" ,1,2,3", -1, 0, 0, 0, 0},
+        {",1,2,3", -1, 0, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const std::string text = std::string("f.tga,1,1,16\n") + c.line + "\n";
+        FontMetrics font;
+        std::string problem;
+        std::vector<std::string> skipped;
+        ASSERT_TRUE(ParseFontFile(text.data(), static_cast<int>(text.size()), font, problem, &skipped));
+        if (c.code < 0) {
+            EXPECT_EQ(skipped.size(), 1u);
+            continue;
+        }
+        EXPECT_TRUE(skipped.empty());
+        const FontMetrics::Rect& r = font.GlyphRects[c.code];
+        EXPECT_EQ(r.Left, c.x);
+        EXPECT_EQ(r.Top, c.y);
+        EXPECT_EQ(r.Right, c.x + c.w);
+        EXPECT_EQ(r.Bottom, c.y + 16.0f);
+        EXPECT_EQ(font.Advances[c.code], c.advance);
+    }
+    struct Head {
+        const char* line;
+        const char* texture;
+        float lineHeight;
+    };
+    const Head heads[] = {
+        {" f.tga , 256 ,256, 16", "f.tga", 16},
+        {"\"my font.tga\",256,256,12", "my font.tga", 12},
+        {"[f.tga,256,256,8]", "f.tga", 8},
+        {"f.tga,256,256,+9,", "f.tga", 9},
+    };
+    for (const Head& h : heads) {
+        SCOPED_TRACE(h.line);
+        const std::string text = std::string(h.line) + "\n";
+        FontMetrics font;
+        std::string problem;
+        ASSERT_TRUE(ParseFontFile(text.data(), static_cast<int>(text.size()), font, problem)) << problem;
+        EXPECT_EQ(font.Texture, h.texture);
+        EXPECT_EQ(font.LineHeight, h.lineHeight);
+    }
+}
+
 TEST(TextLayout, QuadsOverlapByTwoPixels) {
     const FontMetrics font = TestFont();
     std::vector<CPVertex> v;
