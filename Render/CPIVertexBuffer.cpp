@@ -19,8 +19,14 @@ constexpr DWORD DynamicUsage = D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY;
 }  // namespace
 
 CPIVertexBuffer::CPIVertexBuffer(int slots, uint32_t vertexCapacity, uint32_t indexCapacity)
-    : SlotCount(std::max(slots, 1)), VertexCapacity(vertexCapacity), IndexCapacity(indexCapacity) {
+    : SlotCount(std::max(slots, 1)), VertexCapacity(vertexCapacity), IndexCapacity(indexCapacity),
+      stamp(NextStamp()) {
     CreateBuffers();
+}
+
+uint64_t CPIVertexBuffer::NextStamp() {
+    static uint64_t last = 0;
+    return ++last;
 }
 
 CPIVertexBuffer::~CPIVertexBuffer() {
@@ -188,6 +194,10 @@ bool CPIVertexBuffer::Add(CPRenderable* object) {
         return false;
     }
     Written.emplace(object, WriteVertex);
+    if (auto* mesh = ExactCast<CPRenderObject>(object); mesh != nullptr) {
+        mesh->RingStamp = stamp;
+        mesh->RingVertex = WriteVertex;
+    }
     // Indices count from the start of the locked buffer, so they stay right for every lock.
     object->Fill(VertexCursor, IndexCursor, static_cast<uint16_t>(VerticesWritten), true);
     VertexCursor += nv;
@@ -240,16 +250,22 @@ void CPIVertexBuffer::Forget() {
         return;
     }
     Written.clear();
+    stamp = NextStamp();
     WriteVertex = 0;
     sessions.clear();
 }
 
 bool CPIVertexBuffer::Find(CPRenderable* object, Placement& out) const {
-    const auto found = Written.find(object);
-    if (found == Written.end()) {
-        return false;
+    uint32_t vertex = 0;
+    if (const auto* mesh = ExactCast<const CPRenderObject>(object); mesh != nullptr && mesh->RingStamp == stamp) {
+        vertex = mesh->RingVertex;  // Written holds it: entries are only added until Forget
+    } else {
+        const auto found = Written.find(object);
+        if (found == Written.end()) {
+            return false;
+        }
+        vertex = found->second;
     }
-    const uint32_t vertex = found->second;
     for (const Session& session : sessions) {
         if (vertex >= session.FirstVertex && vertex < session.EndVertex) {
             out.Slot = session.Slot;

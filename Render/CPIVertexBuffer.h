@@ -107,4 +107,8 @@ private:
     };
     std::vector<Session> sessions;
     bool verticesLocked = false;
+    // Names this ring's contents since the last Forget, unique over all rings, so a mesh's
+    // RingStamp says whether its RingVertex is the one Written holds.
+    uint64_t stamp = 0;
+    static uint64_t NextStamp();
 };

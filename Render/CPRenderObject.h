@@ -65,7 +65,7 @@ public:
     const std::vector<CPDamageRegion>& GetDamageRegions();
 
     // What batching and the frame read of every object drawn comes first, in the object's
-    // first hundred bytes (the flags fill the tail of the base's last word).
+    // first 120 bytes (the flags fill the tail of the base's last word).
     bool HasModifiers = false;
     bool Excluded = false;
     CPGameObject* Owner = nullptr;  // not counted
@@ -73,6 +73,11 @@ public:
     std::vector<uint16_t> Indices;   // triangle list
     std::vector<CPVertex> Vertices;  // mesh space
     std::vector<CPVertex> WorldVertices;
+    // Where the last ring that wrote the object put it, so that ring finds it without its
+    // table: the ring's stamp at the time (0: none) and the object's base vertex there. Kept
+    // by CPIVertexBuffer only.
+    uint64_t RingStamp = 0;
+    uint32_t RingVertex = 0;
     std::vector<std::unique_ptr<CPTextureModifier>> Modifiers;
     std::string MeshBufferName;
     // The text a label's glyph quads spell (set by the font manager), so a frame dump can say

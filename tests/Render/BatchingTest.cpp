@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <set>
 
 using namespace RenderFixtures;
@@ -278,6 +279,38 @@ TEST_F(RingTest, SixteenBitIndicesReachNoFurtherThan65536VerticesFromTheLock) {
     EXPECT_EQ(place.Slot, 1);
     EXPECT_EQ(place.Vertex, 0u);
     EXPECT_EQ(ring.Written.at(MeshOf(one)), 65536u);
+}
+
+TEST_F(RingTest, AnObjectIsFoundWhereEachRingPutItAfterOtherRingsAndForgets) {
+    CPGameObject* first = Mesh("first", stone, 5);
+    CPGameObject* mesh = Mesh("mesh", stone, 3);
+    CPIVertexBuffer a(1, 64, 192);
+    CPIVertexBuffer b(1, 64, 192);
+    auto write = [this](CPIVertexBuffer& ring, std::initializer_list<CPGameObject*> nodes) {
+        ASSERT_TRUE(ring.Lock(0, 0, true, -1));
+        for (CPGameObject* node : nodes) {
+            EXPECT_TRUE(ring.Add(MeshOf(node)));
+        }
+        ring.Unlock(true);
+    };
+    auto vertexIn = [&](const CPIVertexBuffer& ring) {
+        CPIVertexBuffer::Placement place;
+        return ring.Find(MeshOf(mesh), place) ? static_cast<int>(place.Vertex) : -1;
+    };
+    write(a, {first, mesh});
+    write(b, {mesh});  // the later ring's place does not hide the earlier one's
+    EXPECT_EQ(vertexIn(a), 5);
+    EXPECT_EQ(vertexIn(b), 0);
+    a.Forget();
+    EXPECT_EQ(vertexIn(a), -1);
+    EXPECT_EQ(vertexIn(b), 0);
+    write(a, {mesh});  // written again after the forget, at another place
+    EXPECT_EQ(vertexIn(a), 0);
+    b.Forget();
+    EXPECT_EQ(vertexIn(b), -1);
+    EXPECT_EQ(vertexIn(a), 0);
+    a.Forget();  // the ring that wrote it last forgets it too
+    EXPECT_EQ(vertexIn(a), -1);
 }
 
 TEST_F(RingTest, AFailedLockUnlocksOnlyWhatItLocked) {
