@@ -152,6 +152,10 @@ private:
     mutable std::vector<uint32_t> TriangleMarks;
     mutable std::vector<int32_t> QueryCells;
     mutable uint32_t QueryMark = 0;
+    // The cells' lists once more, end to end in cell order (cell i's from CellStarts[i] to
+    // CellStarts[i + 1]): a query walks a block of cells, which then lie together in memory.
+    std::vector<uint32_t> CellStarts;
+    std::vector<int32_t> CellEntries;
     uint32_t GridVersion = 0;  // counts the grid's builds
     // Candidates of bodies without physics data.
     std::unique_ptr<CPPhysicData> ScratchData;
