@@ -51,12 +51,29 @@ void CPCar::SpawnDust(int32_t i) {
 }
 
 D3DXQUATERNION CPCar::WheelOrientation(float spin, float steer) {
+    // RotationX(spin), times RotationZ(steer) when steering, with the product's zero terms
+    // left out: each entry is its one product, or sin or cos, plus 0, which turns a -0 into
+    // the +0 the full product's trailing 0·0 gives. The float entries, and so the
+    // quaternion, are those of the two matrices multiplied out.
+    const float c = std::cos(spin), s = std::sin(spin);
     D3DXMATRIX rotation;
-    D3DXMatrixRotationX(&rotation, spin);
+    D3DXMatrixIdentity(&rotation);
     if (steer != 0.0f) {
-        D3DXMATRIX turn;
-        D3DXMatrixRotationZ(&turn, steer);
-        D3DXMatrixMultiply(&rotation, &rotation, &turn);
+        const float cz = std::cos(steer), sz = std::sin(steer);
+        rotation._11 = cz + 0.0f;
+        rotation._12 = sz + 0.0f;
+        rotation._13 = 0.0f;
+        rotation._21 = -(c * sz) + 0.0f;
+        rotation._22 = c * cz + 0.0f;
+        rotation._23 = s + 0.0f;
+        rotation._31 = s * sz + 0.0f;
+        rotation._32 = -(s * cz) + 0.0f;
+        rotation._33 = c + 0.0f;
+    } else {
+        rotation._22 = c;
+        rotation._23 = s;
+        rotation._32 = -s;
+        rotation._33 = c;
     }
     D3DXQUATERNION q;
     D3DXQuaternionRotationMatrix(&q, &rotation);

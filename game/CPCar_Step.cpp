@@ -30,6 +30,12 @@ constexpr float SlopeDriveGain = 5.0f;
 
 D3DXVECTOR3 ToD3DX(const RbVector& v) { return D3DXVECTOR3(v.x, v.y, v.z); }
 
+// RbBody::GetVelocityAtPoint for a rigid body, inline: v + ω × arm, arm from the body's
+// position (world axes).
+RbVector PointVelocity(const RbRigidBody& body, const RbVector& arm) {
+    return RbAdd(body.GetVelocity(), RbCross(body.GetAngularVelocity(), arm));
+}
+
 }  // namespace
 
 void CPCar::OnStep(RbController* controller, float dt) {
@@ -156,7 +162,7 @@ void CPCar::UpdateWheel(int32_t i, RbVector& force, RbVector& torque) {
     force = RbAdd(force, spring);
     torque = RbAdd(torque, RbCross(startArm, spring));
 
-    const RbVector startVelocity = body->GetVelocityAtPoint(startArm);
+    const RbVector startVelocity = PointVelocity(*body, startArm);
     const RbVector damper = RbScale(line, -RbDot(startVelocity, line) * Damping);
     force = RbAdd(force, damper);
     torque = RbAdd(torque, RbCross(startArm, damper));
@@ -164,7 +170,7 @@ void CPCar::UpdateWheel(int32_t i, RbVector& force, RbVector& torque) {
     const RbVector& r0 = Rotation.Rows[0];
     const RbVector& r1 = Rotation.Rows[1];
     const RbVector contactArm = RbSub(point, position);
-    const RbVector contactVelocity = body->GetVelocityAtPoint(contactArm);
+    const RbVector contactVelocity = PointVelocity(*body, contactArm);
     WheelSpeeds[i] = -RbDot(contactVelocity, r1);
 
     // Lateral grip: a constant force against the slip across the wheel on the ground plane,

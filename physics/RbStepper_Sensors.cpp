@@ -126,10 +126,6 @@ void RbStepper::QueryTerrain() {
                 continue;  // below 0 or past the array
             }
             TriangleInfo& info = infos[t];
-            if (info.Query == number) {
-                continue;
-            }
-            info.Query = number;
             if (info.Generation != generation) {
                 info.Generation = generation;
                 RbVector p0, p1, p2;
@@ -151,6 +147,12 @@ void RbStepper::QueryTerrain() {
                   (lower.y <= info.Upper[1]) & (info.Lower[2] <= upper.z) & (lower.z <= info.Upper[2]))) {
                 continue;
             }
+            // A triangle listed twice is kept once. Only kept ones need the stamp: a repeat
+            // has the same bounds, so it misses the box whenever its first listing did.
+            if (info.Query == number) {
+                continue;
+            }
+            info.Query = number;
             RbTerrainCandidate* slot = TerrainIndices.AppendUninitialised();
             if (slot == nullptr) {
                 break;

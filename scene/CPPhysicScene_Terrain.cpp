@@ -384,10 +384,9 @@ void CPPhysicScene::QueryTerrain(const D3DXVECTOR3& lower, const D3DXVECTOR3& up
     const D3DXVECTOR3 samples[5] = {lower, upper, D3DXVECTOR3(lower.x, upper.y, lower.z),
                                     D3DXVECTOR3(upper.x, lower.y, upper.z), lower + (upper - lower) * 0.5f};
     int32_t sampleCells[10];
-    for (int i = 0; i < 5; ++i) {
-        const D3DXVECTOR2 cell = GetCell(samples[i]);
-        sampleCells[2 * i] = static_cast<int32_t>(cell.x);
-        sampleCells[2 * i + 1] = static_cast<int32_t>(cell.y);
+    for (int i = 0; i < 5; ++i) {  // GetCell, inline
+        sampleCells[2 * i] = static_cast<int32_t>(CellCoordinate(samples[i].x - GridOrigin.x, GridWidth));
+        sampleCells[2 * i + 1] = static_cast<int32_t>(CellCoordinate(samples[i].y - GridOrigin.y, GridHeight));
     }
     // The list depends on nothing else: a body that stayed over the same cells keeps it.
     if (physics.TerrainQueryWorld == this && physics.TerrainQueryGrid == GridVersion &&
@@ -425,21 +424,27 @@ void CPPhysicScene::QueryTerrain(const D3DXVECTOR3& lower, const D3DXVECTOR3& up
             take(std::clamp(x, 0, GridWidth - 1), std::clamp(y, 0, GridHeight - 1));
         }
     }
+    // One pass per cell: a cell whose new triangles would bring the list to its limit is taken
+    // back and ends the list (its marks no longer matter, the query is over).
     int32_t count = 0;
+    uint32_t* const marks = TriangleMarks.data();
+    int32_t* const out = physics.TerrainTriangles;
     for (int32_t index : QueryCells) {
-        const std::span<const int32_t> list = GridCells[static_cast<size_t>(index)].Triangles;
-        int32_t fresh = 0;
-        for (int32_t t : list) {
-            fresh += TriangleMarks[static_cast<size_t>(t)] != mark ? 1 : 0;
-        }
-        if (count + fresh >= CPPhysicData::MaxTerrainTriangles) {
-            break;
-        }
-        for (int32_t t : list) {
-            if (TriangleMarks[static_cast<size_t>(t)] != mark) {
-                TriangleMarks[static_cast<size_t>(t)] = mark;
-                physics.TerrainTriangles[count++] = t;
+        const int32_t start = count;
+        bool full = false;
+        for (const int32_t t : GridCells[static_cast<size_t>(index)].Triangles) {
+            if (marks[static_cast<size_t>(t)] != mark) {
+                marks[static_cast<size_t>(t)] = mark;
+                out[count] = t;
+                if (++count == CPPhysicData::MaxTerrainTriangles) {
+                    full = true;
+                    break;
+                }
             }
+        }
+        if (full) {
+            count = start;
+            break;
         }
     }
     physics.TerrainTriangleCount = count;

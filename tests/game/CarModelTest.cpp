@@ -15,6 +15,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -318,6 +320,47 @@ TEST_F(CarTest, WheelOrientationTurnsAboutXThenZ) {
     EXPECT_NEAR(turned.x, std::cos(0.3f), 1e-5f);
     EXPECT_NEAR(turned.y, std::sin(0.3f), 1e-5f);
     EXPECT_NEAR(turned.z, 0.0f, 1e-5f);
+}
+
+// The wheel's pose is drawn and dumped: it must be, bit for bit, that of RotationX(spin)
+// times RotationZ(steer) turned into a quaternion, zero signs included.
+TEST_F(CarTest, WheelOrientationIsThatOfTheTwoMatricesBitForBit) {
+    auto reference = [](float spin, float steer) {
+        D3DXMATRIX rotation;
+        D3DXMatrixRotationX(&rotation, spin);
+        if (steer != 0.0f) {
+            D3DXMATRIX turn;
+            D3DXMatrixRotationZ(&turn, steer);
+            D3DXMatrixMultiply(&rotation, &rotation, &turn);
+        }
+        D3DXQUATERNION q;
+        D3DXQuaternionRotationMatrix(&q, &rotation);
+        return q;
+    };
+    auto bits = [](float v) {
+        uint32_t b = 0;
+        std::memcpy(&b, &v, sizeof b);
+        return b;
+    };
+    std::vector<float> spins = {0.0f, -0.0f, 1e-30f, -1e-30f, 3.14159265f, -3.14159265f, 1.57079633f,
+                                -1.57079633f, 6.28318531f, 1e4f, -1e4f, 123456.7f};
+    for (int i = -2000; i <= 2000; ++i) {
+        spins.push_back(static_cast<float>(i) * 0.0123f);
+    }
+    std::vector<float> steers = {0.0f, -0.0f, CPCar::MaxSteer, -CPCar::MaxSteer, 1e-30f, -1e-30f};
+    for (int i = -70; i <= 70; ++i) {
+        steers.push_back(static_cast<float>(i) * 0.01f);
+    }
+    for (float steer : steers) {
+        for (float spin : spins) {
+            const D3DXQUATERNION expected = reference(spin, steer);
+            const D3DXQUATERNION q = CPCar::WheelOrientation(spin, steer);
+            ASSERT_EQ(bits(q.x), bits(expected.x)) << spin << " " << steer;
+            ASSERT_EQ(bits(q.y), bits(expected.y)) << spin << " " << steer;
+            ASSERT_EQ(bits(q.z), bits(expected.z)) << spin << " " << steer;
+            ASSERT_EQ(bits(q.w), bits(expected.w)) << spin << " " << steer;
+        }
+    }
 }
 
 }  // namespace
