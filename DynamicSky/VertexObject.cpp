@@ -96,9 +96,7 @@ HRESULT VertexObject::CreateBuffers(const std::vector<CPVertex>& vertices, const
                                    vertices.size(), indices.size(), MaxVertices, MaxIndices);
         return E_INVALIDARG;
     }
-    // Nothing to upload makes no buffers yet: a sky without a sky file has an empty dome, and
-    // its megabyte of buffers would be made at every level load for nothing.
-    IDirect3DDevice9* device = vertices.empty() && indices.empty() ? nullptr : RenderDevice();
+    IDirect3DDevice9* device = RenderDevice();
     if (device != nullptr && VertexBuffer == nullptr) {
         device->CreateVertexBuffer(VertexBufferBytes, D3DUSAGE_WRITEONLY, CPVertexFVF, D3DPOOL_MANAGED, &VertexBuffer,
                                    nullptr);
@@ -177,14 +175,14 @@ HRESULT DrawVertexObject(IDirect3DDevice9** holder, VertexObject* object) {
     if (device == nullptr || object == nullptr) {
         return E_FAIL;
     }
+    // A buffer the device refused: nothing to draw from.
+    if (object->VertexBuffer == nullptr || object->IndexBuffer == nullptr) {
+        return E_FAIL;
+    }
     const UINT vertexCount = static_cast<UINT>(object->Vertices.size());
     const UINT triangles = static_cast<UINT>(object->Indices.size() / 3);
     if (triangles == 0) {
         return S_OK;
-    }
-    // A buffer the device refused: nothing to draw from.
-    if (object->VertexBuffer == nullptr || object->IndexBuffer == nullptr) {
-        return E_FAIL;
     }
     device->SetFVF(CPVertexFVF);
     device->SetIndices(object->IndexBuffer);

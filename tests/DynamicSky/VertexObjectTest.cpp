@@ -53,17 +53,6 @@ TEST_F(VertexObjectTest, BuffersAreMadeOnceWithTheirFixedSizesAndRefilled) {
     object.IndexBuffer->Unlock();
 }
 
-TEST_F(VertexObjectTest, NothingToUploadMakesNoBuffersUntilThereIs) {
-    VertexObject object;  // a sky without a sky file refills its empty dome every frame
-    EXPECT_EQ(object.CreateBuffers({}, {}, false), S_OK);
-    EXPECT_TRUE(Named("CreateVertexBuffer").empty());
-    EXPECT_TRUE(Named("CreateIndexBuffer").empty());
-    EXPECT_EQ(object.Draw(0.0f), S_OK);
-    EXPECT_EQ(object.CreateBuffers(Quad(), QuadIndices(), false), S_OK);
-    EXPECT_EQ(Named("CreateVertexBuffer").size(), 1u);
-    EXPECT_EQ(Uploaded(object, 4)[2].Position.y, 1.0f);
-}
-
 TEST_F(VertexObjectTest, MoreThanTheBuffersHoldIsRefused) {
     VertexObject object;
     object.CreateBuffers(Quad(), QuadIndices(), false);
