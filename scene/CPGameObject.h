@@ -136,7 +136,7 @@ public:
     // ends with the nearest hit. True when some box was hit.
     bool RayPick(CPPickInfo& pick);
     // The nearest node up from this one (itself first) with a script task, else the root.
-    CPtr<CPGameObject> FindScriptOwner();
+    CPGameObject* FindScriptOwner();
     // Loads "Data\Descriptions\" + DescriptionName into XmlDocument (CPGameObject_Copy.cpp).
     bool LoadDescription();
     // The parsed XML description (empty until LoadDescription).

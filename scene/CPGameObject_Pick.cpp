@@ -47,10 +47,10 @@ bool PickEntered(CPGameObject& node, CPPickInfo& pick) {
 
 bool CPGameObject::RayPick(CPPickInfo& pick) { return Enters(*this, pick) && PickEntered(*this, pick); }
 
-CPtr<CPGameObject> CPGameObject::FindScriptOwner() {
+CPGameObject* CPGameObject::FindScriptOwner() {
     CPGameObject* node = this;
     while (node->ScriptObject == nullptr && node->Parent != nullptr) {
         node = node->Parent;
     }
-    return CPtr<CPGameObject>(node);
+    return node;
 }

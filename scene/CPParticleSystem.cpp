@@ -25,15 +25,6 @@ const D3DXMATRIX& IdentityMatrix() {
     return identity;
 }
 
-// CPGameObject::FindScriptOwner without the counted pointer: the nearest node up from node
-// that has a script object, else the root.
-CPGameObject* ScriptOwnerOf(CPGameObject* node) {
-    while (node->ScriptObject == nullptr && node->Parent != nullptr) {
-        node = node->Parent;
-    }
-    return node;
-}
-
 // Bit for bit, so a kept turn is only used for the very axis it was made from.
 bool SameAxis(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
     uint32_t x[3];
@@ -144,7 +135,7 @@ void CPParticleSystem::Update() {
         Accumulator -= Period;
         Elapsed += Period;
         if (Owner != nullptr) {
-            ScriptOwnerOf(Owner)->Damage(D3DXVECTOR3(), D3DXVECTOR3(), Damage, false, false);
+            Owner->FindScriptOwner()->Damage(D3DXVECTOR3(), D3DXVECTOR3(), Damage, false, false);
         }
         Emit();
         if (Duration > 0.0f && Elapsed > Duration) {
