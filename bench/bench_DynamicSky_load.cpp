@@ -22,26 +22,38 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
 
-// Every number of every line after its label, as floats; comment lines skipped.
+// Every number of every line after its label, as floats; comment lines skipped. Each line is
+// read in place: strtof would skip a line end as white space, so the blanks before a number are
+// skipped here, within the line.
 size_t PlainParse(const std::string& text, std::vector<float>& values) {
     values.clear();
     size_t lines = 0;
-    const char* p = text.c_str();
-    while (*p != '\0') {
-        const char* end = std::strchr(p, '\n');
-        const size_t length = end != nullptr ? static_cast<size_t>(end - p) : std::strlen(p);
-        const std::string line(p, length);
-        p += length + (end != nullptr ? 1 : 0);
-        if (line.empty() || line.find("//") != std::string::npos) {
+    const char* p = text.data();
+    const char* const stop = p + text.size();
+    while (p < stop) {
+        const char* end = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(stop - p)));
+        if (end == nullptr) {
+            end = stop;
+        }
+        const char* const line = p;
+        p = end + (end < stop ? 1 : 0);
+        if (line == end || std::string_view(line, static_cast<size_t>(end - line)).find("//") != std::string_view::npos) {
             continue;
         }
         ++lines;
-        const char* c = std::strchr(line.c_str(), ' ');
-        while (c != nullptr && *c != '\0') {
+        const char* c = static_cast<const char*>(std::memchr(line, ' ', static_cast<size_t>(end - line)));
+        while (c != nullptr) {
+            while (c < end && (*c == ' ' || *c == '\t' || *c == '\r' || *c == '\v' || *c == '\f')) {
+                ++c;
+            }
+            if (c == end) {
+                break;
+            }
             char* next = nullptr;
             const float v = std::strtof(c, &next);
             if (next == c) {
