@@ -48,18 +48,16 @@ _G.io.open = function(name, mode, ...)
     if not path then return nil, problem end
     return open(path, mode, ...)
 end
-_G.io.lines = function(name, ...)
-    if not named(name) then return lines(name, ...) end
-    return lines(opened(name, "r"), ...)
+-- A function whose first argument may be a file name, opened in mode (a file handle passes).
+local function takingName(original, mode)
+    return function(file, ...)
+        if not named(file) then return original(file, ...) end
+        return original(opened(file, mode), ...)
+    end
 end
-_G.io.input = function(file, ...)
-    if not named(file) then return input(file, ...) end
-    return input(opened(file, "r"), ...)
-end
-_G.io.output = function(file, ...)
-    if not named(file) then return output(file, ...) end
-    return output(opened(file, "w"), ...)
-end
+_G.io.lines = takingName(lines, "r")
+_G.io.input = takingName(input, "r")
+_G.io.output = takingName(output, "w")
 _G.os.remove = function(name, ...)
     if not named(name) then return remove(name, ...) end
     local path, problem = resolve(name, "r")
